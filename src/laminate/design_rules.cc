@@ -1,0 +1,117 @@
+#include "laminate/design_rules.h"
+
+#include <algorithm>
+
+#include "run/fatal.h"
+
+namespace kelm {
+
+namespace {
+
+int fixedNumberOf(int code, const LaminateRules& rules) {
+  return code == kCode0 ? rules.ply0 : code == kCode45 ? rules.ply45 : rules.ply90;
+}
+
+int countCode(const StackingSequence& seq, int code, int last) {
+  int n = 0;
+  for (int i = 1; i <= last; ++i)
+    if (seq.getCode(i) == code) ++n;
+  return n;
+}
+
+// Length of the run of equal codes that ends at position `end`.
+int runEndingAt(const StackingSequence& seq, int end) {
+  const int code = seq.getCode(end);
+  int length = 1;
+  for (int i = end - 1; i >= 1 && seq.getCode(i) == code; --i) ++length;
+  return length;
+}
+
+bool plyNumbersPartial(const StackingSequence& seq, const LaminateRules& rules) {
+  const int s = seq.setCount();
+  if (s <= rules.plyMin || s < 1) return true;
+  const int code = seq.getCode(s);
+  return countCode(seq, code, s) <= fixedNumberOf(code, rules);
+}
+
+bool plyNumbersComplete(const StackingSequence& seq, const LaminateRules& rules) {
+  const int h = seq.plyCount();
+  return countCode(seq, kCode0, h) == rules.ply0 && countCode(seq, kCode45, h) == rules.ply45;
+}
+
+// The innermost run sits against the mirror image, so it doubles in the full laminate: it may
+// hold at most two plies; every other run at most four. Runs of +-45 deg are free.
+bool fourPlyPartial(const StackingSequence& seq) {
+  const int s = seq.setCount();
+  if (seq.getCode(s) == kCode45) return true;
+  const int run = runEndingAt(seq, s);
+  return s < seq.plyCount() ? run <= 4 : run <= 2;
+}
+
+bool fourPlyComplete(const StackingSequence& seq) {
+  const int h = seq.plyCount();
+  if (seq.setCount() != h) fatal(Stream::Err, "cannot evaluate 4-ply rule!", true);
+  int end = h;
+  const int innermost = runEndingAt(seq, end);
+  if (innermost > 2 && seq.getCode(end) != kCode45) return false;
+  end -= innermost;
+  while (end >= 1) {
+    const int run = runEndingAt(seq, end);
+    if (run > 4 && seq.getCode(end) != kCode45) return false;
+    end -= run;
+  }
+  return true;
+}
+
+// +-45 deg plies come in pairs outside the mid-plane.
+bool balanceCount(const StackingSequence& seq) {
+  const int m = seq.midPly() ? seq.plyCount() - 1 : seq.plyCount();
+  return countCode(seq, kCode45, std::min(m, seq.setCount())) % 2 == 0;
+}
+
+// The mid-plane ply of an odd total cannot be +-45 deg and stay balanced.
+bool midPlaneNot45(const StackingSequence& seq) {
+  return !seq.midPly() || seq.getCode(seq.plyCount()) != kCode45;
+}
+
+bool notExcluded(const StackingSequence& seq, const LaminateRules& rules) {
+  return std::none_of(rules.excluded.begin(), rules.excluded.end(),
+                      [&](const StackingSequence& listed) { return seq == listed; });
+}
+
+bool balancePartial(const StackingSequence& seq) {
+  const int s = seq.setCount();
+  const int h = seq.plyCount();
+  if (s == h) return seq.midPly() ? midPlaneNot45(seq) : balanceCount(seq);
+  if (s == h - 1 && seq.midPly()) return balanceCount(seq);
+  return true;
+}
+
+}  // namespace
+
+bool checkPartial(const StackingSequence& seq, const LaminateRules& rules) {
+  const int s = seq.setCount();
+  const int h = seq.plyCount();
+  if (rules.plyNumbersFixed && !plyNumbersPartial(seq, rules)) return false;
+  if (rules.fourPlyRule && s >= 1) {
+    const bool applies = s == h ? h >= 3 : s >= 5;
+    if (applies && !fourPlyPartial(seq)) return false;
+  }
+  if (rules.balance && !balancePartial(seq)) return false;
+  if (rules.excludeListed && s == h && !notExcluded(seq, rules)) return false;
+  return true;
+}
+
+bool checkComplete(const StackingSequence& seq, const LaminateRules& rules) {
+  if (seq.setCount() != seq.plyCount()) fatal(Stream::Err, "cannot evaluate constraint!", true);
+  if (rules.plyNumbersFixed && !plyNumbersComplete(seq, rules)) return false;
+  if (rules.fourPlyRule && seq.plyCount() > 2 && !fourPlyComplete(seq)) return false;
+  if (rules.balance) {
+    if (seq.midPly() && !midPlaneNot45(seq)) return false;
+    if (!balanceCount(seq)) return false;
+  }
+  if (rules.excludeListed && !notExcluded(seq, rules)) return false;
+  return true;
+}
+
+}  // namespace kelm

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "laminate/stacking_sequence.h"
+
+namespace kelm {
+
+// One panel as the searches handle it: the skin and stiffener half laminates, the bound over
+// the design's completions, its objective value once complete, and which laminate the search
+// extends next (the skin when skinActive).
+struct PanelDesign {
+  StackingSequence skin;
+  StackingSequence stiffener;
+  double designBound = 0.0;
+  double value = 0.0;
+  bool skinActive = false;
+
+  StackingSequence& active() { return skinActive ? skin : stiffener; }
+  const StackingSequence& active() const { return skinActive ? skin : stiffener; }
+};
+
+}  // namespace kelm

@@ -1,0 +1,259 @@
+#include "laminate/stacking_sequence.h"
+
+#include <cmath>
+#include <cstring>
+#include <iomanip>
+#include <iostream>
+#include <map>
+#include <memory>
+
+#include "run/fatal.h"
+
+namespace kelm {
+
+namespace {
+
+constexpr double kAngles[4] = {0.0, 0.7853981633974483, 1.5707963267948966, -0.7853981633974483};
+constexpr double kRadiansToDegrees = 57.29577951308232;
+
+struct CodeCosines {
+  double cos2[4];
+  double cos4[4];
+  CodeCosines() {
+    for (int c = 0; c < 4; ++c) {
+      cos2[c] = std::cos(2.0 * kAngles[c]);
+      cos4[c] = std::cos(4.0 * kAngles[c]);
+    }
+  }
+};
+const CodeCosines& codeCosines() {
+  static const CodeCosines table;
+  return table;
+}
+
+int plyCountOf(int total) { return total % 2 != 0 ? total / 2 + 1 : total / 2; }
+
+// Weights of every position for one ply total, computed once. An ordinary ply k spans
+// z = H-k .. H-k+1 of the half thickness H; the mid-plane ply of an odd total spans 0 .. 0.5.
+// The expressions keep their literal form so that cached and fresh values agree to the bit.
+std::unique_ptr<PlyWeight[]> computeWeights(int total) {
+  const int count = plyCountOf(total);
+  const bool midPly = total % 2 != 0;
+  const double h = total * 0.5;
+  auto weights = std::make_unique<PlyWeight[]>(count);
+  for (int k = 1; k <= count; ++k) {
+    if (midPly && k == count) {
+      weights[k - 1] = {1.0 / (2.0 * h), 1.0 / (8.0 * std::pow(h, 3.0))};
+    } else {
+      const double inPlane = (h - k + 1) * (1.0 / h) - (h - k) * (1.0 / h);
+      const double bending = std::pow((h - k + 1) / h, 3.0) - std::pow((h - k) / h, 3.0);
+      weights[k - 1] = {inPlane, bending};
+    }
+  }
+  return weights;
+}
+
+const PlyWeight* weightsFor(int total) {
+  static std::map<int, std::unique_ptr<PlyWeight[]>> cache;
+  auto found = cache.find(total);
+  if (found == cache.end()) found = cache.emplace(total, computeWeights(total)).first;
+  return found->second.get();
+}
+
+int checkedCode(int code) {
+  if (code < 0 || code > 3) fatal(Stream::Err, "error @ decode", false);
+  return code;
+}
+
+}  // namespace
+
+double decode(int code) { return kAngles[checkedCode(code)]; }
+double cos2Of(int code) { return codeCosines().cos2[checkedCode(code)]; }
+double cos4Of(int code) { return codeCosines().cos4[checkedCode(code)]; }
+
+StackingSequence::StackingSequence(const StackingSequence& other)
+    : bound(other.bound),
+      plyCount_(other.plyCount_),
+      setCount_(other.setCount_),
+      total_(other.total_),
+      midPly_(other.midPly_),
+      weights_(other.weights_) {
+  std::memcpy(lp_, other.lp_, sizeof lp_);
+  copyCodesFrom(other);
+}
+
+StackingSequence::StackingSequence(StackingSequence&& other) noexcept
+    : bound(other.bound),
+      plyCount_(other.plyCount_),
+      setCount_(other.setCount_),
+      total_(other.total_),
+      midPly_(other.midPly_),
+      weights_(other.weights_) {
+  std::memcpy(lp_, other.lp_, sizeof lp_);
+  if (onHeap()) {
+    heapWords_ = other.heapWords_;
+    other.plyCount_ = 0;
+    other.inlineWords_[0] = other.inlineWords_[1] = 0;
+  } else {
+    inlineWords_[0] = other.inlineWords_[0];
+    inlineWords_[1] = other.inlineWords_[1];
+  }
+}
+
+StackingSequence& StackingSequence::operator=(const StackingSequence& other) {
+  if (this == &other) return *this;
+  if (onHeap() && other.plyCount_ == plyCount_) {
+    std::memcpy(heapWords_, other.heapWords_, sizeof(std::uint64_t) * wordCount());
+  } else {
+    releaseCodes();
+    plyCount_ = other.plyCount_;
+    copyCodesFrom(other);
+  }
+  plyCount_ = other.plyCount_;
+  setCount_ = other.setCount_;
+  total_ = other.total_;
+  midPly_ = other.midPly_;
+  weights_ = other.weights_;
+  bound = other.bound;
+  std::memcpy(lp_, other.lp_, sizeof lp_);
+  return *this;
+}
+
+StackingSequence& StackingSequence::operator=(StackingSequence&& other) noexcept {
+  if (this == &other) return *this;
+  releaseCodes();
+  new (this) StackingSequence(std::move(other));
+  return *this;
+}
+
+StackingSequence::~StackingSequence() { releaseCodes(); }
+
+void StackingSequence::releaseCodes() {
+  if (onHeap()) delete[] heapWords_;
+  plyCount_ = 0;
+  inlineWords_[0] = inlineWords_[1] = 0;
+}
+
+// Expects plyCount_ already equal to other's.
+void StackingSequence::copyCodesFrom(const StackingSequence& other) {
+  if (onHeap()) {
+    heapWords_ = new std::uint64_t[wordCount()];
+    std::memcpy(heapWords_, other.heapWords_, sizeof(std::uint64_t) * wordCount());
+  } else {
+    inlineWords_[0] = other.inlineWords_[0];
+    inlineWords_[1] = other.inlineWords_[1];
+  }
+}
+
+void StackingSequence::setPlyTotal(int total) {
+  releaseCodes();
+  total_ = total;
+  midPly_ = total % 2 != 0;
+  plyCount_ = plyCountOf(total);
+  setCount_ = 0;
+  std::memset(lp_, 0, sizeof lp_);
+  if (onHeap()) {
+    heapWords_ = new std::uint64_t[wordCount()];
+    std::memset(heapWords_, 0, sizeof(std::uint64_t) * wordCount());
+  }
+  weights_ = plyCount_ > 0 ? weightsFor(total) : nullptr;
+}
+
+void StackingSequence::storeCode(int position, int code) {
+  const int i = position - 1;
+  std::uint64_t& word = words()[i >> 5];
+  const int shift = (i & 31) * 2;
+  word = (word & ~(std::uint64_t{3} << shift)) | (std::uint64_t(code) << shift);
+}
+
+// Adds one ply's terms: in-plane first, then bending.
+void StackingSequence::addPly(int position, double cos2, double cos4) {
+  const PlyWeight& w = weights_[position - 1];
+  lp_[0] += w.inPlane * cos2;
+  lp_[1] += w.inPlane * cos4;
+  lp_[2] += w.bending * cos2;
+  lp_[3] += w.bending * cos4;
+}
+
+void StackingSequence::setTheta(int position, int code) {
+  if (position < 1 || position > plyCount_) fatal(Stream::Err, "error1: @setTheta", false);
+  if (position != setCount_ + 1) fatal(Stream::Err, "error2: @setTheta", false);
+  const double cos2 = cos2Of(code);
+  const double cos4 = cos4Of(code);
+  storeCode(position, code);
+  ++setCount_;
+  addPly(position, cos2, cos4);
+}
+
+void StackingSequence::fillZero() {
+  for (int position = 1; position <= plyCount_; ++position) setTheta(position, kCode0);
+}
+
+void StackingSequence::resetTheta(int position, int code) {
+  if (position < 1 || position > plyCount_) fatal(Stream::Err, "error1: @resetTheta", false);
+  const int old = codeAt(position);
+  const double cos2 = cos2Of(code);
+  const double cos4 = cos4Of(code);
+  storeCode(position, code);
+  addPly(position, cos2 - cos2Of(old), cos4 - cos4Of(old));
+}
+
+int StackingSequence::getCode(int position) const {
+  if (position < 1 || position > setCount_) warn(Stream::Err, "error: @getCode");
+  if (position < 1 || position > plyCount_) return 0;
+  return codeAt(position);
+}
+
+double StackingSequence::getTheta(int position) const {
+  if (position < 1 || position > plyCount_) {
+    warn(Stream::Err, "error: @getTheta");
+    return 0.0;
+  }
+  return decode(codeAt(position));
+}
+
+bool StackingSequence::operator==(const StackingSequence& other) const {
+  if (plyCount_ != other.plyCount_ || midPly_ != other.midPly_ || plyCount_ < 1) return false;
+  for (int position = 1; position <= plyCount_; ++position)
+    if (codeAt(position) != other.getCode(position)) return false;
+  return true;
+}
+
+Vector StackingSequence::inPlaneLP() const {
+  Vector v;
+  v.ref(1) = lp_[0];
+  v.ref(2) = lp_[1];
+  return v;
+}
+
+Vector StackingSequence::bendingLP() const {
+  Vector v;
+  v.ref(1) = lp_[2];
+  v.ref(2) = lp_[3];
+  return v;
+}
+
+std::string StackingSequence::bracketText() const {
+  std::string text = "[";
+  for (int position = 1; position <= plyCount_; ++position) {
+    if (position > 1) text += '/';
+    if (position <= setCount_)
+      text += std::to_string(static_cast<int>(decode(codeAt(position)) * kRadiansToDegrees));
+    else
+      text += '*';
+  }
+  return text + "]s";
+}
+
+// For an odd total a marker line comes first, ending under the mid-plane ply's angle: "__"
+// when that ply is set and not 0 deg, "_" otherwise.
+void StackingSequence::printSequence() const {
+  const std::string text = bracketText();
+  if (midPly_) {
+    const bool marked = complete() && plyCount_ >= 1 && codeAt(plyCount_) != kCode0;
+    std::cout << std::setw(static_cast<int>(text.size()) - 2) << (marked ? "__" : "_") << '\n';
+  }
+  std::cout << text;
+}
+
+}  // namespace kelm

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "laminate/angle_code.h"
+#include "numerics/vector.h"
+
+namespace kelm {
+
+// Lamination-parameter weights of one ply position (in-plane and bending), fixed by the ply
+// total.
+struct PlyWeight {
+  double inPlane;
+  double bending;
+};
+
+// The designed outer half of a symmetric laminate, built ply by ply from the outer surface
+// inward, with its in-plane and bending lamination parameters kept up to date. A value: copies
+// are deep. Codes are packed two bits each, inline for up to 64 positions.
+class StackingSequence {
+ public:
+  StackingSequence() = default;
+  StackingSequence(const StackingSequence& other);
+  StackingSequence(StackingSequence&& other) noexcept;
+  StackingSequence& operator=(const StackingSequence& other);
+  StackingSequence& operator=(StackingSequence&& other) noexcept;
+  ~StackingSequence();
+
+  void setPlyTotal(int total);
+  void setTheta(int position, int code);
+  void fillZero();  // every position 0 deg, in order
+  void resetTheta(int position, int code);
+  int getCode(int position) const;
+  double getTheta(int position) const;
+  bool operator==(const StackingSequence& other) const;
+  bool operator!=(const StackingSequence& other) const { return !(*this == other); }
+
+  void printSequence() const;  // on standard output, no line end
+  std::string bracketText() const;
+
+  int plyCount() const { return plyCount_; }
+  int setCount() const { return setCount_; }
+  double halfPlies() const { return total_ * 0.5; }
+  bool midPly() const { return midPly_; }
+  bool complete() const { return setCount_ == plyCount_; }
+  Vector inPlaneLP() const;
+  Vector bendingLP() const;
+  // Lamination parameters without a copy: [0] in-plane cos 2, [1] in-plane cos 4,
+  // [2] bending cos 2, [3] bending cos 4.
+  const double* parameters() const { return lp_; }
+
+  // Code of a position within 1..plyCount, without the range message (callers check).
+  int codeAt(int position) const {
+    const int i = position - 1;
+    return static_cast<int>((words()[i >> 5] >> ((i & 31) * 2)) & 3u);
+  }
+
+  double bound = 0.0;
+
+ private:
+  static constexpr int kInlinePositions = 64;
+  static constexpr int kInlineWords = kInlinePositions / 32;
+
+  int wordCount() const { return (plyCount_ + 31) / 32; }
+  bool onHeap() const { return plyCount_ > kInlinePositions; }
+  const std::uint64_t* words() const { return onHeap() ? heapWords_ : inlineWords_; }
+  std::uint64_t* words() { return onHeap() ? heapWords_ : inlineWords_; }
+  void storeCode(int position, int code);
+  void addPly(int position, double cos2, double cos4);
+  void copyCodesFrom(const StackingSequence& other);
+  void releaseCodes();
+
+  int plyCount_ = 0;
+  int setCount_ = 0;
+  int total_ = 0;
+  bool midPly_ = false;
+  double lp_[4] = {0.0, 0.0, 0.0, 0.0};
+  const PlyWeight* weights_ = nullptr;
+  union {
+    std::uint64_t inlineWords_[kInlineWords] = {0, 0};
+    std::uint64_t* heapWords_;
+  };
+};
+
+}  // namespace kelm

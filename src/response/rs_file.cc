@@ -1,0 +1,76 @@
+#include "response/rs_file.h"
+
+#include <cstdio>
+#include <sstream>
+#include <vector>
+
+#include "run/fatal.h"
+
+namespace kelm {
+
+namespace {
+
+[[noreturn]] void cannotOpen() { fatal(Stream::Err, "Cannot open responce surface file!", true); }
+[[noreturn]] void malformed() { fatal(Stream::Err, "error: RsFile", true); }
+
+// Splits the file into lines: a line ends at a line feed, a carriage return right before it
+// belongs to the line end, and an empty remainder after the last line feed is no line.
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    const bool terminated = end != std::string::npos;
+    if (!terminated) end = text.size();
+    std::size_t length = end - start;
+    if (terminated && length > 0 && text[end - 1] == '\r') --length;
+    if (length > kMaxRsLineLength) malformed();
+    lines.emplace_back(text, start, length);
+    start = terminated ? end + 1 : end;
+  }
+  return lines;
+}
+
+void parseTermLine(const std::string& line, ResponseSurface& model) {
+  std::istringstream in(line);
+  std::int32_t code = 0;
+  double coefficient = 0.0;
+  if (!(in >> std::hex >> code)) malformed();
+  if (!(in >> std::dec >> coefficient)) malformed();
+  model.appendTerm(code, coefficient);
+}
+
+// Reads the whole file, but never more than a well-formed file of long lines could hold per
+// line: a line that outgrows the limit ends the run at once instead of being read on.
+std::string readFile(std::FILE* file) {
+  std::string text;
+  std::size_t lineLength = 0;
+  int c;
+  while ((c = std::getc(file)) != EOF) {
+    text.push_back(static_cast<char>(c));
+    lineLength = (c == '\n') ? 0 : lineLength + 1;
+    if (lineLength > kMaxRsLineLength + 1) malformed();  // +1: a carriage return may follow
+  }
+  if (std::ferror(file)) cannotOpen();  // a directory, for instance, opens but cannot be read
+  return text;
+}
+
+}  // namespace
+
+void parseRsText(const std::string& text, ResponseSurface& model) {
+  for (const std::string& line : splitLines(text)) {
+    if (!line.empty() && line[0] == '#') continue;
+    parseTermLine(line, model);
+  }
+  model.build();
+}
+
+void RsFile(const std::string& fileName, ResponseSurface& model) {
+  std::FILE* file = std::fopen(fileName.c_str(), "rb");
+  if (file == nullptr) cannotOpen();
+  const std::string text = readFile(file);
+  std::fclose(file);
+  parseRsText(text, model);
+}
+
+}  // namespace kelm

@@ -1,0 +1,16 @@
+#pragma once
+#include <string_view>
+
+namespace kelm {
+
+enum class Stream { Out, Err };
+
+// The single way the system fails: write the message to the given stream, optionally end the
+// line, flush, and end the process with status 1 through the normal exit so buffered output
+// reaches the user.
+[[noreturn]] void fatal(Stream stream, std::string_view message, bool lineEnd);
+
+// A message the run survives (out-of-range reads of a stacking sequence): written, no line end.
+void warn(Stream stream, std::string_view message);
+
+}  // namespace kelm

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+namespace kelm {
+
+// The settings of one run, gathered from the command line or the prompts.
+struct RunOptions {
+  int skinPlyTotal = 0;
+  int stiffenerPlyTotal = 0;
+  std::string rsFileName;
+  std::string optionString = "-b";
+  bool balance = true;
+  bool fourPlyRule = false;
+  bool roundRobin = false;
+  bool setPlyNumbers = false;
+  // Only the 8-argument form of kelm_iter: skin 0, skin +-45, stiffener 0, stiffener +-45.
+  bool plyNumbersGiven = false;
+  int commandLinePlyNumbers[4] = {0, 0, 0, 0};
+};
+
+}  // namespace kelm
