@@ -1,0 +1,92 @@
+#pragma once
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace kelm {
+
+// A max-heap of records keyed by a real, with a parallel key array so that sifting compares
+// plain reals and moves records only when they change places. Of two equal keys the one
+// already higher in the heap stays there; of two equal children the left one rises.
+//
+// The capacity follows the growth the user sees (initial slots, times ten when a push finds
+// the heap full, an optional hard limit with its message); storage itself grows with the
+// records actually held, so a large initial capacity costs nothing until it is used.
+//
+// Policy: static double key(const Record&); static constexpr std::int64_t kLimit (0: none);
+// static void atLimit() (ends the run).
+template <typename Record, typename Policy>
+class BestFirstHeap {
+ public:
+  explicit BestFirstHeap(std::int64_t initialCapacity) : capacity_(initialCapacity) {}
+
+  int count() const { return static_cast<int>(keys_.size()); }
+  std::int64_t capacity() const { return capacity_; }
+
+  void push(Record record) {
+    if (static_cast<std::int64_t>(keys_.size()) + 1 > capacity_) grow();
+    const double key = Policy::key(record);
+    keys_.push_back(key);
+    records_.push_back(std::move(record));
+    siftUp(count(), key);
+  }
+
+  Record pop() {
+    Record top = std::move(records_[0]);
+    const int last = count();
+    if (last > 1) {
+      Record moved = std::move(records_[last - 1]);
+      const double key = keys_[last - 1];
+      keys_.pop_back();
+      records_.pop_back();
+      siftDown(std::move(moved), key);
+    } else {
+      keys_.pop_back();
+      records_.pop_back();
+    }
+    return top;
+  }
+
+ private:
+  void grow() {
+    if constexpr (Policy::kLimit > 0) {
+      if (capacity_ >= Policy::kLimit) Policy::atLimit();
+      const std::int64_t grown = capacity_ * 10;
+      capacity_ = grown >= Policy::kLimit ? Policy::kLimit : grown;
+    } else {
+      capacity_ *= 10;
+    }
+  }
+
+  // Positions are 1-based: the parent of c is c / 2.
+  void siftUp(int c, double key) {
+    Record rising = std::move(records_[c - 1]);
+    for (int p = c / 2; p >= 1 && keys_[p - 1] < key; c = p, p = p / 2) {
+      keys_[c - 1] = keys_[p - 1];
+      records_[c - 1] = std::move(records_[p - 1]);
+    }
+    keys_[c - 1] = key;
+    records_[c - 1] = std::move(rising);
+  }
+
+  void siftDown(Record sinking, double key) {
+    const int n = count();
+    int c = 1;
+    for (int d = 2; d <= n; d *= 2) {
+      if (d < n && keys_[d - 1] < keys_[d]) ++d;
+      if (!(keys_[d - 1] > key)) break;
+      keys_[c - 1] = keys_[d - 1];
+      records_[c - 1] = std::move(records_[d - 1]);
+      c = d;
+    }
+    keys_[c - 1] = key;
+    records_[c - 1] = std::move(sinking);
+  }
+
+  std::int64_t capacity_;
+  std::vector<double> keys_;
+  std::vector<Record> records_;
+};
+
+}  // namespace kelm

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "laminate/stacking_sequence.h"
+#include "search/best_first_heap.h"
+
+namespace kelm {
+
+inline constexpr std::int64_t kBranchHeapLimit = 750000;
+
+struct BranchHeapPolicy {
+  static double key(const StackingSequence& branch) { return branch.bound; }
+  static constexpr std::int64_t kLimit = kBranchHeapLimit;
+  [[noreturn]] static void atLimit();
+};
+
+// Best-first store of open branches of one laminate: n x n slots at first, ten times more
+// whenever full, never more than 750000.
+class BranchHeap : public BestFirstHeap<StackingSequence, BranchHeapPolicy> {
+ public:
+  explicit BranchHeap(int n)
+      : BestFirstHeap(static_cast<std::int64_t>(n) * static_cast<std::int64_t>(n)) {}
+};
+
+// Depth-first store of 2n branches. A push lands below up to two siblings (same setCount)
+// whose bounds are higher by at least 1e-13, so the most promising child is popped first.
+class BranchStack {
+ public:
+  explicit BranchStack(int n);
+  int count() const { return count_; }
+  int capacity() const { return capacity_; }
+  void push(StackingSequence branch);
+  StackingSequence pop();
+
+ private:
+  std::vector<StackingSequence> records_;
+  int count_ = 0;
+  int capacity_;
+};
+
+}  // namespace kelm

@@ -1,0 +1,122 @@
+#include "search/candidate_max.h"
+
+#include <cmath>
+
+#include "run/fatal.h"
+
+namespace kelm {
+
+namespace {
+
+constexpr double kDeterminantTolerance = 1e-15;
+constexpr double kVertices[3][2] = {{1.0, 1.0}, {0.0, -1.0}, {-1.0, 1.0}};  // V0, V45, V90
+
+// Normal (p, q) of edge e: V45-V90 is 2u1 + u2 = -1, V0-V90 is -u2 = -1, V0-V45 is
+// -2u1 + u2 = -1.
+void edgeNormal(int edge, double& p, double& q) {
+  switch (edge) {
+    case 1: p = 2.0; q = 1.0; return;
+    case 2: p = 0.0; q = -1.0; return;
+    case 3: p = -2.0; q = 1.0; return;
+    default: fatal(Stream::Err, "error: setLUdecomp!", false);
+  }
+}
+
+Mathmx borderedSystem(const Mathmx& block, int edge) {
+  double p, q;
+  edgeNormal(edge, p, q);
+  Mathmx k(3, 3);
+  k.ref(1, 1) = block(1, 1);
+  k.ref(1, 2) = block(1, 2);
+  k.ref(1, 3) = p;
+  k.ref(2, 1) = block(2, 1);
+  k.ref(2, 2) = block(2, 2);
+  k.ref(2, 3) = q;
+  k.ref(3, 1) = p;
+  k.ref(3, 2) = q;
+  k.ref(3, 3) = 0.0;
+  return k;
+}
+
+bool insideTriangle(double u1, double u2, double tolerance) {
+  return !(u2 + 2.0 * u1 + 1.0 < -tolerance || u2 - 2.0 * u1 + 1.0 < -tolerance ||
+           u2 - 1.0 > tolerance);
+}
+
+}  // namespace
+
+void CandidateSystems::setLUdecomp(const Mathmx* const hessianBlocks[kGroups]) {
+  for (int g = 0; g < kGroups; ++g) {
+    const Mathmx& block = *hessianBlocks[g];
+    // Only a negative definite block has an interior maximum.
+    solvable[g][0] = determinant(block) > 0.0 && trace(block) < 0.0;
+    if (solvable[g][0]) LUdecomp(systems[g][0], block);
+  }
+  for (int e = 1; e <= 3; ++e) {
+    for (int g = 0; g < kGroups; ++g) {
+      const Mathmx k = borderedSystem(*hessianBlocks[g], e);
+      solvable[g][e] = std::fabs(determinant(k)) > kDeterminantTolerance;
+      if (solvable[g][e]) LUdecomp(systems[g][e], k);
+    }
+  }
+}
+
+double couplingBound(const Mathmx& block) {
+  double best = 0.0;
+  for (const auto& vi : kVertices) {
+    for (const auto& vj : kVertices) {
+      Vector u, v;
+      u.ref(1) = vi[0];
+      u.ref(2) = vi[1];
+      v.ref(1) = vj[0];
+      v.ref(2) = vj[1];
+      const double value = u.dot(block * v);
+      if (value > best) best = value;
+    }
+  }
+  return best;
+}
+
+double maximiseOverTriangle(const Vector& h, double s, const Mathmx& hessian,
+                            const CandidateSystems& candidates, int group, double tolerance) {
+  // Slots 4..6 hold the vertices; computed candidates fill the slots from 3 downwards.
+  double slots[7][2] = {};
+  for (int v = 0; v < 3; ++v) {
+    slots[4 + v][0] = kVertices[v][0];
+    slots[4 + v][1] = kVertices[v][1];
+  }
+  int freeSlot = 3;
+  if (candidates.solvable[group][0]) {
+    const Vector u = LUsolve(candidates.systems[group][0], h / (-s));
+    slots[freeSlot][0] = u(1);
+    slots[freeSlot][1] = u(2);
+    --freeSlot;
+  }
+  for (int e = 1; e <= 3; ++e) {
+    if (!candidates.solvable[group][e]) continue;
+    Vector rhs(3);
+    rhs.ref(1) = h(1) / (-s);
+    rhs.ref(2) = h(2) / (-s);
+    rhs.ref(3) = -1.0;
+    const Vector u = LUsolve(candidates.systems[group][e], rhs);
+    slots[freeSlot][0] = u(1);
+    slots[freeSlot][1] = u(2);
+    --freeSlot;
+  }
+  double best = 0.0;
+  for (int slot = freeSlot + 1; slot <= 6; ++slot) {
+    if (slot < 4 && !insideTriangle(slots[slot][0], slots[slot][1], tolerance)) continue;
+    Vector u;
+    u.ref(1) = slots[slot][0];
+    u.ref(2) = slots[slot][1];
+    double t = u.dot(hessian * u);
+    t = t * s;
+    t = t * 0.5;
+    t = t + u.dot(h);
+    t = t * s;
+    if (t > best) best = t;
+  }
+  return best;
+}
+
+}  // namespace kelm
