@@ -1,0 +1,38 @@
+#pragma once
+
+#include "laminate/panel_design.h"
+#include "response/response_surface.h"
+#include "search/candidate_max.h"
+#include "search/surface_blocks.h"
+
+namespace kelm {
+
+// Upper bound of a design whose two laminates both still have open positions: the objective at
+// the current parameters, plus for each of the four parameter groups the exact maximum of its
+// own increment over the triangle, plus a bound of each of the six couplings between groups.
+class JointBoundModel {
+ public:
+  void setJointBoundModel(const ResponseSurface& model);
+  // Prepares what the laminate not being extended contributes, for all children of `parent`.
+  void setJointBoundTerms(const PanelDesign& parent);
+  // Bound of a child of the design last given to setJointBoundTerms.
+  double evaluateJointBound(const PanelDesign& child);
+
+  const double* couplingBounds() const { return couplingBounds_; }
+
+ private:
+  void setGradients(const PanelDesign& child);
+  double currentValue(const PanelDesign& child) const;
+  double couplingTerm() const;
+
+  SurfaceBlocks blocks_;
+  Vector groupTerms_[kGroups];
+  double fixedPart_ = 0.0;
+  Vector groupGradients_[kGroups];
+  double groupScales_[kGroups] = {};
+  // Coupling constants of the blocks 12, 34, 13, 24, 14, 23, in this order.
+  double couplingBounds_[6] = {};
+  CandidateSystems candidates_;
+};
+
+}  // namespace kelm
