@@ -1,0 +1,36 @@
+# Front door for newcomers and CI. Builds go to build/ (release) and build-sanitize/.
+BUILD ?= build
+SANITIZE_BUILD ?= build-sanitize
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+EXAMPLE ?= examples/panel_a.rs
+PREFIX ?= /usr/local
+
+.PHONY: all build run test sanitize-test conformance clean
+
+all: build
+
+build:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Both programs on the bundled example: skin 24 plies, stiffener 16 plies, balance rule.
+run: build
+	$(BUILD)/kelm_iter 24 16 $(EXAMPLE)
+	$(BUILD)/kelm_alt 24 16 $(EXAMPLE)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The same tests with address and undefined-behaviour sanitizers; any report fails.
+sanitize-test:
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKELM_SANITIZE=ON
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# Byte-exact end-to-end cases kept next to the project (needs faketime for the random cases).
+conformance: build
+	../shared/conformance/run $(abspath $(BUILD))
+
+clean:
+	rm -rf $(BUILD) $(SANITIZE_BUILD)
