@@ -5,6 +5,7 @@
 
 #include "laminate/design_rules.h"
 #include "run/fatal.h"
+#include "search/first_allowed_sequence.h"
 
 namespace kelm {
 
@@ -21,21 +22,7 @@ BranchAndBoundSearch::BranchAndBoundSearch(const ResponseSurface& model,
 
 // The first stiffener the rules allow, found depth-first.
 StackingSequence BranchAndBoundSearch::initialStiffener(const StackingSequence& emptyStiffener) {
-  const int n = stiffenerPositions_;
-  BranchStack stack(n);
-  stack.push(emptyStiffener);
-  while (stack.count() > 0) {
-    const StackingSequence branch = stack.pop();
-    const int position = branch.setCount() + 1;
-    for (int code = 0; code < kSearchedCodes; ++code) {
-      StackingSequence child = branch;
-      child.setTheta(position, code);
-      if (!checkPartial(child, stiffenerRules_)) continue;
-      if (position == n) return child;
-      stack.push(std::move(child));
-    }
-  }
-  fatal(Stream::Err, "cannot get initial stiffener! ", true);
+  return firstAllowedSequence(emptyStiffener, stiffenerRules_, false);
 }
 
 void BranchAndBoundSearch::prepareTurn(const PanelDesign& candidate) {

@@ -5,6 +5,7 @@
 #include "laminate/design_rules.h"
 #include "run/crand.h"
 #include "run/fatal.h"
+#include "search/first_allowed_sequence.h"
 
 namespace kelm {
 
@@ -17,13 +18,17 @@ RoundRobinSearch::RoundRobinSearch(const ResponseSurface& model, const LaminateR
                                    const LaminateRules& stiffenerRules, std::uint32_t seed)
     : AlternatingSearch(model, skinRules, stiffenerRules), seed_(seed) {}
 
-// An all-0 deg stiffener when its ply numbers are fixed, otherwise random laminates until one
-// satisfies the stiffener's rules. Rules that no laminate can satisfy end the run instead of
-// drawing for ever.
+// With fixed ply numbers: the all-0 deg stiffener when those numbers allow it, otherwise the
+// first stiffener they allow (an all-0 deg start that breaks them would enter the history and
+// could be reported as the optimum). Without: random laminates until one satisfies the
+// stiffener's rules; rules that no laminate can satisfy end the run instead of drawing for ever.
 StackingSequence RoundRobinSearch::initialStiffener(const StackingSequence& emptyStiffener) {
   StackingSequence stiffener = emptyStiffener;
   stiffener.fillZero();
-  if (stiffenerRules_.plyNumbersFixed) return stiffener;
+  if (stiffenerRules_.plyNumbersFixed) {
+    if (checkComplete(stiffener, stiffenerRules_)) return stiffener;
+    return firstAllowedSequence(emptyStiffener, stiffenerRules_, true);
+  }
   CRand random(seed_);
   for (int attempt = 0; attempt < kRandomDrawLimit; ++attempt) {
     for (int position = 1; position <= stiffener.plyCount(); ++position)

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <regex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "alt/exhaustive_search.h"
+#include "alt/simultaneous_search.h"
+#include "search/test_surfaces.h"
+#include "support/capture.h"
+
+namespace kelm {
+namespace {
+
+using testing::CapturedStreams;
+using testing::freeRules;
+using testing::makeSurface;
+using testing::Term;
+
+// The optimal designs of a driver as sorted text, so drivers that find them in different
+// orders compare equal; duplicates stay visible.
+std::vector<std::string> designTexts(const std::vector<PanelDesign>& designs) {
+  std::vector<std::string> texts;
+  for (const PanelDesign& d : designs)
+    texts.push_back(d.skin.bracketText() + " " + d.stiffener.bracketText());
+  std::sort(texts.begin(), texts.end());
+  return texts;
+}
+
+LaminateRules rulesOf(bool balance, bool fourPlyRule) {
+  LaminateRules rules;
+  rules.balance = balance;
+  rules.fourPlyRule = fourPlyRule;
+  return rules;
+}
+
+// Fixed numbers of 0 and 45 deg positions, the rest 90 deg, as the ply-number dialog sets them.
+LaminateRules fixedNumbersOf(int plyTotal, std::mt19937& random) {
+  LaminateRules rules = rulesOf(false, false);
+  const int h = plyTotal - plyTotal / 2;
+  rules.ply0 = std::uniform_int_distribution<int>(0, h)(random);
+  rules.ply45 = std::uniform_int_distribution<int>(0, h - rules.ply0)(random);
+  rules.ply90 = h - rules.ply0 - rules.ply45;
+  rules.plyMin = std::min({rules.ply0, rules.ply45, rules.ply90});
+  rules.plyNumbersFixed = true;
+  return rules;
+}
+
+// Without bending terms the order of the plies does not matter: many designs tie.
+std::vector<Term> inPlaneOnly(const std::vector<Term>& terms) {
+  std::vector<Term> kept;
+  for (const Term& term : terms)
+    if ((term.first >> 16) == 0) kept.push_back(term);
+  return kept;
+}
+
+TEST(AlternativeSearchTest, SimultaneousSearchFindsExactlyTheExhaustiveOptima) {
+  std::mt19937 random(20240607);
+  std::uniform_int_distribution<int> plyTotal(5, 10);  // half counts 3..5
+  std::bernoulli_distribution coin(0.5);
+  int nonEmpty = 0;
+  int ties = 0;
+  for (int trial = 0; trial < 100; ++trial) {
+    testing::RandomSurfaceOptions options;
+    options.sparse = trial % 3 == 1;
+    options.negativeDefiniteBlocks = trial % 3 == 2;
+    std::vector<Term> terms = testing::randomTerms(1000 + trial, options);
+    if (trial % 5 == 4) terms = inPlaneOnly(terms);
+    // Mostly a positive optimum, so that results are not trivially empty on both sides.
+    if (trial % 4 != 3) terms.insert(terms.begin(), Term{0, 3.0});
+    const ResponseSurface surface = makeSurface(terms);
+    const int ts = plyTotal(random);
+    const int tt = plyTotal(random);
+    // Fixed ply numbers switch the random start off: the tree then starts from best 0.
+    const bool fixedNumbers = trial % 7 == 6;
+    const LaminateRules skinRules =
+        fixedNumbers ? fixedNumbersOf(ts, random) : rulesOf(coin(random), coin(random));
+    const LaminateRules stiffenerRules = rulesOf(coin(random), coin(random));
+    SCOPED_TRACE("trial " + std::to_string(trial) + ", totals " + std::to_string(ts) + "/" +
+                 std::to_string(tt));
+
+    ExhaustiveSearch exhaustive(surface, skinRules, stiffenerRules);
+    SimultaneousSearch simultaneous(surface, skinRules, stiffenerRules, 7u);
+    {
+      CapturedStreams captured;
+      exhaustive.run(ts, tt);
+      simultaneous.run(ts, tt);
+    }
+    EXPECT_NEAR(simultaneous.best(), exhaustive.best(), 1e-12);
+    EXPECT_EQ(designTexts(simultaneous.results()), designTexts(exhaustive.results()));
+    if (!exhaustive.results().empty()) ++nonEmpty;
+    if (exhaustive.results().size() > 1) ++ties;
+  }
+  EXPECT_GE(nonEmpty, 75);
+  EXPECT_GE(ties, 10);
+}
+
+TEST(AlternativeSearchTest, ExhaustiveListsTiesInVisitingOrderAndNothingBelowZero) {
+  const LaminateRules free = freeRules();
+  CapturedStreams captured;
+  // Every design ties with the initial best 0: all are listed, skin positions varied last.
+  ExhaustiveSearch zero(makeSurface({}), free, free);
+  zero.run(2, 2);
+  EXPECT_EQ(zero.totalSteps(), 9);
+  ASSERT_EQ(zero.results().size(), 9u);
+  EXPECT_EQ(zero.results()[1].skin.bracketText() + zero.results()[1].stiffener.bracketText(),
+            "[0]s[45]s");
+  EXPECT_EQ(zero.results()[3].skin.bracketText() + zero.results()[3].stiffener.bracketText(),
+            "[45]s[0]s");
+  EXPECT_EQ(captured.err(), "");
+
+  ExhaustiveSearch negative(makeSurface({{0, -1.0}}), free, free);
+  negative.run(6, 6);
+  negative.report();
+  EXPECT_TRUE(negative.results().empty());
+  EXPECT_EQ(captured.out(), "total step 729 done.\n");
+}
+
+TEST(AlternativeSearchTest, RandomStartIsReproducibleAndOnlyRaisesTheBestValue) {
+  std::vector<Term> terms = testing::randomTerms(77, {.negativeDefiniteBlocks = true});
+  terms.insert(terms.begin(), Term{0, 5.0});
+  const ResponseSurface surface = makeSurface(terms);
+  const LaminateRules rules = rulesOf(true, true);
+  auto runWithSeed = [&](std::uint32_t seed) {
+    SimultaneousSearch search(surface, rules, rules, seed);
+    CapturedStreams captured;
+    search.run(9, 9);
+    search.report();
+    // The last line counts every step and, in brackets, the designs the completions valued.
+    const std::string out = captured.out();
+    std::smatch match;
+    const std::regex lastLine(R"((^|\n)total step (\d+)\(-(\d+)\) done\.\n$)");
+    EXPECT_TRUE(std::regex_search(out, match, lastLine)) << out;
+    EXPECT_EQ(match.str(2), std::to_string(search.totalSteps()));
+    EXPECT_EQ(match.str(3), std::to_string(search.completedCount()));
+    EXPECT_EQ(search.completedCount() % 81, 0);
+    return std::pair{out + captured.err(), designTexts(search.results())};
+  };
+  const auto first = runWithSeed(11u);
+  EXPECT_FALSE(first.second.empty());
+  EXPECT_EQ(runWithSeed(11u), first);
+  EXPECT_EQ(runWithSeed(12345u).second, first.second);
+
+  // Every design has the value 1, so the random start already reaches the optimum; the
+  // results must still be exactly the designs the tree completes, each listed once.
+  const ResponseSurface flat = makeSurface({{0, 1.0}});
+  const LaminateRules balanced = rulesOf(true, false);
+  SimultaneousSearch simultaneous(flat, balanced, balanced, 5u);
+  ExhaustiveSearch exhaustive(flat, balanced, balanced);
+  CapturedStreams captured;
+  simultaneous.run(6, 6);
+  exhaustive.run(6, 6);
+  EXPECT_EQ(simultaneous.best(), 1.0);
+  EXPECT_EQ(designTexts(simultaneous.results()), designTexts(exhaustive.results()));
+}
+
+TEST(AlternativeSearchDeathTest, SimultaneousRejectsLaminatesOfTwoPositions) {
+  const ResponseSurface surface = testing::randomSurface(5);
+  const LaminateRules rules = rulesOf(true, false);
+  for (auto [ts, tt] : {std::pair{4, 10}, std::pair{10, 4}}) {
+    EXPECT_EXIT(SimultaneousSearch(surface, rules, rules, 1u).run(ts, tt),
+                ::testing::ExitedWithCode(1), "ply number must be greater than 4!$");
+  }
+}
+
+}  // namespace
+}  // namespace kelm
