@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "laminate/design_rules.h"
+#include "support/capture.h"
+
+namespace kelm {
+namespace {
+
+using ::testing::ExitedWithCode;
+using Codes = std::vector<int>;
+
+StackingSequence sequenceOf(int total, const Codes& codes) {
+  StackingSequence s;
+  s.setPlyTotal(total);
+  for (std::size_t i = 0; i < codes.size(); ++i) s.setTheta(static_cast<int>(i) + 1, codes[i]);
+  return s;
+}
+
+Codes codesOf(const StackingSequence& s) {
+  Codes codes;
+  for (int i = 1; i <= s.setCount(); ++i) codes.push_back(s.getCode(i));
+  return codes;
+}
+
+void expectParameters(const StackingSequence& s, const std::array<double, 4>& expected) {
+  const double lp[4] = {s.inPlaneLP()(1), s.inPlaneLP()(2), s.bendingLP()(1), s.bendingLP()(2)};
+  for (int i = 0; i < 4; ++i) EXPECT_NEAR(lp[i], expected[i], 1e-15) << i;
+}
+
+// Straight from the plies: ply k of the half spans z = H-k .. H-k+1 (the mid-plane ply of an
+// odd total 0 .. 0.5); in-plane weight its thickness over H, bending weight the difference of
+// its cubed normalised faces.
+void expectDirectParameters(const StackingSequence& s, int total, const Codes& codes) {
+  constexpr double pi = std::numbers::pi;
+  const double angles[4] = {0.0, pi / 4, pi / 2, -pi / 4}, h = total * 0.5;
+  std::array<double, 4> lp{};
+  double top = h;
+  for (int c : codes) {
+    const double bottom = std::max(top - 1.0, 0.0);
+    const double a = (top - bottom) / h, d = std::pow(top / h, 3) - std::pow(bottom / h, 3);
+    lp[0] += a * std::cos(2 * angles[c]), lp[1] += a * std::cos(4 * angles[c]);
+    lp[2] += d * std::cos(2 * angles[c]), lp[3] += d * std::cos(4 * angles[c]);
+    top = bottom;
+  }
+  expectParameters(s, lp);
+}
+
+std::string printed(const StackingSequence& s) {
+  testing::CapturedStreams streams;
+  s.printSequence();
+  return streams.out();
+}
+
+TEST(StackingSequenceTest, LaminationParametersMatchDirectComputation) {
+  const StackingSequence odd = sequenceOf(7, Codes(4, 0));
+  EXPECT_TRUE(odd.plyCount() == 4 && odd.midPly() && odd.halfPlies() == 3.5);
+  expectParameters(odd, {1, 1, 1, 1});
+  expectParameters(sequenceOf(8, Codes(4, 0)), {1, 1, 1, 1});
+  expectParameters(sequenceOf(8, Codes(4, 2)), {-1, 1, -1, 1});
+  for (auto [total, codes] : {std::pair{9, Codes{1, 3, 0, 2, 2}},
+                              std::pair{12, Codes{0, 1, 2, 3, 1, 0}}, std::pair{12, Codes{2, 0}}})
+    expectDirectParameters(sequenceOf(total, codes), total, codes);
+}
+
+TEST(StackingSequenceTest, ResetThetaMatchesAFreshBuild) {
+  StackingSequence s = sequenceOf(9, {0, 1, 2, 0, 1});
+  s.resetTheta(2, 2);
+  s.resetTheta(5, 0);  // the mid-plane ply
+  EXPECT_EQ(codesOf(s), (Codes{0, 2, 2, 0, 0}));
+  expectDirectParameters(s, 9, {0, 2, 2, 0, 0});
+  s.resetTheta(2, 1);
+  s.resetTheta(5, 1);
+  expectDirectParameters(s, 9, {0, 1, 2, 0, 1});
+}
+
+TEST(StackingSequenceTest, OutOfRangeReadsWarnAndReturnZero) {
+  const StackingSequence s = sequenceOf(8, {2, 1});
+  testing::CapturedStreams streams;
+  EXPECT_EQ(s.getCode(0) + s.getCode(5) + sequenceOf(150, {1}).getCode(1000), 0);
+  EXPECT_EQ(s.getTheta(0) + s.getTheta(5), 0.0);
+  EXPECT_EQ(streams.err().substr(0, 61),
+            "error: @getCode" "error: @getCode" "error: @getCode" "error: @getTheta");
+  EXPECT_EQ(s.getTheta(1), std::numbers::pi / 2);
+}
+
+TEST(StackingSequenceTest, SettingOutOfOrderOrRangeEndsRun) {
+  StackingSequence s = sequenceOf(8, {0});
+  for (int at : {0, 5}) EXPECT_EXIT(s.setTheta(at, 0), ExitedWithCode(1), "^error1: @setTheta$");
+  for (int at : {1, 3}) EXPECT_EXIT(s.setTheta(at, 0), ExitedWithCode(1), "^error2: @setTheta$");
+  EXPECT_EXIT(s.setTheta(2, 4), ExitedWithCode(1), "^error @ decode$");
+}
+
+TEST(StackingSequenceTest, PrintsBracketNotationWithMidPlaneMarker) {
+  EXPECT_EQ(printed(sequenceOf(8, {1, 3, 0, 2})), "[45/-45/0/90]s");
+  EXPECT_EQ(printed(sequenceOf(8, {1, 3})), "[45/-45/*/*]s");
+  EXPECT_EQ(printed(sequenceOf(5, {0, 1, 2})), "      __\n[0/45/90]s");
+  EXPECT_EQ(printed(sequenceOf(5, {2, 1, 0})), "       _\n[90/45/0]s");
+  EXPECT_EQ(printed(sequenceOf(5, {})), "     _\n[*/*/*]s");
+  std::string text = "[-45";
+  for (int i = 2; i <= 101; ++i) text += "/-45";
+  text += "]s";
+  const std::string marker = std::string(text.size() - 4, ' ') + "__\n";
+  EXPECT_EQ(printed(sequenceOf(201, Codes(101, 3))), marker + text);
+}
+
+TEST(StackingSequenceTest, EqualityAndDeepCopiesInlineAndOnTheHeap) {
+  StackingSequence a = sequenceOf(8, {0, 1, 2, 1});
+  a.bound = 42.0;
+  EXPECT_TRUE(a == sequenceOf(8, {0, 1, 2, 1}));
+  EXPECT_FALSE(a == sequenceOf(8, {0, 1, 2, 2}) || a == sequenceOf(7, {0, 1, 2, 1}));
+  EXPECT_FALSE(sequenceOf(0, {}) == sequenceOf(0, {}));
+
+  Codes codes(100);
+  for (int i = 0; i < 100; ++i) codes[i] = (i * 7) % 4;
+  const StackingSequence original = sequenceOf(200, codes);  // more positions than fit inline
+  StackingSequence copy(original), small = sequenceOf(8, {1, 1}), other = sequenceOf(140, {});
+  small = original;
+  other = original;
+  EXPECT_TRUE(codesOf(small) == codes && codesOf(other) == codes);
+  copy.resetTheta(66, 3 - codes[65]);
+  other.resetTheta(100, 3 - codes[99]);
+  EXPECT_FALSE(copy == original || other == original);
+  EXPECT_EQ(codesOf(original), codes);
+  expectDirectParameters(small, 200, codes);
+  EXPECT_EQ(StackingSequence(std::move(copy)).getCode(66), 3 - codes[65]);
+}
+
+// The position at which a search would cut the branch, 0 when it never does.
+int cutPosition(int total, const Codes& codes, const LaminateRules& rules) {
+  StackingSequence s = sequenceOf(total, {});
+  if (!checkPartial(s, rules)) return -1;
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    s.setTheta(static_cast<int>(i) + 1, codes[i]);
+    if (!checkPartial(s, rules)) return static_cast<int>(i) + 1;
+  }
+  return 0;
+}
+
+struct RuleCase { int total; Codes codes; bool admissible; int cutAt; };
+
+void expectVerdicts(bool balance, bool fourPly, int fixedEach, const std::vector<RuleCase>& cases) {
+  LaminateRules rules;
+  rules.balance = balance;
+  rules.fourPlyRule = fourPly;
+  rules.plyNumbersFixed = fixedEach > 0;
+  rules.ply0 = rules.ply45 = rules.ply90 = rules.plyMin = fixedEach;
+  for (const RuleCase& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.codes) + " of total " + std::to_string(c.total));
+    EXPECT_EQ(checkComplete(sequenceOf(c.total, c.codes), rules), c.admissible);
+    EXPECT_EQ(cutPosition(c.total, c.codes, rules), c.cutAt);
+  }
+}
+
+TEST(DesignRulesTest, FourPlyRuleLimitsRunsAndTheInnermostRun) {
+  expectVerdicts(false, true, 0,
+                 {{16, {0, 0, 0, 0, 2, 2, 1, 1}, true, 0}, {16, {0, 0, 0, 0, 0, 2, 1, 1}, false, 5},
+                  {16, {2, 1, 1, 1, 1, 1, 1, 1}, true, 0}, {16, {0, 1, 2, 0, 1, 2, 2, 2}, false, 8},
+                  {16, {0, 1, 2, 0, 1, 0, 2, 2}, true, 0}, {9, {1, 0, 2, 2, 2}, false, 5},
+                  {8, {2, 0, 0, 0}, false, 4}, {4, {0, 0}, true, 0}});
+}
+
+TEST(DesignRulesTest, BalancePairsPlusMinus45OutsideTheMidPlane) {
+  expectVerdicts(true, false, 0, {{8, {1, 1, 0, 2}, true, 0}, {8, {1, 0, 0, 2}, false, 4},
+                                  {7, {1, 1, 0, 2}, true, 0}, {7, {1, 1, 0, 1}, false, 4},
+                                  {7, {1, 0, 2, 0}, false, 3}});
+}
+
+TEST(DesignRulesTest, FixedPlyNumbersCountEachOrientation) {
+  expectVerdicts(false, false, 2,
+                 {{12, {0, 1, 2, 2, 1, 0}, true, 0}, {12, {0, 0, 0, 1, 1, 2}, false, 3},
+                  {12, {0, 1, 1, 1, 2, 0}, false, 4}, {12, {1, 1, 0, 0, 2, 2}, true, 0}});
+}
+
+TEST(DesignRulesTest, IncompleteSequenceCannotBeJudgedComplete) {
+  LaminateRules rules;
+  rules.fourPlyRule = true;
+  EXPECT_EXIT(checkComplete(sequenceOf(8, {0, 1, 2}), rules), ExitedWithCode(1),
+              "^cannot evaluate constraint!\n$");
+}
+
+}  // namespace
+}  // namespace kelm
