@@ -3,6 +3,8 @@
 #include <cmath>
 #include <iostream>
 
+#include "search/design_report.h"
+
 namespace kelm {
 
 namespace {
@@ -28,16 +30,9 @@ void AlternativeSearch::evaluateAndEnter(PanelDesign& design) {
 }
 
 void AlternativeSearch::report() {
-  const std::streamsize precision = std::cout.precision(10);
-  for (const PanelDesign& design : results_) {
-    design.skin.printSequence();
-    std::cout << '\n';
-    design.stiffener.printSequence();
-    std::cout << '\n' << "optimal value = " << design.value << '\n';
-  }
+  writeOptimalDesigns(results_);
   std::cout << "total step " << totalSteps_;
   writeStepSuffix();
-  std::cout.precision(precision);
 }
 
 }  // namespace kelm

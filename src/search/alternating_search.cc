@@ -4,6 +4,8 @@
 #include <cmath>
 #include <iostream>
 
+#include "search/design_report.h"
+
 namespace kelm {
 
 namespace {
@@ -119,15 +121,8 @@ void AlternatingSearch::selectResults() {
 }
 
 void AlternatingSearch::report() {
-  const std::streamsize precision = std::cout.precision(10);
-  for (const PanelDesign& design : results_) {
-    design.skin.printSequence();
-    std::cout << '\n';
-    design.stiffener.printSequence();
-    std::cout << '\n' << "optimal value = " << design.value << '\n';
-  }
+  writeOptimalDesigns(results_);
   writeStepLine();
-  std::cout.precision(precision);
 }
 
 }  // namespace kelm
