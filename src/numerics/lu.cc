@@ -88,25 +88,30 @@ void ludecomp(LUfactors& factors) {
 }
 
 Vector LUsolve(const LUfactors& factors, const Vector& b) {
-  const Mathmx& a = factors.lu;
   const int n = factors.order;
+  const int rows = factors.lu.rowCount();
+  const double* a = factors.lu.data();  // a[(k - 1) * rows + (i - 1)] is element (i, k)
+  auto at = [a, rows](int i, int k) { return a[(k - 1) * rows + (i - 1)]; };
+  if (b.size() < n) (void)b(n);  // a right-hand side too short ends the run as a bad read
   Vector x = b;
+  double* v = x.data() - 1;  // 1-based
+  // Forward substitution with the row interchanges, skipping the leading zeros of b.
   int first = 0;
   for (int i = 1; i <= n; ++i) {
     const int p = factors.index[i - 1];
-    double sum = x(p);
-    x.ref(p) = x(i);
+    double sum = v[p];
+    v[p] = v[i];
     if (first != 0) {
-      for (int k = first; k < i; ++k) sum = sum - a(i, k) * x(k);
+      for (int k = first; k < i; ++k) sum = sum - at(i, k) * v[k];
     } else if (sum != 0.0) {
       first = i;
     }
-    x.ref(i) = sum;
+    v[i] = sum;
   }
   for (int i = n; i >= 1; --i) {
-    double sum = x(i);
-    for (int k = i + 1; k <= n; ++k) sum = sum - a(i, k) * x(k);
-    x.ref(i) = sum / a(i, i);
+    double sum = v[i];
+    for (int k = i + 1; k <= n; ++k) sum = sum - at(i, k) * v[k];
+    v[i] = sum / at(i, i);
   }
   return x;
 }

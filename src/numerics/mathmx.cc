@@ -83,8 +83,14 @@ Mathmx Mathmx::transpose() const {
 Vector Mathmx::operator*(const Vector& v) const {
   Vector result(rows_);
   if (v.size() != columns_) fatal(Stream::Err, "error: matrix*vector : size is different!", false);
-  for (int i = 1; i <= rows_; ++i)
-    for (int j = 1; j <= columns_; ++j) result.ref(i) = result(i) + (*this)(i, j) * v(j);
+  // Each element sums its row from the first column on, starting from 0.0.
+  const double* x = v.data();
+  double* y = result.data();
+  for (int i = 0; i < rows_; ++i) {
+    double sum = 0.0;
+    for (int j = 0; j < columns_; ++j) sum = sum + data_[j * rows_ + i] * x[j];
+    y[i] = sum;
+  }
   return result;
 }
 

@@ -28,6 +28,9 @@ class Mathmx {
     return data_[(j - 1) * rows_ + (i - 1)];
   }
 
+  // Unchecked column-stored elements, for loops whose bounds come from the shape.
+  const double* data() const { return data_; }
+
   // Keeps the elements when the shape is unchanged; otherwise every element becomes 0.0.
   void resize(int rows, int columns);
   Mathmx transpose() const;

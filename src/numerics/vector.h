@@ -28,6 +28,10 @@ class Vector {
     return data_[i - 1];
   }
 
+  // Unchecked element storage, for loops whose bounds come from size().
+  const double* data() const { return data_; }
+  double* data() { return data_; }
+
   void fill(double x);
   Vector operator+(const Vector& b) const;
   Vector operator/(double s) const;
