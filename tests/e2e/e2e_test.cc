@@ -74,6 +74,7 @@ Outcome runProgram(const std::string& exe, const std::vector<std::string>& args,
 }
 
 std::string programPath(const std::string& name) {
+  if (name == "kelm_eval") return KELM_EVAL_PATH;
   return name == "kelm_alt" ? KELM_ALT_PATH : KELM_ITER_PATH;
 }
 

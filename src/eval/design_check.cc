@@ -1,0 +1,109 @@
+#include "eval/design_check.h"
+
+#include <iostream>
+#include <vector>
+
+#include "laminate/design_rules.h"
+#include "run/fatal.h"
+
+namespace kelm {
+
+namespace {
+
+[[noreturn]] void reject(const std::string& message) {
+  fatal(Stream::Err, "kelm_eval: " + message, true);
+}
+
+std::string stripBrackets(const std::string& text, const char* name) {
+  std::string body = text;
+  if (!body.empty() && body.back() == 's') body.pop_back();
+  const bool open = !body.empty() && body.front() == '[';
+  const bool close = !body.empty() && body.back() == ']';
+  if (open != close) reject(std::string("malformed ") + name + " sequence \"" + text + "\"");
+  if (open) body = body.substr(1, body.size() - 2);
+  return body;
+}
+
+int codeOfAngle(const std::string& angle, const std::string& text, const char* name) {
+  if (angle == "0") return kCode0;
+  if (angle == "45" || angle == "-45" || angle == "+45") return kCode45;
+  if (angle == "90") return kCode90;
+  if (angle.empty()) reject(std::string("malformed ") + name + " sequence \"" + text + "\"");
+  reject(std::string("angle \"") + angle + "\" in the " + name +
+         " sequence is not one of 0, 45, -45, 90");
+}
+
+std::vector<int> codesOf(const std::string& text, const char* name) {
+  const std::string body = stripBrackets(text, name);
+  std::vector<int> codes;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t slash = body.find('/', start);
+    codes.push_back(codeOfAngle(body.substr(start, slash - start), text, name));
+    if (slash == std::string::npos) break;
+    start = slash + 1;
+  }
+  return codes;
+}
+
+int countCode(const StackingSequence& sequence, int code) {
+  int n = 0;
+  for (int i = 1; i <= sequence.plyCount(); ++i)
+    if (sequence.codeAt(i) == code) ++n;
+  return n;
+}
+
+}  // namespace
+
+StackingSequence parseHalfLaminate(const std::string& text, int plyTotal, const char* name) {
+  const std::vector<int> codes = codesOf(text, name);
+  StackingSequence sequence;
+  sequence.setPlyTotal(plyTotal);
+  if (static_cast<int>(codes.size()) != sequence.plyCount())
+    reject(std::string("the ") + name + " sequence has " + std::to_string(codes.size()) +
+           " positions; a half laminate of " + std::to_string(plyTotal) + " plies has " +
+           std::to_string(sequence.plyCount()));
+  for (int i = 0; i < sequence.plyCount(); ++i) sequence.setTheta(i + 1, codes[i]);
+  return sequence;
+}
+
+// The innermost run lies against its mirror image, so it may hold two plies; the others four.
+// Runs of +-45 deg plies are free.
+std::string fourPlyBreak(const StackingSequence& sequence) {
+  const int h = sequence.plyCount();
+  for (int first = 1; first <= h;) {
+    int last = first;
+    while (last < h && sequence.codeAt(last + 1) == sequence.codeAt(first)) ++last;
+    const int limit = last == h ? 2 : 4;
+    if (sequence.codeAt(first) != kCode45 && last - first + 1 > limit)
+      return "positions " + std::to_string(first) + "-" + std::to_string(last);
+    first = last + 1;
+  }
+  return "";
+}
+
+void writeLaminateReport(const char* title, const StackingSequence& sequence,
+                         const LaminateRules& rules) {
+  const std::streamsize precision = std::cout.precision(10);
+  const double* lp = sequence.parameters();
+  std::cout << title << '\n';
+  sequence.printSequence();
+  std::cout << '\n'
+            << "plies 0/+-45/90: " << countCode(sequence, kCode0) << ' '
+            << countCode(sequence, kCode45) << ' ' << countCode(sequence, kCode90) << '\n'
+            << "in-plane lamination parameters: " << lp[0] << ' ' << lp[1] << '\n'
+            << "bending lamination parameters: " << lp[2] << ' ' << lp[3] << '\n';
+  if (rules.balance) {
+    LaminateRules balanceOnly;
+    balanceOnly.halfPlyCount = rules.halfPlyCount;
+    std::cout << "balance rule: " << (checkComplete(sequence, balanceOnly) ? "holds" : "broken")
+              << '\n';
+  }
+  if (rules.fourPlyRule) {
+    const std::string broken = fourPlyBreak(sequence);
+    std::cout << "4-ply rule: " << (broken.empty() ? "holds" : "broken at " + broken) << '\n';
+  }
+  std::cout.precision(precision);
+}
+
+}  // namespace kelm

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+#include "laminate/stacking_sequence.h"
+#include "run/laminate_rules.h"
+
+namespace kelm {
+
+// A half laminate typed by the user in the bracket form the searches print ("[45/45/90/0]s";
+// the brackets and the trailing s optional), for a laminate of `plyTotal` plies. Angles 0, 45,
+// -45 and 90; a -45 deg ply is a position of a +-45 deg pair like 45. Ends the run with a
+// one-line message naming what is wrong.
+StackingSequence parseHalfLaminate(const std::string& text, int plyTotal, const char* name);
+
+// The run of equal plies that breaks the 4-ply rule, outermost first ("" when none does).
+std::string fourPlyBreak(const StackingSequence& sequence);
+
+// One laminate as an engineer checks it: printed form, ply counts, lamination parameters and
+// the verdict of each rule switched on.
+void writeLaminateReport(const char* title, const StackingSequence& sequence,
+                         const LaminateRules& rules);
+
+}  // namespace kelm
