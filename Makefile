@@ -5,25 +5,26 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 EXAMPLE ?= examples/panel_a.rs
 PREFIX ?= /usr/local
 
-.PHONY: all build run test sanitize-test conformance clean
+.PHONY: all build run test sanitize-test conformance install clean
 
 all: build
 
 build:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKELM_TESTS=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
 # Both programs on the bundled example: skin 24 plies, stiffener 16 plies, balance rule.
 run: build
 	$(BUILD)/kelm_iter 24 16 $(EXAMPLE)
 	$(BUILD)/kelm_alt 24 16 $(EXAMPLE)
+	$(BUILD)/kelm_eval $(EXAMPLE) 24 16 '[45/45/45/45/45/45/45/45/0/90/90/90]s' '[45/45/45/45/0/0/0/0]s'
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The same tests with address and undefined-behaviour sanitizers; any report fails.
 sanitize-test:
-	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKELM_SANITIZE=ON
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKELM_SANITIZE=ON -DKELM_TESTS=ON
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
@@ -31,6 +32,10 @@ sanitize-test:
 # Byte-exact end-to-end cases kept next to the project (needs faketime for the random cases).
 conformance: build
 	../shared/conformance/run $(abspath $(BUILD))
+
+# The three programs to $(PREFIX)/bin, their manual pages to $(PREFIX)/share/man/man1.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD)
