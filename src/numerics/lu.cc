@@ -87,14 +87,12 @@ void ludecomp(LUfactors& factors) {
   }
 }
 
-Vector LUsolve(const LUfactors& factors, const Vector& b) {
+void luSolveInPlace(const LUfactors& factors, double* x) {
   const int n = factors.order;
   const int rows = factors.lu.rowCount();
   const double* a = factors.lu.data();  // a[(k - 1) * rows + (i - 1)] is element (i, k)
   auto at = [a, rows](int i, int k) { return a[(k - 1) * rows + (i - 1)]; };
-  if (b.size() < n) (void)b(n);  // a right-hand side too short ends the run as a bad read
-  Vector x = b;
-  double* v = x.data() - 1;  // 1-based
+  double* v = x - 1;  // 1-based
   // Forward substitution with the row interchanges, skipping the leading zeros of b.
   int first = 0;
   for (int i = 1; i <= n; ++i) {
@@ -113,6 +111,12 @@ Vector LUsolve(const LUfactors& factors, const Vector& b) {
     for (int k = i + 1; k <= n; ++k) sum = sum - at(i, k) * v[k];
     v[i] = sum / at(i, i);
   }
+}
+
+Vector LUsolve(const LUfactors& factors, const Vector& b) {
+  if (b.size() < factors.order) (void)b(factors.order);  // too short: ends the run as a bad read
+  Vector x = b;
+  luSolveInPlace(factors, x.data());
   return x;
 }
 

@@ -21,5 +21,8 @@ struct LUfactors {
 void LUdecomp(LUfactors& factors, const Mathmx& m);
 void ludecomp(LUfactors& factors);
 Vector LUsolve(const LUfactors& factors, const Vector& b);
+// The same solve on `order` plain reals, overwritten by the solution (no bounds checks: the
+// caller provides at least `order` elements).
+void luSolveInPlace(const LUfactors& factors, double* x);
 
 }  // namespace kelm

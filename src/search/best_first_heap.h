@@ -7,7 +7,8 @@
 namespace kelm {
 
 // A max-heap of records keyed by a real, with a parallel key array so that sifting compares
-// plain reals and moves records only when they change places. Of two equal keys the one
+// plain reals. Records are stored once and never moved while the heap sifts: only the key and
+// the record's slot number change places. Of two equal keys the one
 // already higher in the heap stays there; of two equal children the left one rises.
 //
 // The capacity follows the growth the user sees (initial slots, times ten when a push finds
@@ -27,25 +28,23 @@ class BestFirstHeap {
   void push(Record record) {
     if (static_cast<std::int64_t>(keys_.size()) + 1 > capacity_) grow();
     const double key = Policy::key(record);
+    const std::int32_t slot = store(std::move(record));
     keys_.push_back(key);
-    records_.push_back(std::move(record));
-    siftUp(count(), key);
+    slots_.push_back(slot);
+    siftUp(count(), key, slot);
   }
 
   Record pop() {
-    Record top = std::move(records_[0]);
+    const std::int32_t top = slots_[0];
     const int last = count();
-    if (last > 1) {
-      Record moved = std::move(records_[last - 1]);
-      const double key = keys_[last - 1];
-      keys_.pop_back();
-      records_.pop_back();
-      siftDown(std::move(moved), key);
-    } else {
-      keys_.pop_back();
-      records_.pop_back();
-    }
-    return top;
+    const double key = keys_[last - 1];
+    const std::int32_t slot = slots_[last - 1];
+    keys_.pop_back();
+    slots_.pop_back();
+    if (last > 1) siftDown(key, slot);
+    Record record = std::move(records_[top]);
+    freeSlots_.push_back(top);
+    return record;
   }
 
  private:
@@ -59,34 +58,47 @@ class BestFirstHeap {
     }
   }
 
-  // Positions are 1-based: the parent of c is c / 2.
-  void siftUp(int c, double key) {
-    Record rising = std::move(records_[c - 1]);
-    for (int p = c / 2; p >= 1 && keys_[p - 1] < key; c = p, p = p / 2) {
-      keys_[c - 1] = keys_[p - 1];
-      records_[c - 1] = std::move(records_[p - 1]);
+  // Records stay where they were stored; only (key, slot) pairs move while sifting.
+  std::int32_t store(Record&& record) {
+    if (freeSlots_.empty()) {
+      records_.push_back(std::move(record));
+      return static_cast<std::int32_t>(records_.size() - 1);
     }
-    keys_[c - 1] = key;
-    records_[c - 1] = std::move(rising);
+    const std::int32_t slot = freeSlots_.back();
+    freeSlots_.pop_back();
+    records_[slot] = std::move(record);
+    return slot;
   }
 
-  void siftDown(Record sinking, double key) {
+  // Positions are 1-based: the parent of c is c / 2.
+  void siftUp(int c, double key, std::int32_t slot) {
+    for (int p = c / 2; p >= 1 && keys_[p - 1] < key; c = p, p = p / 2) {
+      keys_[c - 1] = keys_[p - 1];
+      slots_[c - 1] = slots_[p - 1];
+    }
+    keys_[c - 1] = key;
+    slots_[c - 1] = slot;
+  }
+
+  void siftDown(double key, std::int32_t slot) {
     const int n = count();
     int c = 1;
     for (int d = 2; d <= n; d *= 2) {
       if (d < n && keys_[d - 1] < keys_[d]) ++d;
       if (!(keys_[d - 1] > key)) break;
       keys_[c - 1] = keys_[d - 1];
-      records_[c - 1] = std::move(records_[d - 1]);
+      slots_[c - 1] = slots_[d - 1];
       c = d;
     }
     keys_[c - 1] = key;
-    records_[c - 1] = std::move(sinking);
+    slots_[c - 1] = slot;
   }
 
   std::int64_t capacity_;
   std::vector<double> keys_;
+  std::vector<std::int32_t> slots_;
   std::vector<Record> records_;
+  std::vector<std::int32_t> freeSlots_;
 };
 
 }  // namespace kelm

@@ -77,42 +77,64 @@ double couplingBound(const Mathmx& block) {
   return best;
 }
 
-double maximiseOverTriangle(const Vector& h, double s, const Mathmx& hessian,
+namespace {
+
+// u . (B u) and u . h for two-element u, with the sums and products in the order of the
+// guarded Vector and Mathmx operations (each sum starts from 0.0), so the values are the same
+// to the last bit.
+double quadraticForm(const double* b, const double* u) {
+  const double r1 = (0.0 + b[0] * u[0]) + b[2] * u[1];
+  const double r2 = (0.0 + b[1] * u[0]) + b[3] * u[1];
+  double sum = 0.0;
+  sum += r1 * u[0];
+  sum += r2 * u[1];
+  return sum;
+}
+
+double dot2(const double* h, const double* u) {
+  double sum = 0.0;
+  sum += h[0] * u[0];
+  sum += h[1] * u[1];
+  return sum;
+}
+
+}  // namespace
+
+double maximiseOverTriangle(const Vector& gradient, double s, const Mathmx& hessian,
                             const CandidateSystems& candidates, int group, double tolerance) {
+  const double h[2] = {gradient(1), gradient(2)};
+  const double* b = hessian.data();
   // Slots 4..6 hold the vertices; computed candidates fill the slots from 3 downwards.
   double slots[7][2] = {};
   for (int v = 0; v < 3; ++v) {
     slots[4 + v][0] = kVertices[v][0];
     slots[4 + v][1] = kVertices[v][1];
   }
+  const double scale = -s;
   int freeSlot = 3;
   if (candidates.solvable[group][0]) {
-    const Vector u = LUsolve(candidates.systems[group][0], h / (-s));
-    slots[freeSlot][0] = u(1);
-    slots[freeSlot][1] = u(2);
+    double x[2] = {h[0] / scale, h[1] / scale};
+    luSolveInPlace(candidates.systems[group][0], x);
+    slots[freeSlot][0] = x[0];
+    slots[freeSlot][1] = x[1];
     --freeSlot;
   }
   for (int e = 1; e <= 3; ++e) {
     if (!candidates.solvable[group][e]) continue;
-    Vector rhs(3);
-    rhs.ref(1) = h(1) / (-s);
-    rhs.ref(2) = h(2) / (-s);
-    rhs.ref(3) = -1.0;
-    const Vector u = LUsolve(candidates.systems[group][e], rhs);
-    slots[freeSlot][0] = u(1);
-    slots[freeSlot][1] = u(2);
+    double x[3] = {h[0] / scale, h[1] / scale, -1.0};
+    luSolveInPlace(candidates.systems[group][e], x);
+    slots[freeSlot][0] = x[0];
+    slots[freeSlot][1] = x[1];
     --freeSlot;
   }
   double best = 0.0;
   for (int slot = freeSlot + 1; slot <= 6; ++slot) {
-    if (slot < 4 && !insideTriangle(slots[slot][0], slots[slot][1], tolerance)) continue;
-    Vector u;
-    u.ref(1) = slots[slot][0];
-    u.ref(2) = slots[slot][1];
-    double t = u.dot(hessian * u);
+    const double* u = slots[slot];
+    if (slot < 4 && !insideTriangle(u[0], u[1], tolerance)) continue;
+    double t = quadraticForm(b, u);
     t = t * s;
     t = t * 0.5;
-    t = t + u.dot(h);
+    t = t + dot2(h, u);
     t = t * s;
     if (t > best) best = t;
   }
