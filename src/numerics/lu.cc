@@ -88,29 +88,10 @@ void ludecomp(LUfactors& factors) {
 }
 
 void luSolveInPlace(const LUfactors& factors, double* x) {
-  const int n = factors.order;
   const int rows = factors.lu.rowCount();
-  const double* a = factors.lu.data();  // a[(k - 1) * rows + (i - 1)] is element (i, k)
-  auto at = [a, rows](int i, int k) { return a[(k - 1) * rows + (i - 1)]; };
-  double* v = x - 1;  // 1-based
-  // Forward substitution with the row interchanges, skipping the leading zeros of b.
-  int first = 0;
-  for (int i = 1; i <= n; ++i) {
-    const int p = factors.index[i - 1];
-    double sum = v[p];
-    v[p] = v[i];
-    if (first != 0) {
-      for (int k = first; k < i; ++k) sum = sum - at(i, k) * v[k];
-    } else if (sum != 0.0) {
-      first = i;
-    }
-    v[i] = sum;
-  }
-  for (int i = n; i >= 1; --i) {
-    double sum = v[i];
-    for (int k = i + 1; k <= n; ++k) sum = sum - at(i, k) * v[k];
-    v[i] = sum / at(i, i);
-  }
+  const double* a = factors.lu.data();
+  substituteLU(factors.order, factors.index.data(),
+               [a, rows](int i, int k) { return a[(k - 1) * rows + (i - 1)]; }, x);
 }
 
 Vector LUsolve(const LUfactors& factors, const Vector& b) {

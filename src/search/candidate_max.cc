@@ -45,18 +45,42 @@ bool insideTriangle(double u1, double u2, double tolerance) {
 
 }  // namespace
 
+namespace {
+
+SmallFactors compactOf(const LUfactors& factors) {
+  SmallFactors compact;
+  const int n = factors.order;
+  for (int i = 0; i < n; ++i) compact.index[i] = factors.index[i];
+  for (int i = 0; i < n * n; ++i) compact.lu[i] = factors.lu.data()[i];
+  return compact;
+}
+
+// The solve of the LU factors for a fixed order, so that it unrolls.
+template <int N>
+void solveCompact(const SmallFactors& f, double* x) {
+  substituteLU(N, f.index, [&f](int i, int k) { return f.lu[(k - 1) * N + (i - 1)]; }, x);
+}
+
+}  // namespace
+
 void CandidateSystems::setLUdecomp(const Mathmx* const hessianBlocks[kGroups]) {
   for (int g = 0; g < kGroups; ++g) {
     const Mathmx& block = *hessianBlocks[g];
     // Only a negative definite block has an interior maximum.
     solvable[g][0] = determinant(block) > 0.0 && trace(block) < 0.0;
-    if (solvable[g][0]) LUdecomp(systems[g][0], block);
+    if (solvable[g][0]) {
+      LUdecomp(systems[g][0], block);
+      compact[g][0] = compactOf(systems[g][0]);
+    }
   }
   for (int e = 1; e <= 3; ++e) {
     for (int g = 0; g < kGroups; ++g) {
       const Mathmx k = borderedSystem(*hessianBlocks[g], e);
       solvable[g][e] = std::fabs(determinant(k)) > kDeterminantTolerance;
-      if (solvable[g][e]) LUdecomp(systems[g][e], k);
+      if (solvable[g][e]) {
+        LUdecomp(systems[g][e], k);
+        compact[g][e] = compactOf(systems[g][e]);
+      }
     }
   }
 }
@@ -114,7 +138,7 @@ double maximiseOverTriangle(const Vector& gradient, double s, const Mathmx& hess
   int freeSlot = 3;
   if (candidates.solvable[group][0]) {
     double x[2] = {h[0] / scale, h[1] / scale};
-    luSolveInPlace(candidates.systems[group][0], x);
+    solveCompact<2>(candidates.compact[group][0], x);
     slots[freeSlot][0] = x[0];
     slots[freeSlot][1] = x[1];
     --freeSlot;
@@ -122,7 +146,7 @@ double maximiseOverTriangle(const Vector& gradient, double s, const Mathmx& hess
   for (int e = 1; e <= 3; ++e) {
     if (!candidates.solvable[group][e]) continue;
     double x[3] = {h[0] / scale, h[1] / scale, -1.0};
-    luSolveInPlace(candidates.systems[group][e], x);
+    solveCompact<3>(candidates.compact[group][e], x);
     slots[freeSlot][0] = x[0];
     slots[freeSlot][1] = x[1];
     --freeSlot;

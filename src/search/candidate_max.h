@@ -18,9 +18,17 @@ inline constexpr int kCandidateKinds = 4;  // interior, edge V45-V90, edge V0-V9
 // The linear systems whose solutions are the candidate points, factorised once per response
 // surface: the Hessian block itself (when negative definite) and the block bordered by each
 // edge's normal (when not singular).
+// A factorised system of order 2 or 3 held in plain arrays next to each other, so the bound's
+// many small solves touch one cache line and unroll.
+struct SmallFactors {
+  int index[3] = {0, 0, 0};
+  double lu[9] = {};  // column-stored: element (i, k) at (k - 1) * order + (i - 1)
+};
+
 struct CandidateSystems {
   bool solvable[kGroups][kCandidateKinds] = {};
   LUfactors systems[kGroups][kCandidateKinds];
+  SmallFactors compact[kGroups][kCandidateKinds];
 
   // Groups 0..3 take the blocks 11, 22, 33, 44.
   void setLUdecomp(const Mathmx* const hessianBlocks[kGroups]);
