@@ -37,6 +37,14 @@ double plyWeight(int n, int j) {
          std::pow(1.0 - static_cast<double>(j) / n, 4.0);
 }
 
+// Index j holds plyWeight(n, j) for j = 1..n + 2 (a laminate's next-but-one position may lie
+// beyond its last).
+static std::vector<double> plyWeights(int n) {
+  std::vector<double> weights(n + 3);
+  for (int j = 1; j <= n + 2; ++j) weights[j] = plyWeight(n, j);
+  return weights;
+}
+
 bool extendSkinNext(int ns, int nt, int skinSet, int stiffenerSet, bool skinByWeight) {
   if (ns <= 2 || nt <= 2) return skinByWeight;
   if (skinByWeight && skinSet >= ns - 2 && stiffenerSet < nt - 2) return false;
@@ -55,6 +63,8 @@ void SimultaneousSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
   stiffenerPlyTotal_ = stiffenerPlyTotal;
   skinPositions_ = skinPlyTotal - skinPlyTotal / 2;
   stiffenerPositions_ = stiffenerPlyTotal - stiffenerPlyTotal / 2;
+  skinWeights_ = plyWeights(skinPositions_);
+  stiffenerWeights_ = plyWeights(stiffenerPositions_);
   if (!skinRules_.plyNumbersFixed && !stiffenerRules_.plyNumbersFixed) randomStart();
   treeSearch();
 }
@@ -115,8 +125,9 @@ void SimultaneousSearch::expand(const PanelDesign& parent, DesignHeap& heap) {
   const int ks = parent.skin.setCount();
   const int kt = parent.stiffener.setCount();
   const bool skinExtended = parent.skinActive;
-  const bool skinByWeight = skinExtended ? plyWeight(ns, ks + 2) >= plyWeight(nt, kt + 1)
-                                         : plyWeight(ns, ks + 1) >= plyWeight(nt, kt + 2);
+  const std::vector<double>& ws = skinWeights_;
+  const std::vector<double>& wt = stiffenerWeights_;
+  const bool skinByWeight = skinExtended ? ws[ks + 2] >= wt[kt + 1] : ws[ks + 1] >= wt[kt + 2];
   for (int code = 0; code < kSearchedCodes; ++code) {
     PanelDesign child = parent;
     if (skinExtended)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "alt/alternative_search.h"
 #include "alt/joint_bound_model.h"
@@ -56,6 +57,9 @@ class SimultaneousSearch : public AlternativeSearch {
   bool evaluateChild(PanelDesign& child);
   void completeLastPlies(const PanelDesign& child);
 
+  // plyWeight(n, j) of both laminates for j = 1..n + 2, computed once per run.
+  std::vector<double> skinWeights_;
+  std::vector<double> stiffenerWeights_;
   int completedCount_ = 0;
   int skinPlyTotal_ = 0;
   int stiffenerPlyTotal_ = 0;

@@ -135,9 +135,11 @@ double maximiseOverTriangle(const Vector& gradient, double s, const Mathmx& hess
     slots[4 + v][1] = kVertices[v][1];
   }
   const double scale = -s;
+  const double rhs1 = h[0] / scale;
+  const double rhs2 = h[1] / scale;
   int freeSlot = 3;
   if (candidates.solvable[group][0]) {
-    double x[2] = {h[0] / scale, h[1] / scale};
+    double x[2] = {rhs1, rhs2};
     solveCompact<2>(candidates.compact[group][0], x);
     slots[freeSlot][0] = x[0];
     slots[freeSlot][1] = x[1];
@@ -145,7 +147,7 @@ double maximiseOverTriangle(const Vector& gradient, double s, const Mathmx& hess
   }
   for (int e = 1; e <= 3; ++e) {
     if (!candidates.solvable[group][e]) continue;
-    double x[3] = {h[0] / scale, h[1] / scale, -1.0};
+    double x[3] = {rhs1, rhs2, -1.0};
     solveCompact<3>(candidates.compact[group][e], x);
     slots[freeSlot][0] = x[0];
     slots[freeSlot][1] = x[1];
