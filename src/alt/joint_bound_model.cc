@@ -38,22 +38,44 @@ void JointBoundModel::setJointBoundTerms(const PanelDesign& parent) {
   }
 }
 
+namespace {
+
+// g = (t + M u) + N w for two-element t, u and w, each element summed as the Vector and Mathmx
+// operations sum it (products from 0.0, column by column), so the result is the same to the
+// last bit without the temporaries.
+void gradientInto(Vector& g, const Vector& t, const Mathmx& m, const double* u, const Mathmx& n,
+                  const double* w) {
+  const double* td = t.data();
+  const double* md = m.data();
+  const double* nd = n.data();
+  double* gd = g.data();
+  for (int i = 0; i < 2; ++i) {
+    const double mu = (0.0 + md[i] * u[0]) + md[2 + i] * u[1];
+    const double nw = (0.0 + nd[i] * w[0]) + nd[2 + i] * w[1];
+    gd[i] = (mu + td[i]) + nw;
+  }
+}
+
+}  // namespace
+
 void JointBoundModel::setGradients(const PanelDesign& child) {
   const SurfaceBlocks& m = blocks_;
+  Vector* g = groupGradients_;
+  const Vector* t = groupTerms_;
   if (child.skinActive) {
-    const Vector xs = child.skin.inPlaneLP();
-    const Vector ys = child.skin.bendingLP();
-    groupGradients_[0] = (groupTerms_[0] + m.block11 * xs) + m.block12 * ys;
-    groupGradients_[1] = (groupTerms_[1] + m.block22 * ys) + m.block12T * xs;
-    groupGradients_[2] = (groupTerms_[2] + m.block23T * ys) + m.block13T * xs;
-    groupGradients_[3] = (groupTerms_[3] + m.block24T * ys) + m.block14T * xs;
+    const double* xs = child.skin.parameters();
+    const double* ys = xs + 2;
+    gradientInto(g[0], t[0], m.block11, xs, m.block12, ys);
+    gradientInto(g[1], t[1], m.block22, ys, m.block12T, xs);
+    gradientInto(g[2], t[2], m.block23T, ys, m.block13T, xs);
+    gradientInto(g[3], t[3], m.block24T, ys, m.block14T, xs);
   } else {
-    const Vector xt = child.stiffener.inPlaneLP();
-    const Vector yt = child.stiffener.bendingLP();
-    groupGradients_[0] = (groupTerms_[0] + m.block14 * yt) + m.block13 * xt;
-    groupGradients_[1] = (groupTerms_[1] + m.block24 * yt) + m.block23 * xt;
-    groupGradients_[2] = (groupTerms_[2] + m.block34 * yt) + m.block33 * xt;
-    groupGradients_[3] = (groupTerms_[3] + m.block44 * yt) + m.block34T * xt;
+    const double* xt = child.stiffener.parameters();
+    const double* yt = xt + 2;
+    gradientInto(g[0], t[0], m.block14, yt, m.block13, xt);
+    gradientInto(g[1], t[1], m.block24, yt, m.block23, xt);
+    gradientInto(g[2], t[2], m.block34, yt, m.block33, xt);
+    gradientInto(g[3], t[3], m.block44, yt, m.block34T, xt);
   }
 }
 
