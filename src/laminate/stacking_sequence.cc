@@ -71,78 +71,11 @@ double decode(int code) { return kAngles[checkedCode(code)]; }
 double cos2Of(int code) { return codeCosines().cos2[checkedCode(code)]; }
 double cos4Of(int code) { return codeCosines().cos4[checkedCode(code)]; }
 
-StackingSequence::StackingSequence(const StackingSequence& other)
-    : bound(other.bound),
-      plyCount_(other.plyCount_),
-      setCount_(other.setCount_),
-      total_(other.total_),
-      midPly_(other.midPly_),
-      weights_(other.weights_) {
-  std::memcpy(lp_, other.lp_, sizeof lp_);
-  copyCodesFrom(other);
-}
+void StackingSequence::releaseHeapCodes() { delete[] heapWords_; }
 
-StackingSequence::StackingSequence(StackingSequence&& other) noexcept
-    : bound(other.bound),
-      plyCount_(other.plyCount_),
-      setCount_(other.setCount_),
-      total_(other.total_),
-      midPly_(other.midPly_),
-      weights_(other.weights_) {
-  std::memcpy(lp_, other.lp_, sizeof lp_);
-  if (onHeap()) {
-    heapWords_ = other.heapWords_;
-    other.plyCount_ = 0;
-    other.inlineWords_[0] = other.inlineWords_[1] = 0;
-  } else {
-    inlineWords_[0] = other.inlineWords_[0];
-    inlineWords_[1] = other.inlineWords_[1];
-  }
-}
-
-StackingSequence& StackingSequence::operator=(const StackingSequence& other) {
-  if (this == &other) return *this;
-  if (onHeap() && other.plyCount_ == plyCount_) {
-    std::memcpy(heapWords_, other.heapWords_, sizeof(std::uint64_t) * wordCount());
-  } else {
-    releaseCodes();
-    plyCount_ = other.plyCount_;
-    copyCodesFrom(other);
-  }
-  plyCount_ = other.plyCount_;
-  setCount_ = other.setCount_;
-  total_ = other.total_;
-  midPly_ = other.midPly_;
-  weights_ = other.weights_;
-  bound = other.bound;
-  std::memcpy(lp_, other.lp_, sizeof lp_);
-  return *this;
-}
-
-StackingSequence& StackingSequence::operator=(StackingSequence&& other) noexcept {
-  if (this == &other) return *this;
-  releaseCodes();
-  new (this) StackingSequence(std::move(other));
-  return *this;
-}
-
-StackingSequence::~StackingSequence() { releaseCodes(); }
-
-void StackingSequence::releaseCodes() {
-  if (onHeap()) delete[] heapWords_;
-  plyCount_ = 0;
-  inlineWords_[0] = inlineWords_[1] = 0;
-}
-
-// Expects plyCount_ already equal to other's.
-void StackingSequence::copyCodesFrom(const StackingSequence& other) {
-  if (onHeap()) {
-    heapWords_ = new std::uint64_t[wordCount()];
-    std::memcpy(heapWords_, other.heapWords_, sizeof(std::uint64_t) * wordCount());
-  } else {
-    inlineWords_[0] = other.inlineWords_[0];
-    inlineWords_[1] = other.inlineWords_[1];
-  }
+void StackingSequence::copyHeapCodesFrom(const StackingSequence& other) {
+  heapWords_ = new std::uint64_t[wordCount()];
+  std::memcpy(heapWords_, other.heapWords_, sizeof(std::uint64_t) * wordCount());
 }
 
 void StackingSequence::setPlyTotal(int total) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <new>
 #include <string>
 
 #include "laminate/angle_code.h"
@@ -70,6 +72,8 @@ class StackingSequence {
   void addPly(int position, double cos2, double cos4);
   void copyCodesFrom(const StackingSequence& other);
   void releaseCodes();
+  void copyHeapCodesFrom(const StackingSequence& other);  // codes beyond the inline capacity
+  void releaseHeapCodes();
 
   int plyCount_ = 0;
   int setCount_ = 0;
@@ -82,5 +86,80 @@ class StackingSequence {
     std::uint64_t* heapWords_;
   };
 };
+
+// Copies are frequent in the searches (every child is one): kept inline, with the rare
+// heap-stored codes of very long laminates out of line.
+inline StackingSequence::StackingSequence(const StackingSequence& other)
+    : bound(other.bound),
+      plyCount_(other.plyCount_),
+      setCount_(other.setCount_),
+      total_(other.total_),
+      midPly_(other.midPly_),
+      weights_(other.weights_) {
+  std::memcpy(lp_, other.lp_, sizeof lp_);
+  copyCodesFrom(other);
+}
+
+inline StackingSequence::StackingSequence(StackingSequence&& other) noexcept
+    : bound(other.bound),
+      plyCount_(other.plyCount_),
+      setCount_(other.setCount_),
+      total_(other.total_),
+      midPly_(other.midPly_),
+      weights_(other.weights_) {
+  std::memcpy(lp_, other.lp_, sizeof lp_);
+  if (onHeap()) {
+    heapWords_ = other.heapWords_;
+    other.plyCount_ = 0;
+    other.inlineWords_[0] = other.inlineWords_[1] = 0;
+  } else {
+    inlineWords_[0] = other.inlineWords_[0];
+    inlineWords_[1] = other.inlineWords_[1];
+  }
+}
+
+inline StackingSequence& StackingSequence::operator=(const StackingSequence& other) {
+  if (this == &other) return *this;
+  if (onHeap() && other.plyCount_ == plyCount_) {
+    std::memcpy(heapWords_, other.heapWords_, sizeof(std::uint64_t) * wordCount());
+  } else {
+    releaseCodes();
+    plyCount_ = other.plyCount_;
+    copyCodesFrom(other);
+  }
+  plyCount_ = other.plyCount_;
+  setCount_ = other.setCount_;
+  total_ = other.total_;
+  midPly_ = other.midPly_;
+  weights_ = other.weights_;
+  bound = other.bound;
+  std::memcpy(lp_, other.lp_, sizeof lp_);
+  return *this;
+}
+
+inline StackingSequence& StackingSequence::operator=(StackingSequence&& other) noexcept {
+  if (this == &other) return *this;
+  releaseCodes();
+  new (this) StackingSequence(std::move(other));
+  return *this;
+}
+
+inline StackingSequence::~StackingSequence() { releaseCodes(); }
+
+inline void StackingSequence::releaseCodes() {
+  if (onHeap()) releaseHeapCodes();
+  plyCount_ = 0;
+  inlineWords_[0] = inlineWords_[1] = 0;
+}
+
+// Expects plyCount_ already equal to other's.
+inline void StackingSequence::copyCodesFrom(const StackingSequence& other) {
+  if (onHeap()) {
+    copyHeapCodesFrom(other);
+  } else {
+    inlineWords_[0] = other.inlineWords_[0];
+    inlineWords_[1] = other.inlineWords_[1];
+  }
+}
 
 }  // namespace kelm
