@@ -93,16 +93,29 @@ double JointBoundModel::couplingTerm() const {
          c[5] * s[1] * s[2];
 }
 
+void JointBoundModel::scalesOf(ScaleTable& table, const StackingSequence& laminate, double& s,
+                               double& cube) {
+  const double h = laminate.halfPlies();
+  if (table.halfPlies != h) {
+    table.halfPlies = h;
+    const int positions = laminate.plyCount();
+    table.scale.assign(positions + 1, 0.0);
+    table.cube.assign(positions + 1, 0.0);
+    for (int k = 0; k <= positions; ++k) {
+      table.scale[k] = (h - k) / h;
+      table.cube[k] = std::pow(table.scale[k], 3.0);
+    }
+  }
+  s = table.scale[laminate.setCount()];
+  cube = table.cube[laminate.setCount()];
+}
+
 double JointBoundModel::evaluateJointBound(const PanelDesign& child) {
   setGradients(child);
   // The open positions of a laminate are its inner ones: they add s * u in-plane and s^3 * v
   // in bending.
-  const double hs = child.skin.halfPlies();
-  const double ht = child.stiffener.halfPlies();
-  groupScales_[0] = (hs - child.skin.setCount()) / hs;
-  groupScales_[1] = std::pow(groupScales_[0], 3.0);
-  groupScales_[2] = (ht - child.stiffener.setCount()) / ht;
-  groupScales_[3] = std::pow(groupScales_[2], 3.0);
+  scalesOf(skinScales_, child.skin, groupScales_[0], groupScales_[1]);
+  scalesOf(stiffenerScales_, child.stiffener, groupScales_[2], groupScales_[3]);
   const double f0 = currentValue(child);
   const Mathmx* const hessians[kGroups] = {&blocks_.block11, &blocks_.block22, &blocks_.block33,
                                            &blocks_.block44};

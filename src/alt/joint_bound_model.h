@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "laminate/panel_design.h"
 #include "response/response_surface.h"
 #include "search/candidate_max.h"
@@ -25,6 +27,16 @@ class JointBoundModel {
   double currentValue(const PanelDesign& child) const;
   double couplingTerm() const;
 
+  // Open fraction s = (H - k)/H of a laminate with k positions set, and s^3, for every k:
+  // computed once per laminate size, as the search asks for them millions of times.
+  struct ScaleTable {
+    double halfPlies = -1.0;
+    std::vector<double> scale;
+    std::vector<double> cube;
+  };
+  static void scalesOf(ScaleTable& table, const StackingSequence& laminate, double& s,
+                       double& cube);
+
   SurfaceBlocks blocks_;
   Vector groupTerms_[kGroups];
   double fixedPart_ = 0.0;
@@ -33,6 +45,8 @@ class JointBoundModel {
   // Coupling constants of the blocks 12, 34, 13, 24, 14, 23, in this order.
   double couplingBounds_[6] = {};
   CandidateSystems candidates_;
+  ScaleTable skinScales_;
+  ScaleTable stiffenerScales_;
 };
 
 }  // namespace kelm
