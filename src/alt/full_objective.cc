@@ -10,24 +10,42 @@ void FullObjective::setFullObjective(const ResponseSurface& model) {
   c_ = model.constant;
 }
 
-Vector designParameters(const PanelDesign& design) {
-  Vector x(8);
-  const double* skin = design.skin.parameters();
-  const double* stiffener = design.stiffener.parameters();
-  for (int i = 0; i < 4; ++i) {
-    x.ref(1 + i) = skin[i];
-    x.ref(5 + i) = stiffener[i];
-  }
-  return x;
+// The same value through the guarded products, which end the run with their size messages when
+// the model was never filled.
+double FullObjective::checkedValue(const double* parameters) const {
+  Vector x(kParameters);
+  for (int i = 0; i < kParameters; ++i) x.ref(i + 1) = parameters[i];
+  const Vector m = a_ * x;
+  const double o = x.dot(b_);
+  const double t = x.dot(m);
+  return (t * 0.5 + o) + c_;
 }
 
 double FullObjective::fullObjective(const PanelDesign& design) const {
   if (!design.skin.complete() || !design.stiffener.complete())
     fatal(Stream::Err, "error: @objectivefunc", false);
-  const Vector x = designParameters(design);
-  const Vector m = a_ * x;
-  const double o = x.dot(b_);
-  const double t = x.dot(m);
+  // x = (skin in-plane, skin bending, stiffener in-plane, stiffener bending); the sums run in
+  // the order of the Mathmx and Vector products (each from 0.0), without their temporaries:
+  // this runs for every completed design.
+  double x[kParameters];
+  for (int i = 0; i < 4; ++i) {
+    x[i] = design.skin.parameters()[i];
+    x[4 + i] = design.stiffener.parameters()[i];
+  }
+  if (a_.rowCount() != kParameters || a_.columnCount() != kParameters || b_.size() != kParameters)
+    return checkedValue(x);
+  const double* a = a_.data();
+  const double* b = b_.data();
+  double m[kParameters];
+  for (int i = 0; i < kParameters; ++i) {
+    double sum = 0.0;
+    for (int j = 0; j < kParameters; ++j) sum = sum + a[j * kParameters + i] * x[j];
+    m[i] = sum;
+  }
+  double o = 0.0;
+  double t = 0.0;
+  for (int i = 0; i < kParameters; ++i) o += b[i] * x[i];
+  for (int i = 0; i < kParameters; ++i) t += m[i] * x[i];
   return (t * 0.5 + o) + c_;
 }
 

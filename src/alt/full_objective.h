@@ -15,12 +15,11 @@ class FullObjective {
   double fullObjective(const PanelDesign& design) const;
 
  private:
+  static constexpr int kParameters = 8;
+  double checkedValue(const double* parameters) const;
   Mathmx a_{2, 2};
   Vector b_;
   double c_ = 0.0;
 };
-
-// The eight parameters of a design in model order.
-Vector designParameters(const PanelDesign& design);
 
 }  // namespace kelm

@@ -70,6 +70,7 @@ class StackingSequence {
   std::uint64_t* words() { return onHeap() ? heapWords_ : inlineWords_; }
   void storeCode(int position, int code);
   void addPly(int position, double cos2, double cos4);
+  void copyScalarsFrom(const StackingSequence& other);  // everything but the codes
   void copyCodesFrom(const StackingSequence& other);
   void releaseCodes();
   void copyHeapCodesFrom(const StackingSequence& other);  // codes beyond the inline capacity
@@ -89,25 +90,23 @@ class StackingSequence {
 
 // Copies are frequent in the searches (every child is one): kept inline, with the rare
 // heap-stored codes of very long laminates out of line.
-inline StackingSequence::StackingSequence(const StackingSequence& other)
-    : bound(other.bound),
-      plyCount_(other.plyCount_),
-      setCount_(other.setCount_),
-      total_(other.total_),
-      midPly_(other.midPly_),
-      weights_(other.weights_) {
+inline void StackingSequence::copyScalarsFrom(const StackingSequence& other) {
+  bound = other.bound;
+  plyCount_ = other.plyCount_;
+  setCount_ = other.setCount_;
+  total_ = other.total_;
+  midPly_ = other.midPly_;
+  weights_ = other.weights_;
   std::memcpy(lp_, other.lp_, sizeof lp_);
+}
+
+inline StackingSequence::StackingSequence(const StackingSequence& other) {
+  copyScalarsFrom(other);
   copyCodesFrom(other);
 }
 
-inline StackingSequence::StackingSequence(StackingSequence&& other) noexcept
-    : bound(other.bound),
-      plyCount_(other.plyCount_),
-      setCount_(other.setCount_),
-      total_(other.total_),
-      midPly_(other.midPly_),
-      weights_(other.weights_) {
-  std::memcpy(lp_, other.lp_, sizeof lp_);
+inline StackingSequence::StackingSequence(StackingSequence&& other) noexcept {
+  copyScalarsFrom(other);
   if (onHeap()) {
     heapWords_ = other.heapWords_;
     other.plyCount_ = 0;
@@ -127,13 +126,7 @@ inline StackingSequence& StackingSequence::operator=(const StackingSequence& oth
     plyCount_ = other.plyCount_;
     copyCodesFrom(other);
   }
-  plyCount_ = other.plyCount_;
-  setCount_ = other.setCount_;
-  total_ = other.total_;
-  midPly_ = other.midPly_;
-  weights_ = other.weights_;
-  bound = other.bound;
-  std::memcpy(lp_, other.lp_, sizeof lp_);
+  copyScalarsFrom(other);
   return *this;
 }
 
