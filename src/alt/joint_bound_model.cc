@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "numerics/small_algebra.h"
+
 namespace kelm {
 
 void JointBoundModel::setJointBoundModel(const ResponseSurface& model) {
@@ -16,73 +18,64 @@ void JointBoundModel::setJointBoundModel(const ResponseSurface& model) {
 
 // The order of every sum below is deliberate: pruning at 1e-13 depends on the last bit.
 void JointBoundModel::setJointBoundTerms(const PanelDesign& parent) {
+  using namespace small;
   const SurfaceBlocks& m = blocks_;
+  double(*t)[2] = groupTerms_;
   if (parent.skinActive) {  // the stiffener is fixed for all children
-    const Vector xt = parent.stiffener.inPlaneLP();
-    const Vector yt = parent.stiffener.bendingLP();
-    fixedPart_ = (xt.dot(m.block33 * xt) + yt.dot(m.block44 * yt)) * 0.5 + m.linear3.dot(xt) +
-                 m.linear4.dot(yt) + xt.dot(m.block34 * yt) + m.constant;
-    groupTerms_[0] = (m.linear1 + m.block13 * xt) + m.block14 * yt;
-    groupTerms_[1] = (m.linear2 + m.block23 * xt) + m.block24 * yt;
-    groupTerms_[2] = (m.linear3 + m.block33 * xt) + m.block34 * yt;
-    groupTerms_[3] = (m.linear4 + m.block34T * xt) + m.block44 * yt;
+    const double* xt = parent.stiffener.parameters();
+    const double* yt = xt + 2;
+    fixedPart_ = ((((quadraticForm2(m.block33.data(), xt) + quadraticForm2(m.block44.data(), yt)) *
+                        0.5 +
+                    dot2(m.linear3.data(), xt)) +
+                   dot2(m.linear4.data(), yt)) +
+                  bilinearForm2(xt, m.block34.data(), yt)) +
+                 m.constant;
+    affine2(m.linear1.data(), m.block13.data(), xt, m.block14.data(), yt, t[0]);
+    affine2(m.linear2.data(), m.block23.data(), xt, m.block24.data(), yt, t[1]);
+    affine2(m.linear3.data(), m.block33.data(), xt, m.block34.data(), yt, t[2]);
+    affine2(m.linear4.data(), m.block34T.data(), xt, m.block44.data(), yt, t[3]);
   } else {  // the skin is fixed for all children
-    const Vector xs = parent.skin.inPlaneLP();
-    const Vector ys = parent.skin.bendingLP();
-    fixedPart_ = (xs.dot(m.block11 * xs) + ys.dot(m.block22 * ys)) * 0.5 + m.linear1.dot(xs) +
-                 m.linear2.dot(ys) + xs.dot(m.block12 * ys) + m.constant;
-    groupTerms_[0] = (m.linear1 + m.block11 * xs) + m.block12 * ys;
-    groupTerms_[1] = (m.linear2 + m.block12T * xs) + m.block22 * ys;
-    groupTerms_[2] = (m.linear3 + m.block13T * xs) + m.block23T * ys;
-    groupTerms_[3] = (m.linear4 + m.block14T * xs) + m.block24T * ys;
+    const double* xs = parent.skin.parameters();
+    const double* ys = xs + 2;
+    fixedPart_ = ((((quadraticForm2(m.block11.data(), xs) + quadraticForm2(m.block22.data(), ys)) *
+                        0.5 +
+                    dot2(m.linear1.data(), xs)) +
+                   dot2(m.linear2.data(), ys)) +
+                  bilinearForm2(xs, m.block12.data(), ys)) +
+                 m.constant;
+    affine2(m.linear1.data(), m.block11.data(), xs, m.block12.data(), ys, t[0]);
+    affine2(m.linear2.data(), m.block12T.data(), xs, m.block22.data(), ys, t[1]);
+    affine2(m.linear3.data(), m.block13T.data(), xs, m.block23T.data(), ys, t[2]);
+    affine2(m.linear4.data(), m.block14T.data(), xs, m.block24T.data(), ys, t[3]);
   }
 }
-
-namespace {
-
-// g = (t + M u) + N w for two-element t, u and w, each element summed as the Vector and Mathmx
-// operations sum it (products from 0.0, column by column), so the result is the same to the
-// last bit without the temporaries.
-void gradientInto(Vector& g, const Vector& t, const Mathmx& m, const double* u, const Mathmx& n,
-                  const double* w) {
-  const double* td = t.data();
-  const double* md = m.data();
-  const double* nd = n.data();
-  double* gd = g.data();
-  for (int i = 0; i < 2; ++i) {
-    const double mu = (0.0 + md[i] * u[0]) + md[2 + i] * u[1];
-    const double nw = (0.0 + nd[i] * w[0]) + nd[2 + i] * w[1];
-    gd[i] = (mu + td[i]) + nw;
-  }
-}
-
-}  // namespace
 
 void JointBoundModel::setGradients(const PanelDesign& child) {
+  using namespace small;
   const SurfaceBlocks& m = blocks_;
-  Vector* g = groupGradients_;
-  const Vector* t = groupTerms_;
+  double(*g)[2] = groupGradients_;
+  const double(*t)[2] = groupTerms_;
   if (child.skinActive) {
     const double* xs = child.skin.parameters();
     const double* ys = xs + 2;
-    gradientInto(g[0], t[0], m.block11, xs, m.block12, ys);
-    gradientInto(g[1], t[1], m.block22, ys, m.block12T, xs);
-    gradientInto(g[2], t[2], m.block23T, ys, m.block13T, xs);
-    gradientInto(g[3], t[3], m.block24T, ys, m.block14T, xs);
+    affine2(t[0], m.block11.data(), xs, m.block12.data(), ys, g[0]);
+    affine2(t[1], m.block22.data(), ys, m.block12T.data(), xs, g[1]);
+    affine2(t[2], m.block23T.data(), ys, m.block13T.data(), xs, g[2]);
+    affine2(t[3], m.block24T.data(), ys, m.block14T.data(), xs, g[3]);
   } else {
     const double* xt = child.stiffener.parameters();
     const double* yt = xt + 2;
-    gradientInto(g[0], t[0], m.block14, yt, m.block13, xt);
-    gradientInto(g[1], t[1], m.block24, yt, m.block23, xt);
-    gradientInto(g[2], t[2], m.block34, yt, m.block33, xt);
-    gradientInto(g[3], t[3], m.block44, yt, m.block34T, xt);
+    affine2(t[0], m.block14.data(), yt, m.block13.data(), xt, g[0]);
+    affine2(t[1], m.block24.data(), yt, m.block23.data(), xt, g[1]);
+    affine2(t[2], m.block34.data(), yt, m.block33.data(), xt, g[2]);
+    affine2(t[3], m.block44.data(), yt, m.block34T.data(), xt, g[3]);
   }
 }
 
 double JointBoundModel::currentValue(const PanelDesign& child) const {
-  const StackingSequence& active = child.active();
+  const double* active = child.active().parameters();
   const int group = child.skinActive ? 0 : 2;
-  return activeValue(active.inPlaneLP(), active.bendingLP(), activeBlocks(blocks_, child.skinActive),
+  return activeValue(active, active + 2, activeBlocks(blocks_, child.skinActive),
                      groupTerms_[group], groupTerms_[group + 1], fixedPart_);
 }
 

@@ -38,9 +38,9 @@ class JointBoundModel {
                        double& cube);
 
   SurfaceBlocks blocks_;
-  Vector groupTerms_[kGroups];
+  double groupTerms_[kGroups][2] = {};
   double fixedPart_ = 0.0;
-  Vector groupGradients_[kGroups];
+  double groupGradients_[kGroups][2] = {};
   double groupScales_[kGroups] = {};
   // Coupling constants of the blocks 12, 34, 13, 24, 14, 23, in this order.
   double couplingBounds_[6] = {};

@@ -18,4 +18,8 @@ struct PanelDesign {
   const StackingSequence& active() const { return skinActive ? skin : stiffener; }
 };
 
+// The best-first store holds up to millions of open designs at once.
+static_assert(sizeof(StackingSequence) == 64 && sizeof(PanelDesign) <= 160,
+              "open designs must stay compact");
+
 }  // namespace kelm

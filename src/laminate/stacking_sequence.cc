@@ -4,8 +4,8 @@
 #include <cstring>
 #include <iomanip>
 #include <iostream>
-#include <map>
 #include <memory>
+#include <vector>
 
 #include "run/fatal.h"
 
@@ -53,11 +53,17 @@ std::unique_ptr<PlyWeight[]> computeWeights(int total) {
   return weights;
 }
 
+// Weight tables by ply total, filled on first use; a sequence finds its table by its total.
+std::vector<std::unique_ptr<PlyWeight[]>>& weightTables() {
+  static std::vector<std::unique_ptr<PlyWeight[]>> tables;
+  return tables;
+}
+
 const PlyWeight* weightsFor(int total) {
-  static std::map<int, std::unique_ptr<PlyWeight[]>> cache;
-  auto found = cache.find(total);
-  if (found == cache.end()) found = cache.emplace(total, computeWeights(total)).first;
-  return found->second.get();
+  auto& tables = weightTables();
+  if (static_cast<int>(tables.size()) <= total) tables.resize(total + 1);
+  if (!tables[total]) tables[total] = computeWeights(total);
+  return tables[total].get();
 }
 
 int checkedCode(int code) {
@@ -79,17 +85,17 @@ void StackingSequence::copyHeapCodesFrom(const StackingSequence& other) {
 }
 
 void StackingSequence::setPlyTotal(int total) {
+  if (total < 0 || total > kMaxPlyTotal) fatal(Stream::Err, "error: invalid ply number", true);
   releaseCodes();
   total_ = total;
-  midPly_ = total % 2 != 0;
-  plyCount_ = plyCountOf(total);
+  plyCount_ = static_cast<std::uint16_t>(plyCountOf(total));
   setCount_ = 0;
   std::memset(lp_, 0, sizeof lp_);
   if (onHeap()) {
     heapWords_ = new std::uint64_t[wordCount()];
     std::memset(heapWords_, 0, sizeof(std::uint64_t) * wordCount());
   }
-  weights_ = plyCount_ > 0 ? weightsFor(total) : nullptr;
+  if (plyCount_ > 0) weightsFor(total);  // prepared before the first ply is added
 }
 
 void StackingSequence::storeCode(int position, int code) {
@@ -101,7 +107,7 @@ void StackingSequence::storeCode(int position, int code) {
 
 // Adds one ply's terms: in-plane first, then bending.
 void StackingSequence::addPly(int position, double cos2, double cos4) {
-  const PlyWeight& w = weights_[position - 1];
+  const PlyWeight& w = weightTables()[total_][position - 1];
   lp_[0] += w.inPlane * cos2;
   lp_[1] += w.inPlane * cos4;
   lp_[2] += w.bending * cos2;
@@ -146,7 +152,7 @@ double StackingSequence::getTheta(int position) const {
 }
 
 bool StackingSequence::operator==(const StackingSequence& other) const {
-  if (plyCount_ != other.plyCount_ || midPly_ != other.midPly_ || plyCount_ < 1) return false;
+  if (plyCount_ != other.plyCount_ || midPly() != other.midPly() || plyCount_ < 1) return false;
   for (int position = 1; position <= plyCount_; ++position)
     if (codeAt(position) != other.getCode(position)) return false;
   return true;
@@ -182,7 +188,7 @@ std::string StackingSequence::bracketText() const {
 // when that ply is set and not 0 deg, "_" otherwise.
 void StackingSequence::printSequence() const {
   const std::string text = bracketText();
-  if (midPly_) {
+  if (midPly()) {
     const bool marked = complete() && plyCount_ >= 1 && codeAt(plyCount_) != kCode0;
     std::cout << std::setw(static_cast<int>(text.size()) - 2) << (marked ? "__" : "_") << '\n';
   }

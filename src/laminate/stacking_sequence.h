@@ -19,9 +19,13 @@ struct PlyWeight {
 
 // The designed outer half of a symmetric laminate, built ply by ply from the outer surface
 // inward, with its in-plane and bending lamination parameters kept up to date. A value: copies
-// are deep. Codes are packed two bits each, inline for up to 64 positions.
+// are deep. Codes are packed two bits each, inline for up to 64 positions (a 128-ply laminate),
+// on the heap beyond. The whole value takes 64 bytes, so that the millions of open designs of
+// a search stay compact.
 class StackingSequence {
  public:
+  static constexpr int kMaxPlyTotal = 2 * 65535 - 1;  // its 65535 positions fit the counts
+
   StackingSequence() = default;
   StackingSequence(const StackingSequence& other);
   StackingSequence(StackingSequence&& other) noexcept;
@@ -44,7 +48,7 @@ class StackingSequence {
   int plyCount() const { return plyCount_; }
   int setCount() const { return setCount_; }
   double halfPlies() const { return total_ * 0.5; }
-  bool midPly() const { return midPly_; }
+  bool midPly() const { return total_ % 2 != 0; }
   bool complete() const { return setCount_ == plyCount_; }
   Vector inPlaneLP() const;
   Vector bendingLP() const;
@@ -76,16 +80,15 @@ class StackingSequence {
   void copyHeapCodesFrom(const StackingSequence& other);  // codes beyond the inline capacity
   void releaseHeapCodes();
 
-  int plyCount_ = 0;
-  int setCount_ = 0;
-  int total_ = 0;
-  bool midPly_ = false;
   double lp_[4] = {0.0, 0.0, 0.0, 0.0};
-  const PlyWeight* weights_ = nullptr;
   union {
     std::uint64_t inlineWords_[kInlineWords] = {0, 0};
     std::uint64_t* heapWords_;
   };
+  std::int32_t total_ = 0;
+  // Totals are at most kMaxPlyTotal, so both counts fit in 16 bits.
+  std::uint16_t plyCount_ = 0;
+  std::uint16_t setCount_ = 0;
 };
 
 // Copies are frequent in the searches (every child is one): kept inline, with the rare
@@ -95,8 +98,6 @@ inline void StackingSequence::copyScalarsFrom(const StackingSequence& other) {
   plyCount_ = other.plyCount_;
   setCount_ = other.setCount_;
   total_ = other.total_;
-  midPly_ = other.midPly_;
-  weights_ = other.weights_;
   std::memcpy(lp_, other.lp_, sizeof lp_);
 }
 

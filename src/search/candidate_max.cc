@@ -55,10 +55,48 @@ SmallFactors compactOf(const LUfactors& factors) {
   return compact;
 }
 
-// The solve of the LU factors for a fixed order, so that it unrolls.
-template <int N>
-void solveCompact(const SmallFactors& f, double* x) {
-  substituteLU(N, f.index, [&f](int i, int k) { return f.lu[(k - 1) * N + (i - 1)]; }, x);
+// The LU solve written out for orders 2 and 3: the same operations in the same order as the
+// general substitution (leading zeros of the right-hand side skipped, then back substitution),
+// so the solutions agree to the bit.
+inline double luAt(const SmallFactors& f, int order, int i, int k) {
+  return f.lu[(k - 1) * order + (i - 1)];
+}
+
+void solveOrder2(const SmallFactors& f, double* x) {
+  double sum = x[f.index[0] - 1];
+  x[f.index[0] - 1] = x[0];
+  const bool leadingZero = !(sum != 0.0);
+  x[0] = sum;
+  sum = x[f.index[1] - 1];
+  x[f.index[1] - 1] = x[1];
+  if (!leadingZero) sum = sum - luAt(f, 2, 2, 1) * x[0];
+  x[1] = sum;
+  x[1] = x[1] / luAt(f, 2, 2, 2);
+  x[0] = (x[0] - luAt(f, 2, 1, 2) * x[1]) / luAt(f, 2, 1, 1);
+}
+
+void solveOrder3(const SmallFactors& f, double* x) {
+  int first = 0;
+  double sum = x[f.index[0] - 1];
+  x[f.index[0] - 1] = x[0];
+  if (sum != 0.0) first = 1;
+  x[0] = sum;
+  sum = x[f.index[1] - 1];
+  x[f.index[1] - 1] = x[1];
+  if (first != 0) {
+    sum = sum - luAt(f, 3, 2, 1) * x[0];
+  } else if (sum != 0.0) {
+    first = 2;
+  }
+  x[1] = sum;
+  sum = x[f.index[2] - 1];
+  x[f.index[2] - 1] = x[2];
+  if (first == 1) sum = sum - luAt(f, 3, 3, 1) * x[0];
+  if (first == 1 || first == 2) sum = sum - luAt(f, 3, 3, 2) * x[1];
+  x[2] = sum;
+  x[2] = x[2] / luAt(f, 3, 3, 3);
+  x[1] = (x[1] - luAt(f, 3, 2, 3) * x[2]) / luAt(f, 3, 2, 2);
+  x[0] = ((x[0] - luAt(f, 3, 1, 2) * x[1]) - luAt(f, 3, 1, 3) * x[2]) / luAt(f, 3, 1, 1);
 }
 
 }  // namespace
@@ -106,63 +144,54 @@ namespace {
 // u . (B u) and u . h for two-element u, with the sums and products in the order of the
 // guarded Vector and Mathmx operations (each sum starts from 0.0), so the values are the same
 // to the last bit.
-double quadraticForm(const double* b, const double* u) {
-  const double r1 = (0.0 + b[0] * u[0]) + b[2] * u[1];
-  const double r2 = (0.0 + b[1] * u[0]) + b[3] * u[1];
-  double sum = 0.0;
-  sum += r1 * u[0];
-  sum += r2 * u[1];
-  return sum;
+inline double quadraticForm(const double* b, double u0, double u1) {
+  const double r1 = (0.0 + b[0] * u0) + b[2] * u1;
+  const double r2 = (0.0 + b[1] * u0) + b[3] * u1;
+  return (0.0 + r1 * u0) + r2 * u1;
 }
 
-double dot2(const double* h, const double* u) {
-  double sum = 0.0;
-  sum += h[0] * u[0];
-  sum += h[1] * u[1];
-  return sum;
+inline double dot2(const double* h, double u0, double u1) { return (0.0 + h[0] * u0) + h[1] * u1; }
+
+// The increment s * (0.5 * s * u.(B u) + u.h) at the point u.
+inline double incrementAt(const double* b, const double* h, double s, double u0, double u1) {
+  double t = quadraticForm(b, u0, u1);
+  t = t * s;
+  t = t * 0.5;
+  t = t + dot2(h, u0, u1);
+  return t * s;
 }
 
 }  // namespace
 
-double maximiseOverTriangle(const Vector& gradient, double s, const Mathmx& hessian,
+// The maximum is taken with a strict comparison from 0.0, so the order in which the candidates
+// are visited does not change the result.
+double maximiseOverTriangle(const double* gradient, double s, const Mathmx& hessian,
                             const CandidateSystems& candidates, int group, double tolerance) {
-  const double h[2] = {gradient(1), gradient(2)};
+  const double h[2] = {gradient[0], gradient[1]};
   const double* b = hessian.data();
-  // Slots 4..6 hold the vertices; computed candidates fill the slots from 3 downwards.
-  double slots[7][2] = {};
-  for (int v = 0; v < 3; ++v) {
-    slots[4 + v][0] = kVertices[v][0];
-    slots[4 + v][1] = kVertices[v][1];
+  double best = 0.0;
+  for (const auto& vertex : kVertices) {
+    const double t = incrementAt(b, h, s, vertex[0], vertex[1]);
+    if (t > best) best = t;
   }
   const double scale = -s;
   const double rhs1 = h[0] / scale;
   const double rhs2 = h[1] / scale;
-  int freeSlot = 3;
+  auto consider = [&](double u0, double u1) {
+    if (!insideTriangle(u0, u1, tolerance)) return;
+    const double t = incrementAt(b, h, s, u0, u1);
+    if (t > best) best = t;
+  };
   if (candidates.solvable[group][0]) {
     double x[2] = {rhs1, rhs2};
-    solveCompact<2>(candidates.compact[group][0], x);
-    slots[freeSlot][0] = x[0];
-    slots[freeSlot][1] = x[1];
-    --freeSlot;
+    solveOrder2(candidates.compact[group][0], x);
+    consider(x[0], x[1]);
   }
   for (int e = 1; e <= 3; ++e) {
     if (!candidates.solvable[group][e]) continue;
     double x[3] = {rhs1, rhs2, -1.0};
-    solveCompact<3>(candidates.compact[group][e], x);
-    slots[freeSlot][0] = x[0];
-    slots[freeSlot][1] = x[1];
-    --freeSlot;
-  }
-  double best = 0.0;
-  for (int slot = freeSlot + 1; slot <= 6; ++slot) {
-    const double* u = slots[slot];
-    if (slot < 4 && !insideTriangle(u[0], u[1], tolerance)) continue;
-    double t = quadraticForm(b, u);
-    t = t * s;
-    t = t * 0.5;
-    t = t + dot2(h, u);
-    t = t * s;
-    if (t > best) best = t;
+    solveOrder3(candidates.compact[group][e], x);
+    consider(x[0], x[1]);
   }
   return best;
 }

@@ -44,7 +44,12 @@ inline constexpr double kIterInsideTolerance = 1e-15;
 inline constexpr double kJointInsideTolerance = 0.0;
 
 // max(0, max over candidates u of s * (0.5 * s * u.(B u) + u.h)) for group `group`.
-double maximiseOverTriangle(const Vector& gradient, double scale, const Mathmx& hessian,
+double maximiseOverTriangle(const double* gradient, double scale, const Mathmx& hessian,
                             const CandidateSystems& candidates, int group, double tolerance);
+inline double maximiseOverTriangle(const Vector& gradient, double scale, const Mathmx& hessian,
+                                   const CandidateSystems& candidates, int group,
+                                   double tolerance) {
+  return maximiseOverTriangle(gradient.data(), scale, hessian, candidates, group, tolerance);
+}
 
 }  // namespace kelm

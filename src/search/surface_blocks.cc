@@ -1,5 +1,8 @@
 #include "search/surface_blocks.h"
 
+#include "numerics/small_algebra.h"
+#include "run/fatal.h"
+
 namespace kelm {
 
 void SurfaceBlocks::copyFrom(const ResponseSurface& model) {
@@ -54,11 +57,19 @@ ActiveBlocks activeBlocks(const SurfaceBlocks& m, bool skinActive) {
 
 double activeValue(const Vector& x, const Vector& y, const ActiveBlocks& blocks, const Vector& a,
                    const Vector& b, double fixedPart) {
-  double t = y.dot(blocks.bending * y);
-  t = (x.dot(blocks.inPlane * x) + t) * 0.5;
-  t = y.dot(b) + t;
-  t = x.dot(a) + t;
-  t = x.dot(blocks.coupling * y) + t;
+  if (x.size() != 2 || y.size() != 2 || a.size() != 2 || b.size() != 2)
+    fatal(Stream::Err, "error: vector size is different!", false);
+  return activeValue(x.data(), y.data(), blocks, a.data(), b.data(), fixedPart);
+}
+
+double activeValue(const double* x, const double* y, const ActiveBlocks& blocks, const double* a,
+                   const double* b, double fixedPart) {
+  using namespace small;
+  double t = quadraticForm2(blocks.bending.data(), y);
+  t = (quadraticForm2(blocks.inPlane.data(), x) + t) * 0.5;
+  t = dot2(y, b) + t;
+  t = dot2(x, a) + t;
+  t = bilinearForm2(x, blocks.coupling.data(), y) + t;
   return t + fixedPart;
 }
 

@@ -46,5 +46,8 @@ ActiveBlocks activeBlocks(const SurfaceBlocks& blocks, bool skinActive);
 // on the last bit.
 double activeValue(const Vector& x, const Vector& y, const ActiveBlocks& blocks, const Vector& a,
                    const Vector& b, double fixedPart);
+// The same on plain two-element arrays, for the bounds' hot paths.
+double activeValue(const double* x, const double* y, const ActiveBlocks& blocks, const double* a,
+                   const double* b, double fixedPart);
 
 }  // namespace kelm
