@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 EXAMPLE ?= examples/panel_a.rs
 PREFIX ?= /usr/local
 
-.PHONY: all build run test sanitize-test conformance install clean
+.PHONY: all build run test sanitize-test conformance bench install clean
 
 all: build
 
@@ -32,6 +32,10 @@ sanitize-test:
 # Byte-exact end-to-end cases kept next to the project (needs faketime for the random cases).
 conformance: build
 	../shared/conformance/run $(abspath $(BUILD))
+
+# Hot-operation benchmarks and whole searches on the bundled examples (build-bench/).
+bench:
+	bench/run_benchmarks
 
 # The three programs to $(PREFIX)/bin, their manual pages to $(PREFIX)/share/man/man1.
 install: build

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -13,7 +14,9 @@ namespace kelm {
 //
 // The capacity follows the growth the user sees (initial slots, times ten when a push finds
 // the heap full, an optional hard limit with its message); storage itself grows with the
-// records actually held, so a large initial capacity costs nothing until it is used.
+// records actually held, so a large initial capacity costs nothing until it is used. Records
+// live in fixed-size chunks: growing the store never moves or copies the records already held,
+// and never needs room for two copies of them at once.
 //
 // Policy: static double key(const Record&); static constexpr std::int64_t kLimit (0: none);
 // static void atLimit() (ends the run).
@@ -25,7 +28,8 @@ class BestFirstHeap {
   int count() const { return static_cast<int>(keys_.size()); }
   std::int64_t capacity() const { return capacity_; }
 
-  void push(Record record) {
+  void push(const Record& record) { push(Record(record)); }
+  void push(Record&& record) {
     if (static_cast<std::int64_t>(keys_.size()) + 1 > capacity_) grow();
     const double key = Policy::key(record);
     const std::int32_t slot = store(std::move(record));
@@ -42,10 +46,12 @@ class BestFirstHeap {
     keys_.pop_back();
     slots_.pop_back();
     if (last > 1) siftDown(key, slot);
-    Record record = std::move(records_[top]);
+    Record record = std::move(recordAt(top));
     freeSlots_.push_back(top);
     return record;
   }
+
+  static constexpr int kChunkRecords = 1 << 14;
 
  private:
   void grow() {
@@ -60,15 +66,20 @@ class BestFirstHeap {
 
   // Records stay where they were stored; only (key, slot) pairs move while sifting.
   std::int32_t store(Record&& record) {
+    std::int32_t slot;
     if (freeSlots_.empty()) {
-      records_.push_back(std::move(record));
-      return static_cast<std::int32_t>(records_.size() - 1);
+      if (storedCount_ == static_cast<std::int64_t>(chunks_.size()) * kChunkRecords)
+        chunks_.push_back(std::make_unique<Record[]>(kChunkRecords));
+      slot = static_cast<std::int32_t>(storedCount_++);
+    } else {
+      slot = freeSlots_.back();
+      freeSlots_.pop_back();
     }
-    const std::int32_t slot = freeSlots_.back();
-    freeSlots_.pop_back();
-    records_[slot] = std::move(record);
+    recordAt(slot) = std::move(record);
     return slot;
   }
+
+  Record& recordAt(std::int32_t slot) { return chunks_[slot / kChunkRecords][slot % kChunkRecords]; }
 
   // Positions are 1-based: the parent of c is c / 2.
   void siftUp(int c, double key, std::int32_t slot) {
@@ -97,7 +108,8 @@ class BestFirstHeap {
   std::int64_t capacity_;
   std::vector<double> keys_;
   std::vector<std::int32_t> slots_;
-  std::vector<Record> records_;
+  std::vector<std::unique_ptr<Record[]>> chunks_;
+  std::int64_t storedCount_ = 0;  // slots ever used; freed ones are reused first
   std::vector<std::int32_t> freeSlots_;
 };
 

@@ -1,0 +1,129 @@
+// The search's hot operations one by one, and one whole step of each driver built from them,
+// so that a step's cost can be set against its bound's.
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <vector>
+
+#include "alt/full_objective.h"
+#include "alt/joint_bound_model.h"
+#include "alt/simultaneous_search.h"
+#include "bench_fixture.h"
+#include "laminate/design_rules.h"
+#include "search/bound_model.h"
+#include "search/branch_store.h"
+
+namespace kelm::bench {
+namespace {
+
+constexpr int kCodes = 3;
+
+void BM_IterBranchBound(benchmark::State& state) {
+  BoundModel model;
+  model.setBoundModel(panelSurface());
+  PanelDesign design = halfwayDesign();
+  model.setBoundTerms(design);
+  for (auto _ : state) benchmark::DoNotOptimize(EvaluateBranch_iter(design, model));
+}
+BENCHMARK(BM_IterBranchBound);
+
+// One kelm_iter branch-and-bound expansion: pop a branch, and for each code copy the parent,
+// set its next ply, check the rules, bound the child and push it. The parent is always the same
+// halfway branch, so the store keeps its size and depth.
+void BM_IterStep(benchmark::State& state) {
+  BoundModel model;
+  model.setBoundModel(panelSurface());
+  const LaminateRules rules = balancedRules(32);
+  PanelDesign design = halfwayDesign();
+  model.setBoundTerms(design);
+  BranchHeap heap(16);
+  const StackingSequence parent = design.stiffener;
+  for (int i = 0; i < 1000; ++i) heap.push(parent);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(heap.pop());
+    for (int code = 0; code < kCodes; ++code) {
+      StackingSequence child = parent;
+      child.setTheta(child.setCount() + 1, code);
+      if (!checkPartial(child, rules)) continue;
+      design.stiffener = child;
+      child.bound = EvaluateBranch_iter(design, model);
+      heap.push(std::move(child));
+    }
+    while (heap.count() > 1000) heap.pop();
+  }
+  state.SetItemsProcessed(state.iterations() * kCodes);
+}
+BENCHMARK(BM_IterStep);
+
+void BM_JointBound(benchmark::State& state) {
+  JointBoundModel model;
+  model.setJointBoundModel(panelSurface());
+  const PanelDesign parent = halfwayDesign();
+  model.setJointBoundTerms(parent);
+  PanelDesign child = parent;
+  child.stiffener.setTheta(8, 1);
+  for (auto _ : state) benchmark::DoNotOptimize(model.evaluateJointBound(child));
+}
+BENCHMARK(BM_JointBound);
+
+// One kelm_alt expansion: pop a design, prepare the fixed laminate's terms, and for each code
+// copy the parent, set its next ply, check both laminates, bound the child and push it. The
+// parent is always the same halfway design, so the store keeps its size and depth.
+void BM_AltStep(benchmark::State& state) {
+  JointBoundModel model;
+  model.setJointBoundModel(panelSurface());
+  const LaminateRules rules = balancedRules(32);
+  DesignHeap heap(64);
+  const PanelDesign parent = halfwayDesign();
+  for (int i = 0; i < 1000; ++i) heap.push(parent);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(heap.pop());
+    model.setJointBoundTerms(parent);
+    for (int code = 0; code < kCodes; ++code) {
+      PanelDesign child = parent;
+      child.stiffener.setTheta(child.stiffener.setCount() + 1, code);
+      if (!checkPartial(child.skin, rules) || !checkPartial(child.stiffener, rules)) continue;
+      child.designBound = model.evaluateJointBound(child);
+      heap.push(std::move(child));
+    }
+    while (heap.count() > 1000) heap.pop();
+  }
+  state.SetItemsProcessed(state.iterations() * kCodes);
+}
+BENCHMARK(BM_AltStep);
+
+void BM_FullObjective(benchmark::State& state) {
+  FullObjective objective;
+  objective.setFullObjective(panelSurface());
+  PanelDesign design;
+  design.skin.setPlyTotal(32);
+  design.stiffener.setPlyTotal(32);
+  design.skin.fillZero();
+  design.stiffener.fillZero();
+  for (auto _ : state) benchmark::DoNotOptimize(objective.fullObjective(design));
+}
+BENCHMARK(BM_FullObjective);
+
+// Push and pop with the store holding `range(0)` open designs of random bounds.
+void BM_DesignHeapPushPop(benchmark::State& state) {
+  const int held = static_cast<int>(state.range(0));
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> bound(0.0, 1.0);
+  DesignHeap heap(64);
+  PanelDesign design = halfwayDesign();
+  for (int i = 0; i < held; ++i) {
+    design.designBound = bound(random);
+    heap.push(design);
+  }
+  for (auto _ : state) {
+    PanelDesign top = heap.pop();
+    top.designBound = bound(random);
+    heap.push(std::move(top));
+  }
+}
+BENCHMARK(BM_DesignHeapPushPop)->Arg(100000)->Arg(1000000);
+
+}  // namespace
+}  // namespace kelm::bench
+
+BENCHMARK_MAIN();

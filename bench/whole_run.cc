@@ -1,0 +1,74 @@
+// One whole search, in process, with a fixed seed for the random start: prints the steps, the
+// seconds, the steps per second and the peak resident memory of the run.
+// usage: kelm_whole_run iter|alt OPTIONS SKIN_TOTAL STIFFENER_TOTAL RSFILE
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "alt/simultaneous_search.h"
+#include "run/console_input.h"
+#include "search/branch_and_bound_search.h"
+
+namespace {
+
+constexpr std::uint32_t kSeed = 20040101;
+
+// Quiets the search's own printing (rounds, progress, report) while it runs.
+class Silenced {
+ public:
+  Silenced() : out_(std::cout.rdbuf(sink_.rdbuf())), err_(std::cerr.rdbuf(sink_.rdbuf())) {}
+  ~Silenced() {
+    std::cout.rdbuf(out_);
+    std::cerr.rdbuf(err_);
+  }
+
+ private:
+  std::ostringstream sink_;
+  std::streambuf* out_;
+  std::streambuf* err_;
+};
+
+template <typename Driver>
+void timeRun(Driver& driver, const kelm::RunOptions& options, const std::string& label) {
+  const auto start = std::chrono::steady_clock::now();
+  {
+    Silenced quiet;
+    driver.run(options.skinPlyTotal, options.stiffenerPlyTotal);
+  }
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const double seconds = elapsed.count();
+  std::printf("%-28s %12d steps %9.3f s %12.0f steps/s %8.1f MB peak\n", label.c_str(),
+              driver.totalSteps(), seconds, driver.totalSteps() / seconds,
+              usage.ru_maxrss / 1024.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 6) {
+    std::cerr << "usage: kelm_whole_run iter|alt OPTIONS SKIN_TOTAL STIFFENER_TOTAL RSFILE\n";
+    return 2;
+  }
+  const std::string program = argv[1];
+  std::vector<char*> args(argv + 1, argv + argc);  // the 4-argument form after a name
+  kelm::PreparedRun run;
+  std::istringstream noInput;
+  kelm::prepareRun(run, program == "alt" ? kelm::Program::Alt : kelm::Program::Iter,
+                   static_cast<int>(args.size()), args.data(), noInput, std::cout);
+  const std::string label = "kelm_" + program + " " + argv[2] + " " + argv[3] + "/" + argv[4];
+  if (program == "alt") {
+    kelm::SimultaneousSearch search(run.model, run.skinRules, run.stiffenerRules, kSeed);
+    timeRun(search, run.options, label);
+  } else {
+    kelm::BranchAndBoundSearch search(run.model, run.skinRules, run.stiffenerRules);
+    timeRun(search, run.options, label);
+  }
+  return 0;
+}
