@@ -132,6 +132,41 @@ TEST(StackingSequenceTest, EqualityAndDeepCopiesInlineAndOnTheHeap) {
   EXPECT_EQ(StackingSequence(std::move(copy)).getCode(66), 3 - codes[65]);
 }
 
+// 64 positions (totals 127 and 128) still fit inline; 65 (totals 129, 130) go to the heap.
+// Copies and assignments across the boundary in both directions stay deep and equal.
+TEST(StackingSequenceTest, CopiesAcrossTheInlineCapacityBoundary) {
+  for (int total : {127, 128, 129, 130}) {
+    SCOPED_TRACE(total);
+    const int positions = total / 2 + total % 2;
+    Codes codes(positions);
+    for (int i = 0; i < positions; ++i) codes[i] = (i * 5 + total) % 3;
+    const StackingSequence full = sequenceOf(total, codes);
+    EXPECT_EQ(full.midPly(), total % 2 != 0);
+    StackingSequence copy = full, fromInline = sequenceOf(128, {2}), fromHeap = sequenceOf(130, {1});
+    fromInline = full;
+    fromHeap = full;
+    for (const StackingSequence* s : {&copy, &fromInline, &fromHeap}) {
+      EXPECT_TRUE(*s == full);
+      EXPECT_EQ(codesOf(*s), codes);
+      expectDirectParameters(*s, total, codes);
+    }
+    copy.resetTheta(positions, 3 - codes.back());
+    EXPECT_FALSE(copy == full);
+    EXPECT_EQ(codesOf(full), codes);
+    fromHeap = std::move(copy);
+    EXPECT_EQ(fromHeap.getCode(positions), 3 - codes.back());
+  }
+}
+
+TEST(StackingSequenceDeathTest, TotalsBeyondTheCountsEndTheRun) {
+  StackingSequence largest;
+  largest.setPlyTotal(StackingSequence::kMaxPlyTotal);
+  EXPECT_EQ(largest.plyCount(), 65535);
+  EXPECT_EXIT(StackingSequence().setPlyTotal(StackingSequence::kMaxPlyTotal + 1),
+              ExitedWithCode(1), "^error: invalid ply number\n$");
+  EXPECT_EXIT(StackingSequence().setPlyTotal(-1), ExitedWithCode(1), "^error: invalid ply number\n$");
+}
+
 // The position at which a search would cut the branch, 0 when it never does.
 int cutPosition(int total, const Codes& codes, const LaminateRules& rules) {
   StackingSequence s = sequenceOf(total, {});

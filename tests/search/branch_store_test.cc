@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -46,6 +47,34 @@ TEST(BranchHeapTest, EqualKeysFavourTheEarlierParentAndTheLeftChild) {
   const std::pair<double, int> entries[] = {{5.0, 0}, {1.0, 1}, {1.0, 2}, {0.0, 3}};
   for (const auto& [key, tag] : entries) twoChildren.push(branch(key, tag));
   EXPECT_EQ(popAllTags(twoChildren), (std::vector<int>{0, 1, 2, 3}));
+}
+
+// Records live in chunks; slots freed by pops are reused. Across several chunks and with
+// pops in between, every record comes back intact and in key order.
+TEST(BranchHeapTest, KeepsRecordsIntactAcrossStorageChunks) {
+  BranchHeap heap(400);
+  const int count = 3 * BranchHeap::kChunkRecords + 5;
+  std::vector<int> expected;
+  for (int i = 0; i < count; ++i) {
+    const int tag = (i * 7919) % count;
+    heap.push(branch(tag, tag % 50));
+    if (i % 3 == 2) {  // frees a slot for the next push
+      const StackingSequence top = heap.pop();
+      expected.push_back(static_cast<int>(top.bound));
+      EXPECT_EQ(static_cast<int>(top.halfPlies() * 2) - 20, static_cast<int>(top.bound) % 50);
+    }
+  }
+  double previous = 1e300;
+  while (heap.count() > 0) {
+    const StackingSequence top = heap.pop();
+    EXPECT_LE(top.bound, previous);
+    EXPECT_EQ(static_cast<int>(top.halfPlies() * 2) - 20, static_cast<int>(top.bound) % 50);
+    EXPECT_EQ(top.setCount(), 2);
+    previous = top.bound;
+    expected.push_back(static_cast<int>(top.bound));
+  }
+  std::sort(expected.begin(), expected.end());
+  for (int i = 0; i < count; ++i) ASSERT_EQ(expected[i], i);
 }
 
 TEST(BranchHeapDeathTest, GrowthIsCappedAtTheLimitAndAFullHeapEndsTheRun) {
