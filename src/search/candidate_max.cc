@@ -101,9 +101,35 @@ void solveOrder3(const SmallFactors& f, double* x) {
 
 }  // namespace
 
+namespace {
+
+// u . (B u) and u . h for two-element u, with the sums and products in the order of the
+// guarded Vector and Mathmx operations (each sum starts from 0.0), so the values are the same
+// to the last bit.
+inline double quadraticForm(const double* b, double u0, double u1) {
+  const double r1 = (0.0 + b[0] * u0) + b[2] * u1;
+  const double r2 = (0.0 + b[1] * u0) + b[3] * u1;
+  return (0.0 + r1 * u0) + r2 * u1;
+}
+
+inline double dot2(const double* h, double u0, double u1) { return (0.0 + h[0] * u0) + h[1] * u1; }
+
+// The increment s * (0.5 * s * u.(B u) + u.h) at the point u, given u.(B u).
+inline double incrementAt(double form, const double* h, double s, double u0, double u1) {
+  double t = form;
+  t = t * s;
+  t = t * 0.5;
+  t = t + dot2(h, u0, u1);
+  return t * s;
+}
+
+}  // namespace
+
 void CandidateSystems::setLUdecomp(const Mathmx* const hessianBlocks[kGroups]) {
   for (int g = 0; g < kGroups; ++g) {
     const Mathmx& block = *hessianBlocks[g];
+    for (int v = 0; v < 3; ++v)
+      vertexForms[g][v] = quadraticForm(block.data(), kVertices[v][0], kVertices[v][1]);
     // Only a negative definite block has an interior maximum.
     solvable[g][0] = determinant(block) > 0.0 && trace(block) < 0.0;
     if (solvable[g][0]) {
@@ -139,29 +165,6 @@ double couplingBound(const Mathmx& block) {
   return best;
 }
 
-namespace {
-
-// u . (B u) and u . h for two-element u, with the sums and products in the order of the
-// guarded Vector and Mathmx operations (each sum starts from 0.0), so the values are the same
-// to the last bit.
-inline double quadraticForm(const double* b, double u0, double u1) {
-  const double r1 = (0.0 + b[0] * u0) + b[2] * u1;
-  const double r2 = (0.0 + b[1] * u0) + b[3] * u1;
-  return (0.0 + r1 * u0) + r2 * u1;
-}
-
-inline double dot2(const double* h, double u0, double u1) { return (0.0 + h[0] * u0) + h[1] * u1; }
-
-// The increment s * (0.5 * s * u.(B u) + u.h) at the point u.
-inline double incrementAt(const double* b, const double* h, double s, double u0, double u1) {
-  double t = quadraticForm(b, u0, u1);
-  t = t * s;
-  t = t * 0.5;
-  t = t + dot2(h, u0, u1);
-  return t * s;
-}
-
-}  // namespace
 
 // The maximum is taken with a strict comparison from 0.0, so the order in which the candidates
 // are visited does not change the result.
@@ -170,8 +173,9 @@ double maximiseOverTriangle(const double* gradient, double s, const Mathmx& hess
   const double h[2] = {gradient[0], gradient[1]};
   const double* b = hessian.data();
   double best = 0.0;
-  for (const auto& vertex : kVertices) {
-    const double t = incrementAt(b, h, s, vertex[0], vertex[1]);
+  for (int v = 0; v < 3; ++v) {
+    const double t =
+        incrementAt(candidates.vertexForms[group][v], h, s, kVertices[v][0], kVertices[v][1]);
     if (t > best) best = t;
   }
   const double scale = -s;
@@ -179,7 +183,7 @@ double maximiseOverTriangle(const double* gradient, double s, const Mathmx& hess
   const double rhs2 = h[1] / scale;
   auto consider = [&](double u0, double u1) {
     if (!insideTriangle(u0, u1, tolerance)) return;
-    const double t = incrementAt(b, h, s, u0, u1);
+    const double t = incrementAt(quadraticForm(b, u0, u1), h, s, u0, u1);
     if (t > best) best = t;
   };
   if (candidates.solvable[group][0]) {

@@ -29,6 +29,8 @@ struct CandidateSystems {
   bool solvable[kGroups][kCandidateKinds] = {};
   LUfactors systems[kGroups][kCandidateKinds];
   SmallFactors compact[kGroups][kCandidateKinds];
+  // V.(B V) of each vertex V0, V45, V90 with the group's block B: fixed by the surface.
+  double vertexForms[kGroups][3] = {};
 
   // Groups 0..3 take the blocks 11, 22, 33, 44.
   void setLUdecomp(const Mathmx* const hessianBlocks[kGroups]);
@@ -43,7 +45,8 @@ double couplingBound(const Mathmx& block);
 inline constexpr double kIterInsideTolerance = 1e-15;
 inline constexpr double kJointInsideTolerance = 0.0;
 
-// max(0, max over candidates u of s * (0.5 * s * u.(B u) + u.h)) for group `group`.
+// max(0, max over candidates u of s * (0.5 * s * u.(B u) + u.h)) for group `group`; `hessian`
+// is the block B the group's candidate systems were set up from.
 double maximiseOverTriangle(const double* gradient, double scale, const Mathmx& hessian,
                             const CandidateSystems& candidates, int group, double tolerance);
 inline double maximiseOverTriangle(const Vector& gradient, double scale, const Mathmx& hessian,
