@@ -48,6 +48,9 @@ class BestFirstHeap {
     if (last > 1) siftDown(key, slot);
     Record record = std::move(recordAt(top));
     freeSlots_.push_back(top);
+    // The new top is the likeliest next record to leave: fetch it while the caller expands
+    // this one.
+    if (last > 1) prefetchRecord(slots_[0]);
     return record;
   }
 
@@ -80,6 +83,12 @@ class BestFirstHeap {
   }
 
   Record& recordAt(std::int32_t slot) { return chunks_[slot / kChunkRecords][slot % kChunkRecords]; }
+
+  void prefetchRecord(std::int32_t slot) {
+    const char* bytes = reinterpret_cast<const char*>(&recordAt(slot));
+    for (std::size_t offset = 0; offset < sizeof(Record); offset += 64)
+      __builtin_prefetch(bytes + offset);
+  }
 
   // Positions are 1-based: the parent of c is c / 2.
   void siftUp(int c, double key, std::int32_t slot) {
