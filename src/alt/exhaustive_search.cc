@@ -1,6 +1,7 @@
 #include "alt/exhaustive_search.h"
 
 #include <iostream>
+#include <vector>
 
 #include "laminate/design_rules.h"
 
@@ -18,26 +19,43 @@ void ExhaustiveSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
   stiffener.setPlyTotal(stiffenerPlyTotal);
   skinPositions_ = skin.plyCount();
   stiffenerPositions_ = stiffener.plyCount();
-  enumerate(skin, stiffener, 1);
+  enumerate(skin, stiffener);
 }
 
-// Positions 1..ns are the skin's, ns+1..ns+nt the stiffener's.
-void ExhaustiveSearch::enumerate(const StackingSequence& skin, const StackingSequence& stiffener,
-                                 int position) {
+// Positions 1..ns are the skin's, ns+1..ns+nt the stiffener's; depth first, codes in order at
+// each position. The explicit stacks hold each laminate as set up to every depth (a call per
+// position would overflow the call stack for laminates of tens of thousands of plies).
+void ExhaustiveSearch::enumerate(const StackingSequence& emptySkin,
+                                 const StackingSequence& emptyStiffener) {
   const int ns = skinPositions_;
-  for (int code = 0; code < kSearchedCodes; ++code) {
+  const int lastPosition = ns + stiffenerPositions_;
+  std::vector<StackingSequence> skins{emptySkin};
+  std::vector<StackingSequence> stiffeners{emptyStiffener};
+  std::vector<int> nextCode{0};  // the next code to try at each open position
+  while (!nextCode.empty()) {
+    const int position = static_cast<int>(nextCode.size());
+    if (nextCode.back() == kSearchedCodes) {
+      nextCode.pop_back();
+      if (position > 1) (position - 1 <= ns ? skins : stiffeners).pop_back();
+      continue;
+    }
+    const int code = nextCode.back()++;
     if (position <= ns) {
-      StackingSequence child = skin;
+      StackingSequence child = skins.back();
       child.setTheta(position, code);
-      if (checkPartial(child, skinRules_)) enumerate(child, stiffener, position + 1);
+      if (!checkPartial(child, skinRules_)) continue;
+      skins.push_back(std::move(child));
+      nextCode.push_back(0);
     } else {
-      StackingSequence child = stiffener;
+      StackingSequence child = stiffeners.back();
       child.setTheta(position - ns, code);
       if (!checkPartial(child, stiffenerRules_)) continue;
-      if (position == ns + stiffenerPositions_)
-        evaluateLeaf(skin, child);
-      else
-        enumerate(skin, child, position + 1);
+      if (position == lastPosition) {
+        evaluateLeaf(skins.back(), child);
+      } else {
+        stiffeners.push_back(std::move(child));
+        nextCode.push_back(0);
+      }
     }
   }
 }

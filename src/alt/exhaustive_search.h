@@ -16,7 +16,7 @@ class ExhaustiveSearch : public AlternativeSearch {
   void writeStepSuffix() const override;
 
  private:
-  void enumerate(const StackingSequence& skin, const StackingSequence& stiffener, int position);
+  void enumerate(const StackingSequence& emptySkin, const StackingSequence& emptyStiffener);
   void evaluateLeaf(const StackingSequence& skin, const StackingSequence& stiffener);
 };
 

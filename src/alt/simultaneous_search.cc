@@ -12,7 +12,6 @@ namespace {
 constexpr int kSearchedCodes = 3;
 constexpr int kProgressInterval = 1000;
 constexpr int kFirstPhaseDesigns = 5;
-constexpr int kRandomDrawLimit = 1000000;
 constexpr double kTieTolerance = 1e-13;
 constexpr int kCompletionSteps = 80;     // 81 completed designs count as one step each, less
 constexpr int kCompletionDesigns = 81;   // the child evaluation already counted
@@ -89,7 +88,8 @@ void SimultaneousSearch::randomStart() {
 
 bool SimultaneousSearch::drawFeasible(PanelDesign& design, CRand& random, int skinExcluded,
                                       int stiffenerExcluded) {
-  for (int draw = 0; draw < kRandomDrawLimit; ++draw) {
+  const int draws = randomDrawLimit(skinPositions_ + stiffenerPositions_);
+  for (int draw = 0; draw < draws; ++draw) {
     drawLaminate(design.skin, random, skinExcluded);
     drawLaminate(design.stiffener, random, stiffenerExcluded);
     if (!checkComplete(design.skin, skinRules_) || !checkComplete(design.stiffener, stiffenerRules_))

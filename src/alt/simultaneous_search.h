@@ -50,7 +50,7 @@ class SimultaneousSearch : public AlternativeSearch {
   void randomStart();
   // Draws designs until one passes both laminates' rules and raises `best` with its value.
   // `skinExcluded`/`stiffenerExcluded`: a code left out, or -1 for none. Gives up (false)
-  // after a million draws, which happens when the rules admit no such design.
+  // after randomDrawLimit draws, which happens when the rules admit no or almost no such design.
   bool drawFeasible(PanelDesign& design, CRand& random, int skinExcluded, int stiffenerExcluded);
   void treeSearch();
   void expand(const PanelDesign& parent, DesignHeap& heap);

@@ -1,6 +1,7 @@
 #include "response/rs_file.h"
 
 #include <cstdio>
+#include <memory>
 #include <sstream>
 #include <vector>
 
@@ -55,6 +56,18 @@ std::string readFile(std::FILE* file) {
   return text;
 }
 
+// Closes the file however reading ends, also when a fatal message unwinds instead of exiting
+// (a harness that survives the message must not run out of descriptors).
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+std::string readWholeFile(const std::string& fileName) {
+  const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "rb"));
+  if (file == nullptr) cannotOpen();
+  return readFile(file.get());
+}
+
 }  // namespace
 
 void parseRsText(const std::string& text, ResponseSurface& model) {
@@ -66,11 +79,7 @@ void parseRsText(const std::string& text, ResponseSurface& model) {
 }
 
 void RsFile(const std::string& fileName, ResponseSurface& model) {
-  std::FILE* file = std::fopen(fileName.c_str(), "rb");
-  if (file == nullptr) cannotOpen();
-  const std::string text = readFile(file);
-  std::fclose(file);
-  parseRsText(text, model);
+  parseRsText(readWholeFile(fileName), model);
 }
 
 }  // namespace kelm

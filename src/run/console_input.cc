@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
+#include <locale>
 
+#include "laminate/design_rules.h"
 #include "response/rs_file.h"
 #include "run/fatal.h"
 
@@ -22,9 +24,19 @@ int readInt(std::istream& in) {
   return value;
 }
 
+// One word, delimited by white space as stream extraction delimits it, but no longer than the
+// longest path the system opens: an answer that never ends must not fill the memory.
+constexpr std::size_t kMaxAnswerLength = 4095;
+
 std::string readWord(std::istream& in) {
   std::string word;
-  if (!(in >> word)) invalidInput();
+  in >> std::ws;
+  for (int c = in.peek(); c != std::char_traits<char>::eof(); c = in.peek()) {
+    if (std::isspace(static_cast<char>(c), in.getloc())) break;
+    if (word.size() == kMaxAnswerLength) invalidInput();
+    word.push_back(static_cast<char>(in.get()));
+  }
+  if (word.empty()) invalidInput();
   return word;
 }
 
@@ -54,22 +66,30 @@ void promptForInputs(RunOptions& options, std::istream& in, std::ostream& out) {
 
 int halfOf(int total) { return total % 2 != 0 ? total / 2 + 1 : total / 2; }
 
+// The 90 deg positions that the given numbers leave are counted in a wider type, so that
+// extreme numbers cannot overflow, and kept within the int range, where comparing them with any
+// count of plies comes out as with the exact value.
+int pliesLeft(long long half, long long ply0, long long ply45) {
+  return static_cast<int>(std::clamp<long long>(half - ply0 - ply45, INT_MIN, INT_MAX));
+}
+
 void fixPlyNumbers(LaminateRules& rules, int ply0, int ply45) {
   rules.ply0 = ply0;
   rules.ply45 = ply45;
-  rules.ply90 = rules.halfPlyCount - ply0 - ply45;
+  rules.ply90 = pliesLeft(rules.halfPlyCount, ply0, ply45);
   rules.plyMin = std::min({rules.ply0, rules.ply45, rules.ply90});
   rules.plyNumbersFixed = true;
   rules.balance = false;
 }
 
-// Asks until the answer is not above `most`; negative answers are taken as they are.
-int askAtMost(std::istream& in, std::ostream& err, const std::string& prompt, int most) {
+// Asks until the answer is one of the offered numbers, 0 to `most`: a count of positions is
+// never negative, and a negative one would leave more positions than the half laminate has.
+int askWithin(std::istream& in, std::ostream& err, const std::string& prompt, int most) {
   int value;
   do {
     err << prompt;
     value = readInt(in);
-  } while (value > most);
+  } while (value < 0 || value > most);
   return value;
 }
 
@@ -77,12 +97,11 @@ int askAtMost(std::istream& in, std::ostream& err, const std::string& prompt, in
 void dialogBlock(LaminateRules& rules, const char* header, std::istream& in, std::ostream& err) {
   err << header << '\n' << "ply number of each fiber orientation angle" << '\n';
   const int h = rules.halfPlyCount;
-  const int ply0 =
-      askAtMost(in, err, "    0\x81\x8B(0-" + std::to_string(h) + ") : ", h);
+  const int ply0 = askWithin(in, err, "    0\x81\x8B(0-" + std::to_string(h) + ") : ", h);
   const int rest = h - ply0;
   int ply45 = 0;
   if (rest != 0)
-    ply45 = askAtMost(in, err, " \x81\x7D" "45\x81\x8B(0-" + std::to_string(rest) + ") : ", rest);
+    ply45 = askWithin(in, err, " \x81\x7D" "45\x81\x8B(0-" + std::to_string(rest) + ") : ", rest);
   fixPlyNumbers(rules, ply0, ply45);
 }
 
@@ -136,8 +155,9 @@ void scanOptionString(RunOptions& options) {
 }
 
 void fillRules(const RunOptions& options, LaminateRules& skin, LaminateRules& stiffener) {
+  // A laminate without a ply has no position to design; the searches cannot start from one.
   for (const int total : {options.skinPlyTotal, options.stiffenerPlyTotal})
-    if (total < 0 || total > kMaxPlyTotal) fatal(Stream::Err, "error: invalid ply number", true);
+    if (total < 1 || total > kMaxPlyTotal) fatal(Stream::Err, "error: invalid ply number", true);
   for (LaminateRules* rules : {&skin, &stiffener}) {
     *rules = LaminateRules{};
     rules->balance = options.balance;
@@ -157,6 +177,19 @@ void plyNumberDialog(LaminateRules& skin, LaminateRules& stiffener, std::istream
   if (select != 0) dialogBlock(stiffener, "## stiffener  ##", in, err);
 }
 
+// Fixed ply numbers that no half laminate can meet would leave the searches without a single
+// feasible design, so they end the run before any search. A half of one position is left as
+// given: the searches judge its single ply by the count of that ply's own orientation alone, so
+// some orientation always gives a design (the round-robin start stiffener, which must meet the
+// numbers exactly, ends the run with its own message instead).
+void refuseUnreachablePlyNumbers(const LaminateRules& rules) {
+  if (!rules.plyNumbersFixed || rules.halfPlyCount < 2) return;
+  if (std::min({rules.ply0, rules.ply45, rules.ply90}) < 0)
+    fatal(Stream::Err, "error: invalid fixed ply numbers", true);
+  if (rules.fourPlyRule && !fourPlyRuleAllows(rules.ply0, rules.ply45, rules.ply90))
+    fatal(Stream::Err, "error: fixed ply numbers break the 4-ply rule", true);
+}
+
 void settlePlyNumbers(const RunOptions& options, LaminateRules& skin, LaminateRules& stiffener,
                       std::istream& in) {
   if (!options.setPlyNumbers) return;
@@ -167,6 +200,8 @@ void settlePlyNumbers(const RunOptions& options, LaminateRules& skin, LaminateRu
   } else {
     plyNumberDialog(skin, stiffener, in, std::cerr);
   }
+  refuseUnreachablePlyNumbers(skin);
+  refuseUnreachablePlyNumbers(stiffener);
 }
 
 void prepareRun(PreparedRun& run, Program program, int argc, char** argv, std::istream& in,

@@ -29,6 +29,9 @@ void settlePlyNumbers(const RunOptions& options, LaminateRules& skin, LaminateRu
                       std::istream& in);
 void plyNumberDialog(LaminateRules& skin, LaminateRules& stiffener, std::istream& in,
                      std::ostream& err);
+// Ends the run when the laminate's fixed ply numbers leave no half laminate that meets them
+// (a negative count, or no arrangement that keeps the 4-ply rule).
+void refuseUnreachablePlyNumbers(const LaminateRules& rules);
 
 // Everything a run needs before its search: inputs, options, the loaded response surface and
 // both laminates' rules, in the order the user meets them.

@@ -7,7 +7,10 @@ namespace kelm {
 
 namespace {
 std::ostream& streamOf(Stream stream) { return stream == Stream::Out ? std::cout : std::cerr; }
+FatalExitHook exitHook = nullptr;
 }  // namespace
+
+void setFatalExitHook(FatalExitHook hook) { exitHook = hook; }
 
 void fatal(Stream stream, std::string_view message, bool lineEnd) {
   std::ostream& os = streamOf(stream);
@@ -15,6 +18,7 @@ void fatal(Stream stream, std::string_view message, bool lineEnd) {
   if (lineEnd) os << '\n';
   os.flush();
   std::cout.flush();
+  if (exitHook != nullptr) exitHook();
   std::exit(1);
 }
 

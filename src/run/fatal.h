@@ -10,6 +10,12 @@ enum class Stream { Out, Err };
 // reaches the user.
 [[noreturn]] void fatal(Stream stream, std::string_view message, bool lineEnd);
 
+// Test harnesses that must outlive a fatal input (the fuzz targets) set a hook that runs after
+// the message is written and flushed, in place of the exit; it leaves by throwing. The programs
+// never set it, and a hook that returns still ends the process with status 1.
+using FatalExitHook = void (*)();
+void setFatalExitHook(FatalExitHook hook);
+
 // A message the run survives (out-of-range reads of a stacking sequence): written, no line end.
 void warn(Stream stream, std::string_view message);
 

@@ -1,10 +1,10 @@
 #include "search/round_robin_search.h"
 
 #include <iostream>
+#include <vector>
 
 #include "laminate/design_rules.h"
 #include "run/crand.h"
-#include "run/fatal.h"
 #include "search/first_allowed_sequence.h"
 
 namespace kelm {
@@ -21,7 +21,9 @@ RoundRobinSearch::RoundRobinSearch(const ResponseSurface& model, const LaminateR
 // With fixed ply numbers: the all-0 deg stiffener when those numbers allow it, otherwise the
 // first stiffener they allow (an all-0 deg start that breaks them would enter the history and
 // could be reported as the optimum). Without: random laminates until one satisfies the
-// stiffener's rules; rules that no laminate can satisfy end the run instead of drawing for ever.
+// stiffener's rules. A long stiffener under the 4-ply rule is almost never drawn feasible, so
+// after a bounded number of draws the first stiffener the rules allow is taken instead; only
+// rules that no laminate can satisfy end the run.
 StackingSequence RoundRobinSearch::initialStiffener(const StackingSequence& emptyStiffener) {
   StackingSequence stiffener = emptyStiffener;
   stiffener.fillZero();
@@ -30,26 +32,38 @@ StackingSequence RoundRobinSearch::initialStiffener(const StackingSequence& empt
     return firstAllowedSequence(emptyStiffener, stiffenerRules_, true);
   }
   CRand random(seed_);
-  for (int attempt = 0; attempt < kRandomDrawLimit; ++attempt) {
+  const int draws = randomDrawLimit(stiffener.plyCount());
+  for (int attempt = 0; attempt < draws; ++attempt) {
     for (int position = 1; position <= stiffener.plyCount(); ++position)
       stiffener.resetTheta(position, random.next() % kSearchedCodes);
     if (checkComplete(stiffener, stiffenerRules_)) return stiffener;
   }
-  fatal(Stream::Err, "cannot get initial stiffener! ", true);
+  return firstAllowedSequence(emptyStiffener, stiffenerRules_, true);
 }
 
-void RoundRobinSearch::searchTurn(const PanelDesign& candidate) { enumerate(candidate, 1); }
-
-void RoundRobinSearch::enumerate(const PanelDesign& parent, int position) {
-  const LaminateRules& rules = activeRules(parent.skinActive);
-  for (int code = 0; code < kSearchedCodes; ++code) {
-    PanelDesign child = parent;
-    child.active().setTheta(position, code);
+// Depth first, codes in order at each position. Level k of the explicit stack holds the design
+// with k positions of the active laminate set: a laminate of tens of thousands of positions
+// would overflow the call stack if each position were a call.
+void RoundRobinSearch::searchTurn(const PanelDesign& candidate) {
+  const LaminateRules& rules = activeRules(candidate.skinActive);
+  std::vector<PanelDesign> levels{candidate};
+  std::vector<int> nextCode{0};
+  while (!nextCode.empty()) {
+    const int position = static_cast<int>(nextCode.size());
+    if (nextCode.back() == kSearchedCodes) {
+      nextCode.pop_back();
+      levels.pop_back();
+      continue;
+    }
+    PanelDesign child = levels.back();
+    child.active().setTheta(position, nextCode.back()++);
     if (!checkPartial(child.active(), rules)) continue;
-    if (position == child.active().plyCount())
+    if (position == child.active().plyCount()) {
       evaluateLeaf(child);
-    else
-      enumerate(child, position + 1);
+    } else {
+      levels.push_back(std::move(child));
+      nextCode.push_back(0);
+    }
   }
 }
 

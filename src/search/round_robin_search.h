@@ -21,13 +21,9 @@ class RoundRobinSearch : public AlternatingSearch {
   void writeStepLine() const override;
 
  private:
-  void enumerate(const PanelDesign& parent, int position);
   void evaluateLeaf(PanelDesign& leaf);
 
   std::uint32_t seed_;
 };
-
-// Draws before a random initial laminate is given up as unreachable under its rules.
-inline constexpr int kRandomDrawLimit = 1000000;
 
 }  // namespace kelm

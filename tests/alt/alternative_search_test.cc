@@ -12,6 +12,7 @@
 #include "alt/simultaneous_search.h"
 #include "search/test_surfaces.h"
 #include "support/capture.h"
+#include "support/small_stack.h"
 
 namespace kelm {
 namespace {
@@ -156,6 +157,22 @@ TEST(AlternativeSearchTest, RandomStartIsReproducibleAndOnlyRaisesTheBestValue) 
   exhaustive.run(6, 6);
   EXPECT_EQ(simultaneous.best(), 1.0);
   EXPECT_EQ(designTexts(simultaneous.results()), designTexts(exhaustive.results()));
+}
+
+// A stiffener of 6000 plies fixed at all 0 deg leaves one path of 3000 positions: the search
+// walks it on a small call stack and finds that stiffener.
+TEST(AlternativeSearchTest, ExhaustiveWalksLongLaminatesWithoutDeepCalls) {
+  LaminateRules stiffener = freeRules();
+  stiffener.plyNumbersFixed = true;
+  stiffener.ply0 = 3000;
+  const ResponseSurface surface = makeSurface({{0, 1.0}});
+  ExhaustiveSearch search(surface, freeRules(), stiffener);
+  testing::CapturedStreams streams;
+  testing::runOnSmallStack([&] { search.run(2, 6000); });
+  ASSERT_EQ(search.results().size(), 3u);  // the single skin ply at 0, 45 or 90 deg
+  EXPECT_TRUE(search.results()[0].stiffener.complete());
+  for (int position = 1; position <= 3000; ++position)
+    ASSERT_EQ(search.results()[0].stiffener.getCode(position), kCode0);
 }
 
 TEST(AlternativeSearchDeathTest, SimultaneousRejectsLaminatesOfTwoPositions) {

@@ -3,27 +3,24 @@
 // in `examples`, the names of bundled examples it reads), and
 // the expected standard output (without the calculation-time line), standard error and status.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "e2e/program_run.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using kelm::e2e::Outcome;
+using kelm::e2e::programPath;
+using kelm::e2e::readFile;
+using kelm::e2e::runProgram;
 
 std::vector<std::string> readLines(const fs::path& path) {
   std::ifstream in(path);
@@ -44,38 +41,6 @@ std::string withoutTimeLine(const std::string& out) {
     start = end;
   }
   return kept;
-}
-
-struct Outcome {
-  std::string out;
-  std::string err;
-  int status = -1;
-};
-
-Outcome runProgram(const std::string& exe, const std::vector<std::string>& args,
-                   const fs::path& workDir, const fs::path& stdinFile) {
-  const fs::path outFile = workDir / "out";
-  const fs::path errFile = workDir / "err";
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(workDir.c_str()) != 0) _exit(127);
-    if (!freopen(stdinFile.c_str(), "r", stdin) || !freopen(outFile.c_str(), "w", stdout) ||
-        !freopen(errFile.c_str(), "w", stderr))
-      _exit(127);
-    std::vector<char*> argv{const_cast<char*>(exe.c_str())};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(exe.c_str(), argv.data());
-    _exit(127);
-  }
-  int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
-  return {readFile(outFile), readFile(errFile), WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1};
-}
-
-std::string programPath(const std::string& name) {
-  if (name == "kelm_eval") return KELM_EVAL_PATH;
-  return name == "kelm_alt" ? KELM_ALT_PATH : KELM_ITER_PATH;
 }
 
 class EndToEnd : public ::testing::TestWithParam<std::string> {};

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <numbers>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -211,6 +212,38 @@ TEST(DesignRulesTest, FixedPlyNumbersCountEachOrientation) {
   expectVerdicts(false, false, 2,
                  {{12, {0, 1, 2, 2, 1, 0}, true, 0}, {12, {0, 0, 0, 1, 1, 2}, false, 3},
                   {12, {0, 1, 1, 1, 2, 0}, false, 4}, {12, {1, 1, 0, 0, 2, 2}, true, 0}});
+}
+
+// The closed-form answer against every half of up to ten positions: the ply numbers of the
+// halves that keep the 4-ply rule are exactly those it allows.
+TEST(DesignRulesTest, FourPlyRuleAllowsExactlyTheNumbersSomeHalfMeets) {
+  LaminateRules fourPly;
+  fourPly.balance = false;
+  fourPly.fourPlyRule = true;
+  for (int h = 1; h <= 10; ++h) {
+    std::set<std::array<int, 3>> met;  // 0, +-45 and 90 deg counts
+    Codes codes(h, 0);
+    for (int n = 0, all = static_cast<int>(std::pow(3, h)); n < all; ++n) {
+      for (int i = 0, rest = n; i < h; ++i, rest /= 3) codes[i] = rest % 3;
+      if (!checkComplete(sequenceOf(2 * h, codes), fourPly)) continue;
+      std::array<int, 3> counts{};
+      for (int c : codes) ++counts[c];
+      met.insert(counts);
+    }
+    for (int n0 = 0; n0 <= h; ++n0) {
+      for (int n45 = 0; n0 + n45 <= h; ++n45) {
+        const int n90 = h - n0 - n45;
+        EXPECT_EQ(fourPlyRuleAllows(n0, n45, n90), met.count({n0, n45, n90}) == 1)
+            << n0 << " " << n45 << " " << n90;
+      }
+    }
+  }
+  // Four 90 deg plies separate five runs of 0 deg, the innermost of two: 18 plies, not 19.
+  // 10000 runs of four 0 deg plies need 9999 +-45 deg plies between them and one innermost.
+  EXPECT_TRUE(fourPlyRuleAllows(18, 0, 4));
+  EXPECT_FALSE(fourPlyRuleAllows(19, 0, 4));
+  EXPECT_TRUE(fourPlyRuleAllows(40000, 10000, 0));
+  EXPECT_FALSE(fourPlyRuleAllows(50000, 0, 0));
 }
 
 TEST(DesignRulesTest, IncompleteSequenceCannotBeJudgedComplete) {

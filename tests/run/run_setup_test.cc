@@ -6,6 +6,7 @@
 
 #include "run/console_input.h"
 #include "run/crand.h"
+#include "support/capture.h"
 
 namespace kelm {
 namespace {
@@ -72,6 +73,16 @@ TEST(ConsoleInputTest, CommandLineFormsOrPromptsInOrder) {
     EXPECT_EXIT(gather({}, answers), ExitedWithCode(1), "^error: invalid input\n$") << answers;
 }
 
+// An answer is one word of at most 4095 characters, so an endless one cannot fill the memory.
+TEST(ConsoleInputTest, OverlongAnswersAreRefused) {
+  const std::string longest(4095, 'a');
+  EXPECT_EQ(summary(gather({}, "24 16\t" + longest + "\n-f")), Summary(24, 16, longest, "-f"));
+  EXPECT_EQ(gather({}, "24 16 a " + longest).optionString, longest);
+  EXPECT_EXIT(gather({}, "24 16 " + longest + "a s"), ExitedWithCode(1),
+              "^error: invalid input\n$");
+  EXPECT_EXIT(gather({}, "24 16 a -" + longest), ExitedWithCode(1), "^error: invalid input\n$");
+}
+
 TEST(ConsoleInputTest, OptionLettersSetSwitchesAndLaterOnesWin) {
   // balance, 4-ply rule, round robin, ply numbers
   const auto switches = [](const char* letters) {
@@ -110,7 +121,8 @@ TEST(LaminateRulesSetupTest, RulesFromOptionsAndCommandLinePlyNumbers) {
   EXPECT_EQ(plyNumbers(skin), std::vector({3, 2, 4, 2}));
   EXPECT_EQ(plyNumbers(stiffener), std::vector({1, 2, 1, 1}));
   EXPECT_TRUE(skin.plyNumbersFixed && stiffener.plyNumbersFixed);
-  for (auto [skinTotal, stiffenerTotal] : {std::pair{-1, 8}, std::pair{8, kMaxPlyTotal + 1}}) {
+  for (auto [skinTotal, stiffenerTotal] :
+       {std::pair{-1, 8}, std::pair{0, 8}, std::pair{8, 0}, std::pair{8, kMaxPlyTotal + 1}}) {
     options.skinPlyTotal = skinTotal;
     options.stiffenerPlyTotal = stiffenerTotal;
     EXPECT_EXIT(fillRules(options, skin, stiffener), ExitedWithCode(1),
@@ -145,15 +157,67 @@ TEST(PlyNumberDialogTest, SelectionDecidesWhichLaminatesAreAsked) {
   EXPECT_FALSE(dialog("0 4 6").stiffener.plyNumbersFixed);
 }
 
-TEST(PlyNumberDialogTest, AsksAgainAboveTheMaximumAndSkipsAnEmptyRest) {
-  const Dialog again = dialog("0 13 4 9 8");
-  EXPECT_EQ(again.shown, kSelect + kSkin + ask0(12) + ask0(12) + ask45(8) + ask45(8));
+TEST(PlyNumberDialogTest, AsksAgainOutsideTheOfferedRangeAndSkipsAnEmptyRest) {
+  const Dialog again = dialog("0 13 -1 4 9 -2147483648 8");
+  EXPECT_EQ(again.shown,
+            kSelect + kSkin + ask0(12) + ask0(12) + ask0(12) + ask45(8) + ask45(8) + ask45(8));
   EXPECT_EQ(plyNumbers(again.skin), std::vector({4, 8, 0, 0}));
   const Dialog full = dialog("0 12");
   EXPECT_EQ(full.shown, kSelect + kSkin + ask0(12));
   EXPECT_EQ(plyNumbers(full.skin), std::vector({12, 0, 0, 0}));
   for (const char* answers : {"x", "0 four", "0 4", "2 4 6"})
     EXPECT_EXIT(dialog(answers), ExitedWithCode(1), "^error: invalid input\n$") << answers;
+}
+
+// Command-line ply numbers are clamped to the int range; the 90 deg count they leave must come
+// out exact when it fits an int and saturated otherwise, never overflow on the way. (Halves of
+// one position keep their numbers as given, so the counts can be looked at.)
+TEST(PlyNumberLimitsTest, ExtremeNumbersNeverOverflowTheNinetyDegreeCount) {
+  RunOptions options =
+      gather({"-p", "2", "1", "-99999999999", "0", "-2147483648", "2147483647", "a.rs"});
+  scanOptionString(options);
+  LaminateRules skin, stiffener;
+  fillRules(options, skin, stiffener);
+  std::istringstream noAnswers;
+  settlePlyNumbers(options, skin, stiffener, noAnswers);
+  EXPECT_EQ(plyNumbers(skin), std::vector({INT_MIN, 0, INT_MAX, INT_MIN}));
+  EXPECT_EQ(plyNumbers(stiffener), std::vector({INT_MIN, INT_MAX, 2, INT_MIN}));
+}
+
+struct Settled { LaminateRules skin, stiffener; };
+
+Settled settled(const Args& args, const std::string& answers = "") {
+  RunOptions options = gather(args);
+  scanOptionString(options);
+  Settled s;
+  fillRules(options, s.skin, s.stiffener);
+  std::istringstream in(answers);
+  settlePlyNumbers(options, s.skin, s.stiffener, in);  // the dialog writes to std::cerr
+  return s;
+}
+
+// Numbers that no half can meet would end the search without a design: a negative count given
+// or left for 90 deg, or no arrangement that keeps the 4-ply rule. A one-position half keeps
+// any numbers, since its single ply is judged by its own orientation's count alone.
+TEST(PlyNumberLimitsTest, NumbersNoHalfCanMeetEndTheRunBeforeTheSearch) {
+  for (const Args& args : {Args{"-p", "8", "8", "5", "0", "2", "2", "a.rs"},
+                           Args{"-p", "8", "8", "-1", "2", "2", "2", "a.rs"},
+                           Args{"-p", "8", "8", "2", "2", "3", "2", "a.rs"},
+                           Args{"-p", "8", "4", "2", "2", "0", "-1", "a.rs"},
+                           Args{"-p", "24", "16", "-99999999999", "0", "4", "4", "a.rs"}})
+    EXPECT_EXIT(settled(args), ExitedWithCode(1), "^error: invalid fixed ply numbers\n$")
+        << args[3] << " " << args[4] << " " << args[5] << " " << args[6];
+  EXPECT_EQ(plyNumbers(settled({"-p", "1", "4", "2", "1", "2", "0", "a.rs"}).skin),
+            std::vector({2, 1, -2, -2}));
+  EXPECT_EQ(plyNumbers(settled({"-pf", "8", "8", "2", "0", "2", "2", "a.rs"}).skin),
+            std::vector({2, 0, 2, 0}));
+  EXPECT_EXIT(settled({"-pf", "8", "8", "4", "0", "2", "2", "a.rs"}), ExitedWithCode(1),
+              "^error: fixed ply numbers break the 4-ply rule\n$");
+  EXPECT_EXIT(settled({"-pf", "12", "10", "a.rs"}, "1 5 0"), ExitedWithCode(1),
+              " : error: fixed ply numbers break the 4-ply rule\n$");
+  const testing::CapturedStreams dialogShown;
+  EXPECT_EQ(plyNumbers(settled({"-pf", "12", "10", "a.rs"}, "1 4 0").stiffener),
+            std::vector({4, 0, 1, 0}));
 }
 
 TEST(CRandTest, FixedSeedGivesFixedDraws) {

@@ -9,9 +9,11 @@
 
 #include "laminate/design_rules.h"
 #include "search/branch_and_bound_search.h"
+#include "search/first_allowed_sequence.h"
 #include "search/round_robin_search.h"
 #include "search/test_surfaces.h"
 #include "support/capture.h"
+#include "support/small_stack.h"
 
 namespace kelm {
 namespace {
@@ -181,6 +183,21 @@ TEST(IterativeDriversTest, DesignsSeenBeforeAreMarkedConvergedAndEndTheRun) {
 }
 
 // An all-0 deg start stiffener that breaks fixed ply numbers must never become the optimum.
+// A stiffener of 6000 plies fixed at all 0 deg: its turns walk one path of 3000 positions, on a
+// small call stack.
+TEST(IterativeDriversTest, RoundRobinTurnsWalkLongLaminatesWithoutDeepCalls) {
+  LaminateRules stiffener = testing::freeRules();
+  stiffener.plyNumbersFixed = true;
+  stiffener.ply0 = 3000;
+  const ResponseSurface surface = makeSurface({{linearCode(1), 1.0}});
+  RoundRobinSearch search(surface, testing::freeRules(), stiffener, 1u);
+  testing::CapturedStreams streams;
+  testing::runOnSmallStack([&] { search.run(2, 6000); });
+  ASSERT_EQ(search.results().size(), 1u);
+  EXPECT_EQ(search.results()[0].skin.getCode(1), kCode0);  // x1 = cos 2 theta is largest at 0
+  EXPECT_TRUE(checkComplete(search.results()[0].stiffener, stiffener));
+}
+
 TEST(IterativeDriversTest, RoundRobinStartRespectsFixedStiffenerPlyNumbers) {
   const ResponseSurface surface = makeSurface({{linearCode(1), 1.0}, {linearCode(3), 1.0}});
   const LaminateRules skin = testing::freeRules();
@@ -196,6 +213,48 @@ TEST(IterativeDriversTest, RoundRobinStartRespectsFixedStiffenerPlyNumbers) {
   ASSERT_FALSE(search.results().empty());
   for (const PanelDesign& design : search.results())
     EXPECT_TRUE(checkComplete(design.stiffener, stiffener)) << design.stiffener.bracketText();
+}
+
+// The default driver's start stiffener passes the incremental checks only. Every fixed ply
+// numbers the entry lets through (none negative, and arranged within the 4-ply rule when it is
+// on) still make that stiffener meet the complete rules, so no start design breaks them.
+TEST(IterativeDriversTest, FirstAllowedStiffenerMeetsAdmissibleFixedPlyNumbers) {
+  for (int total = 3; total <= 14; ++total) {
+    const StackingSequence empty = makeSequence(total, {});
+    const int h = empty.plyCount();
+    for (const bool fourPly : {false, true}) {
+      for (int n0 = 0; n0 <= h; ++n0) {
+        for (int n45 = 0; n0 + n45 <= h; ++n45) {
+          const int n90 = h - n0 - n45;
+          if (fourPly && !fourPlyRuleAllows(n0, n45, n90)) continue;
+          LaminateRules rules = testing::freeRules();
+          rules.fourPlyRule = fourPly;
+          rules.plyNumbersFixed = true;
+          rules.ply0 = n0, rules.ply45 = n45, rules.ply90 = n90;
+          rules.plyMin = std::min({n0, n45, n90});
+          const StackingSequence start = firstAllowedSequence(empty, rules, false);
+          EXPECT_TRUE(checkComplete(start, rules))
+              << total << (fourPly ? " f " : " ") << n0 << "/" << n45 << "/" << n90;
+        }
+      }
+    }
+  }
+}
+
+// A long stiffener under the 4-ply rule is almost never drawn feasible at random; the start
+// falls back to the first one the rules allow instead of claiming that none exists.
+TEST(IterativeDriversTest, RandomStartOfALongStiffenerFallsBackToTheFirstAllowed) {
+  struct Start : RoundRobinSearch {
+    using RoundRobinSearch::RoundRobinSearch;
+    using RoundRobinSearch::initialStiffener;
+  };
+  const ResponseSurface surface = makeSurface({});
+  LaminateRules stiffener;
+  stiffener.fourPlyRule = true;
+  const StackingSequence start =
+      Start(surface, testing::freeRules(), stiffener, 5u).initialStiffener(makeSequence(4001, {}));
+  EXPECT_EQ(start.setCount(), 2001);
+  EXPECT_TRUE(checkComplete(start, stiffener));
 }
 
 TEST(IterativeDriversDeathTest, NoStiffenerSatisfiesTheRules) {
