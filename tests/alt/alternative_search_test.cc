@@ -165,8 +165,9 @@ TEST(AlternativeSearchTest, ExhaustiveWalksLongLaminatesWithoutDeepCalls) {
   LaminateRules stiffener = freeRules();
   stiffener.plyNumbersFixed = true;
   stiffener.ply0 = 3000;
+  const LaminateRules skin = freeRules();  // the drivers keep references to the rules
   const ResponseSurface surface = makeSurface({{0, 1.0}});
-  ExhaustiveSearch search(surface, freeRules(), stiffener);
+  ExhaustiveSearch search(surface, skin, stiffener);
   testing::CapturedStreams streams;
   testing::runOnSmallStack([&] { search.run(2, 6000); });
   ASSERT_EQ(search.results().size(), 3u);  // the single skin ply at 0, 45 or 90 deg

@@ -189,8 +189,9 @@ TEST(IterativeDriversTest, RoundRobinTurnsWalkLongLaminatesWithoutDeepCalls) {
   LaminateRules stiffener = testing::freeRules();
   stiffener.plyNumbersFixed = true;
   stiffener.ply0 = 3000;
+  const LaminateRules skin = testing::freeRules();  // the drivers keep references to the rules
   const ResponseSurface surface = makeSurface({{linearCode(1), 1.0}});
-  RoundRobinSearch search(surface, testing::freeRules(), stiffener, 1u);
+  RoundRobinSearch search(surface, skin, stiffener, 1u);
   testing::CapturedStreams streams;
   testing::runOnSmallStack([&] { search.run(2, 6000); });
   ASSERT_EQ(search.results().size(), 1u);
