@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 EXAMPLE ?= examples/panel_a.rs
 PREFIX ?= /usr/local
 
-.PHONY: all build run test sanitize-test conformance bench install clean
+.PHONY: all build run test sanitize-test conformance fuzz-smoke install clean bench
 
 all: build
 
@@ -33,6 +33,12 @@ sanitize-test:
 conformance: build
 	../shared/conformance/run $(abspath $(BUILD))
 
+# Both fuzz targets (response-surface file, command line and console answers) for FUZZ_SECONDS
+# each on a copy of the seed corpus; built with clang in build-fuzz/.
+FUZZ_SECONDS ?= 60
+fuzz-smoke:
+	tests/fuzz/run_fuzz_smoke $(FUZZ_SECONDS)
+
 # Hot-operation benchmarks and whole searches on the bundled examples (build-bench/).
 bench:
 	bench/run_benchmarks
@@ -42,4 +48,4 @@ install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) build-fuzz
