@@ -1,9 +1,10 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <utility>
 #include <vector>
+
+#include "search/record_chunks.h"
 
 namespace kelm {
 
@@ -54,7 +55,7 @@ class BestFirstHeap {
     return record;
   }
 
-  static constexpr int kChunkRecords = 1 << 14;
+  static constexpr std::int64_t kChunkRecords = RecordChunks<Record>::kChunkRecords;
 
  private:
   void grow() {
@@ -69,20 +70,14 @@ class BestFirstHeap {
 
   // Records stay where they were stored; only (key, slot) pairs move while sifting.
   std::int32_t store(Record&& record) {
-    std::int32_t slot;
-    if (freeSlots_.empty()) {
-      if (storedCount_ == static_cast<std::int64_t>(chunks_.size()) * kChunkRecords)
-        chunks_.push_back(std::make_unique<Record[]>(kChunkRecords));
-      slot = static_cast<std::int32_t>(storedCount_++);
-    } else {
-      slot = freeSlots_.back();
-      freeSlots_.pop_back();
-    }
-    recordAt(slot) = std::move(record);
+    if (freeSlots_.empty()) return static_cast<std::int32_t>(records_.add(std::move(record)));
+    const std::int32_t slot = freeSlots_.back();
+    freeSlots_.pop_back();
+    records_.at(slot) = std::move(record);
     return slot;
   }
 
-  Record& recordAt(std::int32_t slot) { return chunks_[slot / kChunkRecords][slot % kChunkRecords]; }
+  Record& recordAt(std::int32_t slot) { return records_.at(slot); }
 
   void prefetchRecord(std::int32_t slot) {
     const char* bytes = reinterpret_cast<const char*>(&recordAt(slot));
@@ -115,11 +110,10 @@ class BestFirstHeap {
   }
 
   std::int64_t capacity_;
-  std::vector<double> keys_;
-  std::vector<std::int32_t> slots_;
-  std::vector<std::unique_ptr<Record[]>> chunks_;
-  std::int64_t storedCount_ = 0;  // slots ever used; freed ones are reused first
-  std::vector<std::int32_t> freeSlots_;
+  std::vector<double, HugePageAllocator<double>> keys_;
+  std::vector<std::int32_t, HugePageAllocator<std::int32_t>> slots_;
+  RecordChunks<Record> records_;
+  std::vector<std::int32_t> freeSlots_;  // slots of popped records, reused first
 };
 
 }  // namespace kelm
