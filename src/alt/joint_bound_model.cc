@@ -16,6 +16,22 @@ void JointBoundModel::setJointBoundModel(const ResponseSurface& model) {
   for (int i = 0; i < 6; ++i) couplingBounds_[i] = couplingBound(*couplings[i]);
 }
 
+namespace {
+
+// What the fixed laminate (in-plane x, bending y) contributes on its own, constant included.
+double fixedLaminatePart(const double* x, const double* y, const Mathmx& inPlane,
+                         const Mathmx& bending, const Mathmx& coupling, const Vector& linearX,
+                         const Vector& linearY, double constant) {
+  using namespace small;
+  double t = quadraticForm2(inPlane.data(), x) + quadraticForm2(bending.data(), y);
+  t = t * 0.5 + dot2(linearX.data(), x);
+  t = t + dot2(linearY.data(), y);
+  t = t + bilinearForm2(x, coupling.data(), y);
+  return t + constant;
+}
+
+}  // namespace
+
 // The order of every sum below is deliberate: pruning at 1e-13 depends on the last bit.
 void JointBoundModel::setJointBoundTerms(const PanelDesign& parent) {
   using namespace small;
@@ -24,12 +40,8 @@ void JointBoundModel::setJointBoundTerms(const PanelDesign& parent) {
   if (parent.skinActive) {  // the stiffener is fixed for all children
     const double* xt = parent.stiffener.parameters();
     const double* yt = xt + 2;
-    fixedPart_ = ((((quadraticForm2(m.block33.data(), xt) + quadraticForm2(m.block44.data(), yt)) *
-                        0.5 +
-                    dot2(m.linear3.data(), xt)) +
-                   dot2(m.linear4.data(), yt)) +
-                  bilinearForm2(xt, m.block34.data(), yt)) +
-                 m.constant;
+    fixedPart_ = fixedLaminatePart(xt, yt, m.block33, m.block44, m.block34, m.linear3, m.linear4,
+                                   m.constant);
     affine2(m.linear1.data(), m.block13.data(), xt, m.block14.data(), yt, t[0]);
     affine2(m.linear2.data(), m.block23.data(), xt, m.block24.data(), yt, t[1]);
     affine2(m.linear3.data(), m.block33.data(), xt, m.block34.data(), yt, t[2]);
@@ -37,12 +49,8 @@ void JointBoundModel::setJointBoundTerms(const PanelDesign& parent) {
   } else {  // the skin is fixed for all children
     const double* xs = parent.skin.parameters();
     const double* ys = xs + 2;
-    fixedPart_ = ((((quadraticForm2(m.block11.data(), xs) + quadraticForm2(m.block22.data(), ys)) *
-                        0.5 +
-                    dot2(m.linear1.data(), xs)) +
-                   dot2(m.linear2.data(), ys)) +
-                  bilinearForm2(xs, m.block12.data(), ys)) +
-                 m.constant;
+    fixedPart_ = fixedLaminatePart(xs, ys, m.block11, m.block22, m.block12, m.linear1, m.linear2,
+                                   m.constant);
     affine2(m.linear1.data(), m.block11.data(), xs, m.block12.data(), ys, t[0]);
     affine2(m.linear2.data(), m.block12T.data(), xs, m.block22.data(), ys, t[1]);
     affine2(m.linear3.data(), m.block13T.data(), xs, m.block23T.data(), ys, t[2]);
