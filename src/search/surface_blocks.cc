@@ -1,7 +1,6 @@
 #include "search/surface_blocks.h"
 
 #include "numerics/small_algebra.h"
-#include "run/fatal.h"
 
 namespace kelm {
 
@@ -57,9 +56,15 @@ ActiveBlocks activeBlocks(const SurfaceBlocks& m, bool skinActive) {
 
 double activeValue(const Vector& x, const Vector& y, const ActiveBlocks& blocks, const Vector& a,
                    const Vector& b, double fixedPart) {
-  if (x.size() != 2 || y.size() != 2 || a.size() != 2 || b.size() != 2)
-    fatal(Stream::Err, "error: vector size is different!", false);
-  return activeValue(x.data(), y.data(), blocks, a.data(), b.data(), fixedPart);
+  if (x.size() == 2 && y.size() == 2 && a.size() == 2 && b.size() == 2)
+    return activeValue(x.data(), y.data(), blocks, a.data(), b.data(), fixedPart);
+  // Vectors of another size: the guarded operations end the run with their own messages.
+  double t = y.dot(blocks.bending * y);
+  t = (x.dot(blocks.inPlane * x) + t) * 0.5;
+  t = y.dot(b) + t;
+  t = x.dot(a) + t;
+  t = x.dot(blocks.coupling * y) + t;
+  return t + fixedPart;
 }
 
 double activeValue(const double* x, const double* y, const ActiveBlocks& blocks, const double* a,
