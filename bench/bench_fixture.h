@@ -5,7 +5,7 @@
 #include "laminate/panel_design.h"
 #include "response/response_surface.h"
 #include "response/rs_file.h"
-#include "run/laminate_rules.h"
+#include "laminate/laminate_rules.h"
 
 namespace kelm::bench {
 

@@ -5,13 +5,13 @@
 #include <random>
 #include <vector>
 
-#include "alt/full_objective.h"
+#include "search/panel_value.h"
 #include "alt/joint_bound_model.h"
 #include "alt/simultaneous_search.h"
 #include "bench_fixture.h"
 #include "laminate/design_rules.h"
-#include "search/bound_model.h"
-#include "search/branch_store.h"
+#include "iter/bound_model.h"
+#include "iter/branch_store.h"
 
 namespace kelm::bench {
 namespace {
@@ -100,7 +100,7 @@ void BM_FullObjective(benchmark::State& state) {
   design.stiffener.setPlyTotal(32);
   design.skin.fillZero();
   design.stiffener.fillZero();
-  for (auto _ : state) benchmark::DoNotOptimize(objective.fullObjective(design));
+  for (auto _ : state) benchmark::DoNotOptimize(fullObjective(objective, design));
 }
 BENCHMARK(BM_FullObjective);
 

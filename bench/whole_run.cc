@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "alt/simultaneous_search.h"
-#include "run/console_input.h"
-#include "search/branch_and_bound_search.h"
+#include "cli/console_input.h"
+#include "iter/branch_and_bound_search.h"
 
 namespace {
 

@@ -18,7 +18,7 @@ AlternativeSearch::AlternativeSearch(const ResponseSurface& model, const Laminat
 }
 
 void AlternativeSearch::evaluateAndEnter(PanelDesign& design) {
-  const double v = objective_.fullObjective(design);
+  const double v = fullObjective(objective_, design);
   design.designBound = design.value = v;
   if (std::fabs(best_ - v) < kTieTolerance) {
     results_.push_back(design);

@@ -3,11 +3,11 @@
 #include <string_view>
 #include <vector>
 
-#include "alt/full_objective.h"
+#include "search/panel_value.h"
 #include "laminate/panel_design.h"
 #include "response/response_surface.h"
-#include "run/laminate_rules.h"
-#include "run/search_driver.h"
+#include "laminate/laminate_rules.h"
+#include "search/search_driver.h"
 
 namespace kelm {
 

@@ -4,7 +4,8 @@
 #include <iostream>
 
 #include "laminate/design_rules.h"
-#include "run/fatal.h"
+#include "search/random_draws.h"
+#include "base/fatal.h"
 
 namespace kelm {
 
@@ -94,7 +95,7 @@ bool SimultaneousSearch::drawFeasible(PanelDesign& design, CRand& random, int sk
     drawLaminate(design.stiffener, random, stiffenerExcluded);
     if (!checkComplete(design.skin, skinRules_) || !checkComplete(design.stiffener, stiffenerRules_))
       continue;
-    const double v = objective_.fullObjective(design);
+    const double v = fullObjective(objective_, design);
     if (v > best_) best_ = v;
     return true;
   }

@@ -5,7 +5,7 @@
 
 #include "alt/alternative_search.h"
 #include "alt/joint_bound_model.h"
-#include "run/crand.h"
+#include "base/seeded_random.h"
 #include "search/best_first_heap.h"
 
 namespace kelm {

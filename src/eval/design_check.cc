@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "laminate/design_rules.h"
-#include "run/fatal.h"
+#include "base/fatal.h"
 
 namespace kelm {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "laminate/stacking_sequence.h"
-#include "run/laminate_rules.h"
+#include "laminate/laminate_rules.h"
 
 namespace kelm {
 

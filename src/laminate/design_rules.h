@@ -1,7 +1,7 @@
 #pragma once
 
 #include "laminate/stacking_sequence.h"
-#include "run/laminate_rules.h"
+#include "laminate/laminate_rules.h"
 
 namespace kelm {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "run/fatal.h"
+#include "base/fatal.h"
 
 namespace kelm {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "run/fatal.h"
+#include "base/fatal.h"
 
 namespace kelm {
 

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <vector>
 
-#include "run/fatal.h"
+#include "base/fatal.h"
 
 namespace kelm {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "run/fatal.h"
+#include "base/fatal.h"
 
 namespace kelm {
 

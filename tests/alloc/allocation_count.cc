@@ -10,7 +10,7 @@
 
 #include "alt/simultaneous_search.h"
 #include "response/rs_file.h"
-#include "search/branch_and_bound_search.h"
+#include "iter/branch_and_bound_search.h"
 
 namespace {
 long gAllocations = 0;

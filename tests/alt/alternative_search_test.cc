@@ -10,7 +10,7 @@
 
 #include "alt/exhaustive_search.h"
 #include "alt/simultaneous_search.h"
-#include "search/test_surfaces.h"
+#include "support/test_surfaces.h"
 #include "support/capture.h"
 #include "support/small_stack.h"
 

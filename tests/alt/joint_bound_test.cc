@@ -6,10 +6,10 @@
 #include <random>
 #include <vector>
 
-#include "alt/full_objective.h"
+#include "search/panel_value.h"
 #include "alt/joint_bound_model.h"
 #include "search/candidate_max.h"
-#include "search/test_surfaces.h"
+#include "support/test_surfaces.h"
 
 namespace kelm {
 namespace {
@@ -54,7 +54,7 @@ double bestCompletion(const ResponseSurface& surface, const PanelDesign& design)
   double best = -std::numeric_limits<double>::infinity();
   testing::forEachCompletion(design.skin, [&](const StackingSequence& skin) {
     testing::forEachCompletion(design.stiffener, [&](const StackingSequence& stiffener) {
-      best = std::max(best, objective.fullObjective(makeDesign(skin, stiffener, true)));
+      best = std::max(best, fullObjective(objective, makeDesign(skin, stiffener, true)));
     });
   });
   return best;
@@ -160,7 +160,7 @@ TEST(JointBoundTest, FullObjectiveMatchesTheBlockFormAndTheTermList) {
         xs.dot(m.block14() * yt) + ys.dot(m.block23() * xt) + ys.dot(m.block24() * yt);
     FullObjective objective;
     objective.setFullObjective(m);
-    const double value = objective.fullObjective(makeDesign(skin, stiffener, true));
+    const double value = fullObjective(objective, makeDesign(skin, stiffener, true));
     EXPECT_NEAR(value, blockForm, 1e-12);
     EXPECT_NEAR(value, testing::directObjective(m, skin, stiffener), 1e-12);
   }
@@ -171,9 +171,9 @@ TEST(JointBoundDeathTest, FullObjectiveRejectsIncompleteDesigns) {
   objective.setFullObjective(testing::randomSurface(3));
   const StackingSequence complete = makeSequence(6, {0, 1, 2});
   const StackingSequence partial = makeSequence(6, {0, 1});
-  EXPECT_EXIT(objective.fullObjective(makeDesign(partial, complete, true)),
+  EXPECT_EXIT(fullObjective(objective, makeDesign(partial, complete, true)),
               ::testing::ExitedWithCode(1), "^error: @objectivefunc$");
-  EXPECT_EXIT(objective.fullObjective(makeDesign(complete, partial, false)),
+  EXPECT_EXIT(fullObjective(objective, makeDesign(complete, partial, false)),
               ::testing::ExitedWithCode(1), "^error: @objectivefunc$");
 }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "alt/simultaneous_search.h"
-#include "search/test_surfaces.h"
+#include "support/test_surfaces.h"
 #include "support/capture.h"
 
 namespace kelm {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "run/console_input.h"
+#include "cli/console_input.h"
 #include "response/rs_file.h"
 
 namespace {

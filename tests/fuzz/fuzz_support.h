@@ -6,7 +6,7 @@
 #include <streambuf>
 #include <string>
 
-#include "run/fatal.h"
+#include "base/fatal.h"
 
 namespace kelm::fuzz {
 

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "iter/alternating_search.h"
+#include "iter/bound_model.h"
+#include "iter/branch_store.h"
+
+namespace kelm {
+
+// The iterative method's default driver: each turn searches the active laminate by branch and
+// bound. Children are checked against the rules and bounded from above; those that cannot reach
+// the turn's best value are dropped, and the last two positions are completed directly.
+class BranchAndBoundSearch : public AlternatingSearch {
+ public:
+  BranchAndBoundSearch(const ResponseSurface& model, const LaminateRules& skinRules,
+                       const LaminateRules& stiffenerRules);
+
+  int leafCount() const { return leafCount_; }
+
+ protected:
+  StackingSequence initialStiffener(const StackingSequence& emptyStiffener) override;
+  void prepareTurn(const PanelDesign& candidate) override;
+  void searchTurn(const PanelDesign& candidate) override;
+  void writeStepLine() const override;
+
+ private:
+  bool diveToLastPlies(BranchStack& stack);
+  void exhaustDepthFirst(BranchStack& stack);
+  // Tries the children 0, 1, 2 of a branch; `keep` receives each kept child whose position is
+  // not the last-but-one. Returns whether a child at the last-but-one position was kept.
+  template <typename Keep>
+  bool expand(const StackingSequence& branch, Keep&& keep);
+  bool evaluateChild(StackingSequence& child);
+  bool completeLastTwo(const StackingSequence& child);
+  void completeSmall(const StackingSequence& child);
+  void recordCompletion(const StackingSequence& complete);
+
+  PanelDesign design_;  // the candidate of the turn; its active laminate is the one searched
+  int activePositions_ = 0;
+  int leafCount_ = 0;
+  BoundModel bound_;
+};
+
+// Open branches held before the best-first phase dives depth-first instead of growing the heap.
+inline constexpr int kHeapSwitchCount = 712500;
+
+}  // namespace kelm
