@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "alt/simultaneous_search.h"
-#include "cli/console_input.h"
+#include "cli/run_setup.h"
 #include "iter/branch_and_bound_search.h"
 
 namespace {

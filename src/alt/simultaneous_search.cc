@@ -61,8 +61,8 @@ SimultaneousSearch::SimultaneousSearch(const ResponseSurface& model, const Lamin
 void SimultaneousSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
   skinPlyTotal_ = skinPlyTotal;
   stiffenerPlyTotal_ = stiffenerPlyTotal;
-  skinPositions_ = skinPlyTotal - skinPlyTotal / 2;
-  stiffenerPositions_ = stiffenerPlyTotal - stiffenerPlyTotal / 2;
+  skinPositions_ = halfPositions(skinPlyTotal);
+  stiffenerPositions_ = halfPositions(stiffenerPlyTotal);
   skinWeights_ = plyWeights(skinPositions_);
   stiffenerWeights_ = plyWeights(stiffenerPositions_);
   if (!skinRules_.plyNumbersFixed && !stiffenerRules_.plyNumbersFixed) randomStart();

@@ -12,8 +12,4 @@ bool checkPartial(const StackingSequence& sequence, const LaminateRules& rules);
 // All rules for a sequence whose positions are all set.
 bool checkComplete(const StackingSequence& sequence, const LaminateRules& rules);
 
-// Whether some half laminate of exactly these numbers of 0, +-45 and 90 deg positions (none
-// negative) keeps the 4-ply rule. Halves of one or two positions are not subject to it.
-bool fourPlyRuleAllows(int ply0, int ply45, int ply90);
-
 }  // namespace kelm

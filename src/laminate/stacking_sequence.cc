@@ -31,13 +31,11 @@ const CodeCosines& codeCosines() {
   return table;
 }
 
-int plyCountOf(int total) { return total % 2 != 0 ? total / 2 + 1 : total / 2; }
-
 // Weights of every position for one ply total, computed once. An ordinary ply k spans
 // z = H-k .. H-k+1 of the half thickness H; the mid-plane ply of an odd total spans 0 .. 0.5.
 // The expressions keep their literal form so that cached and fresh values agree to the bit.
 std::unique_ptr<PlyWeight[]> computeWeights(int total) {
-  const int count = plyCountOf(total);
+  const int count = halfPositions(total);
   const bool midPly = total % 2 != 0;
   const double h = total * 0.5;
   auto weights = std::make_unique<PlyWeight[]>(count);
@@ -88,7 +86,7 @@ void StackingSequence::setPlyTotal(int total) {
   if (total < 0 || total > kMaxPlyTotal) fatal(Stream::Err, "error: invalid ply number", true);
   releaseCodes();
   total_ = total;
-  plyCount_ = static_cast<std::uint16_t>(plyCountOf(total));
+  plyCount_ = static_cast<std::uint16_t>(halfPositions(total));
   setCount_ = 0;
   std::memset(lp_, 0, sizeof lp_);
   if (onHeap()) {

@@ -10,6 +10,10 @@
 
 namespace kelm {
 
+// Positions of the designed half of a symmetric laminate of `plyTotal` plies (0 or more): half
+// the plies, and the mid-plane ply of an odd total as a position of its own.
+inline int halfPositions(int plyTotal) { return plyTotal - plyTotal / 2; }
+
 // Lamination-parameter weights of one ply position (in-plane and bending), fixed by the ply
 // total.
 struct PlyWeight {

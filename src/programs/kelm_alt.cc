@@ -5,7 +5,9 @@
 
 #include "alt/exhaustive_search.h"
 #include "alt/simultaneous_search.h"
-#include "cli/console_input.h"
+#include "cli/guarded_main.h"
+#include "cli/run_setup.h"
+#include "cli/timed_run.h"
 
 int main(int argc, char** argv) {
   return kelm::guardedMain([&] {

@@ -3,7 +3,9 @@
 #include <ctime>
 #include <iostream>
 
-#include "cli/console_input.h"
+#include "cli/guarded_main.h"
+#include "cli/run_setup.h"
+#include "cli/timed_run.h"
 #include "iter/branch_and_bound_search.h"
 #include "iter/round_robin_search.h"
 

@@ -4,8 +4,10 @@
 #include <sstream>
 #include <tuple>
 
-#include "cli/console_input.h"
-#include "base/seeded_random.h"
+#include "cli/command_line.h"
+#include "cli/ply_number_dialog.h"
+#include "cli/run_setup.h"
+#include "laminate/fixed_ply_numbers.h"
 #include "support/capture.h"
 
 namespace kelm {
@@ -218,14 +220,6 @@ TEST(PlyNumberLimitsTest, NumbersNoHalfCanMeetEndTheRunBeforeTheSearch) {
   const testing::CapturedStreams dialogShown;
   EXPECT_EQ(plyNumbers(settled({"-pf", "12", "10", "a.rs"}, "1 4 0").stiffener),
             std::vector({4, 0, 1, 0}));
-}
-
-TEST(CRandTest, FixedSeedGivesFixedDraws) {
-  CRand first(1), second(1);
-  EXPECT_EQ(std::vector({first.next(), first.next(), first.next()}),
-            std::vector({41, 18467, 6334}));
-  for (int i = 0; i < 3; ++i) second.next();
-  for (int i = 0; i < 100; ++i) ASSERT_EQ(first.next(), second.next());
 }
 
 }  // namespace

@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "cli/console_input.h"
+#include "cli/command_line.h"
+#include "cli/run_setup.h"
 #include "response/rs_file.h"
 
 namespace {

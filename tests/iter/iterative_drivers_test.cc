@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "laminate/design_rules.h"
+#include "laminate/fixed_ply_numbers.h"
 #include "iter/branch_and_bound_search.h"
 #include "iter/first_allowed_sequence.h"
 #include "iter/round_robin_search.h"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "laminate/design_rules.h"
+#include "laminate/fixed_ply_numbers.h"
 #include "support/capture.h"
 
 namespace kelm {

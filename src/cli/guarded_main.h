@@ -6,6 +6,7 @@
 
 namespace kelm {
 
+// Runs an entry's body; running out of storage anywhere ends the process with status 1.
 template <typename Body>
 int guardedMain(Body body) {
   try {

@@ -1,0 +1,48 @@
+#include "cli/eval_command_line.h"
+
+#include "base/fatal.h"
+#include "cli/command_line.h"
+#include "cli/run_setup.h"
+
+namespace kelm {
+
+namespace {
+
+constexpr const char* kUsage =
+    "kelm_eval: usage: kelm_eval RSFILE SKIN_TOTAL STIFFENER_TOTAL SKIN STIFFENER [OPTIONS]";
+
+// Stricter than the searches' totals: only digits, so that a typing slip is named, not read
+// as another number.
+int plyTotalOf(const std::string& text, const char* name) {
+  const bool digits = !text.empty() && text.size() <= 6 &&
+                      text.find_first_not_of("0123456789") == std::string::npos;
+  const int total = digits ? std::stoi(text) : 0;
+  if (total < 1 || total > kMaxPlyTotal)
+    fatal(Stream::Err, std::string("kelm_eval: invalid ") + name + " ply total \"" + text + "\"",
+          true);
+  return total;
+}
+
+}  // namespace
+
+EvalRequest readEvalArguments(int argc, char** argv) {
+  if (argc != 6 && argc != 7) fatal(Stream::Err, kUsage, true);
+  RunOptions options;
+  options.rsFileName = argv[1];
+  appendRsSuffix(options);
+  options.skinPlyTotal = plyTotalOf(argv[2], "skin");
+  options.stiffenerPlyTotal = plyTotalOf(argv[3], "stiffener");
+  if (argc == 7) options.optionString = argv[6];
+  scanOptionString(options, "-bnf");
+
+  EvalRequest request;
+  request.rsFileName = options.rsFileName;
+  request.skinPlyTotal = options.skinPlyTotal;
+  request.stiffenerPlyTotal = options.stiffenerPlyTotal;
+  request.skinText = argv[4];
+  request.stiffenerText = argv[5];
+  fillRules(options, request.skinRules, request.stiffenerRules);
+  return request;
+}
+
+}  // namespace kelm

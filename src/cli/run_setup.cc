@@ -1,0 +1,55 @@
+#include "cli/run_setup.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "base/fatal.h"
+#include "cli/ply_number_dialog.h"
+#include "laminate/fixed_ply_numbers.h"
+#include "laminate/stacking_sequence.h"
+#include "response/rs_file.h"
+
+namespace kelm {
+
+void fillRules(const RunOptions& options, LaminateRules& skin, LaminateRules& stiffener) {
+  // A laminate without a ply has no position to design; the searches cannot start from one.
+  for (const int total : {options.skinPlyTotal, options.stiffenerPlyTotal})
+    if (total < 1 || total > kMaxPlyTotal) fatal(Stream::Err, "error: invalid ply number", true);
+  for (LaminateRules* rules : {&skin, &stiffener}) {
+    *rules = LaminateRules{};
+    rules->balance = options.balance;
+    rules->fourPlyRule = options.fourPlyRule;
+  }
+  skin.halfPlyCount = halfPositions(options.skinPlyTotal);
+  stiffener.halfPlyCount = halfPositions(options.stiffenerPlyTotal);
+}
+
+void settlePlyNumbers(const RunOptions& options, LaminateRules& skin, LaminateRules& stiffener,
+                      std::istream& in) {
+  if (!options.setPlyNumbers) return;
+  if (options.plyNumbersGiven) {
+    const int* given = options.commandLinePlyNumbers;
+    fixPlyNumbers(skin, given[0], given[1]);
+    fixPlyNumbers(stiffener, given[2], given[3]);
+  } else {
+    plyNumberDialog(skin, stiffener, in, std::cerr);
+  }
+  refuseUnreachablePlyNumbers(skin);
+  refuseUnreachablePlyNumbers(stiffener);
+}
+
+void prepareRun(PreparedRun& run, Program program, int argc, char** argv, std::istream& in,
+                std::ostream& out) {
+  if (program == Program::Iter)
+    std::cerr << "kelm iterative method ver 1.0.0 [vc++.net] (Jan. 2004)" << '\n';
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  run.options = gatherInputs(args, program, in, out);
+  appendRsSuffix(run.options);
+  scanOptionString(run.options);
+  RsFile(run.options.rsFileName, run.model);
+  fillRules(run.options, run.skinRules, run.stiffenerRules);
+  settlePlyNumbers(run.options, run.skinRules, run.stiffenerRules, in);
+}
+
+}  // namespace kelm
