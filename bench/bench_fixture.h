@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "laminate/panel_design.h"
+#include "alt/design_heap.h"
 #include "response/response_surface.h"
 #include "response/rs_file.h"
 #include "laminate/laminate_rules.h"
@@ -25,16 +25,17 @@ inline LaminateRules balancedRules(int total) {
 
 // A design of 32/32 plies halfway through the simultaneous search: 8 skin and 7 stiffener
 // positions set, the stiffener extended next.
-inline PanelDesign halfwayDesign() {
-  PanelDesign design;
+inline OpenDesign halfwayDesign() {
+  OpenDesign open;
+  PanelDesign& design = open.design;
   design.skin.setPlyTotal(32);
   design.stiffener.setPlyTotal(32);
   const int skinCodes[8] = {1, 1, 0, 1, 2, 0, 1, 2};
   const int stiffenerCodes[7] = {1, 0, 1, 1, 2, 0, 2};
   for (int i = 0; i < 8; ++i) design.skin.setTheta(i + 1, skinCodes[i]);
   for (int i = 0; i < 7; ++i) design.stiffener.setTheta(i + 1, stiffenerCodes[i]);
-  design.skinActive = false;
-  return design;
+  open.skinActive = false;
+  return open;
 }
 
 }  // namespace kelm::bench

@@ -21,7 +21,7 @@ constexpr int kCodes = 3;
 void BM_IterBranchBound(benchmark::State& state) {
   BoundModel model;
   model.setBoundModel(panelSurface());
-  PanelDesign design = halfwayDesign();
+  const ActiveDesign design = halfwayDesign();
   model.setBoundTerms(design);
   for (auto _ : state) benchmark::DoNotOptimize(EvaluateBranch_iter(design, model));
 }
@@ -34,18 +34,18 @@ void BM_IterStep(benchmark::State& state) {
   BoundModel model;
   model.setBoundModel(panelSurface());
   const LaminateRules rules = balancedRules(32);
-  PanelDesign design = halfwayDesign();
+  ActiveDesign design = halfwayDesign();
   model.setBoundTerms(design);
   BranchHeap heap(16);
-  const StackingSequence parent = design.stiffener;
+  const Branch parent{design.design.stiffener};
   for (int i = 0; i < 1000; ++i) heap.push(parent);
   for (auto _ : state) {
     benchmark::DoNotOptimize(heap.pop());
     for (int code = 0; code < kCodes; ++code) {
-      StackingSequence child = parent;
-      child.setTheta(child.setCount() + 1, code);
-      if (!checkPartial(child, rules)) continue;
-      design.stiffener = child;
+      Branch child{parent.sequence};
+      child.sequence.setTheta(child.sequence.setCount() + 1, code);
+      if (!checkPartial(child.sequence, rules)) continue;
+      design.design.stiffener = child.sequence;
       child.bound = EvaluateBranch_iter(design, model);
       heap.push(std::move(child));
     }
@@ -58,10 +58,10 @@ BENCHMARK(BM_IterStep);
 void BM_JointBound(benchmark::State& state) {
   JointBoundModel model;
   model.setJointBoundModel(panelSurface());
-  const PanelDesign parent = halfwayDesign();
+  const OpenDesign parent = halfwayDesign();
   model.setJointBoundTerms(parent);
-  PanelDesign child = parent;
-  child.stiffener.setTheta(8, 1);
+  OpenDesign child = parent;
+  child.design.stiffener.setTheta(8, 1);
   for (auto _ : state) benchmark::DoNotOptimize(model.evaluateJointBound(child));
 }
 BENCHMARK(BM_JointBound);
@@ -74,16 +74,17 @@ void BM_AltStep(benchmark::State& state) {
   model.setJointBoundModel(panelSurface());
   const LaminateRules rules = balancedRules(32);
   DesignHeap heap(64);
-  const PanelDesign parent = halfwayDesign();
+  const OpenDesign parent = halfwayDesign();
   for (int i = 0; i < 1000; ++i) heap.push(parent);
   for (auto _ : state) {
     benchmark::DoNotOptimize(heap.pop());
     model.setJointBoundTerms(parent);
     for (int code = 0; code < kCodes; ++code) {
-      PanelDesign child = parent;
-      child.stiffener.setTheta(child.stiffener.setCount() + 1, code);
-      if (!checkPartial(child.skin, rules) || !checkPartial(child.stiffener, rules)) continue;
-      child.designBound = model.evaluateJointBound(child);
+      OpenDesign child = parent;
+      StackingSequence& stiffener = child.design.stiffener;
+      stiffener.setTheta(stiffener.setCount() + 1, code);
+      if (!checkPartial(child.design.skin, rules) || !checkPartial(stiffener, rules)) continue;
+      child.bound = model.evaluateJointBound(child);
       heap.push(std::move(child));
     }
     while (heap.count() > 1000) heap.pop();
@@ -110,14 +111,14 @@ void BM_DesignHeapPushPop(benchmark::State& state) {
   std::mt19937 random(7);
   std::uniform_real_distribution<double> bound(0.0, 1.0);
   DesignHeap heap(64);
-  PanelDesign design = halfwayDesign();
+  OpenDesign design = halfwayDesign();
   for (int i = 0; i < held; ++i) {
-    design.designBound = bound(random);
+    design.bound = bound(random);
     heap.push(design);
   }
   for (auto _ : state) {
-    PanelDesign top = heap.pop();
-    top.designBound = bound(random);
+    OpenDesign top = heap.pop();
+    top.bound = bound(random);
     heap.push(std::move(top));
   }
 }

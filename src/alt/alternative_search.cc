@@ -1,15 +1,11 @@
 #include "alt/alternative_search.h"
 
-#include <cmath>
 #include <iostream>
 
 #include "search/design_report.h"
+#include "search/panel_value.h"
 
 namespace kelm {
-
-namespace {
-constexpr double kTieTolerance = 1e-13;
-}
 
 AlternativeSearch::AlternativeSearch(const ResponseSurface& model, const LaminateRules& skinRules,
                                      const LaminateRules& stiffenerRules)
@@ -18,19 +14,12 @@ AlternativeSearch::AlternativeSearch(const ResponseSurface& model, const Laminat
 }
 
 void AlternativeSearch::evaluateAndEnter(PanelDesign& design) {
-  const double v = fullObjective(objective_, design);
-  design.designBound = design.value = v;
-  if (std::fabs(best_ - v) < kTieTolerance) {
-    results_.push_back(design);
-  } else if (v > best_) {
-    results_.clear();
-    results_.push_back(design);
-    best_ = v;
-  }
+  design.value = fullObjective(objective_, design);
+  results_.enter(design, design.value);
 }
 
 void AlternativeSearch::report() {
-  writeOptimalDesigns(results_);
+  writeOptimalDesigns(results_.designs());
   std::cout << "total step " << totalSteps_;
   writeStepSuffix();
 }

@@ -1,18 +1,18 @@
 #pragma once
 
-#include <string_view>
 #include <vector>
 
-#include "search/panel_value.h"
-#include "laminate/panel_design.h"
-#include "response/response_surface.h"
 #include "laminate/laminate_rules.h"
+#include "laminate/panel_design.h"
+#include "response/full_objective.h"
+#include "response/response_surface.h"
 #include "search/search_driver.h"
+#include "search/tie_rule.h"
 
 namespace kelm {
 
-// What both drivers of the alternative method share: the full objective, the best value, the
-// list of designs that share it, the step count and the report.
+// What both drivers of the alternative method share: the full objective, the best value with
+// the designs that share it, the step count and the report.
 class AlternativeSearch : public SearchDriver {
  public:
   AlternativeSearch(const ResponseSurface& model, const LaminateRules& skinRules,
@@ -20,9 +20,9 @@ class AlternativeSearch : public SearchDriver {
 
   void report() override;
 
-  const std::vector<PanelDesign>& results() const { return results_; }
+  const std::vector<PanelDesign>& results() const { return results_.designs(); }
   int totalSteps() const { return totalSteps_; }
-  double best() const { return best_; }
+  double best() const { return results_.best(); }
 
  protected:
   // Values a complete design and enters it: a tie within 1e-13 joins the list, a better value
@@ -31,13 +31,12 @@ class AlternativeSearch : public SearchDriver {
   // The report's last line, after "total step " and the count.
   virtual void writeStepSuffix() const = 0;
 
-  std::vector<PanelDesign> results_;
+  TiedBest<PanelDesign> results_;
   int totalSteps_ = 0;
   int skinPositions_ = 0;
   int stiffenerPositions_ = 0;
   const LaminateRules& skinRules_;
   const LaminateRules& stiffenerRules_;
-  double best_ = 0.0;
   FullObjective objective_;
 };
 

@@ -4,13 +4,9 @@
 #include <vector>
 
 #include "laminate/design_rules.h"
+#include "search/progress_line.h"
 
 namespace kelm {
-
-namespace {
-constexpr int kSearchedCodes = 3;
-constexpr int kProgressInterval = 10000;
-}  // namespace
 
 void ExhaustiveSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
   StackingSequence skin;
@@ -63,7 +59,7 @@ void ExhaustiveSearch::enumerate(const StackingSequence& emptySkin,
 void ExhaustiveSearch::evaluateLeaf(const StackingSequence& skin,
                                     const StackingSequence& stiffener) {
   ++totalSteps_;
-  if (totalSteps_ % kProgressInterval == 0) std::cerr << "step " << totalSteps_ << " ...\r";
+  if (totalSteps_ % kLeafProgressInterval == 0) showProgress(totalSteps_);
   PanelDesign design;
   design.skin = skin;
   design.stiffener = stiffener;

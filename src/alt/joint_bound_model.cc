@@ -33,12 +33,12 @@ double fixedLaminatePart(const double* x, const double* y, const Mathmx& inPlane
 }  // namespace
 
 // The order of every sum below is deliberate: pruning at 1e-13 depends on the last bit.
-void JointBoundModel::setJointBoundTerms(const PanelDesign& parent) {
+void JointBoundModel::setJointBoundTerms(const ActiveDesign& parent) {
   using namespace small;
   const SurfaceBlocks& m = blocks_;
   double(*t)[2] = groupTerms_;
   if (parent.skinActive) {  // the stiffener is fixed for all children
-    const double* xt = parent.stiffener.parameters();
+    const double* xt = parent.design.stiffener.parameters();
     const double* yt = xt + 2;
     fixedPart_ = fixedLaminatePart(xt, yt, m.block33, m.block44, m.block34, m.linear3, m.linear4,
                                    m.constant);
@@ -47,7 +47,7 @@ void JointBoundModel::setJointBoundTerms(const PanelDesign& parent) {
     affine2(m.linear3.data(), m.block33.data(), xt, m.block34.data(), yt, t[2]);
     affine2(m.linear4.data(), m.block34T.data(), xt, m.block44.data(), yt, t[3]);
   } else {  // the skin is fixed for all children
-    const double* xs = parent.skin.parameters();
+    const double* xs = parent.design.skin.parameters();
     const double* ys = xs + 2;
     fixedPart_ = fixedLaminatePart(xs, ys, m.block11, m.block22, m.block12, m.linear1, m.linear2,
                                    m.constant);
@@ -58,20 +58,20 @@ void JointBoundModel::setJointBoundTerms(const PanelDesign& parent) {
   }
 }
 
-void JointBoundModel::setGradients(const PanelDesign& child) {
+void JointBoundModel::setGradients(const ActiveDesign& child) {
   using namespace small;
   const SurfaceBlocks& m = blocks_;
   double(*g)[2] = groupGradients_;
   const double(*t)[2] = groupTerms_;
   if (child.skinActive) {
-    const double* xs = child.skin.parameters();
+    const double* xs = child.design.skin.parameters();
     const double* ys = xs + 2;
     affine2(t[0], m.block11.data(), xs, m.block12.data(), ys, g[0]);
     affine2(t[1], m.block22.data(), ys, m.block12T.data(), xs, g[1]);
     affine2(t[2], m.block23T.data(), ys, m.block13T.data(), xs, g[2]);
     affine2(t[3], m.block24T.data(), ys, m.block14T.data(), xs, g[3]);
   } else {
-    const double* xt = child.stiffener.parameters();
+    const double* xt = child.design.stiffener.parameters();
     const double* yt = xt + 2;
     affine2(t[0], m.block14.data(), yt, m.block13.data(), xt, g[0]);
     affine2(t[1], m.block24.data(), yt, m.block23.data(), xt, g[1]);
@@ -80,7 +80,7 @@ void JointBoundModel::setGradients(const PanelDesign& child) {
   }
 }
 
-double JointBoundModel::currentValue(const PanelDesign& child) const {
+double JointBoundModel::currentValue(const ActiveDesign& child) const {
   const double* active = child.active().parameters();
   const int group = child.skinActive ? 0 : 2;
   return activeValue(active, active + 2, activeBlocks(blocks_, child.skinActive),
@@ -111,12 +111,12 @@ void JointBoundModel::scalesOf(ScaleTable& table, const StackingSequence& lamina
   cube = table.cube[laminate.setCount()];
 }
 
-double JointBoundModel::evaluateJointBound(const PanelDesign& child) {
+double JointBoundModel::evaluateJointBound(const ActiveDesign& child) {
   setGradients(child);
   // The open positions of a laminate are its inner ones: they add s * u in-plane and s^3 * v
   // in bending.
-  scalesOf(skinScales_, child.skin, groupScales_[0], groupScales_[1]);
-  scalesOf(stiffenerScales_, child.stiffener, groupScales_[2], groupScales_[3]);
+  scalesOf(skinScales_, child.design.skin, groupScales_[0], groupScales_[1]);
+  scalesOf(stiffenerScales_, child.design.stiffener, groupScales_[2], groupScales_[3]);
   const double f0 = currentValue(child);
   const Mathmx* const hessians[kGroups] = {&blocks_.block11, &blocks_.block22, &blocks_.block33,
                                            &blocks_.block44};

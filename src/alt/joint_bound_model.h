@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "laminate/panel_design.h"
+#include "search/active_design.h"
 #include "response/response_surface.h"
 #include "search/candidate_max.h"
 #include "search/surface_blocks.h"
@@ -16,15 +16,15 @@ class JointBoundModel {
  public:
   void setJointBoundModel(const ResponseSurface& model);
   // Prepares what the laminate not being extended contributes, for all children of `parent`.
-  void setJointBoundTerms(const PanelDesign& parent);
+  void setJointBoundTerms(const ActiveDesign& parent);
   // Bound of a child of the design last given to setJointBoundTerms.
-  double evaluateJointBound(const PanelDesign& child);
+  double evaluateJointBound(const ActiveDesign& child);
 
   const double* couplingBounds() const { return couplingBounds_; }
 
  private:
-  void setGradients(const PanelDesign& child);
-  double currentValue(const PanelDesign& child) const;
+  void setGradients(const ActiveDesign& child);
+  double currentValue(const ActiveDesign& child) const;
   double couplingTerm() const;
 
   // Open fraction s = (H - k)/H of a laminate with k positions set, and s^3, for every k:

@@ -4,16 +4,16 @@
 #include <iostream>
 
 #include "laminate/design_rules.h"
+#include "alt/ply_order.h"
+#include "search/panel_value.h"
+#include "search/progress_line.h"
 #include "search/random_draws.h"
 #include "base/fatal.h"
 
 namespace kelm {
 
 namespace {
-constexpr int kSearchedCodes = 3;
-constexpr int kProgressInterval = 1000;
 constexpr int kFirstPhaseDesigns = 5;
-constexpr double kTieTolerance = 1e-13;
 constexpr int kCompletionSteps = 80;     // 81 completed designs count as one step each, less
 constexpr int kCompletionDesigns = 81;   // the child evaluation already counted
 constexpr int kNoExclusion = -1;
@@ -32,26 +32,6 @@ void drawLaminate(StackingSequence& sequence, CRand& random, int excluded) {
 
 }  // namespace
 
-double plyWeight(int n, int j) {
-  return std::pow(1.0 - static_cast<double>(j - 1) / n, 4.0) -
-         std::pow(1.0 - static_cast<double>(j) / n, 4.0);
-}
-
-// Index j holds plyWeight(n, j) for j = 1..n + 2 (a laminate's next-but-one position may lie
-// beyond its last).
-static std::vector<double> plyWeights(int n) {
-  std::vector<double> weights(n + 3);
-  for (int j = 1; j <= n + 2; ++j) weights[j] = plyWeight(n, j);
-  return weights;
-}
-
-bool extendSkinNext(int ns, int nt, int skinSet, int stiffenerSet, bool skinByWeight) {
-  if (ns <= 2 || nt <= 2) return skinByWeight;
-  if (skinByWeight && skinSet >= ns - 2 && stiffenerSet < nt - 2) return false;
-  if (!skinByWeight && stiffenerSet >= nt - 2 && skinSet < ns - 2) return true;
-  return skinByWeight;
-}
-
 SimultaneousSearch::SimultaneousSearch(const ResponseSurface& model, const LaminateRules& skinRules,
                                        const LaminateRules& stiffenerRules, std::uint32_t seed)
     : AlternativeSearch(model, skinRules, stiffenerRules), seed_(seed) {
@@ -63,8 +43,7 @@ void SimultaneousSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
   stiffenerPlyTotal_ = stiffenerPlyTotal;
   skinPositions_ = halfPositions(skinPlyTotal);
   stiffenerPositions_ = halfPositions(stiffenerPlyTotal);
-  skinWeights_ = plyWeights(skinPositions_);
-  stiffenerWeights_ = plyWeights(stiffenerPositions_);
+  plyOrder_ = PlyOrder(skinPositions_, stiffenerPositions_);
   if (!skinRules_.plyNumbersFixed && !stiffenerRules_.plyNumbersFixed) randomStart();
   treeSearch();
 }
@@ -95,8 +74,7 @@ bool SimultaneousSearch::drawFeasible(PanelDesign& design, CRand& random, int sk
     drawLaminate(design.stiffener, random, stiffenerExcluded);
     if (!checkComplete(design.skin, skinRules_) || !checkComplete(design.stiffener, stiffenerRules_))
       continue;
-    const double v = fullObjective(objective_, design);
-    if (v > best_) best_ = v;
+    results_.raise(fullObjective(objective_, design));
     return true;
   }
   return false;
@@ -106,60 +84,49 @@ void SimultaneousSearch::treeSearch() {
   const int ns = skinPositions_;
   const int nt = stiffenerPositions_;
   DesignHeap heap(ns + nt);
-  PanelDesign root;
-  root.skin.setPlyTotal(skinPlyTotal_);
-  root.stiffener.setPlyTotal(stiffenerPlyTotal_);
-  root.skinActive = extendSkinNext(ns, nt, 0, 0, ns < nt);
+  OpenDesign root;
+  root.design.skin.setPlyTotal(skinPlyTotal_);
+  root.design.stiffener.setPlyTotal(stiffenerPlyTotal_);
+  root.skinActive = plyOrder_.rootExtendsSkin();
   heap.push(std::move(root));
   while (heap.count() > 0) {
-    const PanelDesign parent = heap.pop();
+    const OpenDesign parent = heap.pop();
     expand(parent, heap);
   }
 }
 
 // Sets the parent's next position of its active laminate to each code; children that stay
 // open learn which laminate their own children extend.
-void SimultaneousSearch::expand(const PanelDesign& parent, DesignHeap& heap) {
-  const int ns = skinPositions_;
-  const int nt = stiffenerPositions_;
+void SimultaneousSearch::expand(const OpenDesign& parent, DesignHeap& heap) {
   bound_.setJointBoundTerms(parent);
-  const int ks = parent.skin.setCount();
-  const int kt = parent.stiffener.setCount();
+  const int ks = parent.design.skin.setCount();
+  const int kt = parent.design.stiffener.setCount();
   const bool skinExtended = parent.skinActive;
-  const std::vector<double>& ws = skinWeights_;
-  const std::vector<double>& wt = stiffenerWeights_;
-  const bool skinByWeight = skinExtended ? ws[ks + 2] >= wt[kt + 1] : ws[ks + 1] >= wt[kt + 2];
+  const bool childrenExtendSkin = plyOrder_.childrenExtendSkin(ks, kt, skinExtended);
   for (int code = 0; code < kSearchedCodes; ++code) {
-    PanelDesign child = parent;
-    if (skinExtended)
-      child.skin.setTheta(ks + 1, code);
-    else
-      child.stiffener.setTheta(kt + 1, code);
+    OpenDesign child = parent;
+    child.active().setTheta((skinExtended ? ks : kt) + 1, code);
     if (!evaluateChild(child)) continue;
-    const int otherSet = skinExtended ? child.stiffener.setCount() : child.skin.setCount();
-    const int otherLastTwo = skinExtended ? nt - 2 : ns - 2;
-    const bool next = otherSet == otherLastTwo ? skinExtended : skinByWeight;
-    child.skinActive =
-        extendSkinNext(ns, nt, child.skin.setCount(), child.stiffener.setCount(), next);
+    child.skinActive = childrenExtendSkin;
     heap.push(std::move(child));
   }
 }
 
-bool SimultaneousSearch::evaluateChild(PanelDesign& child) {
+bool SimultaneousSearch::evaluateChild(OpenDesign& child) {
   const int ns = skinPositions_;
   const int nt = stiffenerPositions_;
-  if (!checkPartial(child.skin, skinRules_) || !checkPartial(child.stiffener, stiffenerRules_))
-    return false;
+  const StackingSequence& skin = child.design.skin;
+  const StackingSequence& stiffener = child.design.stiffener;
+  if (!checkPartial(skin, skinRules_) || !checkPartial(stiffener, stiffenerRules_)) return false;
   ++totalSteps_;
-  if (totalSteps_ % kProgressInterval == 0) std::cerr << "step " << totalSteps_ << " ...\r";
-  if (child.skin.setCount() == ns - 2 && child.stiffener.setCount() == nt - 2) {
-    completeLastPlies(child);
+  if (totalSteps_ % kTreeProgressInterval == 0) showProgress(totalSteps_);
+  if (skin.setCount() == ns - 2 && stiffener.setCount() == nt - 2) {
+    completeLastPlies(child.design);
     return false;
   }
   if (ns <= 2 || nt <= 2) fatal(Stream::Err, "ply number must be greater than 4!", false);
-  child.designBound = bound_.evaluateJointBound(child);
-  // A bound that is not a number is kept.
-  return !(child.designBound < best_ - kTieTolerance);
+  child.bound = bound_.evaluateJointBound(child);
+  return canReach(child.bound, best());
 }
 
 // Both laminates lack their last two positions: all 81 completions are valued directly.

@@ -1,7 +1,6 @@
 #include "iter/alternating_search.h"
 
 #include <algorithm>
-#include <cmath>
 #include <iostream>
 
 #include "search/design_report.h"
@@ -18,31 +17,20 @@ AlternatingSearch::AlternatingSearch(const ResponseSurface& model, const Laminat
   objective_.setObjectiveModel(model);
 }
 
-void AlternatingSearch::record(const PanelDesign& design) {
-  const double v = design.value;
-  if (std::fabs(best_ - v) < kTieTolerance) {
-    ties_.push_back(design);
-  } else if (v > best_) {
-    best_ = v;
-    ties_.clear();
-    ties_.push_back(design);
-  }
-}
-
 void AlternatingSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
   emptySkin_.setPlyTotal(skinPlyTotal);
   emptyStiffener_.setPlyTotal(stiffenerPlyTotal);
   skinPositions_ = emptySkin_.plyCount();
   stiffenerPositions_ = emptyStiffener_.plyCount();
 
-  PanelDesign start;
-  start.skin = emptySkin_;
-  start.stiffener = initialStiffener(emptyStiffener_);
+  ActiveDesign start;
+  start.design.skin = emptySkin_;
+  start.design.stiffener = initialStiffener(emptyStiffener_);
   start.skinActive = true;
-  std::vector<PanelDesign> candidates{start};
+  std::vector<ActiveDesign> candidates{start};
   double floor = kInitialFloor;  // never reset: the smallest turn result of the whole run
   for (int round = 1; !candidates.empty(); ++round) {
-    std::vector<PanelDesign> next = runTurns(candidates, floor);
+    std::vector<ActiveDesign> next = runTurns(candidates, floor);
     pruneHistory(floor);
     candidates = printRound(round, next);
     roundSteps_ = 0;
@@ -50,21 +38,21 @@ void AlternatingSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
   selectResults();
 }
 
-std::vector<PanelDesign> AlternatingSearch::runTurns(const std::vector<PanelDesign>& candidates,
-                                                     double& floor) {
-  std::vector<PanelDesign> next;
-  for (const PanelDesign& candidate : candidates) {
+// A turn starts from its candidate's own value (0 for the first, whose skin is empty), so a
+// turn finds nothing unless some completion ties or beats what the candidate already had.
+std::vector<ActiveDesign> AlternatingSearch::runTurns(const std::vector<ActiveDesign>& candidates,
+                                                      double& floor) {
+  std::vector<ActiveDesign> next;
+  for (const ActiveDesign& candidate : candidates) {
     prepareTurn(candidate);
     objective_.setObjectiveTerms(candidate);
-    best_ = candidate.value;
+    turnBest_.restart(candidate.design.value);
     searchTurn(candidate);
-    for (PanelDesign& tie : ties_) {
-      tie.skinActive = !candidate.skinActive;
-      next.push_back(std::move(tie));
-    }
-    ties_.clear();
-    floor = std::min(floor, best_);
+    for (PanelDesign& tie : turnBest_.designs())
+      next.push_back(ActiveDesign{std::move(tie), !candidate.skinActive});
+    floor = std::min(floor, turnBest_.best());
   }
+  turnBest_.restart(0.0);
   return next;
 }
 
@@ -80,10 +68,11 @@ bool AlternatingSearch::inHistory(const PanelDesign& design) const {
 
 // Writes the round line and returns the next candidates: every design not seen before, with
 // its laminate to be searched emptied, one per distinct fixed laminate.
-std::vector<PanelDesign> AlternatingSearch::printRound(int round, std::vector<PanelDesign>& next) {
-  std::vector<PanelDesign> candidates;
+std::vector<ActiveDesign> AlternatingSearch::printRound(int round, std::vector<ActiveDesign>& next) {
+  std::vector<ActiveDesign> candidates;
   std::cout << "> " << round << " ";
-  for (PanelDesign& design : next) {
+  for (ActiveDesign& candidate : next) {
+    const PanelDesign& design = candidate.design;
     design.skin.printSequence();
     std::cout << " ";
     design.stiffener.printSequence();
@@ -92,13 +81,13 @@ std::vector<PanelDesign> AlternatingSearch::printRound(int round, std::vector<Pa
       std::cout << " %converged%";
     } else {
       history_.push_back(design);
-      const bool skin = design.skinActive;
-      (skin ? design.skin : design.stiffener) = skin ? emptySkin_ : emptyStiffener_;
+      const bool skin = candidate.skinActive;
+      candidate.active() = skin ? emptySkin_ : emptyStiffener_;
       const bool duplicate =
-          std::any_of(candidates.begin(), candidates.end(), [&](const PanelDesign& c) {
-            return skin ? c.stiffener == design.stiffener : c.skin == design.skin;
+          std::any_of(candidates.begin(), candidates.end(), [&](const ActiveDesign& c) {
+            return skin ? c.design.stiffener == design.stiffener : c.design.skin == design.skin;
           });
-      if (!duplicate) candidates.push_back(std::move(design));
+      if (!duplicate) candidates.push_back(std::move(candidate));
     }
     std::cout << '\n';
   }
@@ -108,20 +97,12 @@ std::vector<PanelDesign> AlternatingSearch::printRound(int round, std::vector<Pa
 
 // Keeps the designs of the largest value (none when it is below -1e-13).
 void AlternatingSearch::selectResults() {
-  double a = 0.0;
-  results_.clear();
-  for (const PanelDesign& design : history_) {
-    if (design.value < a - kTieTolerance) continue;
-    if (design.value > a + kTieTolerance) {
-      results_.clear();
-      a = design.value;
-    }
-    results_.push_back(design);
-  }
+  results_.restart(0.0);
+  for (const PanelDesign& design : history_) results_.keepLargest(design, design.value);
 }
 
 void AlternatingSearch::report() {
-  writeOptimalDesigns(results_);
+  writeOptimalDesigns(results_.designs());
   writeStepLine();
 }
 

@@ -2,17 +2,15 @@
 
 #include <vector>
 
+#include "iter/objective_model.h"
+#include "laminate/laminate_rules.h"
 #include "laminate/panel_design.h"
 #include "response/response_surface.h"
-#include "laminate/laminate_rules.h"
+#include "search/active_design.h"
 #include "search/search_driver.h"
-#include "iter/objective_model.h"
+#include "search/tie_rule.h"
 
 namespace kelm {
-
-// Two objective values closer than this are equal; a bound passes when not below the best
-// value by more.
-inline constexpr double kTieTolerance = 1e-13;
 
 // The iterative method's outer loop, shared by its two drivers: each round searches one
 // laminate of every candidate with the other held fixed; the designs that tie for a turn's
@@ -26,18 +24,19 @@ class AlternatingSearch : public SearchDriver {
   void run(int skinPlyTotal, int stiffenerPlyTotal) override;
   void report() override;
 
-  const std::vector<PanelDesign>& results() const { return results_; }
+  const std::vector<PanelDesign>& results() const { return results_.designs(); }
   int totalSteps() const { return totalSteps_; }
 
  protected:
   virtual StackingSequence initialStiffener(const StackingSequence& emptyStiffener) = 0;
-  virtual void prepareTurn(const PanelDesign& candidate) = 0;
+  virtual void prepareTurn(const ActiveDesign& candidate) = 0;
   // Searches the active laminate of the candidate, recording designs with `record`.
-  virtual void searchTurn(const PanelDesign& candidate) = 0;
+  virtual void searchTurn(const ActiveDesign& candidate) = 0;
   virtual void writeStepLine() const = 0;
 
-  // Keeps a complete design when it ties the turn's best value or beats it.
-  void record(const PanelDesign& design);
+  // Keeps a complete design (its value set) when it ties the turn's best value or beats it.
+  void record(const PanelDesign& design) { turnBest_.enter(design, design.value); }
+  double best() const { return turnBest_.best(); }
   const LaminateRules& activeRules(bool skinActive) const {
     return skinActive ? skinRules_ : stiffenerRules_;
   }
@@ -47,7 +46,6 @@ class AlternatingSearch : public SearchDriver {
   }
   int roundSteps() const { return roundSteps_; }
 
-  double best_ = 0.0;
   ObjectiveModel objective_;
   int skinPositions_ = 0;
   int stiffenerPositions_ = 0;
@@ -55,14 +53,14 @@ class AlternatingSearch : public SearchDriver {
   const LaminateRules& stiffenerRules_;
 
  private:
-  std::vector<PanelDesign> runTurns(const std::vector<PanelDesign>& candidates, double& floor);
+  std::vector<ActiveDesign> runTurns(const std::vector<ActiveDesign>& candidates, double& floor);
   void pruneHistory(double floor);
-  std::vector<PanelDesign> printRound(int round, std::vector<PanelDesign>& next);
+  std::vector<ActiveDesign> printRound(int round, std::vector<ActiveDesign>& next);
   bool inHistory(const PanelDesign& design) const;
   void selectResults();
 
-  std::vector<PanelDesign> results_;
-  std::vector<PanelDesign> ties_;
+  TiedBest<PanelDesign> turnBest_;  // the turn in progress
+  TiedBest<PanelDesign> results_;   // the largest values of the whole history
   std::vector<PanelDesign> history_;
   int totalSteps_ = 0;
   int roundSteps_ = 0;

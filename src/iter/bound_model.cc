@@ -19,11 +19,11 @@ void BoundModel::setLUdecomp() {
   candidates_.setLUdecomp(hessianBlocks);
 }
 
-void BoundModel::setBoundTerms(const PanelDesign& design) {
-  terms_ = computeTurnTerms(blocks_, design);
+void BoundModel::setBoundTerms(const ActiveDesign& candidate) {
+  terms_ = computeTurnTerms(blocks_, candidate);
 }
 
-double EvaluateBranch_iter(const PanelDesign& design, BoundModel& m) {
+double EvaluateBranch_iter(const ActiveDesign& design, BoundModel& m) {
   if (m.terms_.skinActive != design.skinActive)
     fatal(Stream::Err, "flag is not correct. @EvaluateBranch_iter", false);
   const bool skin = design.skinActive;

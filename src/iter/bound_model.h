@@ -1,7 +1,8 @@
 #pragma once
 
-#include "laminate/panel_design.h"
+#include "iter/turn_terms.h"
 #include "response/response_surface.h"
+#include "search/active_design.h"
 #include "search/candidate_max.h"
 #include "search/surface_blocks.h"
 
@@ -15,14 +16,14 @@ class BoundModel {
   void setBoundModel(const ResponseSurface& model);
   void setLUdecomp();
   // Folds the fixed laminate of the turn into the model.
-  void setBoundTerms(const PanelDesign& design);
+  void setBoundTerms(const ActiveDesign& candidate);
 
   const CandidateSystems& candidates() const { return candidates_; }
   double skinCouplingBound() const { return skinCouplingBound_; }
   double stiffenerCouplingBound() const { return stiffenerCouplingBound_; }
 
  private:
-  friend double EvaluateBranch_iter(const PanelDesign& design, BoundModel& model);
+  friend double EvaluateBranch_iter(const ActiveDesign& design, BoundModel& model);
 
   SurfaceBlocks blocks_;
   TurnTerms terms_;
@@ -35,6 +36,6 @@ class BoundModel {
   CandidateSystems candidates_;
 };
 
-double EvaluateBranch_iter(const PanelDesign& design, BoundModel& model);
+double EvaluateBranch_iter(const ActiveDesign& design, BoundModel& model);
 
 }  // namespace kelm

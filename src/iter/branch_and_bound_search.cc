@@ -9,10 +9,6 @@
 
 namespace kelm {
 
-namespace {
-constexpr int kSearchedCodes = 3;
-}
-
 BranchAndBoundSearch::BranchAndBoundSearch(const ResponseSurface& model,
                                            const LaminateRules& skinRules,
                                            const LaminateRules& stiffenerRules)
@@ -25,27 +21,27 @@ StackingSequence BranchAndBoundSearch::initialStiffener(const StackingSequence& 
   return firstAllowedSequence(emptyStiffener, stiffenerRules_, false);
 }
 
-void BranchAndBoundSearch::prepareTurn(const PanelDesign& candidate) {
+void BranchAndBoundSearch::prepareTurn(const ActiveDesign& candidate) {
   bound_.setBoundTerms(candidate);
   activePositions_ = candidate.skinActive ? skinPositions_ : stiffenerPositions_;
   design_ = candidate;
 }
 
-void BranchAndBoundSearch::searchTurn(const PanelDesign& candidate) {
+void BranchAndBoundSearch::searchTurn(const ActiveDesign& candidate) {
   const int n = activePositions_;
   BranchHeap heap(n);
   BranchStack stack(n);
-  stack.push(candidate.active());
+  stack.push(Branch{candidate.active()});
   if (diveToLastPlies(stack)) {
     while (stack.count() > 0) heap.push(stack.pop());
   }
   while (heap.count() > 0) {
-    StackingSequence branch = heap.pop();
+    Branch branch = heap.pop();
     if (heap.count() >= kHeapSwitchCount) {
       stack.push(std::move(branch));
       exhaustDepthFirst(stack);
     } else {
-      expand(branch, [&](StackingSequence&& child) { heap.push(std::move(child)); });
+      expand(branch, [&](Branch&& child) { heap.push(std::move(child)); });
     }
   }
 }
@@ -55,26 +51,26 @@ void BranchAndBoundSearch::searchTurn(const PanelDesign& candidate) {
 bool BranchAndBoundSearch::diveToLastPlies(BranchStack& stack) {
   bool reached = false;
   while (!reached && stack.count() > 0) {
-    const StackingSequence branch = stack.pop();
-    reached = expand(branch, [&](StackingSequence&& child) { stack.push(std::move(child)); });
+    const Branch branch = stack.pop();
+    reached = expand(branch, [&](Branch&& child) { stack.push(std::move(child)); });
   }
   return reached;
 }
 
 void BranchAndBoundSearch::exhaustDepthFirst(BranchStack& stack) {
   while (stack.count() > 0) {
-    const StackingSequence branch = stack.pop();
-    expand(branch, [&](StackingSequence&& child) { stack.push(std::move(child)); });
+    const Branch branch = stack.pop();
+    expand(branch, [&](Branch&& child) { stack.push(std::move(child)); });
   }
 }
 
 template <typename Keep>
-bool BranchAndBoundSearch::expand(const StackingSequence& branch, Keep&& keep) {
-  const int position = branch.setCount() + 1;
+bool BranchAndBoundSearch::expand(const Branch& branch, Keep&& keep) {
+  const int position = branch.sequence.setCount() + 1;
   bool reachedLastTwo = false;
   for (int code = 0; code < kSearchedCodes; ++code) {
-    StackingSequence child = branch;
-    child.setTheta(position, code);
+    Branch child{branch.sequence};
+    child.sequence.setTheta(position, code);
     if (!evaluateChild(child)) continue;
     if (position == activePositions_ - 2)
       reachedLastTwo = true;
@@ -87,22 +83,23 @@ bool BranchAndBoundSearch::expand(const StackingSequence& branch, Keep&& keep) {
 // Whether the child stays open: it passes the rules and its bound can still reach the best
 // value. Children two positions from complete (and all children of laminates of one or two
 // positions) are completed and recorded here instead.
-bool BranchAndBoundSearch::evaluateChild(StackingSequence& child) {
+bool BranchAndBoundSearch::evaluateChild(Branch& child) {
   const int n = activePositions_;
-  if (!checkPartial(child, activeRules(design_.skinActive))) return false;
+  const StackingSequence& sequence = child.sequence;
+  if (!checkPartial(sequence, activeRules(design_.skinActive))) return false;
   countStep(1);
-  if (child.setCount() == n - 2) return completeLastTwo(child);
+  if (sequence.setCount() == n - 2) return completeLastTwo(sequence);
   if (n <= 2) {
-    completeSmall(child);
+    completeSmall(sequence);
     return false;
   }
-  StackingSequence& active = design_.active();
-  active = child;
+  design_.active() = sequence;
   child.bound = EvaluateBranch_iter(design_, bound_);
-  // A bound that is not a number is kept.
-  return !(child.bound < best_ - kTieTolerance);
+  return canReach(child.bound, best());
 }
 
+// The child was counted as one step already: its nine completions add eight, and all nine
+// count as leaves, whichever of them the rules let through.
 bool BranchAndBoundSearch::completeLastTwo(const StackingSequence& child) {
   const int n = activePositions_;
   countStep(8);
@@ -138,9 +135,8 @@ void BranchAndBoundSearch::completeSmall(const StackingSequence& child) {
 
 void BranchAndBoundSearch::recordCompletion(const StackingSequence& complete) {
   design_.active() = complete;
-  const double v = objective_.objectivefunc(design_);
-  design_.value = design_.designBound = v;
-  record(design_);
+  design_.design.value = objective_.objectivefunc(design_);
+  record(design_.design);
 }
 
 void BranchAndBoundSearch::writeStepLine() const {

@@ -14,12 +14,10 @@ class BranchAndBoundSearch : public AlternatingSearch {
   BranchAndBoundSearch(const ResponseSurface& model, const LaminateRules& skinRules,
                        const LaminateRules& stiffenerRules);
 
-  int leafCount() const { return leafCount_; }
-
  protected:
   StackingSequence initialStiffener(const StackingSequence& emptyStiffener) override;
-  void prepareTurn(const PanelDesign& candidate) override;
-  void searchTurn(const PanelDesign& candidate) override;
+  void prepareTurn(const ActiveDesign& candidate) override;
+  void searchTurn(const ActiveDesign& candidate) override;
   void writeStepLine() const override;
 
  private:
@@ -28,15 +26,15 @@ class BranchAndBoundSearch : public AlternatingSearch {
   // Tries the children 0, 1, 2 of a branch; `keep` receives each kept child whose position is
   // not the last-but-one. Returns whether a child at the last-but-one position was kept.
   template <typename Keep>
-  bool expand(const StackingSequence& branch, Keep&& keep);
-  bool evaluateChild(StackingSequence& child);
+  bool expand(const Branch& branch, Keep&& keep);
+  bool evaluateChild(Branch& child);
   bool completeLastTwo(const StackingSequence& child);
   void completeSmall(const StackingSequence& child);
   void recordCompletion(const StackingSequence& complete);
 
-  PanelDesign design_;  // the candidate of the turn; its active laminate is the one searched
+  ActiveDesign design_;  // the candidate of the turn; its active laminate is the one searched
   int activePositions_ = 0;
-  int leafCount_ = 0;
+  int leafCount_ = 0;  // completions tried, reported after the step count
   BoundModel bound_;
 };
 

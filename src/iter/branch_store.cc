@@ -4,12 +4,9 @@
 #include <utility>
 
 #include "base/fatal.h"
+#include "search/search_constants.h"
 
 namespace kelm {
-
-namespace {
-constexpr double kSiblingTolerance = 1e-13;
-}
 
 void BranchHeapPolicy::atLimit() {
   fatal(Stream::Err, "heap size has exceed the memory size limit abnormally!", true);
@@ -23,13 +20,13 @@ BranchStack::BranchStack(int n) : capacity_(2 * n) {
   }
 }
 
-void BranchStack::push(StackingSequence branch) {
+void BranchStack::push(Branch branch) {
   if (count_ + 1 > capacity_) fatal(Stream::Err, "stack size has exceed the memory size limit !", true);
   ++count_;
   const int m = count_;
-  const double key = branch.bound + kSiblingTolerance;
-  auto belowSibling = [&](const StackingSequence& sibling) {
-    return sibling.setCount() == branch.setCount() && !(key > sibling.bound);
+  const double key = branch.bound + kTieTolerance;
+  auto belowSibling = [&](const Branch& sibling) {
+    return sibling.sequence.setCount() == branch.sequence.setCount() && !(key > sibling.bound);
   };
   if (m == 1 || !belowSibling(records_[m - 2])) {
     records_[m - 1] = std::move(branch);
@@ -44,7 +41,7 @@ void BranchStack::push(StackingSequence branch) {
   }
 }
 
-StackingSequence BranchStack::pop() {
+Branch BranchStack::pop() {
   --count_;
   return std::move(records_[count_]);
 }

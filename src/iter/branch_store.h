@@ -8,17 +8,24 @@
 
 namespace kelm {
 
+// An open branch of one laminate's search: the partly set sequence and the upper bound of
+// everything it can still become.
+struct Branch {
+  StackingSequence sequence;
+  double bound = 0.0;
+};
+
 inline constexpr std::int64_t kBranchHeapLimit = 750000;
 
 struct BranchHeapPolicy {
-  static double key(const StackingSequence& branch) { return branch.bound; }
+  static double key(const Branch& branch) { return branch.bound; }
   static constexpr std::int64_t kLimit = kBranchHeapLimit;
   [[noreturn]] static void atLimit();
 };
 
 // Best-first store of open branches of one laminate: n x n slots at first, ten times more
 // whenever full, never more than 750000.
-class BranchHeap : public BestFirstHeap<StackingSequence, BranchHeapPolicy> {
+class BranchHeap : public BestFirstHeap<Branch, BranchHeapPolicy> {
  public:
   explicit BranchHeap(int n)
       : BestFirstHeap(static_cast<std::int64_t>(n) * static_cast<std::int64_t>(n)) {}
@@ -31,11 +38,11 @@ class BranchStack {
   explicit BranchStack(int n);
   int count() const { return count_; }
   int capacity() const { return capacity_; }
-  void push(StackingSequence branch);
-  StackingSequence pop();
+  void push(Branch branch);
+  Branch pop();
 
  private:
-  std::vector<StackingSequence> records_;
+  std::vector<Branch> records_;
   int count_ = 0;
   int capacity_;
 };

@@ -10,16 +10,16 @@ StackingSequence firstAllowedSequence(const StackingSequence& empty, const Lamin
                                       bool completeCheck) {
   const int n = empty.plyCount();
   BranchStack stack(n);
-  stack.push(empty);
+  stack.push(Branch{empty});
   while (stack.count() > 0) {
-    const StackingSequence branch = stack.pop();
-    const int position = branch.setCount() + 1;
-    for (int code = 0; code < 3; ++code) {
-      StackingSequence child = branch;
+    const Branch branch = stack.pop();
+    const int position = branch.sequence.setCount() + 1;
+    for (int code = 0; code < kSearchedCodes; ++code) {
+      StackingSequence child = branch.sequence;
       child.setTheta(position, code);
       if (!checkPartial(child, rules)) continue;
       if (position < n) {
-        stack.push(std::move(child));
+        stack.push(Branch{std::move(child)});
       } else if (!completeCheck || checkComplete(child, rules)) {
         return child;
       }

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "laminate/panel_design.h"
+#include "iter/turn_terms.h"
 #include "response/response_surface.h"
+#include "search/active_design.h"
 #include "search/surface_blocks.h"
 
 namespace kelm {
@@ -11,11 +12,9 @@ namespace kelm {
 class ObjectiveModel {
  public:
   void setObjectiveModel(const ResponseSurface& model);
-  void setObjectiveTerms(const PanelDesign& design);
+  void setObjectiveTerms(const ActiveDesign& candidate);
   // The objective of a complete design whose fixed laminate is the one the terms were set for.
-  double objectivefunc(const PanelDesign& design) const;
-
-  const TurnTerms& terms() const { return terms_; }
+  double objectivefunc(const ActiveDesign& candidate) const;
 
  private:
   SurfaceBlocks blocks_;

@@ -6,14 +6,10 @@
 #include "base/seeded_random.h"
 #include "iter/first_allowed_sequence.h"
 #include "laminate/design_rules.h"
+#include "search/progress_line.h"
 #include "search/random_draws.h"
 
 namespace kelm {
-
-namespace {
-constexpr int kProgressInterval = 10000;
-constexpr int kSearchedCodes = 3;  // 0, 45 and 90 deg; -45 deg is implied by balance
-}  // namespace
 
 RoundRobinSearch::RoundRobinSearch(const ResponseSurface& model, const LaminateRules& skinRules,
                                    const LaminateRules& stiffenerRules, std::uint32_t seed)
@@ -45,9 +41,9 @@ StackingSequence RoundRobinSearch::initialStiffener(const StackingSequence& empt
 // Depth first, codes in order at each position. Level k of the explicit stack holds the design
 // with k positions of the active laminate set: a laminate of tens of thousands of positions
 // would overflow the call stack if each position were a call.
-void RoundRobinSearch::searchTurn(const PanelDesign& candidate) {
+void RoundRobinSearch::searchTurn(const ActiveDesign& candidate) {
   const LaminateRules& rules = activeRules(candidate.skinActive);
-  std::vector<PanelDesign> levels{candidate};
+  std::vector<ActiveDesign> levels{candidate};
   std::vector<int> nextCode{0};
   while (!nextCode.empty()) {
     const int position = static_cast<int>(nextCode.size());
@@ -56,7 +52,7 @@ void RoundRobinSearch::searchTurn(const PanelDesign& candidate) {
       levels.pop_back();
       continue;
     }
-    PanelDesign child = levels.back();
+    ActiveDesign child = levels.back();
     child.active().setTheta(position, nextCode.back()++);
     if (!checkPartial(child.active(), rules)) continue;
     if (position == child.active().plyCount()) {
@@ -68,12 +64,11 @@ void RoundRobinSearch::searchTurn(const PanelDesign& candidate) {
   }
 }
 
-void RoundRobinSearch::evaluateLeaf(PanelDesign& leaf) {
+void RoundRobinSearch::evaluateLeaf(ActiveDesign& leaf) {
   countStep(1);
-  if (roundSteps() % kProgressInterval == 0) std::cerr << "step " << roundSteps() << " ...\r";
-  const double v = objective_.objectivefunc(leaf);
-  leaf.value = leaf.designBound = v;
-  record(leaf);
+  if (roundSteps() % kLeafProgressInterval == 0) showProgress(roundSteps());
+  leaf.design.value = objective_.objectivefunc(leaf);
+  record(leaf.design);
 }
 
 void RoundRobinSearch::writeStepLine() const {

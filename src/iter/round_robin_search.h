@@ -16,12 +16,12 @@ class RoundRobinSearch : public AlternatingSearch {
 
  protected:
   StackingSequence initialStiffener(const StackingSequence& emptyStiffener) override;
-  void prepareTurn(const PanelDesign&) override {}
-  void searchTurn(const PanelDesign& candidate) override;
+  void prepareTurn(const ActiveDesign&) override {}
+  void searchTurn(const ActiveDesign& candidate) override;
   void writeStepLine() const override;
 
  private:
-  void evaluateLeaf(PanelDesign& leaf);
+  void evaluateLeaf(ActiveDesign& leaf);
 
   std::uint32_t seed_;
 };

@@ -6,7 +6,7 @@ namespace kelm {
 // decoding and printing. In (cos 2 theta, cos 4 theta) the codes map to V0 = (1, 1),
 // V45 = (0, -1) and V90 = (-1, 1).
 enum AngleCode : int { kCode0 = 0, kCode45 = 1, kCode90 = 2, kCodeMinus45 = 3 };
-inline constexpr int kSearchCodes = 3;  // codes 0, 1, 2
+inline constexpr int kSearchedCodes = 3;  // the searches try codes 0, 1, 2; -45 deg pairs with 45
 
 // The angle of a code in radians; any other code ends the run with "error @ decode".
 double decode(int code);

@@ -24,7 +24,7 @@ struct PlyWeight {
 // The designed outer half of a symmetric laminate, built ply by ply from the outer surface
 // inward, with its in-plane and bending lamination parameters kept up to date. A value: copies
 // are deep. Codes are packed two bits each, inline for up to 64 positions (a 128-ply laminate),
-// on the heap beyond. The whole value takes 64 bytes, so that the millions of open designs of
+// on the heap beyond. The whole value takes 56 bytes, so that the millions of open designs of
 // a search stay compact.
 class StackingSequence {
  public:
@@ -66,8 +66,6 @@ class StackingSequence {
     return static_cast<int>((words()[i >> 5] >> ((i & 31) * 2)) & 3u);
   }
 
-  double bound = 0.0;
-
  private:
   static constexpr int kInlinePositions = 64;
   static constexpr int kInlineWords = kInlinePositions / 32;
@@ -98,7 +96,6 @@ class StackingSequence {
 // Copies are frequent in the searches (every child is one): kept inline, with the rare
 // heap-stored codes of very long laminates out of line.
 inline void StackingSequence::copyScalarsFrom(const StackingSequence& other) {
-  bound = other.bound;
   plyCount_ = other.plyCount_;
   setCount_ = other.setCount_;
   total_ = other.total_;

@@ -28,27 +28,6 @@ void SurfaceBlocks::copyFrom(const ResponseSurface& model) {
   block24T = block24.transpose();
 }
 
-TurnTerms computeTurnTerms(const SurfaceBlocks& m, const PanelDesign& design) {
-  TurnTerms terms;
-  terms.skinActive = design.skinActive;
-  if (design.skinActive) {  // the stiffener is fixed
-    const Vector l3 = design.stiffener.inPlaneLP();
-    const Vector l4 = design.stiffener.bendingLP();
-    terms.fixedPart = ((l4.dot(m.block44 * l4) + l3.dot(m.block33 * l3)) * 0.5) + l4.dot(m.linear4) +
-                      l3.dot(m.linear3) + l3.dot(m.block34 * l4) + m.constant;
-    terms.inPlaneTerm = (m.linear1 + m.block13 * l3) + m.block14 * l4;
-    terms.bendingTerm = (m.linear2 + m.block23 * l3) + m.block24 * l4;
-  } else {  // the skin is fixed
-    const Vector l1 = design.skin.inPlaneLP();
-    const Vector l2 = design.skin.bendingLP();
-    terms.fixedPart = ((l2.dot(m.block22 * l2) + l1.dot(m.block11 * l1)) * 0.5) + l2.dot(m.linear2) +
-                      l1.dot(m.linear1) + l1.dot(m.block12 * l2) + m.constant;
-    terms.inPlaneTerm = (m.linear3 + m.block13T * l1) + m.block23T * l2;
-    terms.bendingTerm = (m.linear4 + m.block14T * l1) + m.block24T * l2;
-  }
-  return terms;
-}
-
 ActiveBlocks activeBlocks(const SurfaceBlocks& m, bool skinActive) {
   if (skinActive) return {m.block11, m.block12, m.block22};
   return {m.block33, m.block34, m.block44};

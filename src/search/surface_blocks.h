@@ -1,6 +1,5 @@
 #pragma once
 
-#include "laminate/panel_design.h"
 #include "numerics/mathmx.h"
 #include "numerics/vector.h"
 #include "response/response_surface.h"
@@ -20,18 +19,6 @@ struct SurfaceBlocks {
 
   void copyFrom(const ResponseSurface& model);
 };
-
-// What the fixed laminate contributes while the other one is searched: the linear
-// coefficients of the active laminate's in-plane and bending parameters (coupling included)
-// and everything that depends on the fixed laminate alone, constant included.
-struct TurnTerms {
-  Vector inPlaneTerm;
-  Vector bendingTerm;
-  double fixedPart = 0.0;
-  bool skinActive = false;
-};
-
-TurnTerms computeTurnTerms(const SurfaceBlocks& blocks, const PanelDesign& design);
 
 // The active laminate's in-plane (P), coupling (Q) and bending (R) blocks.
 struct ActiveBlocks {

@@ -29,8 +29,8 @@ std::vector<int> randomCodes(std::mt19937& random, int count) {
 
 // The bound of `child` as the search computes it: terms prepared from its parent, which lacks
 // the child's last ply of the active laminate.
-double boundFromParent(const ResponseSurface& surface, const PanelDesign& child) {
-  PanelDesign parent = child;
+double boundFromParent(const ResponseSurface& surface, const ActiveDesign& child) {
+  ActiveDesign parent = child;
   StackingSequence& active = parent.active();
   std::vector<int> codes;
   for (int p = 1; p < active.setCount(); ++p) codes.push_back(active.getCode(p));
@@ -41,20 +41,20 @@ double boundFromParent(const ResponseSurface& surface, const PanelDesign& child)
   return model.evaluateJointBound(child);
 }
 
-double boundOf(const ResponseSurface& surface, const PanelDesign& design) {
+double boundOf(const ResponseSurface& surface, const ActiveDesign& design) {
   JointBoundModel model;
   model.setJointBoundModel(surface);
   model.setJointBoundTerms(design);
   return model.evaluateJointBound(design);
 }
 
-double bestCompletion(const ResponseSurface& surface, const PanelDesign& design) {
+double bestCompletion(const ResponseSurface& surface, const ActiveDesign& design) {
   FullObjective objective;
   objective.setFullObjective(surface);
   double best = -std::numeric_limits<double>::infinity();
-  testing::forEachCompletion(design.skin, [&](const StackingSequence& skin) {
-    testing::forEachCompletion(design.stiffener, [&](const StackingSequence& stiffener) {
-      best = std::max(best, fullObjective(objective, makeDesign(skin, stiffener, true)));
+  testing::forEachCompletion(design.design.skin, [&](const StackingSequence& skin) {
+    testing::forEachCompletion(design.design.stiffener, [&](const StackingSequence& stiffener) {
+      best = std::max(best, fullObjective(objective, makeDesign(skin, stiffener, true).design));
     });
   });
   return best;
@@ -74,7 +74,7 @@ TEST(JointBoundTest, BoundsEveryCompletionWhicheverLaminateIsExtended) {
     const bool skinActive = trial % 2 == 0;
     const int ks = std::uniform_int_distribution<int>(skinActive, ts - ts / 2 - 1)(random);
     const int kt = std::uniform_int_distribution<int>(!skinActive, tt - tt / 2 - 1)(random);
-    const PanelDesign child = makeDesign(makeSequence(ts, randomCodes(random, ks)),
+    const ActiveDesign child = makeDesign(makeSequence(ts, randomCodes(random, ks)),
                                          makeSequence(tt, randomCodes(random, kt)), skinActive);
     SCOPED_TRACE("trial " + std::to_string(trial));
     const double bound = boundFromParent(surface, child);
@@ -82,7 +82,7 @@ TEST(JointBoundTest, BoundsEveryCompletionWhicheverLaminateIsExtended) {
 
     // The bound is a property of the design: taking the other laminate as the one that stays
     // fixed must give the same value.
-    PanelDesign swapped = child;
+    ActiveDesign swapped = child;
     swapped.skinActive = !skinActive;
     EXPECT_NEAR(boundOf(surface, swapped), bound, 1e-12 * (1.0 + std::fabs(bound)));
   }
@@ -93,7 +93,7 @@ TEST(JointBoundTest, IsTightWhenEveryGroupPrefersTheZeroDegreeVertex) {
   for (int i = 1; i <= 8; ++i) terms.emplace_back(linearCode(i), 0.1 * i);
   const ResponseSurface surface = makeSurface(terms);
   for (bool skinActive : {true, false}) {
-    const PanelDesign child =
+    const ActiveDesign child =
         makeDesign(makeSequence(9, {1, 2}), makeSequence(8, {2, 0, 1}), skinActive);
     EXPECT_NEAR(boundFromParent(surface, child), bestCompletion(surface, child), 1e-13);
   }
@@ -103,13 +103,13 @@ TEST(JointBoundTest, SingleGroupSurfacesBoundToTheirExactMaximum) {
   using testing::squareCode;
   for (bool skinActive : {true, false}) {
     for (const StackingSequence& stiffener : {makeSequence(12, {}), makeSequence(11, {2, 2, 0, 1})}) {
-      const PanelDesign someSkin = makeDesign(makeSequence(10, {1, 2}), stiffener, skinActive);
+      const ActiveDesign someSkin = makeDesign(makeSequence(10, {1, 2}), stiffener, skinActive);
       EXPECT_EQ(boundOf(makeSurface({{0, 2.0}}), someSkin), 2.0);
       // An empty skin can still become all 0 deg: group 0 reaches the vertex V0.
-      const PanelDesign emptySkin = makeDesign(makeSequence(10, {}), stiffener, skinActive);
+      const ActiveDesign emptySkin = makeDesign(makeSequence(10, {}), stiffener, skinActive);
       EXPECT_DOUBLE_EQ(boundOf(makeSurface({{linearCode(1), 1.0}}), emptySkin), 1.0);
     }
-    const PanelDesign open = makeDesign(makeSequence(10, {}), makeSequence(9, {}), skinActive);
+    const ActiveDesign open = makeDesign(makeSequence(10, {}), makeSequence(9, {}), skinActive);
     // Hessian -2 I on the skin's in-plane pair: the interior stationary point (0.1, 0.2) wins.
     const ResponseSurface interior = makeSurface(
         {{squareCode(1), -1.0}, {squareCode(2), -1.0}, {linearCode(1), 0.2}, {linearCode(2), 0.4}});
@@ -136,7 +136,7 @@ TEST(JointBoundTest, CouplingOfSkinAndStiffenerInPlaneScalesWithBothOpenFraction
   // 0, 90, 45, 45 deg cancel in-plane, so the current value and both gradients vanish and the
   // bound is the coupling term alone: 1/5 of the skin and 2/6 of the stiffener are open.
   for (bool skinActive : {true, false}) {
-    const PanelDesign design =
+    const ActiveDesign design =
         makeDesign(makeSequence(10, {0, 2, 1, 1}), makeSequence(12, {1, 0, 1, 2}), skinActive);
     EXPECT_NEAR(boundOf(surface, design), expected * 0.2 * (2.0 / 6.0), 1e-15);
   }
@@ -160,7 +160,7 @@ TEST(JointBoundTest, FullObjectiveMatchesTheBlockFormAndTheTermList) {
         xs.dot(m.block14() * yt) + ys.dot(m.block23() * xt) + ys.dot(m.block24() * yt);
     FullObjective objective;
     objective.setFullObjective(m);
-    const double value = fullObjective(objective, makeDesign(skin, stiffener, true));
+    const double value = fullObjective(objective, makeDesign(skin, stiffener, true).design);
     EXPECT_NEAR(value, blockForm, 1e-12);
     EXPECT_NEAR(value, testing::directObjective(m, skin, stiffener), 1e-12);
   }
@@ -171,9 +171,9 @@ TEST(JointBoundDeathTest, FullObjectiveRejectsIncompleteDesigns) {
   objective.setFullObjective(testing::randomSurface(3));
   const StackingSequence complete = makeSequence(6, {0, 1, 2});
   const StackingSequence partial = makeSequence(6, {0, 1});
-  EXPECT_EXIT(fullObjective(objective, makeDesign(partial, complete, true)),
+  EXPECT_EXIT(fullObjective(objective, makeDesign(partial, complete, true).design),
               ::testing::ExitedWithCode(1), "^error: @objectivefunc$");
-  EXPECT_EXIT(fullObjective(objective, makeDesign(complete, partial, false)),
+  EXPECT_EXIT(fullObjective(objective, makeDesign(complete, partial, false).design),
               ::testing::ExitedWithCode(1), "^error: @objectivefunc$");
 }
 

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "alt/ply_order.h"
 #include "alt/simultaneous_search.h"
 #include "support/test_surfaces.h"
 #include "support/capture.h"
@@ -14,22 +15,21 @@ namespace kelm {
 namespace {
 
 // The laminates that receive plies along any path of the tree, from the root until both lack
-// only their last two positions: 'S' for the skin, 'T' for the stiffener. The next-turn rule
-// is replayed exactly as an expansion applies it; more than ns + nt plies means overshooting.
+// only their last two positions: 'S' for the skin, 'T' for the stiffener, walked with the
+// order the search itself consults; more than ns + nt plies means overshooting.
 std::string plyOrder(int ns, int nt) {
+  const PlyOrder order(ns, nt);
   int ks = 0;
   int kt = 0;
-  bool skinActive = extendSkinNext(ns, nt, 0, 0, ns < nt);
-  std::string order;
-  while (!(ks == ns - 2 && kt == nt - 2) && static_cast<int>(order.size()) <= ns + nt) {
-    const bool skinByWeight = skinActive ? plyWeight(ns, ks + 2) >= plyWeight(nt, kt + 1)
-                                         : plyWeight(ns, ks + 1) >= plyWeight(nt, kt + 2);
+  bool skinActive = order.rootExtendsSkin();
+  std::string path;
+  while (!(ks == ns - 2 && kt == nt - 2) && static_cast<int>(path.size()) <= ns + nt) {
+    const bool next = order.childrenExtendSkin(ks, kt, skinActive);
     (skinActive ? ks : kt) += 1;
-    order += skinActive ? 'S' : 'T';
-    const bool otherAtLastTwo = skinActive ? kt == nt - 2 : ks == ns - 2;
-    skinActive = extendSkinNext(ns, nt, ks, kt, otherAtLastTwo ? skinActive : skinByWeight);
+    path += skinActive ? 'S' : 'T';
+    skinActive = next;
   }
-  return order;
+  return path;
 }
 
 TEST(PlyOrderTest, PlyWeightsFallFromTheSurfaceInwardAndSumToOne) {

@@ -18,7 +18,7 @@ using testing::productCode;
 using testing::squareCode;
 using testing::Term;
 
-double boundOf(const std::vector<Term>& terms, const PanelDesign& design) {
+double boundOf(const std::vector<Term>& terms, const ActiveDesign& design) {
   BoundModel model;
   model.setBoundModel(makeSurface(terms));
   model.setBoundTerms(design);
@@ -39,8 +39,8 @@ std::vector<int> randomCodes(std::mt19937& random, int count) {
 
 TEST(EvaluateBranchTest, BoundIsTheBestPointOfTheTriangleReachableByTheOpenPlies) {
   const StackingSequence complete = makeSequence(6, {0, 1, 2});
-  const PanelDesign emptySkin = makeDesign(makeSequence(8, {}), complete, true);
-  const PanelDesign emptyStiffener = makeDesign(complete, makeSequence(8, {}), false);
+  const ActiveDesign emptySkin = makeDesign(makeSequence(8, {}), complete, true);
+  const ActiveDesign emptyStiffener = makeDesign(complete, makeSequence(8, {}), false);
   EXPECT_NEAR(boundOf({{linearCode(1), 1.0}}, emptySkin), 1.0, 1e-12);   // V0
   EXPECT_NEAR(boundOf({{linearCode(1), -1.0}}, emptySkin), 1.0, 1e-12);  // V90
   // The interior stationary point (0.1, 0.2) lies inside and wins, for the in-plane and the
@@ -99,13 +99,13 @@ TEST(EvaluateBranchTest, NoCompletionExceedsTheBound) {
           makeSequence(fixedTotal, randomCodes(random, (fixedTotal + 1) / 2));
       for (int set = 0; set < 4; ++set) {
         const StackingSequence partial = makeSequence(activeTotal, randomCodes(random, set));
-        const PanelDesign design = skinActive ? makeDesign(partial, fixed, true)
+        const ActiveDesign design = skinActive ? makeDesign(partial, fixed, true)
                                               : makeDesign(fixed, partial, false);
         bound.setBoundTerms(design);
         objective.setObjectiveTerms(design);
         const double b = EvaluateBranch_iter(design, bound);
         testing::forEachCompletion(partial, [&](const StackingSequence& complete) {
-          PanelDesign completed = design;
+          ActiveDesign completed = design;
           completed.active() = complete;
           EXPECT_LE(objective.objectivefunc(completed), b + 1e-10)
               << "seed " << seed << " skin " << skinActive << " " << complete.bracketText();
@@ -124,7 +124,7 @@ TEST(ObjectiveModelTest, EqualsTheFullQuadraticWhicheverLaminateIsActive) {
     const StackingSequence skin = makeSequence(9, randomCodes(random, 5));
     const StackingSequence stiffener = makeSequence(6, randomCodes(random, 3));
     for (bool skinActive : {true, false}) {
-      const PanelDesign design = makeDesign(skin, stiffener, skinActive);
+      const ActiveDesign design = makeDesign(skin, stiffener, skinActive);
       objective.setObjectiveTerms(design);
       EXPECT_NEAR(objective.objectivefunc(design),
                   testing::directObjective(surface, skin, stiffener), 1e-12)
@@ -135,7 +135,7 @@ TEST(ObjectiveModelTest, EqualsTheFullQuadraticWhicheverLaminateIsActive) {
 
 TEST(ObjectiveModelDeathTest, IncompleteDesignOrDesignOfTheOtherLaminateIsRejected) {
   const ResponseSurface surface = makeSurface({{0, 3.5}});
-  PanelDesign design = makeDesign(makeSequence(4, {0, 1}), makeSequence(4, {2, 0}), true);
+  ActiveDesign design = makeDesign(makeSequence(4, {0, 1}), makeSequence(4, {2, 0}), true);
   ObjectiveModel objective;
   objective.setObjectiveModel(surface);
   objective.setObjectiveTerms(design);
@@ -148,7 +148,7 @@ TEST(ObjectiveModelDeathTest, IncompleteDesignOrDesignOfTheOtherLaminateIsReject
               "^flag is not correct\\. @objectivefunc$");
   EXPECT_EXIT(EvaluateBranch_iter(design, bound), ::testing::ExitedWithCode(1),
               "^flag is not correct\\. @EvaluateBranch_iter$");
-  design.stiffener = makeSequence(4, {2});  // completeness is checked first
+  design.design.stiffener = makeSequence(4, {2});  // completeness is checked first
   EXPECT_EXIT(objective.objectivefunc(design), ::testing::ExitedWithCode(1),
               "^error @objectivefunc$");
   design.skinActive = true;  // the incomplete laminate is the fixed one

@@ -11,10 +11,10 @@ namespace {
 
 // A branch with the given bound; `tag` is carried in the ply total so that records with equal
 // bounds can be told apart after they have moved through a store.
-StackingSequence branch(double bound, int tag = 0, int setCount = 2) {
-  StackingSequence b;
-  b.setPlyTotal(20 + tag);
-  for (int position = 1; position <= setCount; ++position) b.setTheta(position, kCode0);
+Branch branch(double bound, int tag = 0, int setCount = 2) {
+  Branch b;
+  b.sequence.setPlyTotal(20 + tag);
+  for (int position = 1; position <= setCount; ++position) b.sequence.setTheta(position, kCode0);
   b.bound = bound;
   return b;
 }
@@ -22,7 +22,7 @@ StackingSequence branch(double bound, int tag = 0, int setCount = 2) {
 template <typename Store>
 std::vector<int> popAllTags(Store& store) {
   std::vector<int> tags;
-  while (store.count() > 0) tags.push_back(static_cast<int>(store.pop().halfPlies() * 2) - 20);
+  while (store.count() > 0) tags.push_back(static_cast<int>(store.pop().sequence.halfPlies() * 2) - 20);
   return tags;
 }
 
@@ -59,17 +59,18 @@ TEST(BranchHeapTest, KeepsRecordsIntactAcrossStorageChunks) {
     const int tag = (i * 7919) % count;
     heap.push(branch(tag, tag % 50));
     if (i % 3 == 2) {  // frees a slot for the next push
-      const StackingSequence top = heap.pop();
+      const Branch top = heap.pop();
       expected.push_back(static_cast<int>(top.bound));
-      EXPECT_EQ(static_cast<int>(top.halfPlies() * 2) - 20, static_cast<int>(top.bound) % 50);
+      EXPECT_EQ(static_cast<int>(top.sequence.halfPlies() * 2) - 20,
+                static_cast<int>(top.bound) % 50);
     }
   }
   double previous = 1e300;
   while (heap.count() > 0) {
-    const StackingSequence top = heap.pop();
+    const Branch top = heap.pop();
     EXPECT_LE(top.bound, previous);
-    EXPECT_EQ(static_cast<int>(top.halfPlies() * 2) - 20, static_cast<int>(top.bound) % 50);
-    EXPECT_EQ(top.setCount(), 2);
+    EXPECT_EQ(static_cast<int>(top.sequence.halfPlies() * 2) - 20, static_cast<int>(top.bound) % 50);
+    EXPECT_EQ(top.sequence.setCount(), 2);
     previous = top.bound;
     expected.push_back(static_cast<int>(top.bound));
   }
@@ -111,9 +112,9 @@ TEST(BranchStackTest, SiblingsPopMostPromisingFirst) {
 }
 
 TEST(BranchStackTest, NewBranchGoesOnTopUnlessClearlyBelowASibling) {
-  auto order = [](std::vector<StackingSequence> branches) {
+  auto order = [](std::vector<Branch> branches) {
     BranchStack stack(4);
-    for (StackingSequence& b : branches) stack.push(b);
+    for (Branch& b : branches) stack.push(b);
     return popAllTags(stack);
   };
   EXPECT_EQ(order({branch(0.5, 1), branch(0.5 - 1e-14, 2)}), (std::vector<int>{2, 1}));

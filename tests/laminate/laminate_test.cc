@@ -114,7 +114,6 @@ TEST(StackingSequenceTest, PrintsBracketNotationWithMidPlaneMarker) {
 
 TEST(StackingSequenceTest, EqualityAndDeepCopiesInlineAndOnTheHeap) {
   StackingSequence a = sequenceOf(8, {0, 1, 2, 1});
-  a.bound = 42.0;
   EXPECT_TRUE(a == sequenceOf(8, {0, 1, 2, 1}));
   EXPECT_FALSE(a == sequenceOf(8, {0, 1, 2, 2}) || a == sequenceOf(7, {0, 1, 2, 1}));
   EXPECT_FALSE(sequenceOf(0, {}) == sequenceOf(0, {}));

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "laminate/panel_design.h"
+#include "search/active_design.h"
 #include "laminate/stacking_sequence.h"
 #include "response/response_surface.h"
 #include "laminate/laminate_rules.h"
@@ -94,11 +94,11 @@ inline StackingSequence makeSequence(int plyTotal, const std::vector<int>& codes
   return sequence;
 }
 
-inline PanelDesign makeDesign(const StackingSequence& skin, const StackingSequence& stiffener,
-                              bool skinActive) {
-  PanelDesign design;
-  design.skin = skin;
-  design.stiffener = stiffener;
+inline ActiveDesign makeDesign(const StackingSequence& skin, const StackingSequence& stiffener,
+                               bool skinActive) {
+  ActiveDesign design;
+  design.design.skin = skin;
+  design.design.stiffener = stiffener;
   design.skinActive = skinActive;
   return design;
 }
