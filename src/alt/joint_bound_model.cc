@@ -3,17 +3,17 @@
 #include <cmath>
 
 #include "numerics/small_algebra.h"
+#include "search/coupling_bound.h"
 
 namespace kelm {
 
 void JointBoundModel::setJointBoundModel(const ResponseSurface& model) {
   blocks_.copyFrom(model);
-  const Mathmx* const hessianBlocks[kGroups] = {&blocks_.block11, &blocks_.block22,
-                                                &blocks_.block33, &blocks_.block44};
-  candidates_.setLUdecomp(hessianBlocks);
-  const Mathmx* const couplings[6] = {&blocks_.block12, &blocks_.block34, &blocks_.block13,
-                                      &blocks_.block24, &blocks_.block14, &blocks_.block23};
-  for (int i = 0; i < 6; ++i) couplingBounds_[i] = couplingBound(*couplings[i]);
+  candidates_.setLUdecomp(blocks_);
+  for (int i = 0; i < kCouplings; ++i) {
+    const auto [row, column] = kCouplingBlocks[i];
+    couplingBounds_[i] = couplingBound(blocks_.hessian[row][column]);
+  }
 }
 
 namespace {
@@ -32,57 +32,44 @@ double fixedLaminatePart(const double* x, const double* y, const Mathmx& inPlane
 
 }  // namespace
 
-// The order of every sum below is deliberate: pruning at 1e-13 depends on the last bit.
+// The laminate not extended is fixed for all children of `parent`: with f its in-plane group,
+// x and y its parameters, each group's term is its linear part plus what the fixed laminate
+// couples into it. The order of every sum below is deliberate: pruning at 1e-13 depends on the
+// last bit.
 void JointBoundModel::setJointBoundTerms(const ActiveDesign& parent) {
-  using namespace small;
-  const SurfaceBlocks& m = blocks_;
-  double(*t)[2] = groupTerms_;
-  if (parent.skinActive) {  // the stiffener is fixed for all children
-    const double* xt = parent.design.stiffener.parameters();
-    const double* yt = xt + 2;
-    fixedPart_ = fixedLaminatePart(xt, yt, m.block33, m.block44, m.block34, m.linear3, m.linear4,
-                                   m.constant);
-    affine2(m.linear1.data(), m.block13.data(), xt, m.block14.data(), yt, t[0]);
-    affine2(m.linear2.data(), m.block23.data(), xt, m.block24.data(), yt, t[1]);
-    affine2(m.linear3.data(), m.block33.data(), xt, m.block34.data(), yt, t[2]);
-    affine2(m.linear4.data(), m.block34T.data(), xt, m.block44.data(), yt, t[3]);
-  } else {  // the skin is fixed for all children
-    const double* xs = parent.design.skin.parameters();
-    const double* ys = xs + 2;
-    fixedPart_ = fixedLaminatePart(xs, ys, m.block11, m.block22, m.block12, m.linear1, m.linear2,
-                                   m.constant);
-    affine2(m.linear1.data(), m.block11.data(), xs, m.block12.data(), ys, t[0]);
-    affine2(m.linear2.data(), m.block12T.data(), xs, m.block22.data(), ys, t[1]);
-    affine2(m.linear3.data(), m.block13T.data(), xs, m.block23T.data(), ys, t[2]);
-    affine2(m.linear4.data(), m.block14T.data(), xs, m.block24T.data(), ys, t[3]);
-  }
+  const Mathmx(&h)[kGroups][kGroups] = blocks_.hessian;
+  const Vector* linear = blocks_.linear;
+  const int f = inPlaneGroupOf(!parent.skinActive);
+  const StackingSequence& fixed = parent.skinActive ? parent.design.stiffener : parent.design.skin;
+  const double* x = fixed.parameters();
+  const double* y = x + 2;
+  fixedPart_ = fixedLaminatePart(x, y, h[f][f], h[f + 1][f + 1], h[f][f + 1], linear[f],
+                                 linear[f + 1], blocks_.constant);
+  for (int g = 0; g < kGroups; ++g)
+    small::affine2(linear[g].data(), h[g][f].data(), x, h[g][f + 1].data(), y, groupTerms_[g]);
 }
 
+// With a the extended laminate's in-plane group and x, y its parameters. The skin's own
+// in-plane gradient adds its in-plane part first; every other gradient adds its bending part
+// first. The order is deliberate: pruning at 1e-13 depends on the last bit.
 void JointBoundModel::setGradients(const ActiveDesign& child) {
-  using namespace small;
-  const SurfaceBlocks& m = blocks_;
-  double(*g)[2] = groupGradients_;
-  const double(*t)[2] = groupTerms_;
-  if (child.skinActive) {
-    const double* xs = child.design.skin.parameters();
-    const double* ys = xs + 2;
-    affine2(t[0], m.block11.data(), xs, m.block12.data(), ys, g[0]);
-    affine2(t[1], m.block22.data(), ys, m.block12T.data(), xs, g[1]);
-    affine2(t[2], m.block23T.data(), ys, m.block13T.data(), xs, g[2]);
-    affine2(t[3], m.block24T.data(), ys, m.block14T.data(), xs, g[3]);
-  } else {
-    const double* xt = child.design.stiffener.parameters();
-    const double* yt = xt + 2;
-    affine2(t[0], m.block14.data(), yt, m.block13.data(), xt, g[0]);
-    affine2(t[1], m.block24.data(), yt, m.block23.data(), xt, g[1]);
-    affine2(t[2], m.block34.data(), yt, m.block33.data(), xt, g[2]);
-    affine2(t[3], m.block44.data(), yt, m.block34T.data(), xt, g[3]);
+  const Mathmx(&h)[kGroups][kGroups] = blocks_.hessian;
+  const int a = inPlaneGroupOf(child.skinActive);
+  const double* x = child.active().parameters();
+  const double* y = x + 2;
+  for (int g = 0; g < kGroups; ++g) {
+    const double* inPlane = h[g][a].data();
+    const double* bending = h[g][a + 1].data();
+    if (child.skinActive && g == kSkinGroup)
+      small::affine2(groupTerms_[g], inPlane, x, bending, y, groupGradients_[g]);
+    else
+      small::affine2(groupTerms_[g], bending, y, inPlane, x, groupGradients_[g]);
   }
 }
 
 double JointBoundModel::currentValue(const ActiveDesign& child) const {
   const double* active = child.active().parameters();
-  const int group = child.skinActive ? 0 : 2;
+  const int group = inPlaneGroupOf(child.skinActive);
   return activeValue(active, active + 2, activeBlocks(blocks_, child.skinActive),
                      groupTerms_[group], groupTerms_[group + 1], fixedPart_);
 }
@@ -118,11 +105,9 @@ double JointBoundModel::evaluateJointBound(const ActiveDesign& child) {
   scalesOf(skinScales_, child.design.skin, groupScales_[0], groupScales_[1]);
   scalesOf(stiffenerScales_, child.design.stiffener, groupScales_[2], groupScales_[3]);
   const double f0 = currentValue(child);
-  const Mathmx* const hessians[kGroups] = {&blocks_.block11, &blocks_.block22, &blocks_.block33,
-                                           &blocks_.block44};
   double groupBest[kGroups];
   for (int g = 0; g < kGroups; ++g)
-    groupBest[g] = maximiseOverTriangle(groupGradients_[g], groupScales_[g], *hessians[g],
+    groupBest[g] = maximiseOverTriangle(groupGradients_[g], groupScales_[g], blocks_.hessian[g][g],
                                         candidates_, g, kJointInsideTolerance);
   return couplingTerm() + groupBest[0] + groupBest[1] + groupBest[2] + groupBest[3] + f0;
 }

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "search/active_design.h"
 #include "response/response_surface.h"
+#include "search/active_design.h"
 #include "search/candidate_max.h"
 #include "search/surface_blocks.h"
 
@@ -38,12 +38,20 @@ class JointBoundModel {
                        double& cube);
 
   SurfaceBlocks blocks_;
+  // Prepared per parent: each group's linear term with the fixed laminate folded in, and what
+  // the fixed laminate contributes on its own.
   double groupTerms_[kGroups][2] = {};
   double fixedPart_ = 0.0;
+  // Scratch of the bound in progress: each group's gradient at the child and its open share
+  // (s in-plane, s^3 bending).
   double groupGradients_[kGroups][2] = {};
   double groupScales_[kGroups] = {};
-  // Coupling constants of the blocks 12, 34, 13, 24, 14, 23, in this order.
-  double couplingBounds_[6] = {};
+  // The six couplings between groups, in the order their constants enter the bound: skin
+  // in-plane/bending, stiffener in-plane/bending, then skin with stiffener.
+  static constexpr int kCouplings = 6;
+  static constexpr int kCouplingBlocks[kCouplings][2] = {{0, 1}, {2, 3}, {0, 2},
+                                                         {1, 3}, {0, 3}, {1, 2}};
+  double couplingBounds_[kCouplings] = {};
   CandidateSystems candidates_;
   ScaleTable skinScales_;
   ScaleTable stiffenerScales_;

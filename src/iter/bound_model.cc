@@ -3,20 +3,19 @@
 #include <cmath>
 
 #include "base/fatal.h"
+#include "search/coupling_bound.h"
 
 namespace kelm {
 
 void BoundModel::setBoundModel(const ResponseSurface& model) {
   blocks_.copyFrom(model);
   setLUdecomp();
-  skinCouplingBound_ = couplingBound(blocks_.block12);
-  stiffenerCouplingBound_ = couplingBound(blocks_.block34);
+  skinCouplingBound_ = couplingBound(blocks_.hessian[0][1]);
+  stiffenerCouplingBound_ = couplingBound(blocks_.hessian[2][3]);
 }
 
 void BoundModel::setLUdecomp() {
-  const Mathmx* const hessianBlocks[kGroups] = {&blocks_.block11, &blocks_.block22,
-                                                &blocks_.block33, &blocks_.block44};
-  candidates_.setLUdecomp(hessianBlocks);
+  candidates_.setLUdecomp(blocks_);
 }
 
 void BoundModel::setBoundTerms(const ActiveDesign& candidate) {
@@ -31,7 +30,8 @@ double EvaluateBranch_iter(const ActiveDesign& design, BoundModel& m) {
   const Vector x = active.inPlaneLP();
   const Vector y = active.bendingLP();
   const ActiveBlocks blocks = activeBlocks(m.blocks_, skin);
-  const Mathmx& couplingT = skin ? m.blocks_.block12T : m.blocks_.block34T;
+  const int inPlaneGroup = inPlaneGroupOf(skin);
+  const Mathmx& couplingT = m.blocks_.hessian[inPlaneGroup + 1][inPlaneGroup];
 
   m.inPlaneGradient = (m.terms_.inPlaneTerm + blocks.inPlane * x) + blocks.coupling * y;
   m.bendingGradient = (m.terms_.bendingTerm + couplingT * x) + blocks.bending * y;
@@ -45,7 +45,6 @@ double EvaluateBranch_iter(const ActiveDesign& design, BoundModel& m) {
   const double f0 = activeValue(x, y, blocks, m.terms_.inPlaneTerm, m.terms_.bendingTerm,
                                 m.terms_.fixedPart);
   const double coupling = skin ? m.skinCouplingBound_ : m.stiffenerCouplingBound_;
-  const int inPlaneGroup = skin ? 0 : 2;
   const double best1 = maximiseOverTriangle(m.inPlaneGradient, m.inPlaneScale, blocks.inPlane,
                                             m.candidates_, inPlaneGroup, kIterInsideTolerance);
   const double best2 = maximiseOverTriangle(m.bendingGradient, m.bendingScale, blocks.bending,

@@ -26,13 +26,14 @@ class BoundModel {
   friend double EvaluateBranch_iter(const ActiveDesign& design, BoundModel& model);
 
   SurfaceBlocks blocks_;
-  TurnTerms terms_;
-  Vector inPlaneGradient;
-  Vector bendingGradient;
-  double inPlaneScale = 0.0;
-  double bendingScale = 0.0;
-  double skinCouplingBound_ = 0.0;
-  double stiffenerCouplingBound_ = 0.0;
+  TurnTerms terms_;  // the fixed laminate of the turn, folded in
+  // Scratch of the bound in progress, kept between calls so that no call allocates.
+  Vector inPlaneGradient;  // gradient of the active in-plane group at the branch
+  Vector bendingGradient;  // gradient of the active bending group at the branch
+  double inPlaneScale = 0.0;  // open share s of the half thickness
+  double bendingScale = 0.0;  // s^3, the open share of the bending stiffness
+  double skinCouplingBound_ = 0.0;       // largest in-plane/bending coupling of the skin
+  double stiffenerCouplingBound_ = 0.0;  // the same for the stiffener
   CandidateSystems candidates_;
 };
 

@@ -2,24 +2,24 @@
 
 namespace kelm {
 
+// With a the active laminate's groups and f the fixed one's, x and y the fixed laminate's
+// in-plane and bending parameters. The order of the sums is deliberate: ties at 1e-13 depend
+// on the last bit.
 TurnTerms computeTurnTerms(const SurfaceBlocks& m, const ActiveDesign& candidate) {
+  const bool skin = candidate.skinActive;
+  const int a = inPlaneGroupOf(skin);
+  const int f = inPlaneGroupOf(!skin);
+  const StackingSequence& fixed = skin ? candidate.design.stiffener : candidate.design.skin;
+  const Vector x = fixed.inPlaneLP();
+  const Vector y = fixed.bendingLP();
+  const Mathmx(&h)[kGroups][kGroups] = m.hessian;
+  const Vector* linear = m.linear;
   TurnTerms terms;
-  terms.skinActive = candidate.skinActive;
-  if (candidate.skinActive) {  // the stiffener is fixed
-    const Vector l3 = candidate.design.stiffener.inPlaneLP();
-    const Vector l4 = candidate.design.stiffener.bendingLP();
-    terms.fixedPart = ((l4.dot(m.block44 * l4) + l3.dot(m.block33 * l3)) * 0.5) + l4.dot(m.linear4) +
-                      l3.dot(m.linear3) + l3.dot(m.block34 * l4) + m.constant;
-    terms.inPlaneTerm = (m.linear1 + m.block13 * l3) + m.block14 * l4;
-    terms.bendingTerm = (m.linear2 + m.block23 * l3) + m.block24 * l4;
-  } else {  // the skin is fixed
-    const Vector l1 = candidate.design.skin.inPlaneLP();
-    const Vector l2 = candidate.design.skin.bendingLP();
-    terms.fixedPart = ((l2.dot(m.block22 * l2) + l1.dot(m.block11 * l1)) * 0.5) + l2.dot(m.linear2) +
-                      l1.dot(m.linear1) + l1.dot(m.block12 * l2) + m.constant;
-    terms.inPlaneTerm = (m.linear3 + m.block13T * l1) + m.block23T * l2;
-    terms.bendingTerm = (m.linear4 + m.block14T * l1) + m.block24T * l2;
-  }
+  terms.skinActive = skin;
+  terms.fixedPart = ((y.dot(h[f + 1][f + 1] * y) + x.dot(h[f][f] * x)) * 0.5) +
+                    y.dot(linear[f + 1]) + x.dot(linear[f]) + x.dot(h[f][f + 1] * y) + m.constant;
+  terms.inPlaneTerm = (linear[a] + h[a][f] * x) + h[a][f + 1] * y;
+  terms.bendingTerm = (linear[a + 1] + h[a + 1][f] * x) + h[a + 1][f + 1] * y;
   return terms;
 }
 

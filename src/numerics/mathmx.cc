@@ -23,6 +23,7 @@ void Mathmx::release() {
   rows_ = columns_ = 0;
 }
 
+Mathmx::Mathmx() { allocate(2, 2); }
 Mathmx::Mathmx(int rows, int columns) { allocate(rows, columns); }
 Mathmx::Mathmx(const Mathmx& other) {
   allocate(other.rows_, other.columns_);

@@ -9,6 +9,7 @@ namespace kelm {
 // inline; larger ones (the full 8 x 8 Hessian) in one heap block.
 class Mathmx {
  public:
+  Mathmx();  // 2 x 2 zeros, the shape of every block of the surface
   Mathmx(int rows, int columns);
   Mathmx(const Mathmx& other);
   Mathmx(Mathmx&& other) noexcept;

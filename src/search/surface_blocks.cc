@@ -5,32 +5,28 @@
 namespace kelm {
 
 void SurfaceBlocks::copyFrom(const ResponseSurface& model) {
-  block11 = model.block11();
-  block12 = model.block12();
-  block22 = model.block22();
-  block33 = model.block33();
-  block34 = model.block34();
-  block44 = model.block44();
-  block13 = model.block13();
-  block14 = model.block14();
-  block23 = model.block23();
-  block24 = model.block24();
-  linear1 = model.linear1();
-  linear2 = model.linear2();
-  linear3 = model.linear3();
-  linear4 = model.linear4();
+  const Mathmx upper[kGroups][kGroups] = {
+      {model.block11(), model.block12(), model.block13(), model.block14()},
+      {Mathmx(), model.block22(), model.block23(), model.block24()},
+      {Mathmx(), Mathmx(), model.block33(), model.block34()},
+      {Mathmx(), Mathmx(), Mathmx(), model.block44()}};
+  for (int i = 0; i < kGroups; ++i) {
+    hessian[i][i] = upper[i][i];
+    for (int j = i + 1; j < kGroups; ++j) {
+      hessian[i][j] = upper[i][j];
+      hessian[j][i] = upper[i][j].transpose();
+    }
+  }
+  linear[0] = model.linear1();
+  linear[1] = model.linear2();
+  linear[2] = model.linear3();
+  linear[3] = model.linear4();
   constant = model.constant;
-  block12T = block12.transpose();
-  block34T = block34.transpose();
-  block13T = block13.transpose();
-  block14T = block14.transpose();
-  block23T = block23.transpose();
-  block24T = block24.transpose();
 }
 
 ActiveBlocks activeBlocks(const SurfaceBlocks& m, bool skinActive) {
-  if (skinActive) return {m.block11, m.block12, m.block22};
-  return {m.block33, m.block34, m.block44};
+  const int g = inPlaneGroupOf(skinActive);
+  return {m.hessian[g][g], m.hessian[g][g + 1], m.hessian[g + 1][g + 1]};
 }
 
 double activeValue(const Vector& x, const Vector& y, const ActiveBlocks& blocks, const Vector& a,

@@ -6,16 +6,24 @@
 
 namespace kelm {
 
-// The response surface's coefficients as the turn-wise models use them: the ten 2 x 2 blocks,
-// the four group vectors and the constant, plus the transposed coupling blocks, which depend
-// on the surface alone and are therefore formed once (a transpose is exact).
+// The eight lamination parameters form four groups of two: 0 skin in-plane, 1 skin bending,
+// 2 stiffener in-plane, 3 stiffener bending. A laminate's groups are its in-plane group g and
+// its bending group g + 1.
+inline constexpr int kGroups = 4;
+inline constexpr int kSkinGroup = 0;
+inline constexpr int kStiffenerGroup = 2;
+inline int inPlaneGroupOf(bool skin) { return skin ? kSkinGroup : kStiffenerGroup; }
+
+// The response surface's coefficients as the bounds and the turn-wise objective use them, as
+// one table indexed by group, so that the skin's and the stiffener's roles are the same code
+// with other indices.
 struct SurfaceBlocks {
-  Mathmx block11{2, 2}, block12{2, 2}, block22{2, 2}, block33{2, 2}, block34{2, 2},
-      block44{2, 2}, block13{2, 2}, block14{2, 2}, block23{2, 2}, block24{2, 2};
-  Vector linear1, linear2, linear3, linear4;
+  // hessian[i][j]: the 2 x 2 block that maps group j's parameters into group i's gradient.
+  // The blocks below the diagonal are the transposes of those above, formed once per surface
+  // (a transpose is exact).
+  Mathmx hessian[kGroups][kGroups];
+  Vector linear[kGroups];  // each group's linear coefficients
   double constant = 0.0;
-  Mathmx block12T{2, 2}, block34T{2, 2}, block13T{2, 2}, block14T{2, 2}, block23T{2, 2},
-      block24T{2, 2};
 
   void copyFrom(const ResponseSurface& model);
 };

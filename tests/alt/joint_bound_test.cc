@@ -8,6 +8,7 @@
 
 #include "search/panel_value.h"
 #include "alt/joint_bound_model.h"
+#include "search/coupling_bound.h"
 #include "search/candidate_max.h"
 #include "support/test_surfaces.h"
 
