@@ -1,6 +1,7 @@
 #include "eval/design_check.h"
 
 #include <iostream>
+#include <optional>
 #include <vector>
 
 #include "laminate/design_rules.h"
@@ -67,21 +68,6 @@ StackingSequence parseHalfLaminate(const std::string& text, int plyTotal, const 
   return sequence;
 }
 
-// The innermost run lies against its mirror image, so it may hold two plies; the others four.
-// Runs of +-45 deg plies are free.
-std::string fourPlyBreak(const StackingSequence& sequence) {
-  const int h = sequence.plyCount();
-  for (int first = 1; first <= h;) {
-    int last = first;
-    while (last < h && sequence.codeAt(last + 1) == sequence.codeAt(first)) ++last;
-    const int limit = last == h ? 2 : 4;
-    if (sequence.codeAt(first) != kCode45 && last - first + 1 > limit)
-      return "positions " + std::to_string(first) + "-" + std::to_string(last);
-    first = last + 1;
-  }
-  return "";
-}
-
 void writeLaminateReport(const char* title, const StackingSequence& sequence,
                          const LaminateRules& rules) {
   const std::streamsize precision = std::cout.precision(10);
@@ -100,8 +86,12 @@ void writeLaminateReport(const char* title, const StackingSequence& sequence,
               << '\n';
   }
   if (rules.fourPlyRule) {
-    const std::string broken = fourPlyBreak(sequence);
-    std::cout << "4-ply rule: " << (broken.empty() ? "holds" : "broken at " + broken) << '\n';
+    const std::optional<PlyRun> broken = fourPlyBreak(sequence);
+    std::cout << "4-ply rule: ";
+    if (broken)
+      std::cout << "broken at positions " << broken->first << "-" << broken->last << '\n';
+    else
+      std::cout << "holds" << '\n';
   }
   std::cout.precision(precision);
 }

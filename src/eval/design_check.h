@@ -13,9 +13,6 @@ namespace kelm {
 // one-line message naming what is wrong.
 StackingSequence parseHalfLaminate(const std::string& text, int plyTotal, const char* name);
 
-// The run of equal plies that breaks the 4-ply rule, outermost first ("" when none does).
-std::string fourPlyBreak(const StackingSequence& sequence);
-
 // One laminate as an engineer checks it: printed form, ply counts, lamination parameters and
 // the verdict of each rule switched on.
 void writeLaminateReport(const char* title, const StackingSequence& sequence,

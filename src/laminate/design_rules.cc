@@ -1,6 +1,7 @@
 #include "laminate/design_rules.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "base/fatal.h"
 
@@ -49,18 +50,8 @@ bool fourPlyPartial(const StackingSequence& seq) {
 }
 
 bool fourPlyComplete(const StackingSequence& seq) {
-  const int h = seq.plyCount();
-  if (seq.setCount() != h) fatal(Stream::Err, "cannot evaluate 4-ply rule!", true);
-  int end = h;
-  const int innermost = runEndingAt(seq, end);
-  if (innermost > 2 && seq.getCode(end) != kCode45) return false;
-  end -= innermost;
-  while (end >= 1) {
-    const int run = runEndingAt(seq, end);
-    if (run > 4 && seq.getCode(end) != kCode45) return false;
-    end -= run;
-  }
-  return true;
+  if (seq.setCount() != seq.plyCount()) fatal(Stream::Err, "cannot evaluate 4-ply rule!", true);
+  return !fourPlyBreak(seq).has_value();
 }
 
 // +-45 deg plies come in pairs outside the mid-plane.
@@ -88,6 +79,20 @@ bool balancePartial(const StackingSequence& seq) {
 }
 
 }  // namespace
+
+// Outer to inner; the innermost run is the one that reaches the last position.
+std::optional<PlyRun> fourPlyBreak(const StackingSequence& seq) {
+  const int h = seq.plyCount();
+  for (int first = 1; first <= h;) {
+    const int code = seq.codeAt(first);
+    int last = first;
+    while (last < h && seq.codeAt(last + 1) == code) ++last;
+    const int limit = last == h ? 2 : 4;
+    if (code != kCode45 && last - first + 1 > limit) return PlyRun{first, last};
+    first = last + 1;
+  }
+  return std::nullopt;
+}
 
 bool checkPartial(const StackingSequence& seq, const LaminateRules& rules) {
   const int s = seq.setCount();

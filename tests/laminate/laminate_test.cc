@@ -4,8 +4,10 @@
 #include <array>
 #include <cmath>
 #include <numbers>
+#include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "laminate/design_rules.h"
@@ -200,6 +202,30 @@ TEST(DesignRulesTest, FourPlyRuleLimitsRunsAndTheInnermostRun) {
                   {16, {2, 1, 1, 1, 1, 1, 1, 1}, true, 0}, {16, {0, 1, 2, 0, 1, 2, 2, 2}, false, 8},
                   {16, {0, 1, 2, 0, 1, 0, 2, 2}, true, 0}, {9, {1, 0, 2, 2, 2}, false, 5},
                   {8, {2, 0, 0, 0}, false, 4}, {4, {0, 0}, true, 0}});
+}
+
+// The verdict kelm_eval prints and the cuts the searches make come from two routines (the
+// whole-laminate scan and the check of each new ply): on every laminate of up to eight
+// positions they must agree, and the scan names the outermost run that breaks.
+TEST(DesignRulesTest, FourPlyBreakAgreesWithTheSearchesCutsAndNamesTheOutermostRun) {
+  LaminateRules fourPly;
+  fourPly.balance = false;
+  fourPly.fourPlyRule = true;
+  for (int h = 1; h <= 8; ++h) {
+    Codes codes(h, 0);
+    for (int index = 0; index < static_cast<int>(std::pow(3, h)); ++index) {
+      for (int i = 0, rest = index; i < h; ++i, rest /= 3) codes[i] = rest % 3;
+      const bool broken = fourPlyBreak(sequenceOf(2 * h, codes)).has_value();
+      ASSERT_EQ(broken, cutPosition(2 * h, codes, fourPly) != 0) << ::testing::PrintToString(codes);
+    }
+  }
+  const auto run = [](int total, const Codes& codes) {
+    const std::optional<PlyRun> broken = fourPlyBreak(sequenceOf(total, codes));
+    return broken ? std::pair{broken->first, broken->last} : std::pair{0, 0};
+  };
+  EXPECT_EQ(run(16, {1, 0, 0, 0, 0, 0, 2, 2}), std::pair(2, 6));
+  EXPECT_EQ(run(16, {1, 2, 0, 1, 1, 0, 0, 0}), std::pair(6, 8));  // innermost: at most two
+  EXPECT_EQ(run(16, {1, 1, 1, 1, 1, 1, 1, 1}), std::pair(0, 0));
 }
 
 TEST(DesignRulesTest, BalancePairsPlusMinus45OutsideTheMidPlane) {
