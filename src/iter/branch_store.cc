@@ -8,6 +8,7 @@
 
 namespace kelm {
 
+// Both store messages keep their own wording ("has exceed"): scripts match them.
 void BranchHeapPolicy::atLimit() {
   fatal(Stream::Err, "heap size has exceed the memory size limit abnormally!", true);
 }

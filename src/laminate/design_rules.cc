@@ -28,6 +28,8 @@ int runEndingAt(const StackingSequence& seq, int end) {
   return length;
 }
 
+// Only the newest ply's orientation can go over its number. While no more positions are set
+// than the smallest fixed number, no orientation can be over yet, so the count is skipped.
 bool plyNumbersPartial(const StackingSequence& seq, const LaminateRules& rules) {
   const int s = seq.setCount();
   if (s <= rules.plyMin || s < 1) return true;
@@ -99,6 +101,8 @@ bool checkPartial(const StackingSequence& seq, const LaminateRules& rules) {
   const int h = seq.plyCount();
   if (rules.plyNumbersFixed && !plyNumbersPartial(seq, rules)) return false;
   if (rules.fourPlyRule && s >= 1) {
+    // A run can exceed four only from its fifth ply on; the innermost run (at most two) is
+    // judged once the last position is set, and halves of one or two positions never.
     const bool applies = s == h ? h >= 3 : s >= 5;
     if (applies && !fourPlyPartial(seq)) return false;
   }

@@ -149,6 +149,8 @@ double StackingSequence::getTheta(int position) const {
   return decode(codeAt(position));
 }
 
+// Two sequences without a position are never equal: an empty laminate is no design, and the
+// iterative method's history must not treat two of them as one seen design.
 bool StackingSequence::operator==(const StackingSequence& other) const {
   if (plyCount_ != other.plyCount_ || midPly() != other.midPly() || plyCount_ < 1) return false;
   for (int position = 1; position <= plyCount_; ++position)

@@ -67,20 +67,10 @@ Vector& Vector::operator=(Vector&& other) noexcept {
   return *this;
 }
 
-void Vector::fill(double x) {
-  for (int i = 1; i <= size_; ++i) ref(i) = x;
-}
-
 Vector Vector::operator+(const Vector& b) const {
   Vector result(size_);
   if (size_ != b.size_) fatal(Stream::Err, "error: vector size is different!", false);
   for (int i = 1; i <= size_; ++i) result.ref(i) = b(i) + (*this)(i);
-  return result;
-}
-
-Vector Vector::operator/(double s) const {
-  Vector result(size_);
-  for (int i = 1; i <= size_; ++i) result.ref(i) = (*this)(i) / s;
   return result;
 }
 

@@ -32,9 +32,7 @@ class Vector {
   const double* data() const { return data_; }
   double* data() { return data_; }
 
-  void fill(double x);
   Vector operator+(const Vector& b) const;
-  Vector operator/(double s) const;
   double dot(const Vector& b) const;
 
   // Gives the vector m elements: keeps the storage when the size is already m, otherwise
