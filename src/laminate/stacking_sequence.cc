@@ -13,23 +13,7 @@ namespace kelm {
 
 namespace {
 
-constexpr double kAngles[4] = {0.0, 0.7853981633974483, 1.5707963267948966, -0.7853981633974483};
 constexpr double kRadiansToDegrees = 57.29577951308232;
-
-struct CodeCosines {
-  double cos2[4];
-  double cos4[4];
-  CodeCosines() {
-    for (int c = 0; c < 4; ++c) {
-      cos2[c] = std::cos(2.0 * kAngles[c]);
-      cos4[c] = std::cos(4.0 * kAngles[c]);
-    }
-  }
-};
-const CodeCosines& codeCosines() {
-  static const CodeCosines table;
-  return table;
-}
 
 // Weights of every position for one ply total, computed once. An ordinary ply k spans
 // z = H-k .. H-k+1 of the half thickness H; the mid-plane ply of an odd total spans 0 .. 0.5.
@@ -64,16 +48,7 @@ const PlyWeight* weightsFor(int total) {
   return tables[total].get();
 }
 
-int checkedCode(int code) {
-  if (code < 0 || code > 3) fatal(Stream::Err, "error @ decode", false);
-  return code;
-}
-
 }  // namespace
-
-double decode(int code) { return kAngles[checkedCode(code)]; }
-double cos2Of(int code) { return codeCosines().cos2[checkedCode(code)]; }
-double cos4Of(int code) { return codeCosines().cos4[checkedCode(code)]; }
 
 void StackingSequence::releaseHeapCodes() { delete[] heapWords_; }
 
