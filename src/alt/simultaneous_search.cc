@@ -20,8 +20,8 @@ constexpr int kNoExclusion = -1;
 
 // A random code among 0, 1, 2, or among the two left when `excluded` is one of them.
 int drawCode(CRand& random, int excluded) {
-  if (excluded == kNoExclusion) return random.next() % 3;
-  const int r = random.next() % 2;
+  if (excluded == kNoExclusion) return random.next() % kSearchedCodes;
+  const int r = random.next() % (kSearchedCodes - 1);
   return r >= excluded ? r + 1 : r;
 }
 
