@@ -10,6 +10,7 @@ PREFIX ?= /usr/local
 all: build
 
 build:
+	tools/install_build_deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKELM_TESTS=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
@@ -24,6 +25,7 @@ test: build
 
 # The same tests with address and undefined-behaviour sanitizers; any report fails.
 sanitize-test:
+	tools/install_build_deps
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKELM_SANITIZE=ON -DKELM_TESTS=ON
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \

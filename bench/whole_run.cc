@@ -57,11 +57,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string program = argv[1];
-  std::vector<char*> args(argv + 1, argv + argc);  // the 4-argument form after a name
+  const std::vector<std::string> args(argv + 2, argv + argc);  // the 4-argument form
   kelm::PreparedRun run;
   std::istringstream noInput;
-  kelm::prepareRun(run, program == "alt" ? kelm::Program::Alt : kelm::Program::Iter,
-                   static_cast<int>(args.size()), args.data(), noInput, std::cout);
+  kelm::prepareRun(run, program == "alt" ? kelm::Program::Alt : kelm::Program::Iter, args,
+                   noInput, std::cout);
   const std::string label = "kelm_" + program + " " + argv[2] + " " + argv[3] + "/" + argv[4];
   if (program == "alt") {
     kelm::SimultaneousSearch search(run.model, run.skinRules, run.stiffenerRules, kSeed);

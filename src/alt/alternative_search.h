@@ -20,8 +20,8 @@ class AlternativeSearch : public SearchDriver {
 
   void report() override;
 
-  const std::vector<PanelDesign>& results() const { return results_.designs(); }
-  int totalSteps() const { return totalSteps_; }
+  const std::vector<PanelDesign>& results() const override { return results_.designs(); }
+  int totalSteps() const override { return totalSteps_; }
   double best() const { return results_.best(); }
 
  protected:

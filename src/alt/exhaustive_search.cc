@@ -3,6 +3,7 @@
 #include <iostream>
 #include <vector>
 
+#include "base/stop_request.h"
 #include "laminate/design_rules.h"
 #include "search/progress_line.h"
 
@@ -28,7 +29,7 @@ void ExhaustiveSearch::enumerate(const StackingSequence& emptySkin,
   std::vector<StackingSequence> skins{emptySkin};
   std::vector<StackingSequence> stiffeners{emptyStiffener};
   std::vector<int> nextCode{0};  // the next code to try at each open position
-  while (!nextCode.empty()) {
+  while (!nextCode.empty() && !stopRequested()) {
     const int position = static_cast<int>(nextCode.size());
     if (nextCode.back() == kSearchedCodes) {
       nextCode.pop_back();
@@ -60,6 +61,7 @@ void ExhaustiveSearch::evaluateLeaf(const StackingSequence& skin,
                                     const StackingSequence& stiffener) {
   ++totalSteps_;
   if (totalSteps_ % kLeafProgressInterval == 0) showProgress(totalSteps_);
+  progress_.publish(totalSteps_, 0, best());
   PanelDesign design;
   design.skin = skin;
   design.stiffener = stiffener;

@@ -9,6 +9,7 @@
 #include "search/progress_line.h"
 #include "search/random_draws.h"
 #include "base/fatal.h"
+#include "base/stop_request.h"
 
 namespace kelm {
 
@@ -46,6 +47,9 @@ void SimultaneousSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
   plyOrder_ = PlyOrder(skinPositions_, stiffenerPositions_);
   if (!skinRules_.plyNumbersFixed && !stiffenerRules_.plyNumbersFixed) randomStart();
   treeSearch();
+  // Stopped before the tree gave a design: the best random design is the best one known.
+  if (stopRequested() && results_.designs().empty() && incumbent_)
+    results_.enter(*incumbent_, incumbent_->value);
 }
 
 // A few random feasible designs, some leaving out one code per laminate, give the tree search
@@ -74,7 +78,9 @@ bool SimultaneousSearch::drawFeasible(PanelDesign& design, CRand& random, int sk
     drawLaminate(design.stiffener, random, stiffenerExcluded);
     if (!checkComplete(design.skin, skinRules_) || !checkComplete(design.stiffener, stiffenerRules_))
       continue;
-    results_.raise(fullObjective(objective_, design));
+    design.value = fullObjective(objective_, design);
+    if (design.value > results_.best()) incumbent_ = design;
+    results_.raise(design.value);
     return true;
   }
   return false;
@@ -89,9 +95,10 @@ void SimultaneousSearch::treeSearch() {
   root.design.stiffener.setPlyTotal(stiffenerPlyTotal_);
   root.skinActive = plyOrder_.rootExtendsSkin();
   heap.push(std::move(root));
-  while (heap.count() > 0) {
+  while (heap.count() > 0 && !stopRequested()) {
     const OpenDesign parent = heap.pop();
     expand(parent, heap);
+    progress_.publish(totalSteps_, heap.count(), best());
   }
 }
 

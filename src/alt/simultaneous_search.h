@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "alt/alternative_search.h"
@@ -37,6 +38,9 @@ class SimultaneousSearch : public AlternativeSearch {
   void completeLastPlies(const PanelDesign& child);
 
   PlyOrder plyOrder_;
+  // The best design of the random start: never a result of a finished search (the tree finds
+  // it again if it is optimal), but the best known design when the search is stopped early.
+  std::optional<PanelDesign> incumbent_;
   int completedCount_ = 0;
   int skinPlyTotal_ = 0;
   int stiffenerPlyTotal_ = 0;

@@ -16,6 +16,18 @@ enum class Stream { Out, Err };
 using FatalExitHook = void (*)();
 void setFatalExitHook(FatalExitHook hook);
 
+// A program that draws a live line on the terminal sets a hook that clears it; every message,
+// and any other output written while a search runs, calls beforeOutput() first so that it
+// starts on a fresh line.
+using BeforeOutputHook = void (*)();
+void setBeforeOutputHook(BeforeOutputHook hook);
+void beforeOutput();
+
+// A program that records its outcome (a JSON result file) sets a hook that receives the fatal
+// message once it has been written, before the process ends.
+using FatalRecordHook = void (*)(std::string_view message);
+void setFatalRecordHook(FatalRecordHook hook);
+
 // A message the run survives (out-of-range reads of a stacking sequence): written, no line end.
 void warn(Stream stream, std::string_view message);
 

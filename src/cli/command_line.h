@@ -9,7 +9,7 @@
 
 namespace kelm {
 
-enum class Program { Iter, Alt };
+enum class Program { Iter, Alt, Eval };
 
 // Largest ply total a user may ask for.
 inline constexpr int kMaxPlyTotal = 100000;

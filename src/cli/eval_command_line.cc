@@ -25,22 +25,22 @@ int plyTotalOf(const std::string& text, const char* name) {
 
 }  // namespace
 
-EvalRequest readEvalArguments(int argc, char** argv) {
-  if (argc != 6 && argc != 7) fatal(Stream::Err, kUsage, true);
+EvalRequest readEvalArguments(const std::vector<std::string>& args) {
+  if (args.size() != 5 && args.size() != 6) fatal(Stream::Err, kUsage, true);
   RunOptions options;
-  options.rsFileName = argv[1];
+  options.rsFileName = args[0];
   appendRsSuffix(options);
-  options.skinPlyTotal = plyTotalOf(argv[2], "skin");
-  options.stiffenerPlyTotal = plyTotalOf(argv[3], "stiffener");
-  if (argc == 7) options.optionString = argv[6];
+  options.skinPlyTotal = plyTotalOf(args[1], "skin");
+  options.stiffenerPlyTotal = plyTotalOf(args[2], "stiffener");
+  if (args.size() == 6) options.optionString = args[5];
   scanOptionString(options, "-bnf");
 
   EvalRequest request;
   request.rsFileName = options.rsFileName;
   request.skinPlyTotal = options.skinPlyTotal;
   request.stiffenerPlyTotal = options.stiffenerPlyTotal;
-  request.skinText = argv[4];
-  request.stiffenerText = argv[5];
+  request.skinText = args[3];
+  request.stiffenerText = args[4];
   fillRules(options, request.skinRules, request.stiffenerRules);
   return request;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "laminate/laminate_rules.h"
 
@@ -21,6 +22,6 @@ struct EvalRequest {
 // RSFILE SKIN_TOTAL STIFFENER_TOTAL SKIN STIFFENER [OPTIONS]: the same file-name and
 // option-letter reading as the searches (letters b, n and f; ply numbers and the search method
 // mean nothing here). Anything else ends the run with a one-line message.
-EvalRequest readEvalArguments(int argc, char** argv);
+EvalRequest readEvalArguments(const std::vector<std::string>& args);
 
 }  // namespace kelm

@@ -6,15 +6,15 @@
 
 namespace kelm {
 
-// Runs an entry's body; running out of storage anywhere ends the process with status 1.
+// Runs an entry's body and returns its exit status; running out of storage anywhere ends the
+// process with status 1.
 template <typename Body>
 int guardedMain(Body body) {
   try {
-    body();
+    return body();
   } catch (const std::bad_alloc&) {
     fatal(Stream::Err, "", false);
   }
-  return 0;
 }
 
 }  // namespace kelm

@@ -39,11 +39,10 @@ void settlePlyNumbers(const RunOptions& options, LaminateRules& skin, LaminateRu
   refuseUnreachablePlyNumbers(stiffener);
 }
 
-void prepareRun(PreparedRun& run, Program program, int argc, char** argv, std::istream& in,
-                std::ostream& out) {
+void prepareRun(PreparedRun& run, Program program, const std::vector<std::string>& args,
+                std::istream& in, std::ostream& out) {
   if (program == Program::Iter)
     std::cerr << "kelm iterative method ver 1.0.0 [vc++.net] (Jan. 2004)" << '\n';
-  const std::vector<std::string> args(argv + 1, argv + argc);
   run.options = gatherInputs(args, program, in, out);
   appendRsSuffix(run.options);
   scanOptionString(run.options);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <iosfwd>
+#include <string>
+#include <vector>
 
 #include "cli/command_line.h"
 #include "cli/run_options.h"
@@ -25,7 +27,8 @@ struct PreparedRun {
   LaminateRules skinRules;
   LaminateRules stiffenerRules;
 };
-void prepareRun(PreparedRun& run, Program program, int argc, char** argv, std::istream& in,
-                std::ostream& out);
+// `args`: the arguments after the program name, extension options taken out.
+void prepareRun(PreparedRun& run, Program program, const std::vector<std::string>& args,
+                std::istream& in, std::ostream& out);
 
 }  // namespace kelm

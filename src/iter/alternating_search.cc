@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iostream>
 
+#include "base/fatal.h"
+#include "base/stop_request.h"
 #include "search/design_report.h"
 
 namespace kelm {
@@ -29,13 +31,18 @@ void AlternatingSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
   start.skinActive = true;
   std::vector<ActiveDesign> candidates{start};
   double floor = kInitialFloor;  // never reset: the smallest turn result of the whole run
+  std::vector<ActiveDesign> unprinted;
   for (int round = 1; !candidates.empty(); ++round) {
     std::vector<ActiveDesign> next = runTurns(candidates, floor);
+    if (stopRequested()) {
+      unprinted = std::move(next);
+      break;
+    }
     pruneHistory(floor);
     candidates = printRound(round, next);
     roundSteps_ = 0;
   }
-  selectResults();
+  selectResults(unprinted);
 }
 
 // A turn starts from its candidate's own value (0 for the first, whose skin is empty), so a
@@ -51,6 +58,7 @@ std::vector<ActiveDesign> AlternatingSearch::runTurns(const std::vector<ActiveDe
     for (PanelDesign& tie : turnBest_.designs())
       next.push_back(ActiveDesign{std::move(tie), !candidate.skinActive});
     floor = std::min(floor, turnBest_.best());
+    if (stopRequested()) break;  // the turn's designs so far are kept
   }
   turnBest_.restart(0.0);
   return next;
@@ -70,6 +78,7 @@ bool AlternatingSearch::inHistory(const PanelDesign& design) const {
 // its laminate to be searched emptied, one per distinct fixed laminate.
 std::vector<ActiveDesign> AlternatingSearch::printRound(int round, std::vector<ActiveDesign>& next) {
   std::vector<ActiveDesign> candidates;
+  beforeOutput();
   std::cout << "> " << round << " ";
   for (ActiveDesign& candidate : next) {
     const PanelDesign& design = candidate.design;
@@ -95,10 +104,25 @@ std::vector<ActiveDesign> AlternatingSearch::printRound(int round, std::vector<A
   return candidates;
 }
 
-// Keeps the designs of the largest value (none when it is below -1e-13).
-void AlternatingSearch::selectResults() {
+// Keeps the designs of the largest value (none when it is below -1e-13). A stopped run also
+// weighs the designs of its last, unfinished round.
+void AlternatingSearch::selectResults(const std::vector<ActiveDesign>& unprinted) {
   results_.restart(0.0);
   for (const PanelDesign& design : history_) results_.keepLargest(design, design.value);
+  for (const ActiveDesign& candidate : unprinted) {
+    if (!inHistory(candidate.design))
+      results_.keepLargest(candidate.design, candidate.design.value);
+  }
+}
+
+void AlternatingSearch::countStep(int steps) {
+  totalSteps_ += steps;
+  roundSteps_ += steps;
+}
+
+void AlternatingSearch::publishProgress(long long held) {
+  runBest_ = std::max(runBest_, turnBest_.best());
+  progress_.publish(totalSteps_, held, runBest_);
 }
 
 void AlternatingSearch::report() {

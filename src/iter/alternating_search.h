@@ -24,8 +24,8 @@ class AlternatingSearch : public SearchDriver {
   void run(int skinPlyTotal, int stiffenerPlyTotal) override;
   void report() override;
 
-  const std::vector<PanelDesign>& results() const { return results_.designs(); }
-  int totalSteps() const { return totalSteps_; }
+  const std::vector<PanelDesign>& results() const override { return results_.designs(); }
+  int totalSteps() const override { return totalSteps_; }
 
  protected:
   virtual StackingSequence initialStiffener(const StackingSequence& emptyStiffener) = 0;
@@ -40,10 +40,9 @@ class AlternatingSearch : public SearchDriver {
   const LaminateRules& activeRules(bool skinActive) const {
     return skinActive ? skinRules_ : stiffenerRules_;
   }
-  void countStep(int steps) {
-    totalSteps_ += steps;
-    roundSteps_ += steps;
-  }
+  void countStep(int steps);
+  // Tells a watcher the step count, the branches held and the best value of the run so far.
+  void publishProgress(long long held);
   int roundSteps() const { return roundSteps_; }
 
   ObjectiveModel objective_;
@@ -57,13 +56,14 @@ class AlternatingSearch : public SearchDriver {
   void pruneHistory(double floor);
   std::vector<ActiveDesign> printRound(int round, std::vector<ActiveDesign>& next);
   bool inHistory(const PanelDesign& design) const;
-  void selectResults();
+  void selectResults(const std::vector<ActiveDesign>& unprinted);
 
   TiedBest<PanelDesign> turnBest_;  // the turn in progress
   TiedBest<PanelDesign> results_;   // the largest values of the whole history
   std::vector<PanelDesign> history_;
   int totalSteps_ = 0;
   int roundSteps_ = 0;
+  double runBest_ = 0.0;  // for the watcher only
   StackingSequence emptySkin_;
   StackingSequence emptyStiffener_;
 };

@@ -5,6 +5,7 @@
 
 #include "laminate/design_rules.h"
 #include "base/fatal.h"
+#include "base/stop_request.h"
 #include "iter/first_allowed_sequence.h"
 
 namespace kelm {
@@ -35,7 +36,7 @@ void BranchAndBoundSearch::searchTurn(const ActiveDesign& candidate) {
   if (diveToLastPlies(stack)) {
     while (stack.count() > 0) heap.push(stack.pop());
   }
-  while (heap.count() > 0) {
+  while (heap.count() > 0 && !stopRequested()) {
     Branch branch = heap.pop();
     if (heap.count() >= kHeapSwitchCount) {
       stack.push(std::move(branch));
@@ -43,6 +44,7 @@ void BranchAndBoundSearch::searchTurn(const ActiveDesign& candidate) {
     } else {
       expand(branch, [&](Branch&& child) { heap.push(std::move(child)); });
     }
+    publishProgress(heap.count());
   }
 }
 
@@ -50,7 +52,7 @@ void BranchAndBoundSearch::searchTurn(const ActiveDesign& candidate) {
 // with a best value to prune against.
 bool BranchAndBoundSearch::diveToLastPlies(BranchStack& stack) {
   bool reached = false;
-  while (!reached && stack.count() > 0) {
+  while (!reached && stack.count() > 0 && !stopRequested()) {
     const Branch branch = stack.pop();
     reached = expand(branch, [&](Branch&& child) { stack.push(std::move(child)); });
   }
@@ -58,9 +60,10 @@ bool BranchAndBoundSearch::diveToLastPlies(BranchStack& stack) {
 }
 
 void BranchAndBoundSearch::exhaustDepthFirst(BranchStack& stack) {
-  while (stack.count() > 0) {
+  while (stack.count() > 0 && !stopRequested()) {
     const Branch branch = stack.pop();
     expand(branch, [&](Branch&& child) { stack.push(std::move(child)); });
+    publishProgress(stack.count());
   }
 }
 

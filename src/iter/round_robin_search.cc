@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/seeded_random.h"
+#include "base/stop_request.h"
 #include "iter/first_allowed_sequence.h"
 #include "laminate/design_rules.h"
 #include "search/progress_line.h"
@@ -45,7 +46,7 @@ void RoundRobinSearch::searchTurn(const ActiveDesign& candidate) {
   const LaminateRules& rules = activeRules(candidate.skinActive);
   std::vector<ActiveDesign> levels{candidate};
   std::vector<int> nextCode{0};
-  while (!nextCode.empty()) {
+  while (!nextCode.empty() && !stopRequested()) {
     const int position = static_cast<int>(nextCode.size());
     if (nextCode.back() == kSearchedCodes) {
       nextCode.pop_back();
@@ -67,6 +68,7 @@ void RoundRobinSearch::searchTurn(const ActiveDesign& candidate) {
 void RoundRobinSearch::evaluateLeaf(ActiveDesign& leaf) {
   countStep(1);
   if (roundSteps() % kLeafProgressInterval == 0) showProgress(roundSteps());
+  publishProgress(0);
   leaf.design.value = objective_.objectivefunc(leaf);
   record(leaf.design);
 }

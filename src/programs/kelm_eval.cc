@@ -2,16 +2,27 @@
 // lamination parameters and rule verdicts, and the objective value of the pair as the
 // simultaneous search computes it.
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "cli/eval_command_line.h"
+#include "cli/extension_options.h"
 #include "cli/guarded_main.h"
+#include "cli/usage.h"
 #include "eval/design_check.h"
 #include "response/rs_file.h"
 #include "search/panel_value.h"
 
 int main(int argc, char** argv) {
   return kelm::guardedMain([&] {
-    const kelm::EvalRequest request = kelm::readEvalArguments(argc, argv);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const kelm::ExtensionOptions extensions = kelm::takeExtensionOptions(args, kelm::Program::Eval);
+    if (extensions.help || extensions.version) {
+      const kelm::Program eval = kelm::Program::Eval;
+      std::cout << (extensions.help ? kelm::usageText(eval) : kelm::versionLine(eval));
+      return 0;
+    }
+    const kelm::EvalRequest request = kelm::readEvalArguments(args);
     kelm::PanelDesign design;
     design.skin = kelm::parseHalfLaminate(request.skinText, request.skinPlyTotal, "skin");
     design.stiffener =
@@ -26,5 +37,6 @@ int main(int argc, char** argv) {
     const std::streamsize precision = std::cout.precision(10);
     std::cout << "objective value = " << kelm::fullObjective(objective, design) << '\n';
     std::cout.precision(precision);
+    return 0;
   });
 }

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <iostream>
-
 namespace kelm {
 
 // The step counter of a long search on standard error, rewritten in place (carriage return,
-// no line end).
-inline void showProgress(long long steps) { std::cerr << "step " << steps << " ...\r"; }
+// no line end). A program that shows its own live line on a terminal switches it off.
+void showProgress(long long steps);
+void setStepCounterShown(bool shown);
 
 }  // namespace kelm

@@ -13,6 +13,7 @@
 
 #include "fuzz_support.h"
 #include "cli/command_line.h"
+#include "cli/extension_options.h"
 #include "cli/run_setup.h"
 #include "response/rs_file.h"
 
@@ -53,7 +54,11 @@ void checkRules(const kelm::LaminateRules& rules, int total, bool setPlyNumbers)
 }
 
 // The entry's set-up in its order, with the surface loaded from the scratch directory.
-void setUp(kelm::Program program, const std::vector<std::string>& args, std::istream& in) {
+void setUp(kelm::Program program, std::vector<std::string> args, std::istream& in) {
+  const kelm::ExtensionOptions extensions = kelm::takeExtensionOptions(args, program);
+  check(!extensions.timeLimit || *extensions.timeLimit > 0.0);
+  for (const std::string& arg : args)
+    check(arg != "--help" && arg != "--version" && arg.rfind("--seed=", 0) != 0);
   kelm::PreparedRun run;
   run.options = kelm::gatherInputs(args, program, in, std::cout);
   kelm::appendRsSuffix(run.options);

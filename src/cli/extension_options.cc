@@ -1,0 +1,68 @@
+#include "cli/extension_options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+#include "base/fatal.h"
+
+namespace kelm {
+
+namespace {
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::uint32_t seedOf(const std::string& value) {
+  const bool digits = !value.empty() && value.size() <= 10 &&
+                      value.find_first_not_of("0123456789") == std::string::npos;
+  const unsigned long long seed = digits ? std::strtoull(value.c_str(), nullptr, 10) : 0;
+  if (!digits || seed > 0xffffffffULL)
+    fatal(Stream::Err, "error: --seed= takes a whole number from 0 to 4294967295", true);
+  return static_cast<std::uint32_t>(seed);
+}
+
+double secondsOf(const std::string& value) {
+  char* end = nullptr;
+  errno = 0;
+  const double seconds = std::strtod(value.c_str(), &end);
+  if (value.empty() || *end != '\0' || errno != 0 || !std::isfinite(seconds) || seconds <= 0.0)
+    fatal(Stream::Err, "error: --time-limit= takes a number of seconds greater than 0", true);
+  return seconds;
+}
+
+// Whether `arg` is an extension option of `program`; if so, records it.
+bool take(const std::string& arg, Program program, bool only, ExtensionOptions& options) {
+  if (arg == "--help" || (arg == "-h" && only)) {
+    options.help = true;
+  } else if (arg == "--version") {
+    options.version = true;
+  } else if (program == Program::Eval) {
+    return false;
+  } else if (startsWith(arg, "--seed=")) {
+    options.seed = seedOf(arg.substr(7));
+  } else if (startsWith(arg, "--json=")) {
+    options.jsonFile = arg.substr(7);
+    if (options.jsonFile.empty()) fatal(Stream::Err, "error: --json= needs a file name", true);
+  } else if (startsWith(arg, "--time-limit=")) {
+    options.timeLimit = secondsOf(arg.substr(13));
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+ExtensionOptions takeExtensionOptions(std::vector<std::string>& args, Program program) {
+  ExtensionOptions options;
+  const bool only = args.size() == 1;
+  std::vector<std::string> rest;
+  for (const std::string& arg : args)
+    if (!take(arg, program, only, options)) rest.push_back(arg);
+  args = std::move(rest);
+  return options;
+}
+
+}  // namespace kelm

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/command_line.h"
+
+namespace kelm {
+
+// The options that are not part of the programs' own argument forms. Each is an exact word or
+// a --name= prefix; they are taken out of the argument list wherever they stand, and the rest
+// is read by the argument forms unchanged.
+struct ExtensionOptions {
+  bool help = false;     // --help, or -h as the only argument
+  bool version = false;  // --version
+  std::optional<std::uint32_t> seed;  // --seed=N: the random start instead of the clock
+  std::string jsonFile;               // --json=FILE: the result as a JSON document
+  std::optional<double> timeLimit;    // --time-limit=SECONDS: stop the search then
+};
+
+// Takes the extension options out of `args` (the arguments after the program name). The
+// searches know all of them, kelm_eval only --help and --version. A value out of range ends
+// the run with one message.
+ExtensionOptions takeExtensionOptions(std::vector<std::string>& args, Program program);
+
+}  // namespace kelm

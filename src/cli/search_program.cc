@@ -1,0 +1,78 @@
+#include "cli/search_program.h"
+
+#include <ctime>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/stop_request.h"
+#include "cli/extension_options.h"
+#include "cli/json_report.h"
+#include "cli/live_progress.h"
+#include "cli/stop_signals.h"
+#include "cli/usage.h"
+
+namespace kelm {
+
+namespace {
+
+const char* stoppedLine(StopReason reason) {
+  return reason == StopReason::TimeLimit
+             ? "time limit reached: the designs below are the best found so far, not proven "
+               "optimal"
+             : "run interrupted: the designs below are the best found so far, not proven optimal";
+}
+
+// The search between two readings of the process clock; returns the seconds it took, counted
+// as the calculation-time line counts them.
+double timedSearch(SearchDriver& driver, const RunOptions& options,
+                   const ExtensionOptions& extensions) {
+  const StopSignals signals(extensions.timeLimit);
+  LiveProgress live(driver.progress(), LiveProgress::standardErrorIsTerminal());
+  const std::clock_t start = std::clock();
+  driver.run(options.skinPlyTotal, options.stiffenerPlyTotal);
+  const std::clock_t end = std::clock();
+  live.stop();
+  const long long milliseconds =
+      static_cast<long long>(end - start) * 1000 / static_cast<long long>(CLOCKS_PER_SEC);
+  return milliseconds * 0.001;
+}
+
+// "caluclation" is the program's own spelling and stays so: scripts look for this line.
+void report(SearchDriver& driver, StopReason reason, double seconds) {
+  if (reason != StopReason::None) std::cout << stoppedLine(reason) << '\n';
+  driver.report();
+  std::cout << "caluclation time = " << seconds << " [s]" << '\n' << '\n';
+  std::cout.flush();
+}
+
+}  // namespace
+
+int runSearchProgram(Program program, int argc, char** argv, const DriverFactory& makeDriver) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  const ExtensionOptions extensions = takeExtensionOptions(args, program);
+  if (extensions.help || extensions.version) {
+    std::cout << (extensions.help ? usageText(program) : versionLine(program)) << std::flush;
+    return 0;
+  }
+  std::optional<JsonReport> json;
+  if (!extensions.jsonFile.empty()) json.emplace(extensions.jsonFile, program, args);
+
+  PreparedRun run;
+  prepareRun(run, program, args, std::cin, std::cout);
+  // Without --seed= the random start differs from run to run: seeded by the calendar time.
+  const std::uint32_t seed =
+      extensions.seed.value_or(static_cast<std::uint32_t>(std::time(nullptr)));
+  if (json) json->setInputs(run, seed);
+  const std::unique_ptr<SearchDriver> driver = makeDriver(run, seed);
+
+  const double seconds = timedSearch(*driver, run.options, extensions);
+  const StopReason reason = stopReason();
+  report(*driver, reason, seconds);
+  if (json && !json->writeResult(reason, driver->results(), driver->totalSteps(), seconds))
+    return 1;
+  return stopExitStatus(reason);
+}
+
+}  // namespace kelm

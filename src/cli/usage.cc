@@ -1,0 +1,72 @@
+#include "cli/usage.h"
+
+namespace kelm {
+
+namespace {
+
+constexpr const char* kSearchLetters =
+    "OPTIONS (letters, an optional leading '-'; default -b):\n"
+    "  r  exhaustive search instead of branch and bound\n"
+    "  b  balance rule (default)      n  no balance rule\n"
+    "  f  4-ply rule                  p  fix the ply number of each orientation\n";
+
+constexpr const char* kSearchExtensions =
+    "Extension options (anywhere on the line):\n"
+    "  --help, -h            this text          --version   the version\n"
+    "  --seed=N              seed the random start with N instead of the clock\n"
+    "  --json=FILE           also write the result as a JSON document to FILE\n"
+    "  --time-limit=SECONDS  stop then and report the best designs found so far\n"
+    "Ctrl-C (or SIGTERM) stops a search the same way; status 130 (143, 124 for the limit).\n";
+
+std::string iterUsage() {
+  return std::string(
+             "usage: kelm_iter SKIN_TOTAL STIFFENER_TOTAL RSFILE\n"
+             "       kelm_iter OPTIONS SKIN_TOTAL STIFFENER_TOTAL RSFILE\n"
+             "       kelm_iter OPTIONS SKIN_TOTAL STIFFENER_TOTAL SKIN_0 SKIN_45 STIFFENER_0 "
+             "STIFFENER_45 RSFILE\n"
+             "The iterative method: optimises one laminate with the other held fixed, in turns.\n"
+             "Any other argument count asks for the inputs on the console.\n") +
+         kSearchLetters + kSearchExtensions;
+}
+
+std::string altUsage() {
+  return std::string(
+             "usage: kelm_alt SKIN_TOTAL STIFFENER_TOTAL RSFILE\n"
+             "       kelm_alt OPTIONS SKIN_TOTAL STIFFENER_TOTAL RSFILE\n"
+             "The alternative method: both laminates in one branch-and-bound tree.\n"
+             "Any other argument count asks for the inputs on the console.\n") +
+         kSearchLetters + kSearchExtensions;
+}
+
+std::string evalUsage() {
+  return "usage: kelm_eval RSFILE SKIN_TOTAL STIFFENER_TOTAL SKIN STIFFENER [OPTIONS]\n"
+         "Checks one design: SKIN and STIFFENER are half laminates as the searches print them,\n"
+         "e.g. '[45/45/0/90]s'. OPTIONS: b balance rule (default), n none, f 4-ply rule.\n"
+         "  --help, -h  this text          --version  the version\n";
+}
+
+}  // namespace
+
+const char* programName(Program program) {
+  switch (program) {
+    case Program::Iter: return "kelm_iter";
+    case Program::Alt: return "kelm_alt";
+    case Program::Eval: return "kelm_eval";
+  }
+  return "kelm";
+}
+
+std::string usageText(Program program) {
+  switch (program) {
+    case Program::Iter: return iterUsage();
+    case Program::Alt: return altUsage();
+    case Program::Eval: return evalUsage();
+  }
+  return "";
+}
+
+std::string versionLine(Program program) {
+  return std::string(programName(program)) + " (kelm) " + KELM_VERSION + "\n";
+}
+
+}  // namespace kelm
