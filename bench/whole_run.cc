@@ -44,7 +44,7 @@ void timeRun(Driver& driver, const kelm::RunOptions& options, const std::string&
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   const double seconds = elapsed.count();
-  std::printf("%-28s %12d steps %9.3f s %12.0f steps/s %8.1f MB peak\n", label.c_str(),
+  std::printf("%-28s %12lld steps %9.3f s %12.0f steps/s %8.1f MB peak\n", label.c_str(),
               driver.totalSteps(), seconds, driver.totalSteps() / seconds,
               usage.ru_maxrss / 1024.0);
 }

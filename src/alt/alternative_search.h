@@ -21,7 +21,7 @@ class AlternativeSearch : public SearchDriver {
   void report() override;
 
   const std::vector<PanelDesign>& results() const override { return results_.designs(); }
-  int totalSteps() const override { return totalSteps_; }
+  long long totalSteps() const override { return totalSteps_; }
   double best() const { return results_.best(); }
 
  protected:
@@ -32,7 +32,7 @@ class AlternativeSearch : public SearchDriver {
   virtual void writeStepSuffix() const = 0;
 
   TiedBest<PanelDesign> results_;
-  int totalSteps_ = 0;
+  long long totalSteps_ = 0;
   int skinPositions_ = 0;
   int stiffenerPositions_ = 0;
   const LaminateRules& skinRules_;

@@ -21,7 +21,7 @@ class SimultaneousSearch : public AlternativeSearch {
                      const LaminateRules& stiffenerRules, std::uint32_t seed);
 
   void run(int skinPlyTotal, int stiffenerPlyTotal) override;
-  int completedCount() const { return completedCount_; }
+  long long completedCount() const { return completedCount_; }
 
  protected:
   void writeStepSuffix() const override;
@@ -41,7 +41,7 @@ class SimultaneousSearch : public AlternativeSearch {
   // The best design of the random start: never a result of a finished search (the tree finds
   // it again if it is optimal), but the best known design when the search is stopped early.
   std::optional<PanelDesign> incumbent_;
-  int completedCount_ = 0;
+  long long completedCount_ = 0;
   int skinPlyTotal_ = 0;
   int stiffenerPlyTotal_ = 0;
   std::uint32_t seed_;

@@ -7,13 +7,13 @@
 namespace kelm {
 
 // Runs an entry's body and returns its exit status; running out of storage anywhere ends the
-// process with status 1.
+// process with status 1 and says so (a search says more: see runSearchProgram).
 template <typename Body>
 int guardedMain(Body body) {
   try {
     return body();
   } catch (const std::bad_alloc&) {
-    fatal(Stream::Err, "", false);
+    fatal(Stream::Err, "error: memory ran out", true);
   }
 }
 

@@ -1,11 +1,13 @@
 #include "cli/search_program.h"
 
+#include <cstdio>
 #include <ctime>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "base/fatal.h"
 #include "base/stop_request.h"
 #include "cli/extension_options.h"
 #include "cli/json_report.h"
@@ -39,6 +41,21 @@ double timedSearch(SearchDriver& driver, const RunOptions& options,
   return milliseconds * 0.001;
 }
 
+// A search that runs out of memory ends with how far it got, in a message built without
+// allocating.
+double searchWithinMemory(SearchDriver& driver, const RunOptions& options,
+                          const ExtensionOptions& extensions) {
+  try {
+    return timedSearch(driver, options, extensions);
+  } catch (const std::bad_alloc&) {
+    char message[160];
+    std::snprintf(message, sizeof message,
+                  "error: memory ran out with %lld open designs held after %lld steps",
+                  driver.progress().held.load(), driver.progress().steps.load());
+    fatal(Stream::Err, message, true);
+  }
+}
+
 // "caluclation" is the program's own spelling and stays so: scripts look for this line.
 void report(SearchDriver& driver, StopReason reason, double seconds) {
   if (reason != StopReason::None) std::cout << stoppedLine(reason) << '\n';
@@ -67,7 +84,7 @@ int runSearchProgram(Program program, int argc, char** argv, const DriverFactory
   if (json) json->setInputs(run, seed);
   const std::unique_ptr<SearchDriver> driver = makeDriver(run, seed);
 
-  const double seconds = timedSearch(*driver, run.options, extensions);
+  const double seconds = searchWithinMemory(*driver, run.options, extensions);
   const StopReason reason = stopReason();
   report(*driver, reason, seconds);
   if (json && !json->writeResult(reason, driver->results(), driver->totalSteps(), seconds))

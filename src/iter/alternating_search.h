@@ -25,7 +25,7 @@ class AlternatingSearch : public SearchDriver {
   void report() override;
 
   const std::vector<PanelDesign>& results() const override { return results_.designs(); }
-  int totalSteps() const override { return totalSteps_; }
+  long long totalSteps() const override { return totalSteps_; }
 
  protected:
   virtual StackingSequence initialStiffener(const StackingSequence& emptyStiffener) = 0;
@@ -43,7 +43,7 @@ class AlternatingSearch : public SearchDriver {
   void countStep(int steps);
   // Tells a watcher the step count, the branches held and the best value of the run so far.
   void publishProgress(long long held);
-  int roundSteps() const { return roundSteps_; }
+  long long roundSteps() const { return roundSteps_; }
 
   ObjectiveModel objective_;
   int skinPositions_ = 0;
@@ -61,8 +61,8 @@ class AlternatingSearch : public SearchDriver {
   TiedBest<PanelDesign> turnBest_;  // the turn in progress
   TiedBest<PanelDesign> results_;   // the largest values of the whole history
   std::vector<PanelDesign> history_;
-  int totalSteps_ = 0;
-  int roundSteps_ = 0;
+  long long totalSteps_ = 0;
+  long long roundSteps_ = 0;
   double runBest_ = 0.0;  // for the watcher only
   StackingSequence emptySkin_;
   StackingSequence emptyStiffener_;

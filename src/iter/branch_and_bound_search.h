@@ -34,7 +34,7 @@ class BranchAndBoundSearch : public AlternatingSearch {
 
   ActiveDesign design_;  // the candidate of the turn; its active laminate is the one searched
   int activePositions_ = 0;
-  int leafCount_ = 0;  // completions tried, reported after the step count
+  long long leafCount_ = 0;  // completions tried, reported after the step count
   BoundModel bound_;
 };
 

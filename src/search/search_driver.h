@@ -19,7 +19,7 @@ class SearchDriver {
   // The designs the report lists (the best found so far when the run was stopped) and the
   // steps it counts.
   virtual const std::vector<PanelDesign>& results() const = 0;
-  virtual int totalSteps() const = 0;
+  virtual long long totalSteps() const = 0;
 
   // Readable from another thread while run() goes on.
   const SearchProgress& progress() const { return progress_; }

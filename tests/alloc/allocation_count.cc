@@ -38,7 +38,7 @@ class NullBuffer : public std::streambuf {
 
 struct Counted {
   long allocations;
-  int steps;
+  long long steps;
 };
 
 LaminateRules balancedRules(int total) {

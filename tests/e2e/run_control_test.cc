@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,7 +35,8 @@ struct Finished {
 // Runs a program with standard output and error in files (or standard error on a fresh
 // pseudo-terminal), sending `signal` after `delay` when given.
 Finished runControlled(const std::string& exe, const std::vector<std::string>& args, int signal = 0,
-                  std::chrono::milliseconds delay = {}, bool errOnTerminal = false) {
+                  std::chrono::milliseconds delay = {}, bool errOnTerminal = false,
+                  rlim_t addressSpace = RLIM_INFINITY) {
   const fs::path dir = fs::temp_directory_path() / ("kelm_control_" + std::to_string(getpid()));
   fs::create_directories(dir);
   int master = -1, slave = -1;
@@ -45,6 +47,8 @@ Finished runControlled(const std::string& exe, const std::vector<std::string>& a
         !freopen("out", "w", stdout) || !freopen("err", "w", stderr))
       _exit(127);
     if (errOnTerminal) dup2(slave, STDERR_FILENO);
+    const rlimit limit{addressSpace, addressSpace};
+    if (addressSpace != RLIM_INFINITY && setrlimit(RLIMIT_AS, &limit) != 0) _exit(127);
     std::vector<char*> argv{const_cast<char*>(exe.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -141,6 +145,21 @@ TEST(RunControlTest, ErrorsAreRecordedAndAnUnwritableDocumentIsReported) {
   EXPECT_EQ(designCount(unwritable.out), 1);  // the report itself is kept
   EXPECT_NE(unwritable.err.find("error: cannot write the JSON result to /no/such/dir/x.json\n"),
             std::string::npos);
+}
+
+// Under a real memory limit the search ends with one line that says so and how far it got.
+// (The sanitizers reserve more address space than the limit allows, so that build skips it.)
+TEST(RunControlTest, RunningOutOfMemoryIsAClearError) {
+#ifdef KELM_SANITIZED
+  GTEST_SKIP() << "address-space limits and the address sanitizer do not mix";
+#endif
+  const Finished run = runControlled(KELM_ALT_PATH, {"40", "40", kPanel}, 0, {}, false,
+                                     rlim_t{300} << 20);
+  EXPECT_EQ(run.status, 1);
+  const std::size_t at = run.err.find("error: memory ran out with ");
+  ASSERT_NE(at, std::string::npos) << run.err.substr(run.err.size() - std::min<std::size_t>(200, run.err.size()));
+  EXPECT_NE(run.err.find(" open designs held after ", at), std::string::npos);
+  EXPECT_EQ(run.err.back(), '\n');
 }
 
 // Every search draws its live line on a terminal and clears it before the report; on a file
