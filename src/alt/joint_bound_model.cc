@@ -81,29 +81,12 @@ double JointBoundModel::couplingTerm() const {
          c[5] * s[1] * s[2];
 }
 
-void JointBoundModel::scalesOf(ScaleTable& table, const StackingSequence& laminate, double& s,
-                               double& cube) {
-  const double h = laminate.halfPlies();
-  if (table.halfPlies != h) {
-    table.halfPlies = h;
-    const int positions = laminate.plyCount();
-    table.scale.assign(positions + 1, 0.0);
-    table.cube.assign(positions + 1, 0.0);
-    for (int k = 0; k <= positions; ++k) {
-      table.scale[k] = (h - k) / h;
-      table.cube[k] = std::pow(table.scale[k], 3.0);
-    }
-  }
-  s = table.scale[laminate.setCount()];
-  cube = table.cube[laminate.setCount()];
-}
-
 double JointBoundModel::evaluateJointBound(const ActiveDesign& child) {
   setGradients(child);
   // The open positions of a laminate are its inner ones: they add s * u in-plane and s^3 * v
   // in bending.
-  scalesOf(skinScales_, child.design.skin, groupScales_[0], groupScales_[1]);
-  scalesOf(stiffenerScales_, child.design.stiffener, groupScales_[2], groupScales_[3]);
+  skinShares_.of(child.design.skin, groupScales_[0], groupScales_[1]);
+  stiffenerShares_.of(child.design.stiffener, groupScales_[2], groupScales_[3]);
   const double f0 = currentValue(child);
   double groupBest[kGroups];
   for (int g = 0; g < kGroups; ++g)

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <vector>
-
 #include "response/response_surface.h"
 #include "search/active_design.h"
 #include "search/candidate_max.h"
+#include "search/open_shares.h"
 #include "search/surface_blocks.h"
 
 namespace kelm {
@@ -27,16 +26,6 @@ class JointBoundModel {
   double currentValue(const ActiveDesign& child) const;
   double couplingTerm() const;
 
-  // Open fraction s = (H - k)/H of a laminate with k positions set, and s^3, for every k:
-  // computed once per laminate size, as the search asks for them millions of times.
-  struct ScaleTable {
-    double halfPlies = -1.0;
-    std::vector<double> scale;
-    std::vector<double> cube;
-  };
-  static void scalesOf(ScaleTable& table, const StackingSequence& laminate, double& s,
-                       double& cube);
-
   SurfaceBlocks blocks_;
   // Prepared per parent: each group's linear term with the fixed laminate folded in, and what
   // the fixed laminate contributes on its own.
@@ -53,8 +42,8 @@ class JointBoundModel {
                                                          {1, 3}, {0, 3}, {1, 2}};
   double couplingBounds_[kCouplings] = {};
   CandidateSystems candidates_;
-  ScaleTable skinScales_;
-  ScaleTable stiffenerScales_;
+  OpenShares skinShares_;
+  OpenShares stiffenerShares_;
 };
 
 }  // namespace kelm

@@ -4,6 +4,7 @@
 #include "response/response_surface.h"
 #include "search/active_design.h"
 #include "search/candidate_max.h"
+#include "search/open_shares.h"
 #include "search/surface_blocks.h"
 
 namespace kelm {
@@ -28,10 +29,11 @@ class BoundModel {
   SurfaceBlocks blocks_;
   TurnTerms terms_;  // the fixed laminate of the turn, folded in
   // Scratch of the bound in progress, kept between calls so that no call allocates.
-  Vector inPlaneGradient;  // gradient of the active in-plane group at the branch
-  Vector bendingGradient;  // gradient of the active bending group at the branch
+  double inPlaneGradient[2] = {};  // gradient of the active in-plane group at the branch
+  double bendingGradient[2] = {};  // gradient of the active bending group at the branch
   double inPlaneScale = 0.0;  // open share s of the half thickness
   double bendingScale = 0.0;  // s^3, the open share of the bending stiffness
+  OpenShares shares_;         // s and s^3 by positions set, per laminate size
   double skinCouplingBound_ = 0.0;       // largest in-plane/bending coupling of the skin
   double stiffenerCouplingBound_ = 0.0;  // the same for the stiffener
   CandidateSystems candidates_;
