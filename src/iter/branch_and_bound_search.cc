@@ -30,7 +30,8 @@ void BranchAndBoundSearch::prepareTurn(const ActiveDesign& candidate) {
 
 void BranchAndBoundSearch::searchTurn(const ActiveDesign& candidate) {
   const int n = activePositions_;
-  BranchHeap heap(n);
+  BranchHeap& heap = heap_;
+  heap.reset(n);
   BranchStack stack(n);
   stack.push(Branch{candidate.active()});
   if (diveToLastPlies(stack)) {

@@ -36,6 +36,7 @@ class BranchAndBoundSearch : public AlternatingSearch {
   int activePositions_ = 0;
   long long leafCount_ = 0;  // completions tried, reported after the step count
   BoundModel bound_;
+  BranchHeap heap_{0};  // kept across turns, so that its pages are touched once per run
 };
 
 // Open branches held before the best-first phase dives depth-first instead of growing the heap.

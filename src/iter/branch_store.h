@@ -27,8 +27,14 @@ struct BranchHeapPolicy {
 // whenever full, never more than 750000.
 class BranchHeap : public BestFirstHeap<Branch, BranchHeapPolicy> {
  public:
-  explicit BranchHeap(int n)
-      : BestFirstHeap(static_cast<std::int64_t>(n) * static_cast<std::int64_t>(n)) {}
+  explicit BranchHeap(int n) : BestFirstHeap(initialCapacity(n)) {}
+  // Empty again for a laminate of n positions, keeping the storage of earlier turns.
+  void reset(int n) { BestFirstHeap::reset(initialCapacity(n)); }
+
+ private:
+  static std::int64_t initialCapacity(int n) {
+    return static_cast<std::int64_t>(n) * static_cast<std::int64_t>(n);
+  }
 };
 
 // Depth-first store of 2n branches. A push lands below up to two siblings (same setCount)

@@ -27,6 +27,16 @@ class BestFirstHeap {
   explicit BestFirstHeap(std::int64_t initialCapacity) : capacity_(initialCapacity) {}
 
   int count() const { return static_cast<int>(keys_.size()); }
+
+  // Empty again, with the capacity of a new heap of `initialCapacity`; the storage is kept for
+  // reuse (a search that runs many short searches one after the other).
+  void reset(std::int64_t initialCapacity) {
+    capacity_ = initialCapacity;
+    keys_.clear();
+    slots_.clear();
+    freeSlots_.clear();
+    records_.clear();
+  }
   std::int64_t capacity() const { return capacity_; }
 
   void push(const Record& record) { push(Record(record)); }

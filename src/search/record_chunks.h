@@ -54,8 +54,14 @@ class RecordChunks {
   RecordChunks(const RecordChunks&) = delete;
   RecordChunks& operator=(const RecordChunks&) = delete;
   ~RecordChunks() {
-    for (std::int64_t slot = 0; slot < used_; ++slot) at(slot).~Record();
+    clear();
     for (Record* chunk : chunks_) std::free(chunk);
+  }
+
+  // Destroys every record but keeps the chunks, whose pages are then already in place.
+  void clear() {
+    for (std::int64_t slot = 0; slot < used_; ++slot) at(slot).~Record();
+    used_ = 0;
   }
 
   Record& at(std::int64_t slot) { return chunks_[slot / kChunkRecords][slot % kChunkRecords]; }
