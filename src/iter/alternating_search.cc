@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <unordered_map>
 
 #include "base/fatal.h"
 #include "base/stop_request.h"
@@ -64,20 +65,38 @@ std::vector<ActiveDesign> AlternatingSearch::runTurns(const std::vector<ActiveDe
   return next;
 }
 
-void AlternatingSearch::pruneHistory(double floor) {
-  std::erase_if(history_, [&](const PanelDesign& d) { return d.value < floor - kTieTolerance; });
-}
+void AlternatingSearch::pruneHistory(double floor) { history_.pruneBelow(floor); }
 
-bool AlternatingSearch::inHistory(const PanelDesign& design) const {
-  return std::any_of(history_.begin(), history_.end(), [&](const PanelDesign& seen) {
-    return seen.skin == design.skin && seen.stiffener == design.stiffener;
-  });
-}
+namespace {
+
+// The next round's candidates with an index on their fixed laminate: one candidate per fixed
+// laminate, found by a hash probe.
+class CandidateList {
+ public:
+  bool hasFixed(const StackingSequence& fixed, bool skinActive) const {
+    const auto [first, last] = index_.equal_range(fixed.hash());
+    return std::any_of(first, last, [&](const auto& entry) {
+      const ActiveDesign& c = candidates_[entry.second];
+      return skinActive ? c.design.stiffener == fixed : c.design.skin == fixed;
+    });
+  }
+  void add(ActiveDesign&& candidate, const StackingSequence& fixed) {
+    index_.emplace(fixed.hash(), candidates_.size());
+    candidates_.push_back(std::move(candidate));
+  }
+  std::vector<ActiveDesign> take() { return std::move(candidates_); }
+
+ private:
+  std::vector<ActiveDesign> candidates_;
+  std::unordered_multimap<std::uint64_t, std::size_t> index_;
+};
+
+}  // namespace
 
 // Writes the round line and returns the next candidates: every design not seen before, with
 // its laminate to be searched emptied, one per distinct fixed laminate.
 std::vector<ActiveDesign> AlternatingSearch::printRound(int round, std::vector<ActiveDesign>& next) {
-  std::vector<ActiveDesign> candidates;
+  CandidateList candidates;
   beforeOutput();
   std::cout << "> " << round << " ";
   for (ActiveDesign& candidate : next) {
@@ -86,31 +105,28 @@ std::vector<ActiveDesign> AlternatingSearch::printRound(int round, std::vector<A
     std::cout << " ";
     design.stiffener.printSequence();
     std::cout << "  " << design.value;
-    if (inHistory(design)) {
+    if (history_.contains(design)) {
       std::cout << " %converged%";
     } else {
-      history_.push_back(design);
+      history_.add(design);
       const bool skin = candidate.skinActive;
       candidate.active() = skin ? emptySkin_ : emptyStiffener_;
-      const bool duplicate =
-          std::any_of(candidates.begin(), candidates.end(), [&](const ActiveDesign& c) {
-            return skin ? c.design.stiffener == design.stiffener : c.design.skin == design.skin;
-          });
-      if (!duplicate) candidates.push_back(std::move(candidate));
+      const StackingSequence fixed = skin ? design.stiffener : design.skin;
+      if (!candidates.hasFixed(fixed, skin)) candidates.add(std::move(candidate), fixed);
     }
     std::cout << '\n';
   }
   std::cout << "step " << roundSteps_ << " done." << '\n';
-  return candidates;
+  return candidates.take();
 }
 
 // Keeps the designs of the largest value (none when it is below -1e-13). A stopped run also
 // weighs the designs of its last, unfinished round.
 void AlternatingSearch::selectResults(const std::vector<ActiveDesign>& unprinted) {
   results_.restart(0.0);
-  for (const PanelDesign& design : history_) results_.keepLargest(design, design.value);
+  for (const PanelDesign& design : history_.designs()) results_.keepLargest(design, design.value);
   for (const ActiveDesign& candidate : unprinted) {
-    if (!inHistory(candidate.design))
+    if (!history_.contains(candidate.design))
       results_.keepLargest(candidate.design, candidate.design.value);
   }
 }

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "iter/design_history.h"
 #include "iter/objective_model.h"
 #include "laminate/laminate_rules.h"
 #include "laminate/panel_design.h"
@@ -55,12 +56,11 @@ class AlternatingSearch : public SearchDriver {
   std::vector<ActiveDesign> runTurns(const std::vector<ActiveDesign>& candidates, double& floor);
   void pruneHistory(double floor);
   std::vector<ActiveDesign> printRound(int round, std::vector<ActiveDesign>& next);
-  bool inHistory(const PanelDesign& design) const;
   void selectResults(const std::vector<ActiveDesign>& unprinted);
 
   TiedBest<PanelDesign> turnBest_;  // the turn in progress
   TiedBest<PanelDesign> results_;   // the largest values of the whole history
-  std::vector<PanelDesign> history_;
+  DesignHistory history_;
   long long totalSteps_ = 0;
   long long roundSteps_ = 0;
   double runBest_ = 0.0;  // for the watcher only

@@ -133,6 +133,14 @@ bool StackingSequence::operator==(const StackingSequence& other) const {
   return true;
 }
 
+std::uint64_t StackingSequence::hash() const {
+  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  std::uint64_t h = static_cast<std::uint64_t>(total_) * kMultiplier;
+  const std::uint64_t* w = words();
+  for (int i = 0; i < wordCount(); ++i) h = (h ^ w[i]) * kMultiplier ^ (h >> 29);
+  return h;
+}
+
 Vector StackingSequence::inPlaneLP() const {
   Vector v;
   v.ref(1) = lp_[0];

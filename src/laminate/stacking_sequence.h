@@ -45,6 +45,9 @@ class StackingSequence {
   double getTheta(int position) const;
   bool operator==(const StackingSequence& other) const;
   bool operator!=(const StackingSequence& other) const { return !(*this == other); }
+  // Equal sequences hash alike (the codes and the ply total), so that sets of designs can be
+  // looked up instead of scanned.
+  std::uint64_t hash() const;
 
   void printSequence() const;  // on standard output, no line end
   std::string bracketText() const;
