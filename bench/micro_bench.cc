@@ -66,26 +66,28 @@ void BM_JointBound(benchmark::State& state) {
 }
 BENCHMARK(BM_JointBound);
 
-// One kelm_alt expansion: pop a design, prepare the fixed laminate's terms, and for each code
-// copy the parent, set its next ply, check both laminates, bound the child and push it. The
-// parent is always the same halfway design, so the store keeps its size and depth.
+// One kelm_alt expansion: pop a packed design and rebuild it, prepare the fixed laminate's
+// terms, and for each code copy the parent, set its next ply, check both laminates, bound the
+// child and push it packed. The parent is always the same halfway design, so the store keeps
+// its size and depth.
 void BM_AltStep(benchmark::State& state) {
   JointBoundModel model;
   model.setJointBoundModel(panelSurface());
   const LaminateRules rules = balancedRules(32);
-  DesignHeap heap(64);
+  DesignHeap<PackedOpenDesign> heap(64);
   const OpenDesign parent = halfwayDesign();
-  for (int i = 0; i < 1000; ++i) heap.push(parent);
+  OpenDesign popped = parent;
+  for (int i = 0; i < 1000; ++i) heap.push(PackedRecords::pack(parent));
   for (auto _ : state) {
-    benchmark::DoNotOptimize(heap.pop());
-    model.setJointBoundTerms(parent);
+    PackedRecords::unpack(heap.pop(), popped);
+    model.setJointBoundTerms(popped);
     for (int code = 0; code < kCodes; ++code) {
       OpenDesign child = parent;
       StackingSequence& stiffener = child.design.stiffener;
       stiffener.setTheta(stiffener.setCount() + 1, code);
       if (!checkPartial(child.design.skin, rules) || !checkPartial(stiffener, rules)) continue;
       child.bound = model.evaluateJointBound(child);
-      heap.push(std::move(child));
+      heap.push(PackedRecords::pack(child));
     }
     while (heap.count() > 1000) heap.pop();
   }
@@ -110,14 +112,14 @@ void BM_DesignHeapPushPop(benchmark::State& state) {
   const int held = static_cast<int>(state.range(0));
   std::mt19937 random(7);
   std::uniform_real_distribution<double> bound(0.0, 1.0);
-  DesignHeap heap(64);
-  OpenDesign design = halfwayDesign();
+  DesignHeap<PackedOpenDesign> heap(64);
+  PackedOpenDesign design = PackedRecords::pack(halfwayDesign());
   for (int i = 0; i < held; ++i) {
     design.bound = bound(random);
     heap.push(design);
   }
   for (auto _ : state) {
-    OpenDesign top = heap.pop();
+    PackedOpenDesign top = heap.pop();
     top.bound = bound(random);
     heap.push(std::move(top));
   }

@@ -86,25 +86,36 @@ bool SimultaneousSearch::drawFeasible(PanelDesign& design, CRand& random, int sk
   return false;
 }
 
+// Open designs are packed while they wait when both laminates fit the packed codes; longer
+// laminates keep whole records.
 void SimultaneousSearch::treeSearch() {
-  const int ns = skinPositions_;
-  const int nt = stiffenerPositions_;
-  DesignHeap heap(ns + nt);
+  constexpr int kPackable = StackingSequence::kPackablePositions;
+  if (skinPositions_ <= kPackable && stiffenerPositions_ <= kPackable)
+    treeSearchWith<PackedRecords>();
+  else
+    treeSearchWith<WholeRecords>();
+}
+
+template <typename Records>
+void SimultaneousSearch::treeSearchWith() {
+  DesignHeap<typename Records::Record> heap(skinPositions_ + stiffenerPositions_);
   OpenDesign root;
   root.design.skin.setPlyTotal(skinPlyTotal_);
   root.design.stiffener.setPlyTotal(stiffenerPlyTotal_);
   root.skinActive = plyOrder_.rootExtendsSkin();
-  heap.push(std::move(root));
+  heap.push(Records::pack(root));
+  OpenDesign parent = root;  // rebuilt from each popped record in place
   while (heap.count() > 0 && !stopRequested()) {
-    const OpenDesign parent = heap.pop();
-    expand(parent, heap);
+    Records::unpack(heap.pop(), parent);
+    expand<decltype(heap), Records>(parent, heap);
     progress_.publish(totalSteps_, heap.count(), best());
   }
 }
 
 // Sets the parent's next position of its active laminate to each code; children that stay
 // open learn which laminate their own children extend.
-void SimultaneousSearch::expand(const OpenDesign& parent, DesignHeap& heap) {
+template <typename Heap, typename Records>
+void SimultaneousSearch::expand(const OpenDesign& parent, Heap& heap) {
   bound_.setJointBoundTerms(parent);
   const int ks = parent.design.skin.setCount();
   const int kt = parent.design.stiffener.setCount();
@@ -115,7 +126,7 @@ void SimultaneousSearch::expand(const OpenDesign& parent, DesignHeap& heap) {
     child.active().setTheta((skinExtended ? ks : kt) + 1, code);
     if (!evaluateChild(child)) continue;
     child.skinActive = childrenExtendSkin;
-    heap.push(std::move(child));
+    heap.push(Records::pack(child));
   }
 }
 

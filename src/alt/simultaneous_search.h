@@ -33,7 +33,11 @@ class SimultaneousSearch : public AlternativeSearch {
   // after randomDrawLimit draws, which happens when the rules admit no or almost no such design.
   bool drawFeasible(PanelDesign& design, CRand& random, int skinExcluded, int stiffenerExcluded);
   void treeSearch();
-  void expand(const OpenDesign& parent, DesignHeap& heap);
+  // The tree search with the store keeping open designs as `Records` (whole or packed).
+  template <typename Records>
+  void treeSearchWith();
+  template <typename Heap, typename Records>
+  void expand(const OpenDesign& parent, Heap& heap);
   bool evaluateChild(OpenDesign& child);
   void completeLastPlies(const PanelDesign& child);
 

@@ -15,4 +15,11 @@ double decode(int code);
 double cos2Of(int code);
 double cos4Of(int code);
 
+// The same values for all four codes at once, indexed by code, for loops over many plies.
+struct CodeCosines {
+  double cos2[4];
+  double cos4[4];
+};
+const CodeCosines& codeCosines();
+
 }  // namespace kelm

@@ -97,6 +97,26 @@ void StackingSequence::setTheta(int position, int code) {
   addPly(position, cos2, cos4);
 }
 
+// The same products and sums as setTheta's (addPly), position by position from zero; the
+// tables are looked up once instead of per ply.
+void StackingSequence::restore(const PackedCodes& codes, int setCount) {
+  inlineWords_[0] = codes.words[0];
+  inlineWords_[1] = codes.words[1];
+  setCount_ = static_cast<std::uint16_t>(setCount);
+  const CodeCosines& cosines = codeCosines();
+  const PlyWeight* weights = weightTables()[total_].get();
+  double lp[4] = {0.0, 0.0, 0.0, 0.0};
+  for (int position = 1; position <= setCount; ++position) {
+    const int code = codeAt(position);
+    const PlyWeight& w = weights[position - 1];
+    lp[0] += w.inPlane * cosines.cos2[code];
+    lp[1] += w.inPlane * cosines.cos4[code];
+    lp[2] += w.bending * cosines.cos2[code];
+    lp[3] += w.bending * cosines.cos4[code];
+  }
+  std::memcpy(lp_, lp, sizeof lp_);
+}
+
 void StackingSequence::fillZero() {
   for (int position = 1; position <= plyCount_; ++position) setTheta(position, kCode0);
 }

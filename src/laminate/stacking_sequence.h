@@ -63,6 +63,18 @@ class StackingSequence {
   // [2] bending cos 2, [3] bending cos 4.
   const double* parameters() const { return lp_; }
 
+  // Laminates of up to kPackablePositions positions keep their codes in two words, which a
+  // compact store may hold instead of the whole sequence. restore() rebuilds the sequence from
+  // them, keeping its ply total: the first `setCount` positions set in order from an empty
+  // laminate, exactly as setTheta set them, so the lamination parameters come out the same to
+  // the bit.
+  static constexpr int kPackablePositions = 64;
+  struct PackedCodes {
+    std::uint64_t words[2];
+  };
+  PackedCodes packedCodes() const { return {{inlineWords_[0], inlineWords_[1]}}; }
+  void restore(const PackedCodes& codes, int setCount);
+
   // Code of a position within 1..plyCount, without the range message (callers check).
   int codeAt(int position) const {
     const int i = position - 1;
@@ -70,7 +82,7 @@ class StackingSequence {
   }
 
  private:
-  static constexpr int kInlinePositions = 64;
+  static constexpr int kInlinePositions = kPackablePositions;
   static constexpr int kInlineWords = kInlinePositions / 32;
 
   int wordCount() const { return (plyCount_ + 31) / 32; }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numbers>
 #include <optional>
+#include <random>
 #include <set>
 #include <string>
 #include <utility>
@@ -82,6 +83,30 @@ TEST(StackingSequenceTest, ResetThetaMatchesAFreshBuild) {
   s.resetTheta(2, 1);
   s.resetTheta(5, 1);
   expectDirectParameters(s, 9, {0, 1, 2, 0, 1});
+}
+
+// A packed open design is rebuilt when popped; pruning at 1e-13 needs its parameters to be
+// the very bits the tree computed ply by ply.
+TEST(StackingSequenceTest, RestoredFromPackedCodesEqualsTheSequenceBuiltPlyByPly) {
+  std::mt19937 random(11);
+  for (const int total : {1, 2, 9, 32, 63, 127, 128}) {
+    const int positions = total - total / 2;
+    for (int trial = 0; trial < 20; ++trial) {
+      const int set = std::uniform_int_distribution<int>(0, positions)(random);
+      Codes codes(set);
+      for (int& code : codes) code = std::uniform_int_distribution<int>(0, 2)(random);
+      const StackingSequence built = sequenceOf(total, codes);
+      StackingSequence restored = sequenceOf(total, {2});  // another code before
+      restored.restore(built.packedCodes(), set);
+      ASSERT_EQ(restored.setCount(), set);
+      for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(restored.parameters()[i], built.parameters()[i]) << total << " " << set;
+      }
+      if (set == positions) {
+        EXPECT_TRUE(restored == built);
+      }
+    }
+  }
 }
 
 TEST(StackingSequenceTest, OutOfRangeReadsWarnAndReturnZero) {
