@@ -44,9 +44,10 @@ void timeRun(Driver& driver, const kelm::RunOptions& options, const std::string&
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   const double seconds = elapsed.count();
-  std::printf("%-28s %12lld steps %9.3f s %12.0f steps/s %8.1f MB peak\n", label.c_str(),
-              driver.totalSteps(), seconds, driver.totalSteps() / seconds,
-              usage.ru_maxrss / 1024.0);
+  const long long held = driver.progress().peakHeld.load();
+  std::printf("%-28s %12lld steps %9.3f s %12.0f steps/s %8.1f MB peak %11lld held %6.1f B/held\n",
+              label.c_str(), driver.totalSteps(), seconds, driver.totalSteps() / seconds,
+              usage.ru_maxrss / 1024.0, held, held > 0 ? usage.ru_maxrss * 1024.0 / held : 0.0);
 }
 
 }  // namespace

@@ -11,11 +11,14 @@ struct SearchProgress {
   std::atomic<long long> steps{0};
   std::atomic<long long> held{0};
   std::atomic<double> best{0.0};
+  std::atomic<long long> peakHeld{0};  // the most held at once
 
   void publish(long long stepCount, long long heldCount, double bestValue) {
     steps.store(stepCount, std::memory_order_relaxed);
     held.store(heldCount, std::memory_order_relaxed);
     best.store(bestValue, std::memory_order_relaxed);
+    if (heldCount > peakHeld.load(std::memory_order_relaxed))
+      peakHeld.store(heldCount, std::memory_order_relaxed);
   }
 };
 
