@@ -5,13 +5,24 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 EXAMPLE ?= examples/panel_a.rs
 PREFIX ?= /usr/local
 
-.PHONY: all build run test sanitize-test conformance fuzz-smoke install clean bench
+WINDOWS_BUILD ?= build-windows
+PROGRAMS = kelm_iter kelm_alt kelm_eval
+
+.PHONY: all build run test build-tests sanitize-test conformance fuzz-smoke install clean bench \
+        package windows windows-test
 
 all: build
 
+# The three programs only: CMake, a C++20 compiler and the JSON header library.
 build:
 	tools/install_build_deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKELM_TESTS=ON
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+	cmake --build $(BUILD) -j $(JOBS) --target $(PROGRAMS)
+
+# Everything, tests included (needs GoogleTest as well).
+build-tests:
+	tools/install_build_deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
 # Both programs on the bundled example: skin 24 plies, stiffener 16 plies, balance rule.
@@ -20,13 +31,13 @@ run: build
 	$(BUILD)/kelm_alt 24 16 $(EXAMPLE)
 	$(BUILD)/kelm_eval $(EXAMPLE) 24 16 '[45/45/45/45/45/45/45/45/0/90/90/90]s' '[45/45/45/45/0/0/0/0]s'
 
-test: build
+test: build-tests
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The same tests with address and undefined-behaviour sanitizers; any report fails.
 sanitize-test:
 	tools/install_build_deps
-	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKELM_SANITIZE=ON -DKELM_TESTS=ON
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKELM_SANITIZE=ON -DBUILD_TESTING=ON
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
@@ -49,5 +60,20 @@ bench:
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
+# A Debian package and a .tar.gz of the programs, manual pages and examples (in $(BUILD)/).
+package: build
+	cd $(BUILD) && cpack
+
+# The Windows programs (.exe), cross-built with MinGW-w64, and their end-to-end and conformance
+# cases run under Wine.
+windows:
+	tools/install_build_deps --windows
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target $(PROGRAMS)
+
+windows-test: windows
+	tests/windows/run_under_wine $(abspath $(WINDOWS_BUILD))
+
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) build-fuzz
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(WINDOWS_BUILD) build-fuzz build-bench

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "base/fatal.h"
+#include "cli/console_mode.h"
 
 namespace kelm {
 
@@ -10,6 +11,7 @@ namespace kelm {
 // process with status 1 and says so (a search says more: see runSearchProgram).
 template <typename Body>
 int guardedMain(Body body) {
+  useLineFeedLineEnds();
   try {
     return body();
   } catch (const std::bad_alloc&) {

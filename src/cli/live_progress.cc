@@ -1,7 +1,5 @@
 #include "cli/live_progress.h"
 
-#include <unistd.h>
-
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +8,12 @@
 
 #include "base/fatal.h"
 #include "search/progress_line.h"
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace kelm {
 
@@ -69,7 +73,13 @@ void stopAtExit() {
 
 }  // namespace
 
-bool LiveProgress::standardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+bool LiveProgress::standardErrorIsTerminal() {
+#if defined(_WIN32)
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) == 1;
+#endif
+}
 
 LiveProgress::LiveProgress(const SearchProgress& progress, bool enabled) : progress_(progress) {
   if (!enabled) return;

@@ -91,8 +91,7 @@ class BestFirstHeap {
 
   void prefetchRecord(std::int32_t slot) {
     const char* bytes = reinterpret_cast<const char*>(&recordAt(slot));
-    for (std::size_t offset = 0; offset < sizeof(Record); offset += 64)
-      __builtin_prefetch(bytes + offset);
+    for (std::size_t offset = 0; offset < sizeof(Record); offset += 64) prefetch(bytes + offset);
   }
 
   // Positions are 1-based: the parent of c is c / 2.

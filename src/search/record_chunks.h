@@ -1,12 +1,13 @@
 #pragma once
 
-#include <sys/mman.h>
-
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <new>
 #include <utility>
 #include <vector>
+
+#include "base/platform_memory.h"
 
 namespace kelm {
 
@@ -23,18 +24,13 @@ struct HugePageAllocator {
 
   T* allocate(std::size_t n) {
     const std::size_t bytes = n * sizeof(T);
-    void* memory = nullptr;
-    if (bytes >= 2 * kHugePageBytes) {
-      memory = std::aligned_alloc(kHugePageBytes, (bytes + kHugePageBytes - 1) / kHugePageBytes *
-                                                      kHugePageBytes);
-      if (memory != nullptr) madvise(memory, bytes, MADV_HUGEPAGE);  // advice only
-    } else {
-      memory = std::malloc(bytes);
-    }
-    if (memory == nullptr) throw std::bad_alloc();
+    if (bytes < 2 * kHugePageBytes)
+      return static_cast<T*>(allocateAligned(std::max(alignof(T), alignof(std::max_align_t)), bytes));
+    void* memory = allocateAligned(kHugePageBytes, bytes);
+    adviseHugePages(memory, bytes);
     return static_cast<T*>(memory);
   }
-  void deallocate(T* p, std::size_t) { std::free(p); }
+  void deallocate(T* p, std::size_t) { releaseAligned(p); }
   template <typename U>
   bool operator==(const HugePageAllocator<U>&) const { return true; }
 };
@@ -55,7 +51,7 @@ class RecordChunks {
   RecordChunks& operator=(const RecordChunks&) = delete;
   ~RecordChunks() {
     clear();
-    for (Record* chunk : chunks_) std::free(chunk);
+    for (Record* chunk : chunks_) releaseAligned(chunk);
   }
 
   // Destroys every record but keeps the chunks, whose pages are then already in place.
@@ -75,9 +71,8 @@ class RecordChunks {
 
  private:
   void addChunk() {
-    void* memory = std::aligned_alloc(kHugePageBytes, kChunkBytes);
-    if (memory == nullptr) throw std::bad_alloc();
-    if (!chunks_.empty()) madvise(memory, kChunkBytes, MADV_HUGEPAGE);  // advice only
+    void* memory = allocateAligned(kHugePageBytes, kChunkBytes);
+    if (!chunks_.empty()) adviseHugePages(memory, kChunkBytes);
     chunks_.push_back(static_cast<Record*>(memory));
   }
 
