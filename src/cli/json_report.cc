@@ -79,8 +79,10 @@ void JsonReport::setInputs(const PreparedRun& run, std::uint32_t seed) {
   seed_ = seed;
 }
 
+namespace {
+
 // What is known before the outcome: who ran, with what, under which rules.
-static json runJson(Program program, const std::vector<std::string>& arguments,
+json runJson(Program program, const std::vector<std::string>& arguments,
                     const PreparedRun* run, std::uint32_t seed) {
   json document = {{"program", programName(program)}, {"version", KELM_VERSION},
                    {"arguments", arguments}};
@@ -96,6 +98,8 @@ static json runJson(Program program, const std::vector<std::string>& arguments,
   document["seed"] = seed;
   return document;
 }
+
+}  // namespace
 
 bool JsonReport::writeResult(StopReason reason, const std::vector<PanelDesign>& designs,
                              long long steps, double seconds) {
