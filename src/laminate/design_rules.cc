@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "base/fatal.h"
+#include "laminate/guideline_rules.h"
 
 namespace kelm {
 
@@ -20,14 +21,6 @@ int countCode(const StackingSequence& seq, int code, int last) {
   return n;
 }
 
-// Length of the run of equal codes that ends at position `end`.
-int runEndingAt(const StackingSequence& seq, int end) {
-  const int code = seq.getCode(end);
-  int length = 1;
-  for (int i = end - 1; i >= 1 && seq.getCode(i) == code; --i) ++length;
-  return length;
-}
-
 // Only the newest ply's orientation can go over its number. While no more positions are set
 // than the smallest fixed number, no orientation can be over yet, so the count is skipped.
 bool plyNumbersPartial(const StackingSequence& seq, const LaminateRules& rules) {
@@ -40,15 +33,6 @@ bool plyNumbersPartial(const StackingSequence& seq, const LaminateRules& rules) 
 bool plyNumbersComplete(const StackingSequence& seq, const LaminateRules& rules) {
   const int h = seq.plyCount();
   return countCode(seq, kCode0, h) == rules.ply0 && countCode(seq, kCode45, h) == rules.ply45;
-}
-
-// The innermost run sits against the mirror image, so it doubles in the full laminate: it may
-// hold at most two plies; every other run at most four. Runs of +-45 deg are free.
-bool fourPlyPartial(const StackingSequence& seq) {
-  const int s = seq.setCount();
-  if (seq.getCode(s) == kCode45) return true;
-  const int run = runEndingAt(seq, s);
-  return s < seq.plyCount() ? run <= 4 : run <= 2;
 }
 
 bool fourPlyComplete(const StackingSequence& seq) {
@@ -82,33 +66,20 @@ bool balancePartial(const StackingSequence& seq) {
 
 }  // namespace
 
-// Outer to inner; the innermost run is the one that reaches the last position.
 std::optional<PlyRun> fourPlyBreak(const StackingSequence& seq) {
-  const int h = seq.plyCount();
-  for (int first = 1; first <= h;) {
-    const int code = seq.codeAt(first);
-    int last = first;
-    while (last < h && seq.codeAt(last + 1) == code) ++last;
-    const int limit = last == h ? 2 : 4;
-    if (code != kCode45 && last - first + 1 > limit) return PlyRun{first, last};
-    first = last + 1;
-  }
-  return std::nullopt;
+  return runLimitBreak(seq, kFourPlyLimit);
 }
 
 bool checkPartial(const StackingSequence& seq, const LaminateRules& rules) {
   const int s = seq.setCount();
   const int h = seq.plyCount();
   if (rules.plyNumbersFixed && !plyNumbersPartial(seq, rules)) return false;
-  if (rules.fourPlyRule && s >= 1) {
-    // A run can exceed four only from its fifth ply on; the innermost run (at most two) is
-    // judged once the last position is set, and halves of one or two positions never.
-    const bool applies = s == h ? h >= 3 : s >= 5;
-    if (applies && !fourPlyPartial(seq)) return false;
-  }
+  // A run can exceed four only from its fifth ply on; the innermost run (at most two) is
+  // judged once the last position is set, and halves of one or two positions never.
+  if (rules.fourPlyRule && !runLimitPartial(seq, kFourPlyLimit)) return false;
   if (rules.balance && !balancePartial(seq)) return false;
   if (rules.excludeListed && s == h && !notExcluded(seq, rules)) return false;
-  return true;
+  return !rules.guidelines() || guidelinesPartial(seq, rules);
 }
 
 bool checkComplete(const StackingSequence& seq, const LaminateRules& rules) {
@@ -120,7 +91,7 @@ bool checkComplete(const StackingSequence& seq, const LaminateRules& rules) {
     if (!balanceCount(seq)) return false;
   }
   if (rules.excludeListed && !notExcluded(seq, rules)) return false;
-  return true;
+  return !rules.guidelines() || guidelinesComplete(seq, rules);
 }
 
 }  // namespace kelm

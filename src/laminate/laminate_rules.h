@@ -19,6 +19,16 @@ struct LaminateRules {
   bool excludeListed = false;  // reject the sequences in `excluded` (no program sets it)
   bool plyNumbersFixed = false;  // ply0, ply45 and ply90 are in force
   std::vector<StackingSequence> excluded;  // designs a caller rules out by name
+
+  // Design guidelines beyond the specified rules, each off by default.
+  double minSharePercent = 0.0;  // each orientation at least this share of all plies (0: off)
+  int maxRun = 0;                // longest run of equal 0 or 90 deg positions (0: off)
+  bool noCrossPlyJump = false;   // no 0 deg position next to a 90 deg one
+  bool outer45 = false;          // the outermost position is +-45 deg
+
+  bool guidelines() const {
+    return minSharePercent > 0.0 || maxRun > 0 || noCrossPlyJump || outer45;
+  }
 };
 
 }  // namespace kelm
