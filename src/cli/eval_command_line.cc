@@ -25,7 +25,7 @@ int plyTotalOf(const std::string& text, const char* name) {
 
 }  // namespace
 
-EvalRequest readEvalArguments(const std::vector<std::string>& args) {
+EvalRequest readEvalArguments(const std::vector<std::string>& args, const RunOptions& guidelines) {
   if (args.size() != 5 && args.size() != 6) fatal(Stream::Err, kUsage, true);
   RunOptions options;
   options.rsFileName = args[0];
@@ -34,6 +34,10 @@ EvalRequest readEvalArguments(const std::vector<std::string>& args) {
   options.stiffenerPlyTotal = plyTotalOf(args[2], "stiffener");
   if (args.size() == 6) options.optionString = args[5];
   scanOptionString(options, "-bnf");
+  options.minSharePercent = guidelines.minSharePercent;
+  options.maxRun = guidelines.maxRun;
+  options.noCrossPlyJump = guidelines.noCrossPlyJump;
+  options.outer45 = guidelines.outer45;
 
   EvalRequest request;
   request.rsFileName = options.rsFileName;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/run_options.h"
 #include "laminate/laminate_rules.h"
 
 namespace kelm {
@@ -22,6 +23,7 @@ struct EvalRequest {
 // RSFILE SKIN_TOTAL STIFFENER_TOTAL SKIN STIFFENER [OPTIONS]: the same file-name and
 // option-letter reading as the searches (letters b, n and f; ply numbers and the search method
 // mean nothing here). Anything else ends the run with a one-line message.
-EvalRequest readEvalArguments(const std::vector<std::string>& args);
+// `guidelines`: the design-guideline settings of the extension options.
+EvalRequest readEvalArguments(const std::vector<std::string>& args, const RunOptions& guidelines);
 
 }  // namespace kelm

@@ -32,12 +32,48 @@ double secondsOf(const std::string& value) {
   return seconds;
 }
 
+double shareOf(const std::string& value) {
+  char* end = nullptr;
+  errno = 0;
+  const double percent = std::strtod(value.c_str(), &end);
+  if (value.empty() || *end != '\0' || errno != 0 || !(percent > 0.0 && percent <= 33.0))
+    fatal(Stream::Err, "error: --min-share= takes a percentage greater than 0 and at most 33",
+          true);
+  return percent;
+}
+
+int runLimitOf(const std::string& value) {
+  const bool digits = !value.empty() && value.size() <= 6 &&
+                      value.find_first_not_of("0123456789") == std::string::npos;
+  const int limit = digits ? std::stoi(value) : 0;
+  if (limit < 1) fatal(Stream::Err, "error: --max-run= takes a whole number of 1 or more", true);
+  return limit;
+}
+
+// The guideline options, which all three programs know.
+bool takeGuideline(const std::string& arg, ExtensionOptions& options) {
+  if (arg == "--no-cross-ply-jump") {
+    options.noCrossPlyJump = true;
+  } else if (arg == "--outer-45") {
+    options.outer45 = true;
+  } else if (startsWith(arg, "--min-share=")) {
+    options.minSharePercent = shareOf(arg.substr(12));
+  } else if (startsWith(arg, "--max-run=")) {
+    options.maxRun = runLimitOf(arg.substr(10));
+  } else {
+    return false;
+  }
+  return true;
+}
+
 // Whether `arg` is an extension option of `program`; if so, records it.
 bool take(const std::string& arg, Program program, bool only, ExtensionOptions& options) {
   if (arg == "--help" || (arg == "-h" && only)) {
     options.help = true;
   } else if (arg == "--version") {
     options.version = true;
+  } else if (takeGuideline(arg, options)) {
+    return true;
   } else if (program == Program::Eval) {
     return false;
   } else if (startsWith(arg, "--seed=")) {
@@ -54,6 +90,13 @@ bool take(const std::string& arg, Program program, bool only, ExtensionOptions& 
 }
 
 }  // namespace
+
+void ExtensionOptions::applyGuidelines(RunOptions& options) const {
+  options.minSharePercent = minSharePercent;
+  options.maxRun = maxRun;
+  options.noCrossPlyJump = noCrossPlyJump;
+  options.outer45 = outer45;
+}
 
 ExtensionOptions takeExtensionOptions(std::vector<std::string>& args, Program program) {
   ExtensionOptions options;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/run_options.h"
 
 namespace kelm {
 
@@ -18,10 +19,18 @@ struct ExtensionOptions {
   std::optional<std::uint32_t> seed;  // --seed=N: the random start instead of the clock
   std::string jsonFile;               // --json=FILE: the result as a JSON document
   std::optional<double> timeLimit;    // --time-limit=SECONDS: stop the search then
+  // Design guidelines, for all three programs.
+  double minSharePercent = 0.0;  // --min-share=P: each orientation at least P % of the plies
+  int maxRun = 0;                // --max-run=N: at most N equal 0 or 90 deg positions in a row
+  bool noCrossPlyJump = false;   // --no-cross-ply-jump: no 0 deg position next to a 90 deg one
+  bool outer45 = false;          // --outer-45: the outermost position is +-45 deg
+
+  // The guidelines into the options both laminates' rules are filled from.
+  void applyGuidelines(RunOptions& options) const;
 };
 
 // Takes the extension options out of `args` (the arguments after the program name). The
-// searches know all of them, kelm_eval only --help and --version. A value out of range ends
+// searches know all of them, kelm_eval only --help, --version and the guidelines. A value out of range ends
 // the run with one message.
 ExtensionOptions takeExtensionOptions(std::vector<std::string>& args, Program program);
 

@@ -17,6 +17,12 @@ struct RunOptions {
   // Only the 8-argument form of kelm_iter: skin 0, skin +-45, stiffener 0, stiffener +-45.
   bool plyNumbersGiven = false;
   int commandLinePlyNumbers[4] = {0, 0, 0, 0};
+
+  // Design guidelines asked for with extension options; they apply to both laminates.
+  double minSharePercent = 0.0;  // --min-share=P
+  int maxRun = 0;                // --max-run=N
+  bool noCrossPlyJump = false;   // --no-cross-ply-jump
+  bool outer45 = false;          // --outer-45
 };
 
 }  // namespace kelm

@@ -20,7 +20,13 @@ void fillRules(const RunOptions& options, LaminateRules& skin, LaminateRules& st
     *rules = LaminateRules{};
     rules->balance = options.balance;
     rules->fourPlyRule = options.fourPlyRule;
+    rules->minSharePercent = options.minSharePercent;
+    rules->maxRun = options.maxRun;
+    rules->noCrossPlyJump = options.noCrossPlyJump;
+    rules->outer45 = options.outer45;
   }
+  skin.plyTotal = options.skinPlyTotal;
+  stiffener.plyTotal = options.stiffenerPlyTotal;
   skin.halfPlyCount = halfPositions(options.skinPlyTotal);
   stiffener.halfPlyCount = halfPositions(options.stiffenerPlyTotal);
 }
@@ -40,10 +46,14 @@ void settlePlyNumbers(const RunOptions& options, LaminateRules& skin, LaminateRu
 }
 
 void prepareRun(PreparedRun& run, Program program, const std::vector<std::string>& args,
-                std::istream& in, std::ostream& out) {
+                std::istream& in, std::ostream& out, const RunOptions& guidelines) {
   if (program == Program::Iter)
     std::cerr << "kelm iterative method ver 1.0.0 [vc++.net] (Jan. 2004)" << '\n';
   run.options = gatherInputs(args, program, in, out);
+  run.options.minSharePercent = guidelines.minSharePercent;
+  run.options.maxRun = guidelines.maxRun;
+  run.options.noCrossPlyJump = guidelines.noCrossPlyJump;
+  run.options.outer45 = guidelines.outer45;
   appendRsSuffix(run.options);
   scanOptionString(run.options);
   RsFile(run.options.rsFileName, run.model);

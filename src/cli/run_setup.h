@@ -28,7 +28,8 @@ struct PreparedRun {
   LaminateRules stiffenerRules;
 };
 // `args`: the arguments after the program name, extension options taken out.
+// `guidelines`: the design-guideline settings of the extension options (none by default).
 void prepareRun(PreparedRun& run, Program program, const std::vector<std::string>& args,
-                std::istream& in, std::ostream& out);
+                std::istream& in, std::ostream& out, const RunOptions& guidelines = {});
 
 }  // namespace kelm

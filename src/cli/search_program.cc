@@ -77,7 +77,9 @@ int runSearchProgram(Program program, int argc, char** argv, const DriverFactory
   if (!extensions.jsonFile.empty()) json.emplace(extensions.jsonFile, program, args);
 
   PreparedRun run;
-  prepareRun(run, program, args, std::cin, std::cout);
+  RunOptions guidelines;
+  extensions.applyGuidelines(guidelines);
+  prepareRun(run, program, args, std::cin, std::cout, guidelines);
   // Without --seed= the random start differs from run to run: seeded by the calendar time.
   const std::uint32_t seed =
       extensions.seed.value_or(static_cast<std::uint32_t>(std::time(nullptr)));

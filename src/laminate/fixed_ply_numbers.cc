@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "base/fatal.h"
+#include "laminate/ply_arrangement.h"
 
 namespace kelm {
 
@@ -16,34 +17,21 @@ int pliesLeft(long long half, long long ply0, long long ply45) {
   return static_cast<int>(std::clamp<long long>(half - ply0 - ply45, INT_MIN, INT_MAX));
 }
 
-// Fewest runs that n plies of one orientation split into when no run may exceed four plies
-// (none for no ply), and when the innermost of them may not exceed two.
-long long fewestRuns(long long n) { return (n + 3) / 4; }
-long long fewestRunsEndingShort(long long n) { return 1 + fewestRuns(std::max(0LL, n - 2)); }
-
-// The runs of 0 and 90 deg form a chain in which the two orientations may alternate freely;
-// two neighbouring runs of the same orientation need a block of +-45 deg plies between them.
-// Each orientation splits into any number of runs from its fewest to one per ply.
-
-// The innermost ply is +-45 deg, so the chain before it may end with any run: with the run
-// counts as close as their ranges allow, |r0 - r90| - 1 blocks separate the surplus runs.
-bool fitsEndingIn45(long long n0, long long n45, long long n90) {
-  if (n45 < 1) return false;
-  const long long gap = std::max({0LL, fewestRuns(n0) - n90, fewestRuns(n90) - n0});
-  return n45 - 1 >= std::max(0LL, gap - 1);
-}
-
-// The innermost run is one or two plies of the orientation with `n` plies (the other has `m`).
-// A chain that ends in its run needs no block when that orientation has as many runs as the
-// other or one more; with d runs more it needs d - 1 blocks, with d runs fewer d blocks.
-bool fitsEndingInShortRun(long long n, long long m, long long n45) {
-  if (n < 1) return false;
-  const long long leastSurplus = fewestRunsEndingShort(n) - m;
-  const long long mostSurplus = n - fewestRuns(m);
-  long long blocks = 0;
-  if (leastSurplus > 1) blocks = leastSurplus - 1;
-  if (mostSurplus < 0) blocks = -mostSurplus;
-  return blocks <= n45;
+// Plies of each orientation in the whole laminate are twice its positions in the half, less one
+// for the orientation of the mid-plane ply of an odd total. Some choice of that ply (-1: none)
+// must give every orientation its share and leave an arrangement that ends in it.
+bool guidelinesAllowNumbers(const LaminateRules& rules, const Arrangement& arrangement) {
+  const long long n[3] = {rules.ply0, rules.ply45, rules.ply90};
+  const double needed = rules.minSharePercent * rules.plyTotal / 100.0;
+  const bool midPlane = rules.plyTotal % 2 != 0;
+  for (int mid = midPlane ? 0 : -1; mid < (midPlane ? 3 : 0); ++mid) {
+    if (mid >= 0 && n[mid] < 1) continue;
+    bool shares = true;
+    for (int code = 0; code < 3; ++code)
+      shares = shares && 2.0 * n[code] - (code == mid ? 1 : 0) >= needed - 1e-9;
+    if (shares && arrangementAllows(n[0], n[1], n[2], arrangement, mid)) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -58,10 +46,7 @@ void fixPlyNumbers(LaminateRules& rules, int ply0, int ply45) {
 }
 
 bool fourPlyRuleAllows(int ply0, int ply45, int ply90) {
-  const long long n0 = ply0, n45 = ply45, n90 = ply90;
-  if (n0 + n45 + n90 <= 2) return true;
-  return fitsEndingIn45(n0, n45, n90) || fitsEndingInShortRun(n0, n90, n45) ||
-         fitsEndingInShortRun(n90, n0, n45);
+  return arrangementAllows(ply0, ply45, ply90, Arrangement{4, false, false});
 }
 
 // Fixed ply numbers that no half laminate can meet would leave the searches without a single
@@ -75,6 +60,12 @@ void refuseUnreachablePlyNumbers(const LaminateRules& rules) {
     fatal(Stream::Err, "error: invalid fixed ply numbers", true);
   if (rules.fourPlyRule && !fourPlyRuleAllows(rules.ply0, rules.ply45, rules.ply90))
     fatal(Stream::Err, "error: fixed ply numbers break the 4-ply rule", true);
+  if (!rules.guidelines()) return;
+  int runLimit = rules.fourPlyRule ? 4 : 0;
+  if (rules.maxRun > 0) runLimit = runLimit > 0 ? std::min(runLimit, rules.maxRun) : rules.maxRun;
+  if (!guidelinesAllowNumbers(rules, Arrangement{runLimit, rules.noCrossPlyJump, rules.outer45}))
+    fatal(Stream::Err, "error: fixed ply numbers cannot be arranged under the chosen guidelines",
+          true);
 }
 
 }  // namespace kelm

@@ -9,6 +9,7 @@ namespace kelm {
 // Design rules of one laminate (panel skin or stiffener), filled by the entry and only read
 // afterwards. Ply numbers count half-laminate positions of codes 0, 1 and 2.
 struct LaminateRules {
+  int plyTotal = 0;      // plies of the whole laminate
   int halfPlyCount = 0;  // positions of the designed half
   int ply0 = 0;          // fixed number of 0 deg positions
   int ply45 = 0;         // fixed number of +-45 deg positions

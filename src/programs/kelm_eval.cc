@@ -22,7 +22,9 @@ int main(int argc, char** argv) {
       std::cout << (extensions.help ? kelm::usageText(eval) : kelm::versionLine(eval));
       return 0;
     }
-    const kelm::EvalRequest request = kelm::readEvalArguments(args);
+    kelm::RunOptions guidelines;
+    extensions.applyGuidelines(guidelines);
+    const kelm::EvalRequest request = kelm::readEvalArguments(args, guidelines);
     kelm::PanelDesign design;
     design.skin = kelm::parseHalfLaminate(request.skinText, request.skinPlyTotal, "skin");
     design.stiffener =
