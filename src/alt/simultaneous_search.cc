@@ -47,9 +47,30 @@ void SimultaneousSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
   plyOrder_ = PlyOrder(skinPositions_, stiffenerPositions_);
   if (!skinRules_.plyNumbersFixed && !stiffenerRules_.plyNumbersFixed) randomStart();
   treeSearch();
-  // Stopped before the tree gave a design: the best random design is the best one known.
-  if (stopRequested() && results_.designs().empty() && incumbent_)
+  if (!results_.designs().empty() || !incumbent_) return;
+  if (stopRequested()) {
+    // Stopped before the tree gave a design: the best random design is the best one known.
     results_.enter(*incumbent_, incumbent_->value);
+    return;
+  }
+  searchAgainFromTheIncumbent();
+}
+
+// The random start values its laminates after rewriting their plies draw after draw, so their
+// lamination parameters carry the rounding of every rewrite; where the rules admit few designs
+// (many draws), the value it raised the best to can lie above the exact value of every design
+// by more than the tie tolerance, and the tree then finds none. The tree searches again from the
+// exact value of the best random design, rebuilt ply by ply as the tree builds designs: the
+// optimum and its ties are then found, and the steps of both searches are counted.
+void SimultaneousSearch::searchAgainFromTheIncumbent() {
+  PanelDesign exact;
+  exact.skin.setPlyTotal(skinPlyTotal_);
+  exact.stiffener.setPlyTotal(stiffenerPlyTotal_);
+  for (int p = 1; p <= skinPositions_; ++p) exact.skin.setTheta(p, incumbent_->skin.codeAt(p));
+  for (int p = 1; p <= stiffenerPositions_; ++p)
+    exact.stiffener.setTheta(p, incumbent_->stiffener.codeAt(p));
+  results_.restart(fullObjective(objective_, exact));
+  treeSearch();
 }
 
 // A few random feasible designs, some leaving out one code per laminate, give the tree search
@@ -72,7 +93,8 @@ void SimultaneousSearch::randomStart() {
 
 bool SimultaneousSearch::drawFeasible(PanelDesign& design, CRand& random, int skinExcluded,
                                       int stiffenerExcluded) {
-  const int draws = randomDrawLimit(skinPositions_ + stiffenerPositions_);
+  const int draws = randomDrawLimit(skinPositions_ + stiffenerPositions_,
+                                    skinRules_.guidelines() || stiffenerRules_.guidelines());
   for (int draw = 0; draw < draws; ++draw) {
     drawLaminate(design.skin, random, skinExcluded);
     drawLaminate(design.stiffener, random, stiffenerExcluded);

@@ -28,6 +28,7 @@ class SimultaneousSearch : public AlternativeSearch {
 
  private:
   void randomStart();
+  void searchAgainFromTheIncumbent();
   // Draws designs until one passes both laminates' rules and raises `best` with its value.
   // `skinExcluded`/`stiffenerExcluded`: a code left out, or -1 for none. Gives up (false)
   // after randomDrawLimit draws, which happens when the rules admit no or almost no such design.

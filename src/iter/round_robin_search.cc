@@ -30,7 +30,7 @@ StackingSequence RoundRobinSearch::initialStiffener(const StackingSequence& empt
     return firstAllowedSequence(emptyStiffener, stiffenerRules_, true);
   }
   CRand random(seed_);
-  const int draws = randomDrawLimit(stiffener.plyCount());
+  const int draws = randomDrawLimit(stiffener.plyCount(), stiffenerRules_.guidelines());
   for (int attempt = 0; attempt < draws; ++attempt) {
     for (int position = 1; position <= stiffener.plyCount(); ++position)
       stiffener.resetTheta(position, random.next() % kSearchedCodes);

@@ -36,6 +36,12 @@ bool guidelinesAllowNumbers(const LaminateRules& rules, const Arrangement& arran
 
 }  // namespace
 
+bool guidelinesAllowFixedNumbers(const LaminateRules& rules) {
+  int runLimit = rules.fourPlyRule ? 4 : 0;
+  if (rules.maxRun > 0) runLimit = runLimit > 0 ? std::min(runLimit, rules.maxRun) : rules.maxRun;
+  return guidelinesAllowNumbers(rules, Arrangement{runLimit, rules.noCrossPlyJump, rules.outer45});
+}
+
 void fixPlyNumbers(LaminateRules& rules, int ply0, int ply45) {
   rules.ply0 = ply0;
   rules.ply45 = ply45;
@@ -60,10 +66,7 @@ void refuseUnreachablePlyNumbers(const LaminateRules& rules) {
     fatal(Stream::Err, "error: invalid fixed ply numbers", true);
   if (rules.fourPlyRule && !fourPlyRuleAllows(rules.ply0, rules.ply45, rules.ply90))
     fatal(Stream::Err, "error: fixed ply numbers break the 4-ply rule", true);
-  if (!rules.guidelines()) return;
-  int runLimit = rules.fourPlyRule ? 4 : 0;
-  if (rules.maxRun > 0) runLimit = runLimit > 0 ? std::min(runLimit, rules.maxRun) : rules.maxRun;
-  if (!guidelinesAllowNumbers(rules, Arrangement{runLimit, rules.noCrossPlyJump, rules.outer45}))
+  if (rules.guidelines() && !guidelinesAllowFixedNumbers(rules))
     fatal(Stream::Err, "error: fixed ply numbers cannot be arranged under the chosen guidelines",
           true);
 }

@@ -14,4 +14,12 @@ inline int randomDrawLimit(int drawnPositions) {
   return std::clamp(kDrawnPlyLimit / std::max(drawnPositions, 1), 1, kDrawLimit);
 }
 
+// Under design guidelines few random laminates pass, and the search finds the optimum without
+// a random start as well: a phase gives up after at most ten thousand draws.
+inline int randomDrawLimit(int drawnPositions, bool guidelines) {
+  constexpr int kGuidelineDrawLimit = 10000;
+  const int limit = randomDrawLimit(drawnPositions);
+  return guidelines ? std::min(limit, kGuidelineDrawLimit) : limit;
+}
+
 }  // namespace kelm

@@ -10,6 +10,7 @@
 
 #include "alt/exhaustive_search.h"
 #include "alt/simultaneous_search.h"
+#include "laminate/design_rules.h"
 #include "support/test_surfaces.h"
 #include "support/capture.h"
 #include "support/small_stack.h"
@@ -78,9 +79,14 @@ TEST(AlternativeSearchTest, SimultaneousSearchFindsExactlyTheExhaustiveOptima) {
     const int tt = plyTotal(random);
     // Fixed ply numbers switch the random start off: the tree then starts from best 0.
     const bool fixedNumbers = trial % 7 == 6;
-    const LaminateRules skinRules =
+    LaminateRules skinRules =
         fixedNumbers ? fixedNumbersOf(ts, random) : rulesOf(coin(random), coin(random));
-    const LaminateRules stiffenerRules = rulesOf(coin(random), coin(random));
+    LaminateRules stiffenerRules = rulesOf(coin(random), coin(random));
+    // Every third trial under a random mix of the design guidelines as well.
+    if (trial % 3 == 0) {
+      testing::addRandomGuidelines(skinRules, random);
+      testing::addRandomGuidelines(stiffenerRules, random);
+    }
     SCOPED_TRACE("trial " + std::to_string(trial) + ", totals " + std::to_string(ts) + "/" +
                  std::to_string(tt));
 
@@ -93,6 +99,10 @@ TEST(AlternativeSearchTest, SimultaneousSearchFindsExactlyTheExhaustiveOptima) {
     }
     EXPECT_NEAR(simultaneous.best(), exhaustive.best(), 1e-12);
     EXPECT_EQ(designTexts(simultaneous.results()), designTexts(exhaustive.results()));
+    for (const PanelDesign& design : simultaneous.results()) {  // as kelm_eval judges them
+      EXPECT_TRUE(checkComplete(design.skin, skinRules));
+      EXPECT_TRUE(checkComplete(design.stiffener, stiffenerRules));
+    }
     if (!exhaustive.results().empty()) ++nonEmpty;
     if (exhaustive.results().size() > 1) ++ties;
   }

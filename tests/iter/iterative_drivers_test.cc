@@ -111,6 +111,10 @@ void expectSameSearch(const ResponseSurface& surface, const LaminateRules& skin,
       runFrom<RoundRobinSearch>(start, skinTotal, surface, skin, stiffener, 1u);
   EXPECT_EQ(roundsOf(bnb.out), roundsOf(exhaustive.out));
   EXPECT_EQ(designsOf(bnb.results), designsOf(exhaustive.results));
+  for (const PanelDesign& design : bnb.results) {  // as kelm_eval judges them
+    EXPECT_TRUE(checkComplete(design.skin, skin));
+    EXPECT_TRUE(checkComplete(design.stiffener, stiffener));
+  }
   if (!bnb.results.empty() && !exhaustive.results.empty()) {
     EXPECT_NEAR(bnb.results.front().value, exhaustive.results.front().value, 1e-12);
   }
@@ -123,6 +127,7 @@ TEST(IterativeDriversTest, BranchAndBoundFindsWhatExhaustiveTurnsFind) {
     LaminateRules skin, stiffener;
     skin.fourPlyRule = seed % 3 == 0;
     stiffener.balance = seed % 4 != 0;
+    if (seed % 2 == 0) testing::addRandomGuidelines(skin, random);  // the skin: turns search it
     const int skinTotal = 2 * static_cast<int>(1 + random() % 8);
     const int stiffenerTotal = 2 * static_cast<int>(1 + random() % 6);
     // A raised constant keeps most designs above 0, the best value each run starts from.

@@ -4,6 +4,7 @@
 // stacking sequences from codes, and a direct evaluation of the objective from the term list
 // that does not go through the surface's blocks.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
@@ -101,6 +102,16 @@ inline ActiveDesign makeDesign(const StackingSequence& skin, const StackingSeque
   design.design.stiffener = stiffener;
   design.skinActive = skinActive;
   return design;
+}
+
+// Switches on a random mix of the design guidelines (each about half the time).
+inline void addRandomGuidelines(LaminateRules& rules, std::mt19937& random) {
+  std::uniform_int_distribution<int> pick(0, 5);
+  const int share = pick(random);
+  rules.minSharePercent = share < 3 ? 0.0 : share == 3 ? 10.0 : 20.0;
+  rules.maxRun = std::max(0, pick(random) - 2);  // 0 half the time, else 1 to 3
+  rules.noCrossPlyJump = pick(random) < 3;
+  rules.outer45 = pick(random) < 3;
 }
 
 // Rules that allow every sequence of codes 0, 1 and 2.
