@@ -16,7 +16,12 @@ constexpr const char* kSearchExtensions =
     "  --seed=N              seed the random start with N instead of the clock\n"
     "  --json=FILE           also write the result as a JSON document to FILE\n"
     "  --time-limit=SECONDS  stop then and report the best designs found so far\n"
-    "Ctrl-C (or SIGTERM) stops a search the same way; status 130 (143, 124 for the limit).\n";
+    "Ctrl-C (or SIGTERM) stops a search the same way; status 130 (143, 124 for the limit).\n"
+    "Design guidelines (both laminates; off unless given):\n"
+    "  --min-share=P         each orientation at least P % of the plies (0 < P <= 33)\n"
+    "  --max-run=N           at most N equal 0 or 90 deg plies in a row (N >= 1)\n"
+    "  --no-cross-ply-jump   no 0 deg ply next to a 90 deg ply\n"
+    "  --outer-45            the outermost ply is +-45 deg\n";
 
 std::string iterUsage() {
   return std::string(
@@ -42,7 +47,9 @@ std::string evalUsage() {
   return "usage: kelm_eval RSFILE SKIN_TOTAL STIFFENER_TOTAL SKIN STIFFENER [OPTIONS]\n"
          "Checks one design: SKIN and STIFFENER are half laminates as the searches print them,\n"
          "e.g. '[45/45/0/90]s'. OPTIONS: b balance rule (default), n none, f 4-ply rule.\n"
-         "  --help, -h  this text          --version  the version\n";
+         "  --help, -h  this text          --version  the version\n"
+         "  --min-share=P, --max-run=N, --no-cross-ply-jump, --outer-45: judge the design\n"
+         "  guidelines as well (see kelm_alt --help).\n";
 }
 
 }  // namespace
