@@ -28,9 +28,12 @@ TEST(ExtensionOptionsTest, TakenOutWhereverTheyStandTheRestKeepsItsMeaning) {
   takeExtensionOptions(lookAlike, Program::Iter);
   EXPECT_EQ(lookAlike.size(), 3u);
 
-  // kelm_eval knows only --help and --version.
-  Args eval{"--version", "--seed=1", "a.rs"};
-  EXPECT_TRUE(takeExtensionOptions(eval, Program::Eval).version);
+  // kelm_eval knows --help, --version and the guidelines.
+  Args eval{"--version", "--seed=1", "--outer-45", "--max-run=3", "--min-share=12.5", "a.rs"};
+  const ExtensionOptions evalTaken = takeExtensionOptions(eval, Program::Eval);
+  EXPECT_TRUE(evalTaken.version && evalTaken.outer45 && !evalTaken.noCrossPlyJump);
+  EXPECT_EQ(evalTaken.maxRun, 3);
+  EXPECT_EQ(evalTaken.minSharePercent, 12.5);
   EXPECT_EQ(eval, (Args{"--seed=1", "a.rs"}));
 }
 
@@ -46,6 +49,10 @@ TEST(ExtensionOptionsDeathTest, ValuesOutOfRangeAreRefusedWithOneMessage) {
   for (const char* limit : {"--time-limit=0", "--time-limit=-3", "--time-limit=nan", "--time-limit=1s"})
     EXPECT_EXIT(take(limit), ExitedWithCode(1), "^error: --time-limit= takes") << limit;
   EXPECT_EXIT(take("--json="), ExitedWithCode(1), "^error: --json= needs a file name\n$");
+  for (const char* share : {"--min-share=0", "--min-share=33.5", "--min-share=x"})
+    EXPECT_EXIT(take(share), ExitedWithCode(1), "^error: --min-share= takes a percentage") << share;
+  for (const char* run : {"--max-run=0", "--max-run=-1", "--max-run=2.5"})
+    EXPECT_EXIT(take(run), ExitedWithCode(1), "^error: --max-run= takes a whole number") << run;
 }
 
 }  // namespace
