@@ -42,8 +42,13 @@ json laminateJson(const StackingSequence& sequence, int plyTotal) {
 json rulesJson(const LaminateRules& rules) {
   json fixed = nullptr;
   if (rules.plyNumbersFixed) fixed = {{"0", rules.ply0}, {"45", rules.ply45}, {"90", rules.ply90}};
-  return {{"balance", rules.balance}, {"fourPlyRule", rules.fourPlyRule},
-          {"fixedHalfPlyNumbers", fixed}};
+  return {{"balance", rules.balance},
+          {"fourPlyRule", rules.fourPlyRule},
+          {"fixedHalfPlyNumbers", fixed},
+          {"minSharePercent", rules.minSharePercent},
+          {"maxRun", rules.maxRun},
+          {"noCrossPlyJump", rules.noCrossPlyJump},
+          {"outer45", rules.outer45}};
 }
 
 const char* searchName(Program program, bool roundRobin) {
