@@ -34,10 +34,7 @@ EvalRequest readEvalArguments(const std::vector<std::string>& args, const RunOpt
   options.stiffenerPlyTotal = plyTotalOf(args[2], "stiffener");
   if (args.size() == 6) options.optionString = args[5];
   scanOptionString(options, "-bnf");
-  options.minSharePercent = guidelines.minSharePercent;
-  options.maxRun = guidelines.maxRun;
-  options.noCrossPlyJump = guidelines.noCrossPlyJump;
-  options.outer45 = guidelines.outer45;
+  options.copyGuidelinesFrom(guidelines);
 
   EvalRequest request;
   request.rsFileName = options.rsFileName;

@@ -23,6 +23,13 @@ struct RunOptions {
   int maxRun = 0;                // --max-run=N
   bool noCrossPlyJump = false;   // --no-cross-ply-jump
   bool outer45 = false;          // --outer-45
+
+  void copyGuidelinesFrom(const RunOptions& other) {
+    minSharePercent = other.minSharePercent;
+    maxRun = other.maxRun;
+    noCrossPlyJump = other.noCrossPlyJump;
+    outer45 = other.outer45;
+  }
 };
 
 }  // namespace kelm

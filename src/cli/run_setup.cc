@@ -50,10 +50,7 @@ void prepareRun(PreparedRun& run, Program program, const std::vector<std::string
   if (program == Program::Iter)
     std::cerr << "kelm iterative method ver 1.0.0 [vc++.net] (Jan. 2004)" << '\n';
   run.options = gatherInputs(args, program, in, out);
-  run.options.minSharePercent = guidelines.minSharePercent;
-  run.options.maxRun = guidelines.maxRun;
-  run.options.noCrossPlyJump = guidelines.noCrossPlyJump;
-  run.options.outer45 = guidelines.outer45;
+  run.options.copyGuidelinesFrom(guidelines);
   appendRsSuffix(run.options);
   scanOptionString(run.options);
   RsFile(run.options.rsFileName, run.model);
