@@ -6,6 +6,7 @@
 
 #include "laminate/design_rules.h"
 #include "laminate/guideline_rules.h"
+#include "laminate/layup_stack.h"
 #include "base/fatal.h"
 
 namespace kelm {
@@ -121,7 +122,10 @@ void writeLaminateReport(const char* title, const StackingSequence& sequence,
   const double* lp = sequence.parameters();
   std::cout << title << '\n';
   sequence.printSequence();
+  const LayupStack stack = layupStack(sequence);
   std::cout << '\n'
+            << "stack to lay up: " << layupText(stack) << '\n'
+            << signSentence(stack) << '\n'
             << "plies 0/+-45/90: " << countCode(sequence, kCode0) << ' '
             << countCode(sequence, kCode45) << ' ' << countCode(sequence, kCode90) << '\n'
             << "in-plane lamination parameters: " << lp[0] << ' ' << lp[1] << '\n'
