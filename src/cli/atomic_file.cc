@@ -1,0 +1,34 @@
+#include "cli/atomic_file.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace kelm {
+
+bool writeFileAtomically(const std::string& file, const std::string& text) {
+  std::string temporary = file + ".XXXXXX";
+  bool written = false;
+#ifndef _WIN32
+  const int descriptor = mkstemp(temporary.data());
+  if (descriptor >= 0) fchmod(descriptor, 0644);  // as an ordinary new file, not private
+  std::FILE* out = descriptor >= 0 ? fdopen(descriptor, "wb") : nullptr;
+#else
+  temporary = file + ".tmp";
+  std::FILE* out = std::fopen(temporary.c_str(), "wb");
+#endif
+  if (out == nullptr) return false;
+  written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+  written = std::fclose(out) == 0 && written;
+  std::error_code error;
+  if (written) std::filesystem::rename(temporary, file, error);
+  written = written && !error;
+  if (!written) std::filesystem::remove(temporary, error);
+  return written;
+}
+
+}  // namespace kelm
