@@ -10,6 +10,8 @@ namespace {
 
 constexpr const char* kUsage =
     "kelm_eval: usage: kelm_eval RSFILE SKIN_TOTAL STIFFENER_TOTAL SKIN STIFFENER [OPTIONS]";
+constexpr const char* kDesignsUsage =
+    "kelm_eval: usage: kelm_eval --designs=FILE RSFILE SKIN_TOTAL STIFFENER_TOTAL [OPTIONS]";
 
 // Stricter than the searches' totals: only digits, so that a typing slip is named, not read
 // as another number.
@@ -25,7 +27,15 @@ int plyTotalOf(const std::string& text, const char* name) {
 
 }  // namespace
 
-EvalRequest readEvalArguments(const std::vector<std::string>& args, const RunOptions& guidelines) {
+EvalRequest readEvalArguments(const std::vector<std::string>& args, const RunOptions& guidelines,
+                              bool designsFromFile) {
+  if (designsFromFile) {
+    if (args.size() != 3 && args.size() != 4) fatal(Stream::Err, kDesignsUsage, true);
+    std::vector<std::string> withDesigns(args.begin(), args.begin() + 3);
+    withDesigns.insert(withDesigns.end(), {"", ""});
+    if (args.size() == 4) withDesigns.push_back(args[3]);
+    return readEvalArguments(withDesigns, guidelines, false);
+  }
   if (args.size() != 5 && args.size() != 6) fatal(Stream::Err, kUsage, true);
   RunOptions options;
   options.rsFileName = args[0];

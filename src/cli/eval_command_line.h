@@ -24,6 +24,9 @@ struct EvalRequest {
 // option-letter reading as the searches (letters b, n and f; ply numbers and the search method
 // mean nothing here). Anything else ends the run with a one-line message.
 // `guidelines`: the design-guideline settings of the extension options.
-EvalRequest readEvalArguments(const std::vector<std::string>& args, const RunOptions& guidelines);
+// With `designsFromFile` the two laminates come from a designs file instead: RSFILE SKIN_TOTAL
+// STIFFENER_TOTAL [OPTIONS].
+EvalRequest readEvalArguments(const std::vector<std::string>& args, const RunOptions& guidelines,
+                              bool designsFromFile = false);
 
 }  // namespace kelm

@@ -74,13 +74,16 @@ bool take(const std::string& arg, Program program, bool only, ExtensionOptions& 
     options.version = true;
   } else if (takeGuideline(arg, options)) {
     return true;
-  } else if (program == Program::Eval) {
-    return false;
-  } else if (startsWith(arg, "--seed=")) {
-    options.seed = seedOf(arg.substr(7));
   } else if (startsWith(arg, "--json=")) {
     options.jsonFile = arg.substr(7);
     if (options.jsonFile.empty()) fatal(Stream::Err, "error: --json= needs a file name", true);
+  } else if (program == Program::Eval) {
+    if (!startsWith(arg, "--designs=")) return false;
+    options.designsFile = arg.substr(10);
+    if (options.designsFile.empty())
+      fatal(Stream::Err, "error: --designs= needs a file name (- for standard input)", true);
+  } else if (startsWith(arg, "--seed=")) {
+    options.seed = seedOf(arg.substr(7));
   } else if (startsWith(arg, "--time-limit=")) {
     options.timeLimit = secondsOf(arg.substr(13));
   } else {

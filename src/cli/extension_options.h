@@ -18,6 +18,7 @@ struct ExtensionOptions {
   bool version = false;  // --version
   std::optional<std::uint32_t> seed;  // --seed=N: the random start instead of the clock
   std::string jsonFile;               // --json=FILE: the result as a JSON document
+  std::string designsFile;            // --designs=FILE (kelm_eval): many designs, - for stdin
   std::optional<double> timeLimit;    // --time-limit=SECONDS: stop the search then
   // Design guidelines, for all three programs.
   double minSharePercent = 0.0;  // --min-share=P: each orientation at least P % of the plies
@@ -30,7 +31,8 @@ struct ExtensionOptions {
 };
 
 // Takes the extension options out of `args` (the arguments after the program name). The
-// searches know all of them, kelm_eval only --help, --version and the guidelines. A value out of range ends
+// searches know all but --designs=, kelm_eval --help, --version, --json=, --designs= and the
+// guidelines. A value out of range ends
 // the run with one message.
 ExtensionOptions takeExtensionOptions(std::vector<std::string>& args, Program program);
 

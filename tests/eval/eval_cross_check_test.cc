@@ -62,4 +62,27 @@ TEST(EvalCrossCheckTest, ValuesTheReportedOptimaAsTheSearchesDo) {
   expectEvalAgrees(KELM_ITER_PATH, "-b", 16, 11);
 }
 
+// A designs file that is a search's report as it is: every tied optimum is picked out, in the
+// report's order, and valued as the search valued it.
+TEST(EvalCrossCheckTest, ChecksEveryTiedOptimumOfASearchReport) {
+  const std::string example = std::string(KELM_EXAMPLES) + "/synthetic_comments.rs";
+  const std::string report = output(std::string(KELM_ALT_PATH) + " -n 6 6 " + example +
+                                    " 2>/dev/null");
+  const std::vector<Optimum> optima = optimaOf(report);
+  ASSERT_GT(optima.size(), 100u);  // the surface leaves hundreds of ties
+  const std::string checked =
+      output("printf '%s' '" + report + "' | " + KELM_EVAL_PATH + " --designs=- " + example +
+             " 6 6 -n");
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < optima.size(); ++i) {
+    const std::string header = "design " + std::to_string(i + 1) + " (line ";
+    at = checked.find(header, at);
+    ASSERT_NE(at, std::string::npos) << header;
+    const std::size_t skin = checked.find(optima[i].skin, at);
+    const std::size_t value = checked.find("objective value = " + optima[i].value + "\n", at);
+    ASSERT_LT(skin, value) << i;
+  }
+  EXPECT_EQ(checked.find("design " + std::to_string(optima.size() + 1) + " "), std::string::npos);
+}
+
 }  // namespace

@@ -1,0 +1,105 @@
+#include "cli/eval_program.h"
+
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "base/fatal.h"
+#include "cli/atomic_file.h"
+#include "cli/eval_command_line.h"
+#include "cli/extension_options.h"
+#include "cli/json_values.h"
+#include "cli/usage.h"
+#include "eval/design_check.h"
+#include "eval/designs_file.h"
+#include "laminate/design_rules.h"
+#include "response/rs_file.h"
+#include "search/panel_value.h"
+
+namespace kelm {
+
+namespace {
+
+std::vector<DesignText> designsOf(const std::string& file) {
+  if (file == "-") return readDesignTexts(std::cin);
+  std::ifstream in(file);
+  if (!in) fatal(Stream::Err, "kelm_eval: cannot open the designs file " + file, true);
+  return readDesignTexts(in);
+}
+
+// The designs to check, each with the line it came from (0: the command line).
+std::vector<DesignText> designTexts(const ExtensionOptions& extensions,
+                                    const std::vector<std::string>& args) {
+  if (extensions.designsFile.empty()) return {{args[3], args[4], 0}};
+  const std::vector<DesignText> designs = designsOf(extensions.designsFile);
+  if (designs.empty())
+    fatal(Stream::Err, "kelm_eval: no design in " + extensions.designsFile, true);
+  return designs;
+}
+
+PanelDesign parsed(const DesignText& text, const EvalRequest& request) {
+  const std::string at = text.line > 0 ? " (line " + std::to_string(text.line) + ")" : "";
+  PanelDesign design;
+  design.skin = parseHalfLaminate(text.skin, request.skinPlyTotal, ("skin" + at).c_str());
+  design.stiffener =
+      parseHalfLaminate(text.stiffener, request.stiffenerPlyTotal, ("stiffener" + at).c_str());
+  return design;
+}
+
+json designJson(const PanelDesign& design, int line, const EvalRequest& request) {
+  return {{"line", line},
+          {"value", design.value},
+          {"skin", laminateJson(design.skin, request.skinPlyTotal)},
+          {"stiffener", laminateJson(design.stiffener, request.stiffenerPlyTotal)},
+          {"skinMeetsRules", checkComplete(design.skin, request.skinRules)},
+          {"stiffenerMeetsRules", checkComplete(design.stiffener, request.stiffenerRules)}};
+}
+
+}  // namespace
+
+int runEvalProgram(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  const ExtensionOptions extensions = takeExtensionOptions(args, Program::Eval);
+  if (extensions.help || extensions.version) {
+    std::cout << (extensions.help ? usageText(Program::Eval) : versionLine(Program::Eval));
+    return 0;
+  }
+  RunOptions guidelines;
+  extensions.applyGuidelines(guidelines);
+  const bool many = !extensions.designsFile.empty();
+  const EvalRequest request = readEvalArguments(args, guidelines, many);
+  std::vector<PanelDesign> designs;
+  const std::vector<DesignText> texts = designTexts(extensions, args);
+  for (const DesignText& text : texts) designs.push_back(parsed(text, request));
+  ResponseSurface model;
+  RsFile(request.rsFileName, model);
+  FullObjective objective;
+  objective.setFullObjective(model);
+
+  json list = json::array();
+  for (std::size_t i = 0; i < designs.size(); ++i) {
+    PanelDesign& design = designs[i];
+    design.value = fullObjective(objective, design);
+    if (many) std::cout << "design " << i + 1 << " (line " << texts[i].line << ")\n";
+    writeLaminateReport("panel skin", design.skin, request.skinRules);
+    writeLaminateReport("stiffener", design.stiffener, request.stiffenerRules);
+    const std::streamsize precision = std::cout.precision(10);
+    std::cout << "objective value = " << design.value << '\n';
+    std::cout.precision(precision);
+    list.push_back(designJson(design, texts[i].line, request));
+  }
+  if (extensions.jsonFile.empty()) return 0;
+  const json document = {{"program", "kelm_eval"},
+                         {"version", KELM_VERSION},
+                         {"arguments", args},
+                         {"rules",
+                          {{"skin", rulesJson(request.skinRules)},
+                           {"stiffener", rulesJson(request.stiffenerRules)}}},
+                         {"designs", list}};
+  if (writeFileAtomically(extensions.jsonFile, document.dump(2) + "\n")) return 0;
+  std::cerr << "error: cannot write the JSON result to " << extensions.jsonFile << '\n';
+  return 1;
+}
+
+}  // namespace kelm
