@@ -21,7 +21,7 @@ build:
 
 # Everything, tests included (needs GoogleTest as well).
 build-tests:
-	tools/install_build_deps
+	tools/install_build_deps --tests
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
@@ -36,7 +36,7 @@ test: build-tests
 
 # The same tests with address and undefined-behaviour sanitizers; any report fails.
 sanitize-test:
-	tools/install_build_deps
+	tools/install_build_deps --tests
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKELM_SANITIZE=ON -DBUILD_TESTING=ON
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \

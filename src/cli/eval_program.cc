@@ -12,6 +12,7 @@
 #include "cli/json_values.h"
 #include "cli/usage.h"
 #include "eval/design_check.h"
+#include "eval/design_picture.h"
 #include "eval/designs_file.h"
 #include "laminate/design_rules.h"
 #include "response/rs_file.h"
@@ -45,6 +46,34 @@ PanelDesign parsed(const DesignText& text, const EvalRequest& request) {
   design.stiffener =
       parseHalfLaminate(text.stiffener, request.stiffenerPlyTotal, ("stiffener" + at).c_str());
   return design;
+}
+
+// FILE for a single design; FILE-1.svg, FILE-2.svg ... (before the extension) for many.
+std::string pictureName(const std::string& file, std::size_t index, std::size_t count) {
+  if (count == 1) return file;
+  const std::size_t dot = file.rfind('.');
+  const bool extension = dot != std::string::npos && file.find('/', dot) == std::string::npos;
+  std::string name = extension ? file.substr(0, dot) : file;
+  name.append("-").append(std::to_string(index + 1));
+  if (extension) name.append(file, dot, std::string::npos);
+  return name;
+}
+
+bool writePictures(const std::string& file, const std::vector<PanelDesign>& designs,
+                   const std::vector<DesignText>& texts) {
+  for (std::size_t i = 0; i < designs.size(); ++i) {
+    const std::string name = pictureName(file, i, designs.size());
+    const std::string title = designs[i].skin.bracketText() + "  " +
+                              designs[i].stiffener.bracketText() + "  value " +
+                              std::to_string(designs[i].value) +
+                              (texts[i].line > 0 ? "  (line " + std::to_string(texts[i].line) + ")"
+                                                 : "");
+    if (!writeFileAtomically(name, designSvg(designs[i], title))) {
+      std::cerr << "error: cannot write the picture to " << name << '\n';
+      return false;
+    }
+  }
+  return true;
 }
 
 json designJson(const PanelDesign& design, int line, const EvalRequest& request) {
@@ -89,6 +118,7 @@ int runEvalProgram(int argc, char** argv) {
     std::cout.precision(precision);
     list.push_back(designJson(design, texts[i].line, request));
   }
+  if (!extensions.svgFile.empty() && !writePictures(extensions.svgFile, designs, texts)) return 1;
   if (extensions.jsonFile.empty()) return 0;
   const json document = {{"program", "kelm_eval"},
                          {"version", KELM_VERSION},

@@ -66,6 +66,21 @@ bool takeGuideline(const std::string& arg, ExtensionOptions& options) {
   return true;
 }
 
+// The options of kelm_eval alone.
+bool takeEvalOption(const std::string& arg, ExtensionOptions& options) {
+  if (startsWith(arg, "--designs=")) {
+    options.designsFile = arg.substr(10);
+    if (options.designsFile.empty())
+      fatal(Stream::Err, "error: --designs= needs a file name (- for standard input)", true);
+  } else if (startsWith(arg, "--svg=")) {
+    options.svgFile = arg.substr(6);
+    if (options.svgFile.empty()) fatal(Stream::Err, "error: --svg= needs a file name", true);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 // Whether `arg` is an extension option of `program`; if so, records it.
 bool take(const std::string& arg, Program program, bool only, ExtensionOptions& options) {
   if (arg == "--help" || (arg == "-h" && only)) {
@@ -78,10 +93,7 @@ bool take(const std::string& arg, Program program, bool only, ExtensionOptions& 
     options.jsonFile = arg.substr(7);
     if (options.jsonFile.empty()) fatal(Stream::Err, "error: --json= needs a file name", true);
   } else if (program == Program::Eval) {
-    if (!startsWith(arg, "--designs=")) return false;
-    options.designsFile = arg.substr(10);
-    if (options.designsFile.empty())
-      fatal(Stream::Err, "error: --designs= needs a file name (- for standard input)", true);
+    return takeEvalOption(arg, options);
   } else if (startsWith(arg, "--seed=")) {
     options.seed = seedOf(arg.substr(7));
   } else if (startsWith(arg, "--time-limit=")) {
