@@ -45,9 +45,13 @@ std::string altUsage() {
 
 std::string evalUsage() {
   return "usage: kelm_eval RSFILE SKIN_TOTAL STIFFENER_TOTAL SKIN STIFFENER [OPTIONS]\n"
+         "       kelm_eval --designs=FILE RSFILE SKIN_TOTAL STIFFENER_TOTAL [OPTIONS]\n"
          "Checks one design: SKIN and STIFFENER are half laminates as the searches print them,\n"
          "e.g. '[45/45/0/90]s'. OPTIONS: b balance rule (default), n none, f 4-ply rule.\n"
          "  --help, -h  this text          --version  the version\n"
+         "  --designs=FILE  every design of FILE (- for standard input): two bracket forms a\n"
+         "                  line, or a search's report as it is\n"
+         "  --svg=FILE      a picture of each design    --json=FILE  the results as JSON\n"
          "  --min-share=P, --max-run=N, --no-cross-ply-jump, --outer-45: judge the design\n"
          "  guidelines as well (see kelm_alt --help).\n";
 }
