@@ -15,32 +15,6 @@ namespace {
 [[noreturn]] void cannotOpen() { fatal(Stream::Err, "Cannot open responce surface file!", true); }
 [[noreturn]] void malformed() { fatal(Stream::Err, "error: RsFile", true); }
 
-// Splits the file into lines: a line ends at a line feed, a carriage return right before it
-// belongs to the line end, and an empty remainder after the last line feed is no line.
-std::vector<std::string> splitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    const bool terminated = end != std::string::npos;
-    if (!terminated) end = text.size();
-    std::size_t length = end - start;
-    if (terminated && length > 0 && text[end - 1] == '\r') --length;
-    if (length > kMaxRsLineLength) malformed();
-    lines.emplace_back(text, start, length);
-    start = terminated ? end + 1 : end;
-  }
-  return lines;
-}
-
-void parseTermLine(const std::string& line, ResponseSurface& model) {
-  std::istringstream in(line);
-  std::int32_t code = 0;
-  double coefficient = 0.0;
-  if (!(in >> std::hex >> code)) malformed();
-  if (!(in >> std::dec >> coefficient)) malformed();
-  model.appendTerm(code, coefficient);
-}
 
 // Reads the whole file, but never more than a well-formed file of long lines could hold per
 // line: a line that outgrows the limit ends the run at once instead of being read on.
@@ -71,10 +45,57 @@ std::string readWholeFile(const std::string& fileName) {
 
 }  // namespace
 
+// A line ends at a line feed, a carriage return right before it belongs to the line end, and an
+// empty remainder after the last line feed is no line. Splitting stops at a line that is too
+// long.
+std::vector<std::string> splitRsLines(const std::string& text, long long& tooLong) {
+  std::vector<std::string> lines;
+  tooLong = -1;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    const bool terminated = end != std::string::npos;
+    if (!terminated) end = text.size();
+    std::size_t length = end - start;
+    if (terminated && length > 0 && text[end - 1] == '\r') --length;
+    if (length > kMaxRsLineLength) {
+      tooLong = static_cast<long long>(lines.size());
+      return lines;
+    }
+    lines.emplace_back(text, start, length);
+    start = terminated ? end + 1 : end;
+  }
+  return lines;
+}
+
+// A comment only when '#' is the very first character; otherwise a hexadecimal code and a
+// decimal coefficient, read as stream extraction reads them (leading white space skipped,
+// reading stops at the first character that cannot continue the number).
+RsLine readRsLine(const std::string& line) {
+  RsLine read;
+  if (!line.empty() && line[0] == '#') {
+    read.kind = RsLine::Kind::Comment;
+    return read;
+  }
+  std::istringstream in(line);
+  if (!(in >> std::hex >> read.code) || !(in >> std::dec >> read.coefficient)) {
+    read.kind = RsLine::Kind::Refused;
+    return read;
+  }
+  read.kind = RsLine::Kind::Term;
+  std::getline(in, read.rest);
+  return read;
+}
+
 void parseRsText(const std::string& text, ResponseSurface& model) {
-  for (const std::string& line : splitLines(text)) {
-    if (!line.empty() && line[0] == '#') continue;
-    parseTermLine(line, model);
+  long long tooLong = -1;
+  const std::vector<std::string> lines = splitRsLines(text, tooLong);
+  if (tooLong >= 0) malformed();
+  for (const std::string& line : lines) {
+    const RsLine read = readRsLine(line);
+    if (read.kind == RsLine::Kind::Comment) continue;
+    if (read.kind == RsLine::Kind::Refused) malformed();
+    model.appendTerm(read.code, read.coefficient);
   }
   model.build();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "response/response_surface.h"
 
@@ -15,5 +17,21 @@ void RsFile(const std::string& fileName, ResponseSurface& model);
 
 // Parses the text of a whole file (as read from disk) into the model and builds it.
 void parseRsText(const std::string& text, ResponseSurface& model);
+
+// The pieces of the reader, for a check that says where and why a file is refused.
+// The file's lines; `tooLong` receives the index of the first line longer than
+// kMaxRsLineLength (-1: none), where splitting stops.
+std::vector<std::string> splitRsLines(const std::string& text, long long& tooLong);
+
+// One line as the reader takes it: a comment, a term (code, coefficient and the text after the
+// coefficient, which the reader ignores), or a line it refuses.
+struct RsLine {
+  enum class Kind { Comment, Term, Refused };
+  Kind kind = Kind::Refused;
+  std::int32_t code = 0;
+  double coefficient = 0.0;
+  std::string rest;
+};
+RsLine readRsLine(const std::string& line);
 
 }  // namespace kelm
