@@ -7,6 +7,7 @@
 
 #include "base/fatal.h"
 #include "cli/atomic_file.h"
+#include "cli/command_line.h"
 #include "cli/eval_command_line.h"
 #include "cli/extension_options.h"
 #include "cli/json_values.h"
@@ -14,6 +15,7 @@
 #include "eval/design_check.h"
 #include "eval/design_picture.h"
 #include "eval/designs_file.h"
+#include "eval/surface_check.h"
 #include "laminate/design_rules.h"
 #include "response/rs_file.h"
 #include "search/panel_value.h"
@@ -93,6 +95,13 @@ int runEvalProgram(int argc, char** argv) {
   if (extensions.help || extensions.version) {
     std::cout << (extensions.help ? usageText(Program::Eval) : versionLine(Program::Eval));
     return 0;
+  }
+  if (extensions.check) {
+    if (args.size() != 1) fatal(Stream::Err, "kelm_eval: usage: kelm_eval --check RSFILE", true);
+    RunOptions file;
+    file.rsFileName = args[0];
+    appendRsSuffix(file);
+    return checkSurfaceFile(file.rsFileName, std::cout);
   }
   RunOptions guidelines;
   extensions.applyGuidelines(guidelines);

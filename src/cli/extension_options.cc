@@ -68,7 +68,9 @@ bool takeGuideline(const std::string& arg, ExtensionOptions& options) {
 
 // The options of kelm_eval alone.
 bool takeEvalOption(const std::string& arg, ExtensionOptions& options) {
-  if (startsWith(arg, "--designs=")) {
+  if (arg == "--check") {
+    options.check = true;
+  } else if (startsWith(arg, "--designs=")) {
     options.designsFile = arg.substr(10);
     if (options.designsFile.empty())
       fatal(Stream::Err, "error: --designs= needs a file name (- for standard input)", true);

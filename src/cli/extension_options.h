@@ -20,6 +20,7 @@ struct ExtensionOptions {
   std::string jsonFile;               // --json=FILE: the result as a JSON document
   std::string designsFile;            // --designs=FILE (kelm_eval): many designs, - for stdin
   std::string svgFile;                // --svg=FILE (kelm_eval): a picture of each design
+  bool check = false;                 // --check (kelm_eval): check a response-surface file
   std::optional<double> timeLimit;    // --time-limit=SECONDS: stop the search then
   // Design guidelines, for all three programs.
   double minSharePercent = 0.0;  // --min-share=P: each orientation at least P % of the plies

@@ -46,6 +46,7 @@ std::string altUsage() {
 std::string evalUsage() {
   return "usage: kelm_eval RSFILE SKIN_TOTAL STIFFENER_TOTAL SKIN STIFFENER [OPTIONS]\n"
          "       kelm_eval --designs=FILE RSFILE SKIN_TOTAL STIFFENER_TOTAL [OPTIONS]\n"
+         "       kelm_eval --check RSFILE   (where the searches refuse it, and its facts)\n"
          "Checks one design: SKIN and STIFFENER are half laminates as the searches print them,\n"
          "e.g. '[45/45/0/90]s'. OPTIONS: b balance rule (default), n none, f 4-ply rule.\n"
          "  --help, -h  this text          --version  the version\n"
