@@ -87,6 +87,22 @@ json designJson(const PanelDesign& design, int line, const EvalRequest& request)
           {"stiffenerMeetsRules", checkComplete(design.stiffener, request.stiffenerRules)}};
 }
 
+// Where a run that ends with an error message records it, as the searches do (--json=FILE).
+struct ErrorRecord {
+  std::string file;
+  std::vector<std::string> arguments;
+};
+const ErrorRecord* errorRecord = nullptr;
+
+void recordError(std::string_view message) {
+  if (errorRecord == nullptr) return;
+  const json document = {{"program", "kelm_eval"},
+                         {"version", KELM_VERSION},
+                         {"arguments", errorRecord->arguments},
+                         {"outcome", {{"status", "error"}, {"exitStatus", 1}, {"message", message}}}};
+  writeFileAtomically(errorRecord->file, document.dump(2) + "\n");
+}
+
 }  // namespace
 
 int runEvalProgram(int argc, char** argv) {
@@ -95,6 +111,12 @@ int runEvalProgram(int argc, char** argv) {
   if (extensions.help || extensions.version) {
     std::cout << (extensions.help ? usageText(Program::Eval) : versionLine(Program::Eval));
     return 0;
+  }
+  static ErrorRecord record;
+  if (!extensions.jsonFile.empty()) {
+    record = {extensions.jsonFile, args};
+    errorRecord = &record;
+    setFatalRecordHook(&recordError);
   }
   if (extensions.check) {
     if (args.size() != 1) fatal(Stream::Err, "kelm_eval: usage: kelm_eval --check RSFILE", true);
@@ -132,6 +154,7 @@ int runEvalProgram(int argc, char** argv) {
   const json document = {{"program", "kelm_eval"},
                          {"version", KELM_VERSION},
                          {"arguments", args},
+                         {"outcome", {{"status", "checked"}, {"exitStatus", 0}}},
                          {"rules",
                           {{"skin", rulesJson(request.skinRules)},
                            {"stiffener", rulesJson(request.stiffenerRules)}}},

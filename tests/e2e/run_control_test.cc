@@ -138,6 +138,10 @@ TEST(RunControlTest, ErrorsAreRecordedAndAnUnwritableDocumentIsReported) {
   const json document = json::parse(readFile(file));
   EXPECT_EQ(document["outcome"]["status"], "error");
   EXPECT_EQ(document["outcome"]["message"], "Cannot open responce surface file!");
+  const Finished evalFailed = runControlled(
+      KELM_EVAL_PATH, {"--json=" + file.string(), kPanel, "8", "8", "[45/45/0/x]s", "[0/0/0/0]s"});
+  EXPECT_EQ(evalFailed.status, 1);
+  EXPECT_EQ(json::parse(readFile(file))["outcome"]["status"], "error");
   fs::remove(file);
 
   const Finished unwritable = runControlled(KELM_ALT_PATH, {"--json=/no/such/dir/x.json", "8", "8", kPanel});
