@@ -50,6 +50,14 @@ int runLimitOf(const std::string& value) {
   return limit;
 }
 
+// The file named by an option such as --json=FILE; an empty name ends the run.
+std::string fileNameOf(const std::string& arg, std::size_t prefixLength, const char* what) {
+  std::string name = arg.substr(prefixLength);
+  if (name.empty())
+    fatal(Stream::Err, "error: " + arg + " needs " + what, true);
+  return name;
+}
+
 // The guideline options, which all three programs know.
 bool takeGuideline(const std::string& arg, ExtensionOptions& options) {
   if (arg == "--no-cross-ply-jump") {
@@ -71,12 +79,9 @@ bool takeEvalOption(const std::string& arg, ExtensionOptions& options) {
   if (arg == "--check") {
     options.check = true;
   } else if (startsWith(arg, "--designs=")) {
-    options.designsFile = arg.substr(10);
-    if (options.designsFile.empty())
-      fatal(Stream::Err, "error: --designs= needs a file name (- for standard input)", true);
+    options.designsFile = fileNameOf(arg, 10, "a file name (- for standard input)");
   } else if (startsWith(arg, "--svg=")) {
-    options.svgFile = arg.substr(6);
-    if (options.svgFile.empty()) fatal(Stream::Err, "error: --svg= needs a file name", true);
+    options.svgFile = fileNameOf(arg, 6, "a file name");
   } else {
     return false;
   }
@@ -92,8 +97,7 @@ bool take(const std::string& arg, Program program, bool only, ExtensionOptions& 
   } else if (takeGuideline(arg, options)) {
     return true;
   } else if (startsWith(arg, "--json=")) {
-    options.jsonFile = arg.substr(7);
-    if (options.jsonFile.empty()) fatal(Stream::Err, "error: --json= needs a file name", true);
+    options.jsonFile = fileNameOf(arg, 7, "a file name");
   } else if (program == Program::Eval) {
     return takeEvalOption(arg, options);
   } else if (startsWith(arg, "--seed=")) {
