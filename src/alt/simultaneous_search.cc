@@ -1,9 +1,12 @@
 #include "alt/simultaneous_search.h"
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <limits>
 
 #include "laminate/design_rules.h"
+#include "alt/local_improvement.h"
 #include "alt/ply_order.h"
 #include "search/panel_value.h"
 #include "search/progress_line.h"
@@ -18,6 +21,9 @@ constexpr int kFirstPhaseDesigns = 5;
 constexpr int kCompletionSteps = 80;     // 81 completed designs count as one step each, less
 constexpr int kCompletionDesigns = 81;   // the child evaluation already counted
 constexpr int kNoExclusion = -1;
+// Tries of the tight mode's local search, per start design and in all: a few milliseconds.
+constexpr long long kLocalTriesPerStart = 4000;
+constexpr long long kLocalTries = 40000;
 
 // A random code among 0, 1, 2, or among the two left when `excluded` is one of them.
 int drawCode(CRand& random, int excluded) {
@@ -31,11 +37,31 @@ void drawLaminate(StackingSequence& sequence, CRand& random, int excluded) {
     sequence.resetTheta(position, drawCode(random, excluded));
 }
 
+// A laminate of `total` plies set ply by ply from the outside in: under fixed ply numbers a
+// random order of exactly those codes, else random codes.
+StackingSequence drawnLaminate(int total, const LaminateRules& rules, CRand& random) {
+  StackingSequence sequence;
+  sequence.setPlyTotal(total);
+  const int n = sequence.plyCount();
+  std::vector<int> codes(n, kCode90);
+  if (rules.plyNumbersFixed) {
+    for (int i = 0; i < n; ++i)
+      codes[i] = i < rules.ply0 ? kCode0 : i < rules.ply0 + rules.ply45 ? kCode45 : kCode90;
+    for (int i = n; i > 1; --i) std::swap(codes[i - 1], codes[random.next() % i]);
+  } else {
+    for (int& code : codes) code = random.next() % kSearchedCodes;
+  }
+  for (int p = 1; p <= n; ++p) sequence.setTheta(p, codes[p - 1]);
+  return sequence;
+}
+
 }  // namespace
 
 SimultaneousSearch::SimultaneousSearch(const ResponseSurface& model, const LaminateRules& skinRules,
-                                       const LaminateRules& stiffenerRules, std::uint32_t seed)
-    : AlternativeSearch(model, skinRules, stiffenerRules), seed_(seed) {
+                                       const LaminateRules& stiffenerRules, std::uint32_t seed,
+                                       bool tight)
+    : AlternativeSearch(model, skinRules, stiffenerRules), seed_(seed), model_(model),
+      tight_(tight) {
   bound_.setJointBoundModel(model);
 }
 
@@ -46,6 +72,7 @@ void SimultaneousSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
   stiffenerPositions_ = halfPositions(stiffenerPlyTotal);
   plyOrder_ = PlyOrder(skinPositions_, stiffenerPositions_);
   if (!skinRules_.plyNumbersFixed && !stiffenerRules_.plyNumbersFixed) randomStart();
+  if (tight_) tightStart();
   treeSearch();
   if (!results_.designs().empty() || !incumbent_) return;
   if (stopRequested()) {
@@ -91,6 +118,38 @@ void SimultaneousSearch::randomStart() {
   }
 }
 
+void SimultaneousSearch::tightStart() {
+  tightBound_.setModel(model_, skinPlyTotal_, stiffenerPlyTotal_, skinRules_, stiffenerRules_);
+  CRand random(seed_);
+  if (starts_.empty()) drawUnderFixedNumbers(random);
+  const LocalImprovement local(objective_, skinRules_, stiffenerRules_);
+  long long left = kLocalTries;
+  std::optional<PanelDesign> bestStart;
+  for (PanelDesign& start : starts_) {
+    // Valued again as the tree values it: the random start's laminates carry the rounding of
+    // their rewrites.
+    start.value = fullObjective(objective_, start);
+    left -= local.improve(start, random, std::min(left, kLocalTriesPerStart));
+    if (!bestStart || start.value > bestStart->value) bestStart = start;
+  }
+  starts_.clear();
+  if (!bestStart || !(bestStart->value > 0.0)) return;
+  incumbent_ = bestStart;
+  results_.restart(bestStart->value);
+}
+
+void SimultaneousSearch::drawUnderFixedNumbers(CRand& random) {
+  const int draws = randomDrawLimit(skinPositions_ + stiffenerPositions_,
+                                    skinRules_.guidelines() || stiffenerRules_.guidelines());
+  for (int draw = 0; draw < draws && static_cast<int>(starts_.size()) < kFirstPhaseDesigns; ++draw) {
+    PanelDesign design;
+    design.skin = drawnLaminate(skinPlyTotal_, skinRules_, random);
+    design.stiffener = drawnLaminate(stiffenerPlyTotal_, stiffenerRules_, random);
+    if (checkComplete(design.skin, skinRules_) && checkComplete(design.stiffener, stiffenerRules_))
+      starts_.push_back(design);
+  }
+}
+
 bool SimultaneousSearch::drawFeasible(PanelDesign& design, CRand& random, int skinExcluded,
                                       int stiffenerExcluded) {
   const int draws = randomDrawLimit(skinPositions_ + stiffenerPositions_,
@@ -102,6 +161,7 @@ bool SimultaneousSearch::drawFeasible(PanelDesign& design, CRand& random, int sk
       continue;
     design.value = fullObjective(objective_, design);
     if (design.value > results_.best()) incumbent_ = design;
+    if (tight_) starts_.push_back(design);
     results_.raise(design.value);
     return true;
   }
@@ -125,11 +185,12 @@ void SimultaneousSearch::treeSearchWith() {
   root.design.skin.setPlyTotal(skinPlyTotal_);
   root.design.stiffener.setPlyTotal(stiffenerPlyTotal_);
   root.skinActive = plyOrder_.rootExtendsSkin();
+  root.bound = std::numeric_limits<double>::infinity();
   heap.push(Records::pack(root));
   OpenDesign parent = root;  // rebuilt from each popped record in place
   while (heap.count() > 0 && !stopRequested()) {
     Records::unpack(heap.pop(), parent);
-    expand<decltype(heap), Records>(parent, heap);
+    if (!tight_ || canReach(parent.bound, best())) expand<decltype(heap), Records>(parent, heap);
     progress_.publish(totalSteps_, heap.count(), best());
   }
 }
@@ -161,11 +222,19 @@ bool SimultaneousSearch::evaluateChild(OpenDesign& child) {
   ++totalSteps_;
   if (totalSteps_ % kTreeProgressInterval == 0) showProgress(totalSteps_);
   if (skin.setCount() == ns - 2 && stiffener.setCount() == nt - 2) {
-    completeLastPlies(child.design);
+    if (!tight_ || canReach(tightBound_.evaluate(child.design, best()), best()))
+      completeLastPlies(child.design);
     return false;
   }
   if (ns <= 2 || nt <= 2) fatal(Stream::Err, "ply number must be greater than 4!", false);
+  return childCanReach(child);
+}
+
+// The joint bound prunes alone where it can; the tight mode's key is the smaller of both bounds.
+bool SimultaneousSearch::childCanReach(OpenDesign& child) {
   child.bound = bound_.evaluateJointBound(child);
+  if (!tight_ || !canReach(child.bound, best())) return canReach(child.bound, best());
+  child.bound = std::min(child.bound, tightBound_.evaluate(child.design, best()));
   return canReach(child.bound, best());
 }
 

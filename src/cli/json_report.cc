@@ -14,9 +14,10 @@ namespace {
 
 JsonReport* active = nullptr;  // the report a fatal message is recorded in
 
-const char* searchName(Program program, bool roundRobin) {
-  if (program == Program::Iter) return roundRobin ? "round-robin" : "branch-and-bound";
-  return roundRobin ? "exhaustive" : "simultaneous";
+const char* searchName(Program program, const RunOptions& options) {
+  if (program == Program::Iter) return options.roundRobin ? "round-robin" : "branch-and-bound";
+  if (options.roundRobin) return "exhaustive";
+  return options.tight ? "simultaneous-tight" : "simultaneous";
 }
 
 const char* outcomeName(StopReason reason) {
@@ -62,7 +63,7 @@ json runJson(Program program, const std::vector<std::string>& arguments, const P
                         {"optionLetters", o.optionString}};
   document["rules"] = {{"skin", rulesJson(run->skinRules)},
                        {"stiffener", rulesJson(run->stiffenerRules)}};
-  document["search"] = searchName(program, o.roundRobin);
+  document["search"] = searchName(program, o);
   document["seed"] = seed;
   return document;
 }

@@ -23,6 +23,8 @@ struct RunOptions {
   int maxRun = 0;                // --max-run=N
   bool noCrossPlyJump = false;   // --no-cross-ply-jump
   bool outer45 = false;          // --outer-45
+  // kelm_alt --tight: the tree search with the count-coupled bound and sharper cuts.
+  bool tight = false;
 
   void copyGuidelinesFrom(const RunOptions& other) {
     minSharePercent = other.minSharePercent;

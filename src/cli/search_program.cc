@@ -80,6 +80,12 @@ int runSearchProgram(Program program, int argc, char** argv, const DriverFactory
   RunOptions guidelines;
   extensions.applyGuidelines(guidelines);
   prepareRun(run, program, args, std::cin, std::cout, guidelines);
+  run.options.tight = extensions.tight;
+  if (run.options.tight && run.options.roundRobin)
+    fatal(Stream::Err,
+          "error: --tight sharpens the tree search; it cannot be combined with option r "
+          "(the exhaustive search)",
+          true);
   // Without --seed= the random start differs from run to run: seeded by the calendar time.
   const std::uint32_t seed =
       extensions.seed.value_or(static_cast<std::uint32_t>(std::time(nullptr)));

@@ -40,7 +40,10 @@ std::string altUsage() {
              "       kelm_alt OPTIONS SKIN_TOTAL STIFFENER_TOTAL RSFILE\n"
              "The alternative method: both laminates in one branch-and-bound tree.\n"
              "Any other argument count asks for the inputs on the console.\n") +
-         kSearchLetters + kSearchExtensions;
+         kSearchLetters + kSearchExtensions +
+         "Tight search (kelm_alt only; not with option r):\n"
+         "  --tight               the same optimal designs with far fewer steps: a sharper\n"
+         "                        bound, sharper cuts and a better first best value\n";
 }
 
 std::string evalUsage() {

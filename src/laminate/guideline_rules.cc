@@ -10,11 +10,6 @@ bool crossPly(int a, int b) {
   return (a == kCode0 && b == kCode90) || (a == kCode90 && b == kCode0);
 }
 
-// Plies an orientation needs in all: at least `percent` of the total.
-int pliesNeeded(const StackingSequence& seq, double percent) {
-  return static_cast<int>(std::ceil(percent * (seq.halfPlies() * 2) / 100.0 - 1e-9));
-}
-
 // Whether the open positions can still bring every orientation to its share: each open
 // position adds two plies of its orientation, the mid-plane ply of an odd total one.
 bool shareReachable(const StackingSequence& seq, double percent) {
@@ -41,6 +36,10 @@ bool jumpAtNewest(const StackingSequence& seq) {
 }
 
 }  // namespace
+
+int pliesNeeded(const StackingSequence& seq, double percent) {
+  return static_cast<int>(std::ceil(percent * (seq.halfPlies() * 2) / 100.0 - 1e-9));
+}
 
 OrientationPlies orientationPlies(const StackingSequence& seq) {
   OrientationPlies plies;

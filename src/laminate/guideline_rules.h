@@ -25,6 +25,8 @@ struct OrientationPlies {
   int count[3] = {0, 0, 0};
 };
 OrientationPlies orientationPlies(const StackingSequence& sequence);
+// Plies each orientation needs in the whole laminate for a minimum share of `percent`.
+int pliesNeeded(const StackingSequence& sequence, double percent);
 
 // Where a set laminate breaks a guideline, for a report: the orientation below its share, the
 // first position whose neighbour inside jumps between 0 and 90 deg.

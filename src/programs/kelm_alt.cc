@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
         [](const kelm::PreparedRun& run, std::uint32_t seed) -> std::unique_ptr<kelm::SearchDriver> {
           // Both drivers are set up, as both prepare their models from the surface.
           auto simultaneous = std::make_unique<kelm::SimultaneousSearch>(
-              run.model, run.skinRules, run.stiffenerRules, seed);
+              run.model, run.skinRules, run.stiffenerRules, seed, run.options.tight);
           auto exhaustive = std::make_unique<kelm::ExhaustiveSearch>(run.model, run.skinRules,
                                                                       run.stiffenerRules);
           if (run.options.roundRobin) return exhaustive;

@@ -1,0 +1,127 @@
+#include "alt/open_counts.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "laminate/angle_code.h"
+#include "laminate/stacking_sequence.h"
+#include "numerics/small_algebra.h"
+
+namespace kelm {
+
+namespace {
+
+// The six block orders, walking the hexagon's boundary: each differs from the one before by
+// swapping two neighbouring blocks.
+constexpr int kBlockOrders[CountEntry::kCorners][3] = {{0, 1, 2}, {1, 0, 2}, {1, 2, 0},
+                                                       {2, 1, 0}, {2, 0, 1}, {0, 2, 1}};
+
+// The share of the bending stiffness outside depth p (p positions from the surface).
+double outerCube(double halfPlies, double p) { return std::pow((halfPlies - p) / halfPlies, 3.0); }
+
+void addCode(int code, double weight, double* increment) {
+  const CodeCosines& cosines = codeCosines();
+  increment[0] += weight * cosines.cos2[code];
+  increment[1] += weight * cosines.cos4[code];
+}
+
+// Half x B x, (B x) as the entries use them.
+double halfForm(const Mathmx& b, const double* x) { return 0.5 * small::quadraticForm2(b.data(), x); }
+
+void fillSurfaceTerms(CountEntry& entry, const LaminateBlocks& blocks) {
+  using namespace small;
+  entry.inPlaneCurvature = halfForm(blocks.inPlane, entry.inPlane);
+  const Mathmx bendingFromInPlane = blocks.coupling.transpose();
+  matVec2(bendingFromInPlane.data(), entry.inPlane, entry.inPlaneIntoBending);
+  for (int i = 0; i < CountEntry::kCorners; ++i) {
+    const double* d = entry.corner[i];
+    const double* next = entry.corner[(i + 1) % CountEntry::kCorners];
+    const double edge[2] = {next[0] - d[0], next[1] - d[1]};
+    double bd[2];
+    matVec2(blocks.bending.data(), d, bd);
+    entry.cornerCurvature[i] = 0.5 * dot2(d, bd);
+    entry.edgeSlope[i] = dot2(bd, edge);
+    entry.edgeCurvature[i] = quadraticForm2(blocks.bending.data(), edge);
+  }
+}
+
+// Twice the signed area of the corners' polygon.
+double doubledArea(const CountEntry& entry) {
+  double area = 0.0;
+  for (int i = 0; i < CountEntry::kCorners; ++i) {
+    const double* p = entry.corner[i];
+    const double* q = entry.corner[(i + 1) % CountEntry::kCorners];
+    area += p[0] * q[1] - p[1] * q[0];
+  }
+  return area;
+}
+
+}  // namespace
+
+void blockBendingIncrement(double halfPlies, int setCount, const int count[3], const int order[3],
+                           double increment[2]) {
+  increment[0] = increment[1] = 0.0;
+  int depth = setCount;
+  for (int block = 0; block < 3; ++block) {
+    const int code = order[block];
+    if (count[code] == 0) continue;
+    const double weight = outerCube(halfPlies, depth) - outerCube(halfPlies, depth + count[code]);
+    addCode(code, weight, increment);
+    depth += count[code];
+  }
+}
+
+void OpenCountTable::build(int plyTotal, const LaminateBlocks& blocks) {
+  plyTotal_ = plyTotal;
+  positions_ = halfPositions(plyTotal);
+  entries_.clear();
+  first_.assign(positions_ + 2, 0);
+  largestGroup_ = 0;
+  for (int k = 0; k <= positions_; ++k) {
+    first_[k] = static_cast<int>(entries_.size());
+    addEntries(k, blocks);
+    largestGroup_ = std::max(largestGroup_, static_cast<int>(entries_.size()) - first_[k]);
+  }
+  first_[positions_ + 1] = static_cast<int>(entries_.size());
+}
+
+void OpenCountTable::addEntries(int setCount, const LaminateBlocks& blocks) {
+  const double halfPlies = plyTotal_ * 0.5;
+  const bool midPly = plyTotal_ % 2 != 0;
+  const int ordinaryPositions = midPly ? positions_ - 1 : positions_;
+  const int open = std::max(0, ordinaryPositions - setCount);
+  const bool midOpen = midPly && setCount < positions_;
+  const int firstMid = midOpen ? 0 : -1;
+  const int lastMid = midOpen ? 2 : -1;
+  for (int mid = firstMid; mid <= lastMid; ++mid) {
+    for (int n0 = 0; n0 <= open; ++n0) {
+      for (int n45 = 0; n0 + n45 <= open; ++n45) {
+        CountEntry entry;
+        entry.count[0] = n0;
+        entry.count[1] = n45;
+        entry.count[2] = open - n0 - n45;
+        entry.midCode = mid;
+        for (int code = 0; code < 3; ++code)
+          addCode(code, entry.count[code] / halfPlies, entry.inPlane);
+        if (mid >= 0) addCode(mid, 1.0 / (2.0 * halfPlies), entry.inPlane);
+        const double midBending = 1.0 / (8.0 * std::pow(halfPlies, 3.0));
+        for (int i = 0; i < CountEntry::kCorners; ++i) {
+          blockBendingIncrement(halfPlies, setCount, entry.count, kBlockOrders[i], entry.corner[i]);
+          if (mid >= 0) addCode(mid, midBending, entry.corner[i]);
+        }
+        for (int c = 0; c < 2; ++c) {
+          entry.bendingLow[c] = entry.bendingHigh[c] = entry.corner[0][c];
+          for (const auto& corner : entry.corner) {
+            entry.bendingLow[c] = std::min(entry.bendingLow[c], corner[c]);
+            entry.bendingHigh[c] = std::max(entry.bendingHigh[c], corner[c]);
+          }
+        }
+        entry.flat = std::fabs(doubledArea(entry)) < 1e-14;
+        fillSurfaceTerms(entry, blocks);
+        entries_.push_back(entry);
+      }
+    }
+  }
+}
+
+}  // namespace kelm
