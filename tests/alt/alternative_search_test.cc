@@ -60,13 +60,14 @@ std::vector<Term> inPlaneOnly(const std::vector<Term>& terms) {
   return kept;
 }
 
+// Both modes of the tree search, the default and the tight one, against the exhaustive search.
 TEST(AlternativeSearchTest, SimultaneousSearchFindsExactlyTheExhaustiveOptima) {
   std::mt19937 random(20240607);
-  std::uniform_int_distribution<int> plyTotal(5, 10);  // half counts 3..5
+  std::uniform_int_distribution<int> plyTotal(5, 11);  // half counts 3..6
   std::bernoulli_distribution coin(0.5);
   int nonEmpty = 0;
   int ties = 0;
-  for (int trial = 0; trial < 100; ++trial) {
+  for (int trial = 0; trial < 300; ++trial) {
     testing::RandomSurfaceOptions options;
     options.sparse = trial % 3 == 1;
     options.negativeDefiniteBlocks = trial % 3 == 2;
@@ -81,7 +82,8 @@ TEST(AlternativeSearchTest, SimultaneousSearchFindsExactlyTheExhaustiveOptima) {
     const bool fixedNumbers = trial % 7 == 6;
     LaminateRules skinRules =
         fixedNumbers ? fixedNumbersOf(ts, random) : rulesOf(coin(random), coin(random));
-    LaminateRules stiffenerRules = rulesOf(coin(random), coin(random));
+    LaminateRules stiffenerRules = trial % 11 == 10 ? fixedNumbersOf(tt, random)
+                                                    : rulesOf(coin(random), coin(random));
     // Every third trial under a random mix of the design guidelines as well.
     if (trial % 3 == 0) {
       testing::addRandomGuidelines(skinRules, random);
@@ -92,13 +94,16 @@ TEST(AlternativeSearchTest, SimultaneousSearchFindsExactlyTheExhaustiveOptima) {
 
     ExhaustiveSearch exhaustive(surface, skinRules, stiffenerRules);
     SimultaneousSearch simultaneous(surface, skinRules, stiffenerRules, 7u);
+    SimultaneousSearch tight(surface, skinRules, stiffenerRules, 7u, true);
     {
       CapturedStreams captured;
       exhaustive.run(ts, tt);
       simultaneous.run(ts, tt);
+      tight.run(ts, tt);
     }
     EXPECT_NEAR(simultaneous.best(), exhaustive.best(), 1e-12);
     EXPECT_EQ(designTexts(simultaneous.results()), designTexts(exhaustive.results()));
+    EXPECT_EQ(designTexts(tight.results()), designTexts(exhaustive.results()));
     for (const PanelDesign& design : simultaneous.results()) {  // as kelm_eval judges them
       EXPECT_TRUE(checkComplete(design.skin, skinRules));
       EXPECT_TRUE(checkComplete(design.stiffener, stiffenerRules));

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "alt/count_coupled_bound.h"
+#include "alt/hexagon_max.h"
+#include "alt/open_counts.h"
+#include "laminate/design_rules.h"
+#include "numerics/small_algebra.h"
+#include "search/panel_value.h"
+#include "support/test_surfaces.h"
+
+namespace kelm {
+namespace {
+
+using testing::makeSequence;
+
+constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
+
+// A symmetric 2 x 2 block with entries in [-1, 1]: definite of either sign or indefinite.
+Mathmx randomBlock(std::mt19937& random) {
+  std::uniform_real_distribution<double> entry(-1.0, 1.0);
+  Mathmx block;
+  block.ref(1, 1) = entry(random);
+  block.ref(2, 2) = entry(random);
+  block.ref(1, 2) = block.ref(2, 1) = entry(random);
+  return block;
+}
+
+// Every way to place the entry's codes in the open positions of `partial`, as complete
+// sequences built the way the searches build them.
+template <typename F>
+void forEachArrangement(const StackingSequence& partial, const CountEntry& entry, F&& f) {
+  testing::forEachCompletion(partial, [&](const StackingSequence& complete) {
+    int count[3] = {0, 0, 0};
+    const int ordinaryEnd = complete.midPly() ? complete.plyCount() - 1 : complete.plyCount();
+    for (int p = partial.setCount() + 1; p <= ordinaryEnd; ++p) ++count[complete.codeAt(p)];
+    const int mid = complete.midPly() ? complete.codeAt(complete.plyCount()) : -1;
+    if (std::equal(count, count + 3, entry.count) && mid == entry.midCode) f(complete);
+  });
+}
+
+// The hexagon maximum is never below the objective of any arrangement of the counts, and equals
+// the best arrangement where the quadratic is convex (its maximum then lies at a corner, which
+// is a block arrangement).
+TEST(CountCoupledBoundTest, HexagonMaximumCoversEveryArrangement) {
+  std::mt19937 random(4711);
+  std::uniform_real_distribution<double> gradient(-2.0, 2.0);
+  std::uniform_int_distribution<int> totals(3, 13);
+  int checked = 0;
+  for (int trial = 0; trial < 80; ++trial) {
+    const int total = totals(random);
+    const Mathmx zero;
+    Mathmx bending = randomBlock(random);
+    if (trial % 3 == 0) {  // convex: the corners decide
+      bending.ref(1, 1) = std::fabs(bending(1, 1)) + 1.0;
+      bending.ref(2, 2) = std::fabs(bending(2, 2)) + 1.0;
+    }
+    const bool convex = trial % 3 == 0;
+    // Concave, with the stationary point at each hexagon's centre: inner arrangements can beat
+    // every corner and edge.
+    const bool centred = trial % 3 == 1;
+    if (centred) {
+      bending.ref(1, 1) = -std::fabs(bending(1, 1)) - 1.0;
+      bending.ref(2, 2) = -std::fabs(bending(2, 2)) - 1.0;
+    }
+    OpenCountTable table;
+    table.build(total, {zero, zero, bending});
+    BendingForm form;
+    form.set(bending);
+    const int setCount = std::uniform_int_distribution<int>(0, table.positions() - 1)(random);
+    std::vector<int> codes(setCount);
+    for (int& code : codes) code = std::uniform_int_distribution<int>(0, 2)(random);
+    const StackingSequence partial = makeSequence(total, codes);
+    double h[2] = {gradient(random), gradient(random)};
+    for (const CountEntry* e = table.begin(setCount); e != table.end(setCount); ++e) {
+      if (centred) {
+        double centre[2] = {0.0, 0.0};
+        for (const auto& corner : e->corner)
+          for (int c = 0; c < 2; ++c) centre[c] += corner[c] / CountEntry::kCorners;
+        small::matVec2(bending.data(), centre, h);
+        h[0] = -h[0];
+        h[1] = -h[1];
+      }
+      double best = kMinusInfinity;
+      forEachArrangement(partial, *e, [&](const StackingSequence& complete) {
+        const double d[2] = {complete.parameters()[2] - partial.parameters()[2],
+                             complete.parameters()[3] - partial.parameters()[3]};
+        best = std::max(best, small::dot2(h, d) + 0.5 * small::quadraticForm2(bending.data(), d));
+      });
+      ASSERT_GT(best, kMinusInfinity);
+      const double hexagon = form.maxOverHexagon(*e, h);
+      EXPECT_GE(hexagon, best - 1e-13) << "total " << total << ", set " << setCount;
+      if (convex) {
+        EXPECT_NEAR(hexagon, best, 1e-12);
+      }
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 1000);
+}
+
+// The bound of a random node is never below its best allowed completion, and with a best value
+// given it may only fall below completions that cannot reach that value.
+TEST(CountCoupledBoundTest, NeverBelowTheBestAllowedCompletion) {
+  std::mt19937 random(1234);
+  std::uniform_int_distribution<int> totals(4, 11);
+  std::bernoulli_distribution coin(0.5);
+  int nodes = 0;
+  for (int trial = 0; trial < 400 && nodes < 250; ++trial) {
+    testing::RandomSurfaceOptions options;
+    options.negativeDefiniteBlocks = trial % 4 == 1;
+    const ResponseSurface surface = testing::randomSurface(500 + trial, options);
+    const int ts = totals(random);
+    const int tt = totals(random);
+    LaminateRules skinRules, stiffenerRules;
+    for (LaminateRules* rules : {&skinRules, &stiffenerRules}) {
+      rules->balance = coin(random);
+      rules->fourPlyRule = coin(random);
+      if (trial % 3 == 0) testing::addRandomGuidelines(*rules, random);
+    }
+    if (trial % 5 == 4) {
+      const int h = halfPositions(ts);
+      skinRules.plyNumbersFixed = true;
+      skinRules.balance = false;
+      skinRules.ply0 = std::uniform_int_distribution<int>(0, h)(random);
+      skinRules.ply45 = std::uniform_int_distribution<int>(0, h - skinRules.ply0)(random);
+      skinRules.ply90 = h - skinRules.ply0 - skinRules.ply45;
+    }
+    // A node with some positions of each laminate set, as the tree would hold it.
+    auto partialOf = [&](int total) {
+      const int set = std::uniform_int_distribution<int>(0, halfPositions(total) - 1)(random);
+      std::vector<int> codes(set);
+      for (int& code : codes) code = std::uniform_int_distribution<int>(0, 2)(random);
+      return makeSequence(total, codes);
+    };
+    PanelDesign node;
+    node.skin = partialOf(ts);
+    node.stiffener = partialOf(tt);
+
+    FullObjective objective;
+    objective.setFullObjective(surface);
+    double best = kMinusInfinity;
+    testing::forEachCompletion(node.skin, [&](const StackingSequence& skin) {
+      if (!checkComplete(skin, skinRules)) return;
+      testing::forEachCompletion(node.stiffener, [&](const StackingSequence& stiffener) {
+        if (!checkComplete(stiffener, stiffenerRules)) return;
+        PanelDesign design{skin, stiffener, 0.0};
+        best = std::max(best, fullObjective(objective, design));
+      });
+    });
+    CountCoupledBound bound;
+    bound.setModel(surface, ts, tt, skinRules, stiffenerRules);
+    const double alone = bound.evaluate(node, kMinusInfinity);
+    if (best == kMinusInfinity) continue;  // the rules leave no completion
+    ++nodes;
+    EXPECT_GE(alone, best) << "trial " << trial;
+    // Against a best value the node's optimum ties with, and one it cannot reach: the counts
+    // that cannot reach it only narrow the coupling boxes.
+    EXPECT_GE(bound.evaluate(node, best + 0.9e-13), best) << "trial " << trial;
+    EXPECT_LE(bound.evaluate(node, best + 1.0), alone + 1e-15);
+  }
+  EXPECT_GE(nodes, 200);
+}
+
+}  // namespace
+}  // namespace kelm
