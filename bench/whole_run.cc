@@ -1,6 +1,6 @@
 // One whole search, in process, with a fixed seed for the random start: prints the steps, the
 // seconds, the steps per second and the peak resident memory of the run.
-// usage: kelm_whole_run iter|alt OPTIONS SKIN_TOTAL STIFFENER_TOTAL RSFILE
+// usage: kelm_whole_run iter|alt|alt-tight OPTIONS SKIN_TOTAL STIFFENER_TOTAL RSFILE
 #include <sys/resource.h>
 
 #include <chrono>
@@ -54,18 +54,20 @@ void timeRun(Driver& driver, const kelm::RunOptions& options, const std::string&
 
 int main(int argc, char** argv) {
   if (argc != 6) {
-    std::cerr << "usage: kelm_whole_run iter|alt OPTIONS SKIN_TOTAL STIFFENER_TOTAL RSFILE\n";
+    std::cerr << "usage: kelm_whole_run iter|alt|alt-tight OPTIONS SKIN_TOTAL STIFFENER_TOTAL "
+                 "RSFILE\n";
     return 2;
   }
   const std::string program = argv[1];
   const std::vector<std::string> args(argv + 2, argv + argc);  // the 4-argument form
   kelm::PreparedRun run;
   std::istringstream noInput;
-  kelm::prepareRun(run, program == "alt" ? kelm::Program::Alt : kelm::Program::Iter, args,
-                   noInput, std::cout);
+  const bool alt = program == "alt" || program == "alt-tight";
+  kelm::prepareRun(run, alt ? kelm::Program::Alt : kelm::Program::Iter, args, noInput, std::cout);
   const std::string label = "kelm_" + program + " " + argv[2] + " " + argv[3] + "/" + argv[4];
-  if (program == "alt") {
-    kelm::SimultaneousSearch search(run.model, run.skinRules, run.stiffenerRules, kSeed);
+  if (alt) {
+    kelm::SimultaneousSearch search(run.model, run.skinRules, run.stiffenerRules, kSeed,
+                                    program == "alt-tight");
     timeRun(search, run.options, label);
   } else {
     kelm::BranchAndBoundSearch search(run.model, run.skinRules, run.stiffenerRules);

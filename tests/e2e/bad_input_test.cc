@@ -61,6 +61,11 @@ std::vector<BadInput> rows() {
       {"args_other_count", "kelm_iter", {"8", "8"}, "", Stream::Err, kInvalid, 1},
       {"args_eight_for_alt", "kelm_alt", {"-p", "8", "8", "4", "0", "2", "2", "panel_a.rs"}, "",
        Stream::Err, kInvalid, 1},
+      {"args_tight_with_r", "kelm_alt", {"-r", "--tight", "8", "8", "panel_a.rs"}, "",
+       Stream::Err,
+       "error: --tight sharpens the tree search; it cannot be combined with option r (the "
+       "exhaustive search)\n",
+       1},
       // Ply totals
       {"total_zero", "kelm_iter", {"0", "8", "panel_a.rs"}, "", Stream::Err, kBadTotal, 1},
       {"total_zero_exhaustive", "kelm_alt", {"-r", "8", "0", "panel_a.rs"}, "", Stream::Err,
