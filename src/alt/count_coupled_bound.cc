@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "laminate/guideline_rules.h"
+#include "laminate/ply_arrangement.h"
 #include "search/search_constants.h"
 #include "search/surface_blocks.h"
 
@@ -71,6 +72,29 @@ void CountCoupledBound::setModel(const ResponseSurface& model, int skinPlyTotal,
     empty.setPlyTotal(totals[l]);
     const double share = rules_[l]->minSharePercent;
     pliesNeeded_[l] = share > 0.0 ? pliesNeeded(empty, share) : 0;
+    markArrangeable(l);
+  }
+}
+
+// The open positions of a completion are a stretch of the whole half that ends at its innermost
+// position: its runs are parts of the laminate's runs, its innermost run part of the innermost
+// one, and it has no cross-ply jump where the laminate has none. So its codes must be
+// arrangeable under the same limits (a stretch of fewer than three positions is not judged,
+// which only admits more); the outermost position belongs to it only when nothing is set.
+void CountCoupledBound::markArrangeable(int laminate) {
+  const LaminateRules& rules = *rules_[laminate];
+  const OpenCountTable& table = tables_[laminate];
+  int runLimit = rules.fourPlyRule ? 4 : 0;
+  if (rules.maxRun > 0) runLimit = runLimit > 0 ? std::min(runLimit, rules.maxRun) : rules.maxRun;
+  arrangeable_[laminate].clear();
+  for (int k = 0; k <= table.positions(); ++k) {
+    const Arrangement arrangement{runLimit, rules.noCrossPlyJump, rules.outer45 && k == 0};
+    for (const CountEntry* e = table.begin(k); e != table.end(k); ++e) {
+      const bool open = e->codeCount(0) + e->codeCount(1) + e->codeCount(2) > 0;
+      arrangeable_[laminate].push_back(
+          !open || arrangementAllows(e->codeCount(0), e->codeCount(1), e->codeCount(2),
+                                     arrangement, e->midCode));
+    }
   }
 }
 
@@ -103,6 +127,7 @@ bool CountCoupledBound::allowed(int laminate, const StackingSequence& sequence,
                                 const CountEntry& entry) const {
   if (sequence.complete()) return true;
   const LaminateRules& rules = *rules_[laminate];
+  if (!arrangeable_[laminate][&entry - tables_[laminate].begin(0)]) return false;
   const int* set = setCodes_[laminate];
   if (rules.plyNumbersFixed && (entry.codeCount(0) != rules.ply0 - set[0] ||
                                 entry.codeCount(1) != rules.ply45 - set[1]))

@@ -50,6 +50,7 @@ class CountCoupledBound {
   void boxAbove(int laminate, const StackingSequence& sequence, double threshold, Scan& scan) const;
   double couplingBound(const Scan& skin, const Scan& stiffener) const;
   bool allowed(int laminate, const StackingSequence& sequence, const CountEntry& entry) const;
+  void markArrangeable(int laminate);
   void countSetCodes(int laminate, const StackingSequence& sequence);
 
   double hessian_[kParameters][kParameters] = {};  // symmetric
@@ -64,6 +65,9 @@ class CountCoupledBound {
   int setCodes_[kLaminates][3] = {};        // set positions of each code, per laminate
   int pliesNeeded_[kLaminates] = {0, 0};    // minimum share, in plies of each orientation
   std::vector<double> values_[kLaminates];  // scratch: own part per entry of the node
+  // Per entry of the table: whether the open positions alone can hold its codes under the run
+  // limits and the cross-ply rule (every completion's open part must).
+  std::vector<char> arrangeable_[kLaminates];
 };
 
 }  // namespace kelm
