@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "search/panel_value.h"
+#include "alt/count_coupled_bound.h"
 #include "alt/joint_bound_model.h"
 #include "alt/simultaneous_search.h"
 #include "bench_fixture.h"
@@ -65,6 +66,18 @@ void BM_JointBound(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(model.evaluateJointBound(child));
 }
 BENCHMARK(BM_JointBound);
+
+// The tight mode's bound of the same child: both laminates' counts scanned, hexagons maximised,
+// coupling boxes narrowed against a best value the child can reach.
+void BM_CountCoupledBound(benchmark::State& state) {
+  const LaminateRules rules = balancedRules(32);
+  CountCoupledBound bound;
+  bound.setModel(panelSurface(), 32, 32, rules, rules);
+  OpenDesign child = halfwayDesign();
+  child.design.stiffener.setTheta(8, 1);
+  for (auto _ : state) benchmark::DoNotOptimize(bound.evaluate(child.design, 0.97));
+}
+BENCHMARK(BM_CountCoupledBound);
 
 // One kelm_alt expansion: pop a packed design and rebuild it, prepare the fixed laminate's
 // terms, and for each code copy the parent, set its next ply, check both laminates, bound the
