@@ -84,11 +84,9 @@ void CountCoupledBound::setModel(const ResponseSurface& model, int skinPlyTotal,
 void CountCoupledBound::markArrangeable(int laminate) {
   const LaminateRules& rules = *rules_[laminate];
   const OpenCountTable& table = tables_[laminate];
-  int runLimit = rules.fourPlyRule ? 4 : 0;
-  if (rules.maxRun > 0) runLimit = runLimit > 0 ? std::min(runLimit, rules.maxRun) : rules.maxRun;
   arrangeable_[laminate].clear();
   for (int k = 0; k <= table.positions(); ++k) {
-    const Arrangement arrangement{runLimit, rules.noCrossPlyJump, rules.outer45 && k == 0};
+    const Arrangement arrangement{rules.runLimit(), rules.noCrossPlyJump, rules.outer45 && k == 0};
     for (const CountEntry* e = table.begin(k); e != table.end(k); ++e) {
       const bool open = e->codeCount(0) + e->codeCount(1) + e->codeCount(2) > 0;
       arrangeable_[laminate].push_back(

@@ -37,9 +37,8 @@ bool guidelinesAllowNumbers(const LaminateRules& rules, const Arrangement& arran
 }  // namespace
 
 bool guidelinesAllowFixedNumbers(const LaminateRules& rules) {
-  int runLimit = rules.fourPlyRule ? 4 : 0;
-  if (rules.maxRun > 0) runLimit = runLimit > 0 ? std::min(runLimit, rules.maxRun) : rules.maxRun;
-  return guidelinesAllowNumbers(rules, Arrangement{runLimit, rules.noCrossPlyJump, rules.outer45});
+  return guidelinesAllowNumbers(
+      rules, Arrangement{rules.runLimit(), rules.noCrossPlyJump, rules.outer45});
 }
 
 void fixPlyNumbers(LaminateRules& rules, int ply0, int ply45) {

@@ -30,6 +30,13 @@ struct LaminateRules {
   bool guidelines() const {
     return minSharePercent > 0.0 || maxRun > 0 || noCrossPlyJump || outer45;
   }
+  // The longest run of equal 0 or 90 deg positions the 4-ply rule and the run limit allow
+  // together (0: none).
+  int runLimit() const {
+    const int fourPly = fourPlyRule ? 4 : 0;
+    if (maxRun <= 0) return fourPly;
+    return fourPly > 0 && fourPly < maxRun ? fourPly : maxRun;
+  }
 };
 
 }  // namespace kelm
