@@ -12,8 +12,8 @@ namespace kelm {
 
 // A sharper upper bound of a partial panel design, for the tight search. With x the current
 // eight parameters, g the gradient there and H the surface's Hessian, a completion adds
-// increments (a, d) to each laminate and reaches
-//   F(x) + sum over laminates of [g . (a, d) + half (a, d) H_LL (a, d)] + (a, d)_skin H_st (a, d)_stiffener.
+// increments D_L = (a, d) to each laminate L and reaches
+//   F(x) + sum over L of [g_L . D_L + half D_L H_LL D_L] + D_skin H_st D_stiffener.
 // Each laminate's own part is maximised over the counts N of codes its open positions can take
 // (the rules restrict N: balance, fixed ply numbers, minimum share): exact in-plane, over the
 // hexagon of block arrangements in bending (see OpenCountTable). The skin-stiffener part is

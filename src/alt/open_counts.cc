@@ -25,8 +25,10 @@ void addCode(int code, double weight, double* increment) {
   increment[1] += weight * cosines.cos4[code];
 }
 
-// Half x B x, (B x) as the entries use them.
-double halfForm(const Mathmx& b, const double* x) { return 0.5 * small::quadraticForm2(b.data(), x); }
+// Half x B x.
+double halfForm(const Mathmx& b, const double* x) {
+  return 0.5 * small::quadraticForm2(b.data(), x);
+}
 
 void fillSurfaceTerms(CountEntry& entry, const LaminateBlocks& blocks) {
   using namespace small;

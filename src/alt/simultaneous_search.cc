@@ -141,7 +141,8 @@ void SimultaneousSearch::tightStart() {
 void SimultaneousSearch::drawUnderFixedNumbers(CRand& random) {
   const int draws = randomDrawLimit(skinPositions_ + stiffenerPositions_,
                                     skinRules_.guidelines() || stiffenerRules_.guidelines());
-  for (int draw = 0; draw < draws && static_cast<int>(starts_.size()) < kFirstPhaseDesigns; ++draw) {
+  const std::size_t wanted = kFirstPhaseDesigns;
+  for (int draw = 0; draw < draws && starts_.size() < wanted; ++draw) {
     PanelDesign design;
     design.skin = drawnLaminate(skinPlyTotal_, skinRules_, random);
     design.stiffener = drawnLaminate(stiffenerPlyTotal_, stiffenerRules_, random);
