@@ -67,7 +67,7 @@ void CountCoupledBound::setModel(const ResponseSurface& model, int skinPlyTotal,
     const Mathmx bending = blockOf(hessian_, group + 1, group + 1);
     tables_[l].build(totals[l], {inPlane, coupling, bending});
     bending_[l].set(bending);
-    values_[l].assign(tables_[l].largestGroup(), kMinusInfinity);
+    candidates_[l].assign(tables_[l].largestGroup(), Candidate{nullptr, 0.0, false});
     StackingSequence empty;
     empty.setPlyTotal(totals[l]);
     const double share = rules_[l]->minSharePercent;
@@ -140,43 +140,75 @@ bool CountCoupledBound::allowed(int laminate, const StackingSequence& sequence,
   return true;
 }
 
+// A laminate's own part for one count: exact over the hexagon, or bounded over the box of its
+// corners (a few operations instead of the hexagon's dozens).
+double CountCoupledBound::ownPart(int laminate, const CountEntry& e, bool exact) const {
+  const double* gIn = gradient_ + 4 * laminate;
+  const double* gBend = gIn + 2;
+  const double h[2] = {gBend[0] + e.inPlaneIntoBending[0], gBend[1] + e.inPlaneIntoBending[1]};
+  const double inPlane = (gIn[0] * e.inPlane[0] + gIn[1] * e.inPlane[1]) + e.inPlaneCurvature;
+  if (exact) return inPlane + bending_[laminate].maxOverHexagon(e, h);
+  const double linear = std::max(h[0] * e.bendingLow[0], h[0] * e.bendingHigh[0]) +
+                        std::max(h[1] * e.bendingLow[1], h[1] * e.bendingHigh[1]);
+  return inPlane + (linear + e.curvatureBound);
+}
+
+namespace {
+
+void widenBox(const CountEntry& e, double* low, double* high) {
+  for (int c = 0; c < 2; ++c) {
+    low[c] = std::min(low[c], e.inPlane[c]);
+    high[c] = std::max(high[c], e.inPlane[c]);
+    low[2 + c] = std::min(low[2 + c], e.bendingLow[c]);
+    high[2 + c] = std::max(high[2 + c], e.bendingHigh[c]);
+  }
+}
+
+void emptyBox(double* low, double* high) {
+  std::fill_n(low, 4, std::numeric_limits<double>::infinity());
+  std::fill_n(high, 4, kMinusInfinity);
+}
+
+}  // namespace
+
+// A count whose cheap bound cannot pass the largest exact part so far keeps that bound: it
+// cannot be the largest, and the boxes make it exact only where it matters.
 bool CountCoupledBound::scanLaminate(int laminate, const StackingSequence& sequence, Scan& scan) {
   countSetCodes(laminate, sequence);
   const OpenCountTable& table = tables_[laminate];
-  const BendingForm& form = bending_[laminate];
-  const double* gIn = gradient_ + 4 * laminate;
-  const double* gBend = gIn + 2;
-  double* values = values_[laminate].data();
+  Candidate* candidates = candidates_[laminate].data();
+  int count = 0;
   scan.best = kMinusInfinity;
-  const CountEntry* first = table.begin(sequence.setCount());
+  emptyBox(scan.low, scan.high);
   const CountEntry* last = table.end(sequence.setCount());
-  for (const CountEntry* e = first; e != last; ++e, ++values) {
-    *values = kMinusInfinity;
+  for (const CountEntry* e = table.begin(sequence.setCount()); e != last; ++e) {
     if (!allowed(laminate, sequence, *e)) continue;
-    const double h[2] = {gBend[0] + e->inPlaneIntoBending[0], gBend[1] + e->inPlaneIntoBending[1]};
-    const double own = (gIn[0] * e->inPlane[0] + gIn[1] * e->inPlane[1]) + e->inPlaneCurvature +
-                       form.maxOverHexagon(*e, h);
-    *values = own;
+    widenBox(*e, scan.low, scan.high);
+    const double bound = ownPart(laminate, *e, false);
+    if (bound <= scan.best) {
+      candidates[count++] = {e, bound, false};
+      continue;
+    }
+    const double own = ownPart(laminate, *e, true);
+    candidates[count++] = {e, own, true};
     scan.best = std::max(scan.best, own);
   }
-  return scan.best > kMinusInfinity;
+  candidateCount_[laminate] = count;
+  return count > 0;
 }
 
-void CountCoupledBound::boxAbove(int laminate, const StackingSequence& sequence, double threshold,
-                                 Scan& scan) const {
-  std::fill_n(scan.low, 4, std::numeric_limits<double>::infinity());
-  std::fill_n(scan.high, 4, kMinusInfinity);
-  const double* values = values_[laminate].data();
-  const CountEntry* first = tables_[laminate].begin(sequence.setCount());
-  const CountEntry* last = tables_[laminate].end(sequence.setCount());
-  for (const CountEntry* e = first; e != last; ++e, ++values) {
-    if (!(*values >= threshold)) continue;
-    for (int c = 0; c < 2; ++c) {
-      scan.low[c] = std::min(scan.low[c], e->inPlane[c]);
-      scan.high[c] = std::max(scan.high[c], e->inPlane[c]);
-      scan.low[2 + c] = std::min(scan.low[2 + c], e->bendingLow[c]);
-      scan.high[2 + c] = std::max(scan.high[2 + c], e->bendingHigh[c]);
+void CountCoupledBound::boxAbove(int laminate, double threshold, Scan& scan) {
+  emptyBox(scan.low, scan.high);
+  Candidate* candidates = candidates_[laminate].data();
+  for (int i = 0; i < candidateCount_[laminate]; ++i) {
+    Candidate& c = candidates[i];
+    if (!(c.value >= threshold)) continue;
+    if (!c.exact) {
+      c.value = ownPart(laminate, *c.entry, true);
+      c.exact = true;
+      if (!(c.value >= threshold)) continue;
     }
+    widenBox(*c.entry, scan.low, scan.high);
   }
 }
 
@@ -196,14 +228,12 @@ double CountCoupledBound::evaluate(const PanelDesign& design, double best) {
   Scan skin, stiffener;
   if (!scanLaminate(0, design.skin, skin) || !scanLaminate(1, design.stiffener, stiffener))
     return kMinusInfinity;
-  boxAbove(0, design.skin, kMinusInfinity, skin);
-  boxAbove(1, design.stiffener, kMinusInfinity, stiffener);
   const double shared = value_ + couplingBound(skin, stiffener) + margin_;
   const double loose = shared + skin.best + stiffener.best;
   const double needed = best - kTieTolerance;
   if (loose < needed) return loose;
-  boxAbove(0, design.skin, needed - (shared + stiffener.best), skin);
-  boxAbove(1, design.stiffener, needed - (shared + skin.best), stiffener);
+  boxAbove(0, needed - (shared + stiffener.best), skin);
+  boxAbove(1, needed - (shared + skin.best), stiffener);
   return value_ + couplingBound(skin, stiffener) + margin_ + skin.best + stiffener.best;
 }
 

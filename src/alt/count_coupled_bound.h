@@ -42,12 +42,21 @@ class CountCoupledBound {
     double low[4];
     double high[4];
   };
+  // An allowed count of the node: its own part, exact or (where a cheap bound showed it cannot
+  // be the largest) an upper bound, made exact when a box needs it.
+  struct Candidate {
+    const CountEntry* entry;
+    double value;
+    bool exact;
+  };
 
   void setObjectiveAt(const PanelDesign& design);
-  // The own part of every allowed entry, kept in values_[laminate] (-infinity where not allowed).
+  // The largest own part over the allowed counts, kept in candidates_[laminate], and the box of
+  // them all.
   bool scanLaminate(int laminate, const StackingSequence& sequence, Scan& scan);
-  // The box over the entries whose own part reaches `threshold`.
-  void boxAbove(int laminate, const StackingSequence& sequence, double threshold, Scan& scan) const;
+  double ownPart(int laminate, const CountEntry& entry, bool exact) const;
+  // The box over the counts whose own part reaches `threshold`.
+  void boxAbove(int laminate, double threshold, Scan& scan);
   double couplingBound(const Scan& skin, const Scan& stiffener) const;
   bool allowed(int laminate, const StackingSequence& sequence, const CountEntry& entry) const;
   void markArrangeable(int laminate);
@@ -64,7 +73,8 @@ class CountCoupledBound {
   const LaminateRules* rules_[kLaminates] = {nullptr, nullptr};
   int setCodes_[kLaminates][3] = {};        // set positions of each code, per laminate
   int pliesNeeded_[kLaminates] = {0, 0};    // minimum share, in plies of each orientation
-  std::vector<double> values_[kLaminates];  // scratch: own part per entry of the node
+  std::vector<Candidate> candidates_[kLaminates];  // scratch of the node in progress
+  int candidateCount_[kLaminates] = {0, 0};
   // Per entry of the table: whether the open positions alone can hold its codes under the run
   // limits and the cross-ply rule (every completion's open part must).
   std::vector<char> arrangeable_[kLaminates];

@@ -30,6 +30,30 @@ double halfForm(const Mathmx& b, const double* x) {
   return 0.5 * small::quadraticForm2(b.data(), x);
 }
 
+// The range of u * v over u in [uLow, uHigh], v in [vLow, vHigh].
+void productRange(double uLow, double uHigh, double vLow, double vHigh, double& low,
+                  double& high) {
+  const double p[4] = {uLow * vLow, uLow * vHigh, uHigh * vLow, uHigh * vHigh};
+  low = std::min(std::min(p[0], p[1]), std::min(p[2], p[3]));
+  high = std::max(std::max(p[0], p[1]), std::max(p[2], p[3]));
+}
+
+// The largest half d D d over the entry's bending box, term by term.
+double boxCurvatureBound(const CountEntry& entry, const Mathmx& bending) {
+  const double* lo = entry.bendingLow;
+  const double* hi = entry.bendingHigh;
+  double bound = 0.0;
+  for (int i = 0; i < 2; ++i) {
+    for (int j = 0; j < 2; ++j) {
+      double low, high;
+      productRange(lo[i], hi[i], lo[j], hi[j], low, high);
+      const double d = bending(i + 1, j + 1);
+      bound += std::max(d * low, d * high);
+    }
+  }
+  return 0.5 * bound;
+}
+
 void fillSurfaceTerms(CountEntry& entry, const LaminateBlocks& blocks) {
   using namespace small;
   entry.inPlaneCurvature = halfForm(blocks.inPlane, entry.inPlane);
@@ -45,6 +69,7 @@ void fillSurfaceTerms(CountEntry& entry, const LaminateBlocks& blocks) {
     entry.edgeSlope[i] = dot2(bd, edge);
     entry.edgeCurvature[i] = quadraticForm2(blocks.bending.data(), edge);
   }
+  entry.curvatureBound = boxCurvatureBound(entry, blocks.bending);
 }
 
 // Twice the signed area of the corners' polygon.

@@ -34,6 +34,9 @@ struct CountEntry {
   double cornerCurvature[kCorners] = {};
   double edgeSlope[kCorners] = {};
   double edgeCurvature[kCorners] = {};
+  // At least half d D d anywhere in the box of the corners: with the box's bound of the linear
+  // part, a cheap upper bound of the hexagon's maximum.
+  double curvatureBound = 0.0;
 
   int codeCount(int code) const { return count[code] + (midCode == code ? 1 : 0); }
 };
