@@ -111,6 +111,7 @@ TEST(RunControlTest, JsonDocumentAgreesWithTheReport) {
   ASSERT_EQ(run.status, 0);
   const json document = json::parse(readFile(file));
   EXPECT_EQ(document["program"], "kelm_alt");
+  EXPECT_EQ(document["search"], "simultaneous");
   EXPECT_EQ(document["outcome"]["status"], "optimal");
   EXPECT_EQ(document["inputs"]["skinPlyTotal"], 16);
   ASSERT_EQ(static_cast<int>(document["designs"].size()), designCount(run.out));
@@ -128,6 +129,13 @@ TEST(RunControlTest, JsonDocumentAgreesWithTheReport) {
       runControlled(KELM_ALT_PATH, {"--time-limit=0.3", "--json=" + file.string(), "36", "36", kPanel});
   EXPECT_EQ(stopped.status, 124);
   EXPECT_EQ(json::parse(readFile(file))["outcome"]["status"], "time-limit");
+
+  // The tight search names itself, and stopped early it still reports its best design.
+  const Finished tight = runControlled(
+      KELM_ALT_PATH, {"--tight", "--time-limit=0.3", "--json=" + file.string(), "64", "64", kPanel});
+  EXPECT_EQ(tight.status, 124);
+  EXPECT_GE(designCount(tight.out), 1);
+  EXPECT_EQ(json::parse(readFile(file))["search"], "simultaneous-tight");
   fs::remove(file);
 }
 
