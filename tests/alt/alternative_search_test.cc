@@ -23,15 +23,7 @@ using testing::freeRules;
 using testing::makeSurface;
 using testing::Term;
 
-// The optimal designs of a driver as sorted text, so drivers that find them in different
-// orders compare equal; duplicates stay visible.
-std::vector<std::string> designTexts(const std::vector<PanelDesign>& designs) {
-  std::vector<std::string> texts;
-  for (const PanelDesign& d : designs)
-    texts.push_back(d.skin.bracketText() + " " + d.stiffener.bracketText());
-  std::sort(texts.begin(), texts.end());
-  return texts;
-}
+constexpr auto designTexts = testing::sortedDesignTexts;
 
 LaminateRules rulesOf(bool balance, bool fourPlyRule) {
   LaminateRules rules;

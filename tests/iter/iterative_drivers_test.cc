@@ -87,13 +87,7 @@ std::vector<std::vector<std::string>> roundsOf(const std::string& out) {
   return rounds;
 }
 
-std::vector<std::string> designsOf(const std::vector<PanelDesign>& results) {
-  std::vector<std::string> designs;
-  for (const PanelDesign& d : results)
-    designs.push_back(d.skin.bracketText() + " " + d.stiffener.bracketText());
-  std::sort(designs.begin(), designs.end());
-  return designs;
-}
+constexpr auto designsOf = testing::sortedDesignTexts;
 
 StackingSequence randomAllowed(std::mt19937& random, int total, const LaminateRules& rules) {
   for (;;) {

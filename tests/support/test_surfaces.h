@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <random>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "laminate/stacking_sequence.h"
 #include "response/response_surface.h"
 #include "laminate/laminate_rules.h"
+#include "laminate/panel_design.h"
 
 namespace kelm::testing {
 
@@ -112,6 +114,16 @@ inline void addRandomGuidelines(LaminateRules& rules, std::mt19937& random) {
   rules.maxRun = std::max(0, pick(random) - 2);  // 0 half the time, else 1 to 3
   rules.noCrossPlyJump = pick(random) < 3;
   rules.outer45 = pick(random) < 3;
+}
+
+// The designs of a search as sorted text, so searches that find them in different orders
+// compare equal; duplicates stay visible.
+inline std::vector<std::string> sortedDesignTexts(const std::vector<PanelDesign>& designs) {
+  std::vector<std::string> texts;
+  for (const PanelDesign& d : designs)
+    texts.push_back(d.skin.bracketText() + " " + d.stiffener.bracketText());
+  std::sort(texts.begin(), texts.end());
+  return texts;
 }
 
 // Rules that allow every sequence of codes 0, 1 and 2.
