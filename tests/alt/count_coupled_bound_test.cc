@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "alt/count_coupled_bound.h"
-#include "alt/hexagon_max.h"
-#include "alt/open_counts.h"
+#include "search/hexagon_max.h"
+#include "search/open_counts.h"
 #include "laminate/design_rules.h"
 #include "numerics/small_algebra.h"
 #include "search/panel_value.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "alt/open_counts.h"
+#include "search/open_counts.h"
 #include "numerics/mathmx.h"
 
 namespace kelm {

@@ -1,4 +1,4 @@
-#include "alt/open_counts.h"
+#include "search/open_counts.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "alt/hexagon_max.h"
+#include "search/hexagon_max.h"
 
 #include <algorithm>
 

@@ -1,0 +1,146 @@
+#include "search/laminate_count_scan.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "laminate/guideline_rules.h"
+#include "laminate/ply_arrangement.h"
+
+namespace kelm {
+
+namespace {
+
+constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
+
+void widenBox(const CountEntry& e, LaminateCountScan::Box& box) {
+  for (int c = 0; c < 2; ++c) {
+    box.low[c] = std::min(box.low[c], e.inPlane[c]);
+    box.high[c] = std::max(box.high[c], e.inPlane[c]);
+    box.low[2 + c] = std::min(box.low[2 + c], e.bendingLow[c]);
+    box.high[2 + c] = std::max(box.high[2 + c], e.bendingHigh[c]);
+  }
+}
+
+void emptyBox(LaminateCountScan::Box& box) {
+  std::fill_n(box.low, 4, std::numeric_limits<double>::infinity());
+  std::fill_n(box.high, 4, kMinusInfinity);
+}
+
+}  // namespace
+
+void LaminateCountScan::setModel(int plyTotal, const LaminateBlocks& blocks,
+                                 const LaminateRules& rules) {
+  rules_ = &rules;
+  table_.build(plyTotal, blocks);
+  bending_.set(blocks.bending);
+  candidates_.assign(table_.largestGroup(), Candidate{nullptr, 0.0, false});
+  StackingSequence empty;
+  empty.setPlyTotal(plyTotal);
+  const double share = rules.minSharePercent;
+  pliesNeeded_ = share > 0.0 ? pliesNeeded(empty, share) : 0;
+  markArrangeable();
+}
+
+// The open positions of a completion are a stretch of the whole half that ends at its innermost
+// position: its runs are parts of the laminate's runs, its innermost run part of the innermost
+// one, and it has no cross-ply jump where the laminate has none. So its codes must be
+// arrangeable under the same limits (a stretch of fewer than three positions is not judged,
+// which only admits more); the outermost position belongs to it only when nothing is set.
+void LaminateCountScan::markArrangeable() {
+  const LaminateRules& rules = *rules_;
+  arrangeable_.clear();
+  for (int k = 0; k <= table_.positions(); ++k) {
+    const Arrangement arrangement{rules.runLimit(), rules.noCrossPlyJump, rules.outer45 && k == 0};
+    for (const CountEntry* e = table_.begin(k); e != table_.end(k); ++e) {
+      const bool open = e->codeCount(0) + e->codeCount(1) + e->codeCount(2) > 0;
+      arrangeable_.push_back(!open || arrangementAllows(e->codeCount(0), e->codeCount(1),
+                                                        e->codeCount(2), arrangement, e->midCode));
+    }
+  }
+}
+
+void LaminateCountScan::countSetCodes(const StackingSequence& sequence) {
+  setCodes_[0] = setCodes_[1] = setCodes_[2] = 0;
+  for (int p = 1; p <= sequence.setCount(); ++p) {
+    const int code = sequence.codeAt(p);
+    ++setCodes_[code == kCodeMinus45 ? kCode45 : code];
+  }
+}
+
+// The rules a completion with the entry's counts must meet, decided on the counts alone. Only
+// laminates with open positions are scanned, so the set positions are all ordinary ones.
+bool LaminateCountScan::allowed(const StackingSequence& sequence, const CountEntry& entry) const {
+  if (sequence.complete()) return true;
+  const LaminateRules& rules = *rules_;
+  if (!arrangeable_[&entry - table_.begin(0)]) return false;
+  const int* set = setCodes_;
+  if (rules.plyNumbersFixed && (entry.codeCount(0) != rules.ply0 - set[0] ||
+                                entry.codeCount(1) != rules.ply45 - set[1]))
+    return false;
+  if (rules.balance && (entry.midCode == 1 || (set[1] + entry.count[1]) % 2 != 0)) return false;
+  if (pliesNeeded_ > 0) {
+    for (int code = 0; code < 3; ++code) {
+      const int plies = 2 * (set[code] + entry.count[code]) + (entry.midCode == code ? 1 : 0);
+      if (plies < pliesNeeded_) return false;
+    }
+  }
+  return true;
+}
+
+// The own part for one count: exact over the hexagon, or bounded over the box of its corners
+// (a few operations instead of the hexagon's dozens).
+double LaminateCountScan::ownPart(const CountEntry& e, bool exact) const {
+  const double* gIn = gradient_;
+  const double* gBend = gIn + 2;
+  const double h[2] = {gBend[0] + e.inPlaneIntoBending[0], gBend[1] + e.inPlaneIntoBending[1]};
+  const double inPlane = (gIn[0] * e.inPlane[0] + gIn[1] * e.inPlane[1]) + e.inPlaneCurvature;
+  if (exact) return inPlane + bending_.maxOverHexagon(e, h);
+  const double linear = std::max(h[0] * e.bendingLow[0], h[0] * e.bendingHigh[0]) +
+                        std::max(h[1] * e.bendingLow[1], h[1] * e.bendingHigh[1]);
+  return inPlane + (linear + e.curvatureBound);
+}
+
+void LaminateCountScan::makeExact(Candidate& c) const {
+  if (c.exact) return;
+  c.value = ownPart(*c.entry, true);
+  c.exact = true;
+}
+
+// A count whose cheap bound cannot pass the largest exact part so far keeps that bound: it
+// cannot be the largest, and the boxes make it exact only where it matters.
+bool LaminateCountScan::scan(const StackingSequence& sequence, const double* gradient) {
+  gradient_ = gradient;
+  countSetCodes(sequence);
+  Candidate* candidates = candidates_.data();
+  int count = 0;
+  best_ = kMinusInfinity;
+  emptyBox(box_);
+  const CountEntry* last = table_.end(sequence.setCount());
+  for (const CountEntry* e = table_.begin(sequence.setCount()); e != last; ++e) {
+    if (!allowed(sequence, *e)) continue;
+    widenBox(*e, box_);
+    const double bound = ownPart(*e, false);
+    if (bound <= best_) {
+      candidates[count++] = {e, bound, false};
+      continue;
+    }
+    const double own = ownPart(*e, true);
+    candidates[count++] = {e, own, true};
+    best_ = std::max(best_, own);
+  }
+  candidateCount_ = count;
+  return count > 0;
+}
+
+void LaminateCountScan::boxAbove(double threshold) {
+  emptyBox(box_);
+  for (int i = 0; i < candidateCount_; ++i) {
+    Candidate& c = candidates_[i];
+    if (!(c.value >= threshold)) continue;
+    makeExact(c);
+    if (!(c.value >= threshold)) continue;
+    widenBox(*c.entry, box_);
+  }
+}
+
+}  // namespace kelm

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <vector>
+
+#include "laminate/laminate_rules.h"
+#include "laminate/stacking_sequence.h"
+#include "search/hexagon_max.h"
+#include "search/open_counts.h"
+
+namespace kelm {
+
+// One laminate's part of the count bounds. With g the gradient of the objective at a partial
+// design, restricted to this laminate's parameters (in-plane 0, 1, bending 2, 3), a completion
+// adds the increment D = (a, d) and the laminate's own part g . D + half D H D. The scan takes
+// each count N of codes the open positions can hold (the rules restrict N: balance, fixed ply
+// numbers, minimum share, whether the open stretch can be arranged under the run limits and the
+// cross-ply rule) and maximises the own part over N: exact in-plane, over the hexagon of block
+// arrangements in bending (see OpenCountTable).
+class LaminateCountScan {
+ public:
+  // An allowed count of the node: its own part, exact or (where a cheap bound showed it cannot
+  // be the largest) an upper bound, made exact when asked for.
+  struct Candidate {
+    const CountEntry* entry;
+    double value;
+    bool exact;
+  };
+  // The box of the increments of a set of counts: in-plane 0, 1, bending 2, 3.
+  struct Box {
+    double low[4];
+    double high[4];
+  };
+
+  // `blocks` are the laminate's own blocks of the symmetric Hessian.
+  void setModel(int plyTotal, const LaminateBlocks& blocks, const LaminateRules& rules);
+
+  // Scans the allowed counts of `sequence` with the own gradient `gradient` (kept until the
+  // next scan). False when the rules leave the sequence no completion.
+  bool scan(const StackingSequence& sequence, const double* gradient);
+  // The largest own part of the last scan, and the box of every allowed count.
+  double best() const { return best_; }
+  const Box& box() const { return box_; }
+  // Narrows the box to the counts whose own part reaches `threshold`.
+  void boxAbove(double threshold);
+
+  // The candidates of the last scan, in table order.
+  int candidateCount() const { return candidateCount_; }
+  Candidate& candidate(int i) { return candidates_[i]; }
+  // Makes a candidate's own part exact.
+  void makeExact(Candidate& c) const;
+
+ private:
+  double ownPart(const CountEntry& entry, bool exact) const;
+  bool allowed(const StackingSequence& sequence, const CountEntry& entry) const;
+  void markArrangeable();
+  void countSetCodes(const StackingSequence& sequence);
+
+  OpenCountTable table_;
+  BendingForm bending_;
+  const LaminateRules* rules_ = nullptr;
+  int setCodes_[3] = {};  // set positions of each code
+  int pliesNeeded_ = 0;   // minimum share, in plies of each orientation
+  const double* gradient_ = nullptr;
+  double best_ = 0.0;
+  Box box_ = {};
+  std::vector<Candidate> candidates_;  // scratch of the node in progress
+  int candidateCount_ = 0;
+  // Per entry of the table: whether the open positions alone can hold its codes under the run
+  // limits and the cross-ply rule (every completion's open part must).
+  std::vector<char> arrangeable_;
+};
+
+}  // namespace kelm
