@@ -105,7 +105,56 @@ double CountCoupledBound::evaluate(const PanelDesign& design, double best) {
   if (loose < needed) return loose;
   skin.boxAbove(needed - (shared + stiffener.best()));
   stiffener.boxAbove(needed - (shared + skin.best()));
-  return value_ + couplingBound() + margin_ + skin.best() + stiffener.best();
+  const double boxBound = value_ + couplingBound() + margin_ + skin.best() + stiffener.best();
+  if (boxBound < needed) return boxBound;
+  return std::min(boxBound, pairBound(boxBound, needed));
+}
+
+// Given both counts, both in-plane increments are exact: the in-plane coupling is a number, the
+// in-plane/bending terms are linear in one bending increment (bounded over its count's box) and
+// only the bending/bending term is an interval product.
+double CountCoupledBound::pairCoupling(const CountEntry& s, const CountEntry& t) const {
+  const double* a = s.inPlane;
+  const double* b = t.inPlane;
+  double total = 0.0;
+  for (int i = 0; i < 2; ++i)
+    for (int j = 0; j < 2; ++j) total += hessian_[i][4 + j] * (a[i] * b[j]);
+  for (int j = 0; j < 2; ++j) {
+    const double c = hessian_[0][6 + j] * a[0] + hessian_[1][6 + j] * a[1];
+    total += std::max(c * t.bendingLow[j], c * t.bendingHigh[j]);
+  }
+  for (int i = 0; i < 2; ++i) {
+    const double c = hessian_[2 + i][4] * b[0] + hessian_[2 + i][5] * b[1];
+    total += std::max(c * s.bendingLow[i], c * s.bendingHigh[i]);
+  }
+  for (int i = 0; i < 2; ++i)
+    for (int j = 0; j < 2; ++j)
+      total += productMax(hessian_[2 + i][6 + j], s.bendingLow[i], s.bendingHigh[i],
+                          t.bendingLow[j], t.bendingHigh[j]);
+  return total;
+}
+
+// Pairs in falling order of their own parts; the box bound of the coupling ends a row (and the
+// scan) as soon as no pair left can pass the largest pair bound so far or reach `needed`.
+double CountCoupledBound::pairBound(double boxBound, double needed) {
+  const auto& skins = scans_[0].sortedAbove();
+  const auto& stiffeners = scans_[1].sortedAbove();
+  if (skins.empty() || stiffeners.empty()) return boxBound;
+  const double base = value_ + margin_;
+  const double boxCoupling = boxBound - base - skins.front()->value - stiffeners.front()->value;
+  double largest = kMinusInfinity;
+  const double topStiffener = stiffeners.front()->value;
+  for (const auto* s : skins) {
+    const double skinShare = base + s->value;
+    if (!(skinShare + topStiffener + boxCoupling > largest)) break;
+    if (skinShare + topStiffener + boxCoupling < needed) break;
+    for (const auto* t : stiffeners) {
+      const double upper = skinShare + t->value + boxCoupling;
+      if (!(upper > largest) || upper < needed) break;
+      largest = std::max(largest, skinShare + t->value + pairCoupling(*s->entry, *t->entry));
+    }
+  }
+  return largest;
 }
 
 }  // namespace kelm

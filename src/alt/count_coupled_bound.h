@@ -31,12 +31,25 @@ class CountCoupledBound {
   // The margin added to every bound, so that rounding never cuts an optimum or a tie.
   double margin() const { return margin_; }
 
+  // The pieces of the last evaluation, for measuring where the bound is loose: F at the design
+  // and each laminate's largest own part.
+  struct Parts {
+    double value;
+    double skinOwn;
+    double stiffenerOwn;
+  };
+  Parts lastParts() const { return {value_, scans_[0].best(), scans_[1].best()}; }
+
  private:
   static constexpr int kLaminates = 2;
   static constexpr int kParameters = 8;
 
   void setObjectiveAt(const PanelDesign& design);
   double couplingBound() const;
+  // The largest bound over pairs of counts that can reach `needed`, each pair with its exact
+  // in-plane coupling; `boxBound` bounds every pair.
+  double pairBound(double boxBound, double needed);
+  double pairCoupling(const CountEntry& skin, const CountEntry& stiffener) const;
 
   double hessian_[kParameters][kParameters] = {};  // symmetric
   double linear_[kParameters] = {};

@@ -34,6 +34,7 @@ void LaminateCountScan::setModel(int plyTotal, const LaminateBlocks& blocks,
   table_.build(plyTotal, blocks);
   bending_.set(blocks.bending);
   candidates_.assign(table_.largestGroup(), Candidate{nullptr, 0.0, false});
+  above_.reserve(table_.largestGroup());
   StackingSequence empty;
   empty.setPlyTotal(plyTotal);
   const double share = rules.minSharePercent;
@@ -134,13 +135,23 @@ bool LaminateCountScan::scan(const StackingSequence& sequence, const double* gra
 
 void LaminateCountScan::boxAbove(double threshold) {
   emptyBox(box_);
+  above_.clear();
   for (int i = 0; i < candidateCount_; ++i) {
     Candidate& c = candidates_[i];
     if (!(c.value >= threshold)) continue;
     makeExact(c);
     if (!(c.value >= threshold)) continue;
     widenBox(*c.entry, box_);
+    above_.push_back(&c);
   }
+}
+
+// Ties in the own part keep the table's order, so the result never depends on the sort.
+const std::vector<const LaminateCountScan::Candidate*>& LaminateCountScan::sortedAbove() {
+  std::sort(above_.begin(), above_.end(), [](const Candidate* a, const Candidate* b) {
+    return a->value > b->value || (a->value == b->value && a < b);
+  });
+  return above_;
 }
 
 }  // namespace kelm

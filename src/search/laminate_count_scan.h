@@ -40,8 +40,11 @@ class LaminateCountScan {
   // The largest own part of the last scan, and the box of every allowed count.
   double best() const { return best_; }
   const Box& box() const { return box_; }
-  // Narrows the box to the counts whose own part reaches `threshold`.
+  // Narrows the box to the counts whose own part reaches `threshold`, and keeps them (their
+  // own parts exact) for sortedAbove().
   void boxAbove(double threshold);
+  // The counts of the last boxAbove(), largest own part first.
+  const std::vector<const Candidate*>& sortedAbove();
 
   // The candidates of the last scan, in table order.
   int candidateCount() const { return candidateCount_; }
@@ -65,6 +68,7 @@ class LaminateCountScan {
   Box box_ = {};
   std::vector<Candidate> candidates_;  // scratch of the node in progress
   int candidateCount_ = 0;
+  std::vector<const Candidate*> above_;  // scratch: the counts of the last boxAbove()
   // Per entry of the table: whether the open positions alone can hold its codes under the run
   // limits and the cross-ply rule (every completion's open part must).
   std::vector<char> arrangeable_;
