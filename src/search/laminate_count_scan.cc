@@ -31,7 +31,7 @@ void emptyBox(LaminateCountScan::Box& box) {
 void LaminateCountScan::setModel(int plyTotal, const LaminateBlocks& blocks,
                                  const LaminateRules& rules) {
   rules_ = &rules;
-  table_.build(plyTotal, blocks);
+  table_.build(plyTotal, blocks, rules.runLimit());
   bending_.set(blocks.bending);
   candidates_.assign(table_.largestGroup(), Candidate{nullptr, 0.0, false});
   above_.reserve(table_.largestGroup());

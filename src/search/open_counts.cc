@@ -98,7 +98,73 @@ void blockBendingIncrement(double halfPlies, int setCount, const int count[3], c
   }
 }
 
-void OpenCountTable::build(int plyTotal, const LaminateBlocks& blocks) {
+namespace {
+
+// The most plies of a run-limited code a stretch of `length` positions can hold.
+int mostLimited(int length, int runLimit) { return length - length / (runLimit + 1); }
+
+// The counts of each code among the first k of `open` positions that are largest in `order`:
+// each code between what the limits leave it, the preferred codes filled first.
+bool greedyPrefix(int k, int open, const int count[3], const int order[3], int runLimit,
+                  int prefix[3]) {
+  int low[3], high[3];
+  int left = k;
+  for (int code = 0; code < 3; ++code) {
+    const bool limited = code != kCode45;
+    high[code] = std::min(count[code], limited ? mostLimited(k, runLimit) : k);
+    const int inner = limited ? mostLimited(open - k, runLimit) : open - k;
+    low[code] = std::max(0, count[code] - inner);
+    if (low[code] > high[code]) return false;
+    prefix[code] = low[code];
+    left -= low[code];
+  }
+  if (left < 0) return false;
+  for (int i = 0; i < 3; ++i) {
+    const int code = order[i];
+    const int add = std::min(high[code] - low[code], left);
+    prefix[code] += add;
+    left -= add;
+  }
+  return left == 0;
+}
+
+}  // namespace
+
+// Abel summation over the open ordinary positions: position j (from the outside) weighs
+// w_j = outerCube(depth + j - 1) - outerCube(depth + j), and sum w_j c_j equals the sum over k of
+// (w_k - w_(k+1)) times the prefix sum of the first k codes, with w_(open+1) = 0.
+bool limitedBendingIncrement(double halfPlies, int setCount, const int count[3],
+                             const int order[3], int runLimit, double increment[2]) {
+  const int open = count[0] + count[1] + count[2];
+  double sum[2] = {0.0, 0.0};
+  auto weight = [&](int j) {
+    return j > open ? 0.0
+                    : outerCube(halfPlies, setCount + j - 1) - outerCube(halfPlies, setCount + j);
+  };
+  for (int k = 1; k <= open; ++k) {
+    int prefix[3];
+    if (!greedyPrefix(k, open, count, order, runLimit, prefix)) return false;
+    const double step = weight(k) - weight(k + 1);
+    for (int code = 0; code < 3; ++code) addCode(code, step * prefix[code], sum);
+  }
+  increment[0] = sum[0];
+  increment[1] = sum[1];
+  return true;
+}
+
+void OpenCountTable::setCorners(CountEntry& entry, int setCount) const {
+  const double halfPlies = plyTotal_ * 0.5;
+  bool limited = runLimit_ > 0;
+  for (int i = 0; i < CountEntry::kCorners && limited; ++i)
+    limited = limitedBendingIncrement(halfPlies, setCount, entry.count, kBlockOrders[i],
+                                      runLimit_, entry.corner[i]);
+  if (limited) return;
+  for (int i = 0; i < CountEntry::kCorners; ++i)
+    blockBendingIncrement(halfPlies, setCount, entry.count, kBlockOrders[i], entry.corner[i]);
+}
+
+void OpenCountTable::build(int plyTotal, const LaminateBlocks& blocks, int runLimit) {
+  runLimit_ = runLimit;
   plyTotal_ = plyTotal;
   positions_ = halfPositions(plyTotal);
   entries_.clear();
@@ -132,10 +198,9 @@ void OpenCountTable::addEntries(int setCount, const LaminateBlocks& blocks) {
           addCode(code, entry.count[code] / halfPlies, entry.inPlane);
         if (mid >= 0) addCode(mid, 1.0 / (2.0 * halfPlies), entry.inPlane);
         const double midBending = 1.0 / (8.0 * std::pow(halfPlies, 3.0));
-        for (int i = 0; i < CountEntry::kCorners; ++i) {
-          blockBendingIncrement(halfPlies, setCount, entry.count, kBlockOrders[i], entry.corner[i]);
+        setCorners(entry, setCount);
+        for (int i = 0; i < CountEntry::kCorners; ++i)
           if (mid >= 0) addCode(mid, midBending, entry.corner[i]);
-        }
         for (int c = 0; c < 2; ++c) {
           entry.bendingLow[c] = entry.bendingHigh[c] = entry.corner[0][c];
           for (const auto& corner : entry.corner) {

@@ -15,6 +15,15 @@ namespace kelm {
 // order 0-45-90, 45-0-90, 45-90-0, 90-45-0, 90-0-45, 0-90-45 (each a swap of the last's
 // neighbours). The mid-plane ply of an odd total weighs differently in both and is taken apart:
 // each entry fixes its code.
+//
+// Under a run limit L on 0 and 90 deg plies the blocks of those codes cannot be laid, and the
+// corners come closer: any stretch of k outer open positions holds at most k - floor(k / (L+1))
+// plies of a limited code, and at least what the inner stretch cannot hold. Written by Abel
+// summation, a linear function of the bending increment is a sum of the prefix sums with the
+// non-negative weight differences of neighbouring positions; each prefix is largest for the
+// counts a greedy choice in the function's order of codes gives under those limits. So the
+// increments of every allowed arrangement lie in the hexagon of these six greedy corners, the
+// block corners when nothing limits the runs.
 struct CountEntry {
   static constexpr int kCorners = 6;
   int count[3] = {0, 0, 0};  // open ordinary positions of code 0, 1 (+-45), 2 (90)
@@ -51,7 +60,8 @@ struct LaminateBlocks {
 // Every entry of a laminate of `plyTotal` plies, for each number of set positions.
 class OpenCountTable {
  public:
-  void build(int plyTotal, const LaminateBlocks& blocks);
+  // `runLimit`: the longest run of 0 or 90 deg positions the rules allow (0: none).
+  void build(int plyTotal, const LaminateBlocks& blocks, int runLimit = 0);
 
   const CountEntry* begin(int setCount) const { return entries_.data() + first_[setCount]; }
   const CountEntry* end(int setCount) const { return entries_.data() + first_[setCount + 1]; }
@@ -60,10 +70,12 @@ class OpenCountTable {
 
  private:
   void addEntries(int setCount, const LaminateBlocks& blocks);
+  void setCorners(CountEntry& entry, int setCount) const;
 
   int plyTotal_ = 0;
   int positions_ = 0;
   int largestGroup_ = 0;
+  int runLimit_ = 0;
   std::vector<CountEntry> entries_;
   std::vector<int> first_;  // entries of set count k: [first_[k], first_[k + 1])
 };
@@ -72,5 +84,9 @@ class OpenCountTable {
 // positions setCount + 1 on of a laminate of half thickness `halfPlies`: its bending increment.
 void blockBendingIncrement(double halfPlies, int setCount, const int count[3], const int order[3],
                            double increment[2]);
+// The greedy corner of counts `count` in code order `order` under run limit `runLimit` (see
+// above). False, with nothing written, when no arrangement of the counts keeps the limit.
+bool limitedBendingIncrement(double halfPlies, int setCount, const int count[3],
+                             const int order[3], int runLimit, double increment[2]);
 
 }  // namespace kelm
