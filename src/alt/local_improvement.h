@@ -8,8 +8,10 @@
 namespace kelm {
 
 // A short local search that raises the tight search's first best value: from a complete,
-// allowed design, a change of one position's code or an exchange of two positions' codes in
-// one laminate is kept when the design still meets its rules and is worth more. The changes are
+// allowed design, a change of one position's code, an exchange of two positions' codes, or new
+// codes at two positions at once (so that the balance rule, which a single change breaks, lets
+// the counts move: two 0 deg plies become +-45 ones) in one laminate is kept when the design
+// still meets its rules and is worth more. The changes are
 // tried in a seeded random order, the first improving one is taken, until none improves or the
 // budget of tries is spent. Changed laminates are rebuilt ply by ply from the outside in, as the
 // tree builds them, so a design's value here is the value the tree gives it.
@@ -21,13 +23,18 @@ class LocalImprovement {
   // Improves `design` (its value set) in place; returns the tries spent, at most `budget`.
   long long improve(PanelDesign& design, CRand& random, long long budget) const;
 
- private:
+  enum class Kind { kSet, kExchange, kSetPair };
+  // kSet: position `first` takes `code`; kExchange: positions `first` and `second` swap their
+  // codes; kSetPair: `first` takes `code` and `second` takes `secondCode`.
   struct Change {
     bool skin;
-    bool exchange;  // positions first and second swap codes; else first takes code `second`
+    Kind kind;
     int first;
     int second;
+    int code;
+    int secondCode;
   };
+ private:
   bool tryChange(const PanelDesign& design, const Change& change, PanelDesign& candidate) const;
 
   const FullObjective& objective_;
