@@ -69,6 +69,9 @@ int main(int argc, char** argv) {
     kelm::SimultaneousSearch search(run.model, run.skinRules, run.stiffenerRules, kSeed,
                                     program == "alt-tight");
     timeRun(search, run.options, label);
+    if (program == "alt-tight")
+      std::printf("%-28s first best value %.10f, optimum %.10f\n", "", search.firstBestValue(),
+                  search.results().empty() ? 0.0 : search.results().front().value);
   } else {
     kelm::BranchAndBoundSearch search(run.model, run.skinRules, run.stiffenerRules);
     timeRun(search, run.options, label);

@@ -136,6 +136,7 @@ void SimultaneousSearch::tightStart() {
   if (!bestStart || !(bestStart->value > 0.0)) return;
   incumbent_ = bestStart;
   results_.restart(bestStart->value);
+  firstBest_ = bestStart->value;
 }
 
 void SimultaneousSearch::drawUnderFixedNumbers(CRand& random) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -30,6 +31,8 @@ class SimultaneousSearch : public AlternativeSearch {
 
   void run(int skinPlyTotal, int stiffenerPlyTotal) override;
   long long completedCount() const { return completedCount_; }
+  // The tight mode's first best value, from its local search (-infinity before or without one).
+  double firstBestValue() const { return firstBest_; }
 
  protected:
   void writeStepSuffix() const override;
@@ -60,6 +63,7 @@ class SimultaneousSearch : public AlternativeSearch {
   // it again if it is optimal), but the best known design when the search is stopped early.
   std::optional<PanelDesign> incumbent_;
   long long completedCount_ = 0;
+  double firstBest_ = -std::numeric_limits<double>::infinity();
   int skinPlyTotal_ = 0;
   int stiffenerPlyTotal_ = 0;
   std::uint32_t seed_;
