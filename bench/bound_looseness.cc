@@ -7,7 +7,9 @@
 //     their values at the best completion;
 //   coupling: what the bound allows for the skin-stiffener terms against their value at the
 //     best completion.
-// usage: kelm_bound_looseness OPTIONS SKIN_TOTAL STIFFENER_TOTAL RSFILE [NODES_PER_DEPTH]
+// usage: kelm_bound_looseness OPTIONS SKIN_TOTAL STIFFENER_TOTAL RSFILE [NODES_PER_DEPTH
+//        [OPTIMAL_SKIN OPTIMAL_STIFFENER]]   (an optimum in the report's bracket form, else the
+//        tight search finds one)
 #include <cstdio>
 #include <iostream>
 #include <sstream>
@@ -18,6 +20,7 @@
 #include "alt/simultaneous_search.h"
 #include "base/seeded_random.h"
 #include "cli/run_setup.h"
+#include "eval/design_check.h"
 #include "laminate/design_rules.h"
 #include "response/full_objective.h"
 
@@ -123,23 +126,29 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int perDepth = argc > 5 ? std::stoi(argv[5]) : 40;
+  const int maxOpen = 8;
   const std::vector<std::string> args(argv + 1, argv + 5);
   PreparedRun run;
   std::istringstream noInput;
   prepareRun(run, Program::Alt, args, noInput, std::cout);
   const int ns = run.options.skinPlyTotal, nt = run.options.stiffenerPlyTotal;
-  SimultaneousSearch search(run.model, run.skinRules, run.stiffenerRules, 1, true);
-  {
+  FullObjective f;
+  f.setFullObjective(run.model);
+  PanelDesign optimum;
+  if (argc > 7) {
+    optimum.skin = parseHalfLaminate(argv[6], ns, "skin");
+    optimum.stiffener = parseHalfLaminate(argv[7], nt, "stiffener");
+    optimum.value = valueAt(f, optimum.skin, optimum.stiffener);
+  } else {
+    SimultaneousSearch search(run.model, run.skinRules, run.stiffenerRules, 1, true);
     std::ostringstream sink;
     auto* out = std::cout.rdbuf(sink.rdbuf());
     auto* err = std::cerr.rdbuf(sink.rdbuf());
     search.run(ns, nt);
     std::cout.rdbuf(out);
     std::cerr.rdbuf(err);
+    optimum = search.results().front();
   }
-  const PanelDesign optimum = search.results().front();
-  FullObjective f;
-  f.setFullObjective(run.model);
   CountCoupledBound bound;
   bound.setModel(run.model, ns, nt, run.skinRules, run.stiffenerRules);
   std::printf("optimum %.10f; gaps as mean over the nodes kept (bound >= optimum)\n",
@@ -148,7 +157,7 @@ int main(int argc, char** argv) {
               "own parts apart | coupling |\n|---|---|---|---|---|---|---|\n");
   CRand random(7);
   const int hs = halfPositions(ns), ht = halfPositions(nt);
-  for (int open = 2; open <= 6; ++open) {
+  for (int open = 2; open <= maxOpen; ++open) {
     Sums sums;
     for (int i = 0; i < perDepth * 20 && sums.kept < perDepth; ++i) {
       PanelDesign node;

@@ -89,15 +89,18 @@ bool LaminateCountScan::allowed(const StackingSequence& sequence, const CountEnt
 }
 
 // The own part for one count: exact over the hexagon, or bounded over the box of its corners
-// (a few operations instead of the hexagon's dozens).
+// with its linear part over the corners and its curvature over their box (a few operations
+// instead of the hexagon's dozens).
 double LaminateCountScan::ownPart(const CountEntry& e, bool exact) const {
   const double* gIn = gradient_;
   const double* gBend = gIn + 2;
   const double h[2] = {gBend[0] + e.inPlaneIntoBending[0], gBend[1] + e.inPlaneIntoBending[1]};
   const double inPlane = (gIn[0] * e.inPlane[0] + gIn[1] * e.inPlane[1]) + e.inPlaneCurvature;
   if (exact) return inPlane + bending_.maxOverHexagon(e, h);
-  const double linear = std::max(h[0] * e.bendingLow[0], h[0] * e.bendingHigh[0]) +
-                        std::max(h[1] * e.bendingLow[1], h[1] * e.bendingHigh[1]);
+  // The linear part is largest at a corner.
+  double linear = h[0] * e.corner[0][0] + h[1] * e.corner[0][1];
+  for (int i = 1; i < CountEntry::kCorners; ++i)
+    linear = std::max(linear, h[0] * e.corner[i][0] + h[1] * e.corner[i][1]);
   return inPlane + (linear + e.curvatureBound);
 }
 
@@ -107,30 +110,36 @@ void LaminateCountScan::makeExact(Candidate& c) const {
   c.exact = true;
 }
 
-// A count whose cheap bound cannot pass the largest exact part so far keeps that bound: it
-// cannot be the largest, and the boxes make it exact only where it matters.
+// Every allowed count gets its cheap bound first; the count with the largest one is made exact
+// first, so that few others can still pass it and need the hexagon at all. A count whose cheap
+// bound cannot pass the largest exact part keeps that bound: it cannot be the largest, and the
+// boxes make it exact only where it matters.
 bool LaminateCountScan::scan(const StackingSequence& sequence, const double* gradient) {
   gradient_ = gradient;
   countSetCodes(sequence);
   Candidate* candidates = candidates_.data();
   int count = 0;
-  best_ = kMinusInfinity;
+  int largest = 0;
   emptyBox(box_);
   const CountEntry* last = table_.end(sequence.setCount());
   for (const CountEntry* e = table_.begin(sequence.setCount()); e != last; ++e) {
     if (!allowed(sequence, *e)) continue;
     widenBox(*e, box_);
-    const double bound = ownPart(*e, false);
-    if (bound <= best_) {
-      candidates[count++] = {e, bound, false};
-      continue;
-    }
-    const double own = ownPart(*e, true);
-    candidates[count++] = {e, own, true};
-    best_ = std::max(best_, own);
+    candidates[count] = {e, ownPart(*e, false), false};
+    if (candidates[count].value > candidates[largest].value) largest = count;
+    ++count;
   }
   candidateCount_ = count;
-  return count > 0;
+  best_ = kMinusInfinity;
+  if (count == 0) return false;
+  makeExact(candidates[largest]);
+  best_ = candidates[largest].value;
+  for (int i = 0; i < count; ++i) {
+    if (!(candidates[i].value > best_)) continue;
+    makeExact(candidates[i]);
+    best_ = std::max(best_, candidates[i].value);
+  }
+  return true;
 }
 
 void LaminateCountScan::boxAbove(double threshold) {
