@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <iostream>
 #include <limits>
+#include <thread>
 
 #include "laminate/design_rules.h"
 #include "alt/local_improvement.h"
@@ -24,6 +26,8 @@ constexpr int kNoExclusion = -1;
 // Tries of the tight mode's local search, per start design and in all: a few milliseconds.
 constexpr long long kLocalTriesPerStart = 4000;
 constexpr long long kLocalTries = 40000;
+// What one open design takes in a store: its record and its key and slot in the heap.
+constexpr std::int64_t kHeapEntryBytes = 16;
 
 // A random code among 0, 1, 2, or among the two left when `excluded` is one of them.
 int drawCode(CRand& random, int excluded) {
@@ -174,10 +178,11 @@ bool SimultaneousSearch::drawFeasible(PanelDesign& design, CRand& random, int sk
 // laminates keep whole records.
 void SimultaneousSearch::treeSearch() {
   constexpr int kPackable = StackingSequence::kPackablePositions;
-  if (skinPositions_ <= kPackable && stiffenerPositions_ <= kPackable)
-    treeSearchWith<PackedRecords>();
-  else
-    treeSearchWith<WholeRecords>();
+  const bool packed = skinPositions_ <= kPackable && stiffenerPositions_ <= kPackable;
+  if (tight_ && packed) tightTreeSearchWith<PackedRecords>();
+  else if (tight_) tightTreeSearchWith<WholeRecords>();
+  else if (packed) treeSearchWith<PackedRecords>();
+  else treeSearchWith<WholeRecords>();
 }
 
 template <typename Records>
@@ -221,8 +226,7 @@ bool SimultaneousSearch::evaluateChild(OpenDesign& child) {
   const StackingSequence& skin = child.design.skin;
   const StackingSequence& stiffener = child.design.stiffener;
   if (!checkPartial(skin, skinRules_) || !checkPartial(stiffener, stiffenerRules_)) return false;
-  ++totalSteps_;
-  if (totalSteps_ % kTreeProgressInterval == 0) showProgress(totalSteps_);
+  countSteps(1);
   if (skin.setCount() == ns - 2 && stiffener.setCount() == nt - 2) {
     if (!tight_ || canReach(tightBound_.evaluate(child.design, best()), best()))
       completeLastPlies(child.design);
@@ -244,7 +248,7 @@ bool SimultaneousSearch::childCanReach(OpenDesign& child) {
 void SimultaneousSearch::completeLastPlies(const PanelDesign& child) {
   const int ns = skinPositions_;
   const int nt = stiffenerPositions_;
-  totalSteps_ += kCompletionSteps;
+  countSteps(kCompletionSteps);
   completedCount_ += kCompletionDesigns;
   for (int a = 0; a < kSearchedCodes; ++a) {
     for (int b = 0; b < kSearchedCodes; ++b) {
@@ -264,8 +268,179 @@ void SimultaneousSearch::completeLastPlies(const PanelDesign& child) {
   }
 }
 
+// The default tree shows the counter when a single step lands on a multiple of the interval;
+// the tight mode's shared count shows every multiple.
+void SimultaneousSearch::countSteps(long long steps) {
+  totalSteps_ += steps;
+  if (ticker_) ticker_->add(steps);
+  else if (steps == 1 && totalSteps_ % kTreeProgressInterval == 0) showProgress(totalSteps_);
+}
+
 void SimultaneousSearch::writeStepSuffix() const {
   std::cout << "(-" << completedCount_ << ") done." << '\n';
+}
+
+// The open designs the first phase leaves are enough for two to eight threads to share the
+// work evenly; their number does not depend on the threads, so neither do the steps.
+void SimultaneousSearch::setParallelism(int threads, std::int64_t memoryBudget,
+                                        int subtreeRoots) {
+  threads_ = std::max(1, threads);
+  memoryBudget_ = std::max<std::int64_t>(0, memoryBudget);
+  subtreeRoots_ = std::max(1, subtreeRoots);
+}
+
+namespace {
+
+// Depth-first order for the subtree of one open design, when the store may not grow.
+template <typename Record>
+struct RecordStack {
+  std::vector<Record> items;
+  void push(Record&& record) { items.push_back(std::move(record)); }
+  Record pop() {
+    Record record = std::move(items.back());
+    items.pop_back();
+    return record;
+  }
+};
+
+std::vector<int> codesOf(const StackingSequence& sequence) {
+  std::vector<int> codes(sequence.plyCount());
+  for (int p = 1; p <= sequence.plyCount(); ++p) codes[p - 1] = sequence.codeAt(p);
+  return codes;
+}
+
+// Designs of equal value in the order of their codes, skin first, outer positions first.
+bool codesBefore(const PanelDesign& a, const PanelDesign& b) {
+  const std::vector<int> as = codesOf(a.skin);
+  const std::vector<int> bs = codesOf(b.skin);
+  if (as != bs) return as < bs;
+  return codesOf(a.stiffener) < codesOf(b.stiffener);
+}
+
+}  // namespace
+
+template <typename Records>
+void SimultaneousSearch::tightTreeSearchWith() {
+  StepTicker ticker(totalSteps_);
+  ticker_ = &ticker;
+  const std::vector<typename Records::Record> roots = splitIntoSubtrees<Records>();
+  std::vector<std::unique_ptr<SimultaneousSearch>> workers;
+  for (int i = 0; i < threads_; ++i) {
+    workers.push_back(
+        std::make_unique<SimultaneousSearch>(model_, skinRules_, stiffenerRules_, seed_, true));
+    workers.back()->adoptRunOf(*this, &ticker);
+  }
+  const std::int64_t budget =
+      memoryBudget_ > 0 ? std::max<std::int64_t>(1, memoryBudget_ / threads_) : 0;
+  std::atomic<std::size_t> next{0};
+  std::vector<std::exception_ptr> failures(threads_);
+  auto work = [&](int i) {
+    try {
+      workers[i]->searchSubtrees<Records>(roots, next, budget);
+    } catch (...) {
+      failures[i] = std::current_exception();
+      requestStop(StopReason::Terminate);
+    }
+  };
+  std::vector<std::thread> threads;
+  for (int i = 1; i < threads_; ++i) threads.emplace_back(work, i);
+  work(0);
+  for (std::thread& thread : threads) thread.join();
+  ticker_ = nullptr;
+  for (const std::exception_ptr& failure : failures)
+    if (failure) std::rethrow_exception(failure);
+  mergeWorkers(workers);
+}
+
+// Best-first, as the serial tree, until the store holds the open designs to share out; they
+// leave it best first.
+template <typename Records>
+std::vector<typename Records::Record> SimultaneousSearch::splitIntoSubtrees() {
+  DesignHeap<typename Records::Record> heap(skinPositions_ + stiffenerPositions_);
+  OpenDesign root;
+  root.design.skin.setPlyTotal(skinPlyTotal_);
+  root.design.stiffener.setPlyTotal(stiffenerPlyTotal_);
+  root.skinActive = plyOrder_.rootExtendsSkin();
+  root.bound = std::numeric_limits<double>::infinity();
+  heap.push(Records::pack(root));
+  OpenDesign parent = root;
+  while (heap.count() > 0 && heap.count() < subtreeRoots_ && !stopRequested()) {
+    Records::unpack(heap.pop(), parent);
+    if (canReach(parent.bound, best())) expand<decltype(heap), Records>(parent, heap);
+    progress_.publish(totalSteps_, heap.count(), best());
+  }
+  std::vector<typename Records::Record> roots;
+  roots.reserve(heap.count());
+  while (heap.count() > 0) roots.push_back(heap.pop());
+  return roots;
+}
+
+void SimultaneousSearch::adoptRunOf(const SimultaneousSearch& master, StepTicker* ticker) {
+  skinPlyTotal_ = master.skinPlyTotal_;
+  stiffenerPlyTotal_ = master.stiffenerPlyTotal_;
+  skinPositions_ = master.skinPositions_;
+  stiffenerPositions_ = master.stiffenerPositions_;
+  plyOrder_ = master.plyOrder_;
+  tightBound_ = master.tightBound_;
+  results_.restart(master.best());
+  ticker_ = ticker;
+}
+
+// Each subtree from the best value of the split, so that what a thread finds does not depend on
+// what the others found before. Over its share of the memory budget a thread takes its best
+// open design's subtree depth-first: the same designs are found, the store stops growing.
+template <typename Records>
+void SimultaneousSearch::searchSubtrees(const std::vector<typename Records::Record>& roots,
+                                        std::atomic<std::size_t>& next, std::int64_t budget) {
+  using Record = typename Records::Record;
+  DesignHeap<Record> heap(skinPositions_ + stiffenerPositions_);
+  const std::int64_t recordBytes = static_cast<std::int64_t>(sizeof(Record)) + kHeapEntryBytes;
+  OpenDesign parent;
+  parent.design.skin.setPlyTotal(skinPlyTotal_);
+  parent.design.stiffener.setPlyTotal(stiffenerPlyTotal_);
+  const double start = best();
+  for (std::size_t i = next++; i < roots.size() && !stopRequested(); i = next++) {
+    results_.restart(start);
+    heap.push(Record(roots[i]));
+    while (heap.count() > 0 && !stopRequested()) {
+      if (budget > 0 && heap.count() * recordBytes > budget) {
+        diveDepthFirst<decltype(heap), Records>(heap, parent);
+        continue;
+      }
+      Records::unpack(heap.pop(), parent);
+      if (canReach(parent.bound, best())) expand<decltype(heap), Records>(parent, heap);
+    }
+    found_.insert(found_.end(), results_.designs().begin(), results_.designs().end());
+  }
+}
+
+template <typename Heap, typename Records>
+void SimultaneousSearch::diveDepthFirst(Heap& heap, OpenDesign& parent) {
+  using Stack = RecordStack<typename Records::Record>;
+  Stack stack;
+  stack.push(heap.pop());
+  while (!stack.items.empty() && !stopRequested()) {
+    Records::unpack(stack.pop(), parent);
+    if (canReach(parent.bound, best())) expand<Stack, Records>(parent, stack);
+  }
+}
+
+// The designs within the tie tolerance of the largest value any thread found, in the order of
+// their codes; the steps of all threads.
+void SimultaneousSearch::mergeWorkers(
+    const std::vector<std::unique_ptr<SimultaneousSearch>>& workers) {
+  std::vector<PanelDesign> found = results_.designs();
+  for (const auto& worker : workers) {
+    found.insert(found.end(), worker->found_.begin(), worker->found_.end());
+    totalSteps_ += worker->totalSteps_;
+    completedCount_ += worker->completedCount_;
+  }
+  if (found.empty()) return;
+  double top = found.front().value;
+  for (const PanelDesign& design : found) top = std::max(top, design.value);
+  std::sort(found.begin(), found.end(), codesBefore);
+  results_.restart(top);
+  for (const PanelDesign& design : found) results_.enter(design, design.value);
 }
 
 }  // namespace kelm

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -11,6 +13,7 @@
 #include "alt/joint_bound_model.h"
 #include "alt/ply_order.h"
 #include "base/seeded_random.h"
+#include "search/step_ticker.h"
 
 namespace kelm {
 
@@ -22,8 +25,11 @@ namespace kelm {
 // smaller of the joint bound and the count-coupled bound, the children with two open positions
 // in each laminate are bounded before their completions, a popped design that can no longer
 // reach the best value is dropped, and a local search from the random start's designs raises
-// the first best value. It finds the same optimal designs with far fewer steps; designs of
-// equal value are listed in the order the tree finds them, which may differ from the default.
+// the first best value. The tree is then shared out: best-first until it holds a fixed number
+// of open designs, whose subtrees are searched one by one by each of the threads, each from
+// the best value of that moment, and depth-first while its open designs would pass its share of
+// the memory budget. So the designs, the value, the steps and the report are the same for every
+// number of threads; designs of equal value are listed in the order of their codes.
 class SimultaneousSearch : public AlternativeSearch {
  public:
   SimultaneousSearch(const ResponseSurface& model, const LaminateRules& skinRules,
@@ -31,6 +37,10 @@ class SimultaneousSearch : public AlternativeSearch {
 
   void run(int skinPlyTotal, int stiffenerPlyTotal) override;
   long long completedCount() const { return completedCount_; }
+  // The tight mode's threads (1 or more), the memory its open designs may take, in bytes (0: no
+  // limit), and how many open designs its first phase leaves for the threads.
+  static constexpr int kSubtreeRoots = 512;
+  void setParallelism(int threads, std::int64_t memoryBudget, int subtreeRoots = kSubtreeRoots);
   // The tight mode's first best value, from its local search (-infinity before or without one).
   double firstBestValue() const { return firstBest_; }
 
@@ -57,6 +67,21 @@ class SimultaneousSearch : public AlternativeSearch {
   void expand(const OpenDesign& parent, Heap& heap);
   bool evaluateChild(OpenDesign& child);
   void completeLastPlies(const PanelDesign& child);
+  void countSteps(long long steps);
+
+  // The tight mode's shared-out tree.
+  template <typename Records>
+  void tightTreeSearchWith();
+  template <typename Records>
+  std::vector<typename Records::Record> splitIntoSubtrees();
+  template <typename Records>
+  void searchSubtrees(const std::vector<typename Records::Record>& roots,
+                      std::atomic<std::size_t>& next, std::int64_t budget);
+  template <typename Heap, typename Records>
+  void diveDepthFirst(Heap& heap, OpenDesign& parent);
+  // A worker searches subtrees of this run with its own bounds and its own best designs.
+  void adoptRunOf(const SimultaneousSearch& master, StepTicker* ticker);
+  void mergeWorkers(const std::vector<std::unique_ptr<SimultaneousSearch>>& workers);
 
   PlyOrder plyOrder_;
   // The best design of the random start: never a result of a finished search (the tree finds
@@ -72,6 +97,11 @@ class SimultaneousSearch : public AlternativeSearch {
   bool tight_;
   CountCoupledBound tightBound_;
   std::vector<PanelDesign> starts_;  // the random start's designs, kept in the tight mode
+  int threads_ = 1;
+  std::int64_t memoryBudget_ = 0;
+  int subtreeRoots_ = kSubtreeRoots;
+  StepTicker* ticker_ = nullptr;  // the tight mode's shared step count
+  std::vector<PanelDesign> found_;  // a worker's best designs of each subtree it searched
 };
 
 }  // namespace kelm

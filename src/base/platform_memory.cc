@@ -5,8 +5,10 @@
 
 #if defined(_WIN32)
 #include <malloc.h>
+#include <windows.h>
 #else
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace kelm {
@@ -36,6 +38,20 @@ void adviseHugePages(void* memory, std::size_t bytes) {
 #else
   (void)memory;
   (void)bytes;
+#endif
+}
+
+unsigned long long physicalMemoryBytes() {
+#if defined(_WIN32)
+  MEMORYSTATUSEX status;
+  status.dwLength = sizeof status;
+  return GlobalMemoryStatusEx(&status) ? status.ullTotalPhys : 0;
+#else
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long pageSize = sysconf(_SC_PAGESIZE);
+  return pages > 0 && pageSize > 0
+             ? static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(pageSize)
+             : 0;
 #endif
 }
 

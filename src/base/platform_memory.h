@@ -18,6 +18,9 @@ void releaseAligned(void* memory);
 // huge pages; where the system has no such advice, nothing happens.
 void adviseHugePages(void* memory, std::size_t bytes);
 
+// The machine's physical memory in bytes (0 when the system does not say).
+unsigned long long physicalMemoryBytes();
+
 // Starts fetching the cache line at `address` (a hint; nothing on compilers without one).
 inline void prefetch(const void* address) {
 #if defined(__GNUC__) || defined(__clang__)

@@ -50,6 +50,33 @@ int runLimitOf(const std::string& value) {
   return limit;
 }
 
+int threadsOf(const std::string& value) {
+  const bool digits = !value.empty() && value.size() <= 3 &&
+                      value.find_first_not_of("0123456789") == std::string::npos;
+  const int threads = digits ? std::stoi(value) : 0;
+  if (threads < 1 || threads > 256)
+    fatal(Stream::Err, "error: --threads= takes a whole number from 1 to 256", true);
+  return threads;
+}
+
+// A size in bytes, with an optional K, M or G (powers of 1024).
+std::int64_t memoryOf(const std::string& value) {
+  std::string digits = value;
+  std::int64_t unit = 1;
+  const char last = value.empty() ? '\0' : value.back();
+  if (last == 'K' || last == 'M' || last == 'G' || last == 'k' || last == 'm' || last == 'g') {
+    digits.pop_back();
+    unit = last == 'K' || last == 'k' ? 1LL << 10 : last == 'M' || last == 'm' ? 1LL << 20 : 1LL << 30;
+  }
+  const bool ok = !digits.empty() && digits.size() <= 12 &&
+                  digits.find_first_not_of("0123456789") == std::string::npos;
+  const std::int64_t amount = ok ? std::stoll(digits) : 0;
+  if (amount < 1 || amount > (1LL << 50) / unit)
+    fatal(Stream::Err,
+          "error: --memory= takes a size in bytes greater than 0, optionally with K, M or G", true);
+  return amount * unit;
+}
+
 // The file named by an option such as --json=FILE; an empty name ends the run.
 std::string fileNameOf(const std::string& arg, std::size_t prefixLength, const char* what) {
   std::string name = arg.substr(prefixLength);
@@ -106,6 +133,10 @@ bool take(const std::string& arg, Program program, bool only, ExtensionOptions& 
     options.timeLimit = secondsOf(arg.substr(13));
   } else if (arg == "--tight" && program == Program::Alt) {
     options.tight = true;
+  } else if (startsWith(arg, "--threads=") && program == Program::Alt) {
+    options.threads = threadsOf(arg.substr(10));
+  } else if (startsWith(arg, "--memory=") && program == Program::Alt) {
+    options.memoryBudget = memoryOf(arg.substr(9));
   } else {
     return false;
   }

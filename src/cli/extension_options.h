@@ -28,6 +28,9 @@ struct ExtensionOptions {
   bool noCrossPlyJump = false;   // --no-cross-ply-jump: no 0 deg position next to a 90 deg one
   bool outer45 = false;          // --outer-45: the outermost position is +-45 deg
   bool tight = false;            // --tight (kelm_alt): the tight tree search
+  int threads = 0;               // --threads=N: threads of the tight search (0: the cores)
+  std::int64_t memoryBudget = 0; // --memory=SIZE: bytes the open designs may take (0: half
+                                 // the machine's memory)
 
   // The guidelines into the options both laminates' rules are filled from.
   void applyGuidelines(RunOptions& options) const;

@@ -25,6 +25,9 @@ struct RunOptions {
   bool outer45 = false;          // --outer-45
   // kelm_alt --tight: the tree search with the count-coupled bound and sharper cuts.
   bool tight = false;
+  // The tight search's threads and the memory budget of its open designs, in bytes.
+  int threads = 1;
+  long long memoryBudget = 0;
 
   void copyGuidelinesFrom(const RunOptions& other) {
     minSharePercent = other.minSharePercent;

@@ -1,13 +1,16 @@
 #include "cli/search_program.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/fatal.h"
+#include "base/platform_memory.h"
 #include "base/stop_request.h"
 #include "cli/extension_options.h"
 #include "cli/json_report.h"
@@ -64,6 +67,15 @@ void report(SearchDriver& driver, StopReason reason, double seconds) {
   std::cout.flush();
 }
 
+// The tight search uses every core and half the machine's memory unless told otherwise.
+void setParallelism(RunOptions& options, const ExtensionOptions& extensions) {
+  const unsigned cores = std::thread::hardware_concurrency();
+  options.threads = extensions.threads > 0 ? extensions.threads : static_cast<int>(std::max(1u, cores));
+  options.memoryBudget = extensions.memoryBudget > 0
+                             ? extensions.memoryBudget
+                             : static_cast<long long>(physicalMemoryBytes() / 2);
+}
+
 }  // namespace
 
 int runSearchProgram(Program program, int argc, char** argv, const DriverFactory& makeDriver) {
@@ -81,6 +93,7 @@ int runSearchProgram(Program program, int argc, char** argv, const DriverFactory
   extensions.applyGuidelines(guidelines);
   prepareRun(run, program, args, std::cin, std::cout, guidelines);
   run.options.tight = extensions.tight;
+  setParallelism(run.options, extensions);
   if (run.options.tight && run.options.roundRobin)
     fatal(Stream::Err,
           "error: --tight sharpens the tree search; it cannot be combined with option r "

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
           // Both drivers are set up, as both prepare their models from the surface.
           auto simultaneous = std::make_unique<kelm::SimultaneousSearch>(
               run.model, run.skinRules, run.stiffenerRules, seed, run.options.tight);
+          simultaneous->setParallelism(run.options.threads, run.options.memoryBudget);
           auto exhaustive = std::make_unique<kelm::ExhaustiveSearch>(run.model, run.skinRules,
                                                                       run.stiffenerRules);
           if (run.options.roundRobin) return exhaustive;
