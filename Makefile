@@ -8,7 +8,7 @@ PREFIX ?= /usr/local
 WINDOWS_BUILD ?= build-windows
 PROGRAMS = kelm_iter kelm_alt kelm_eval
 
-.PHONY: all build run test build-tests sanitize-test conformance fuzz-smoke install clean bench \
+.PHONY: all build run test build-tests sanitize-test tsan-test conformance fuzz-smoke install clean bench \
         package windows windows-test
 
 all: build
@@ -43,6 +43,15 @@ sanitize-test:
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# The tests of the threaded searches with the thread sanitizer; any report of a race fails.
+TSAN_BUILD ?= build-tsan
+tsan-test:
+	tools/install_build_deps --tests
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELM_THREAD_SANITIZE=ON -DBUILD_TESTING=ON
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target kelm_tests
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 $(TSAN_BUILD)/tests/kelm_tests \
+	  --gtest_filter='AlternativeSearchTest.*:*Threads*'
 
 # Byte-exact end-to-end cases kept next to the project (needs faketime for the random cases).
 conformance: build

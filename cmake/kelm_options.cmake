@@ -20,6 +20,11 @@ if(KELM_SANITIZE)
   target_link_options(kelm_options INTERFACE -fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
 
+if(KELM_THREAD_SANITIZE)
+  target_compile_options(kelm_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(kelm_options INTERFACE -fsanitize=thread)
+endif()
+
 # A Windows build is linked statically, so that the programs run without the compiler's DLLs.
 if(MINGW)
   target_link_options(kelm_options INTERFACE -static -static-libgcc -static-libstdc++)

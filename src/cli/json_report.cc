@@ -64,6 +64,7 @@ json runJson(Program program, const std::vector<std::string>& arguments, const P
   document["rules"] = {{"skin", rulesJson(run->skinRules)},
                        {"stiffener", rulesJson(run->stiffenerRules)}};
   document["search"] = searchName(program, o);
+  if (o.tight) document["parallelism"] = {{"threads", o.threads}, {"memoryBudgetBytes", o.memoryBudget}};
   document["seed"] = seed;
   return document;
 }

@@ -43,7 +43,11 @@ std::string altUsage() {
          kSearchLetters + kSearchExtensions +
          "Tight search (kelm_alt only; not with option r):\n"
          "  --tight               the same optimal designs with far fewer steps: a sharper\n"
-         "                        bound, sharper cuts and a better first best value\n";
+         "                        bound, sharper cuts and a better first best value\n"
+         "  --threads=N           threads of the tight search (default: the cores); the\n"
+         "                        report is the same for every N\n"
+         "  --memory=SIZE         memory its open designs may take, e.g. 500M or 2G (default:\n"
+         "                        half the machine's); beyond it the search goes depth-first\n";
 }
 
 std::string evalUsage() {
