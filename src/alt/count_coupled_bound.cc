@@ -134,8 +134,27 @@ double CountCoupledBound::pairCoupling(const CountEntry& s, const CountEntry& t)
   return total;
 }
 
-// Pairs in falling order of their own parts; the box bound of the coupling ends a row (and the
-// scan) as soon as no pair left can pass the largest pair bound so far or reach `needed`.
+// The coupling of one laminate's count with every count of the other laminate's box: the
+// count's own increments (in-plane exact, bending over its box) against the box, term by term.
+double CountCoupledBound::countCoupling(int laminate, const CountEntry& e) const {
+  const LaminateCountScan::Box& other = scans_[1 - laminate].box();
+  const double low[4] = {e.inPlane[0], e.inPlane[1], e.bendingLow[0], e.bendingLow[1]};
+  const double high[4] = {e.inPlane[0], e.inPlane[1], e.bendingHigh[0], e.bendingHigh[1]};
+  double total = 0.0;
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) {
+      const double h = laminate == 0 ? hessian_[i][4 + j] : hessian_[j][4 + i];
+      total += productMax(h, low[i], high[i], other.low[j], other.high[j]);
+    }
+  return total;
+}
+
+// Pairs in falling order of their own parts. A row (a skin count) ends as soon as no pair left
+// in it can reach `needed` or pass the largest pair bound so far, by the coupling of its skin
+// count with the stiffener box; the scan ends on the same test with the coupling of both boxes.
+// Once a pair reaches `needed` the design stays open whatever its exact key, and the scan ends
+// with a bound of every pair left: the box bound of the row in progress, the rows after it
+// having smaller own parts.
 double CountCoupledBound::pairBound(double boxBound, double needed) {
   const auto& skins = scans_[0].sortedAbove();
   const auto& stiffeners = scans_[1].sortedAbove();
@@ -146,12 +165,14 @@ double CountCoupledBound::pairBound(double boxBound, double needed) {
   const double topStiffener = stiffeners.front()->value;
   for (const auto* s : skins) {
     const double skinShare = base + s->value;
-    if (!(skinShare + topStiffener + boxCoupling > largest)) break;
-    if (skinShare + topStiffener + boxCoupling < needed) break;
+    const double rowUpper = skinShare + topStiffener + boxCoupling;
+    if (!(rowUpper > largest) || rowUpper < needed) break;
+    const double rowCoupling = std::min(boxCoupling, countCoupling(0, *s->entry));
     for (const auto* t : stiffeners) {
-      const double upper = skinShare + t->value + boxCoupling;
+      const double upper = skinShare + t->value + rowCoupling;
       if (!(upper > largest) || upper < needed) break;
       largest = std::max(largest, skinShare + t->value + pairCoupling(*s->entry, *t->entry));
+      if (largest >= needed) return std::max(largest, rowUpper);
     }
   }
   return largest;

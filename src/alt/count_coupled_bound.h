@@ -50,6 +50,7 @@ class CountCoupledBound {
   // in-plane coupling; `boxBound` bounds every pair.
   double pairBound(double boxBound, double needed);
   double pairCoupling(const CountEntry& skin, const CountEntry& stiffener) const;
+  double countCoupling(int laminate, const CountEntry& entry) const;
 
   double hessian_[kParameters][kParameters] = {};  // symmetric
   double linear_[kParameters] = {};
