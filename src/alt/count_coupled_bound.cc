@@ -172,7 +172,7 @@ double CountCoupledBound::pairBound(double boxBound, double needed) {
       const double upper = skinShare + t->value + rowCoupling;
       if (!(upper > largest) || upper < needed) break;
       largest = std::max(largest, skinShare + t->value + pairCoupling(*s->entry, *t->entry));
-      if (largest >= needed) return std::max(largest, rowUpper);
+      if (largest >= needed && !fullPairScan_) return std::max(largest, rowUpper);
     }
   }
   return largest;

@@ -28,6 +28,10 @@ class CountCoupledBound {
   // leave the design no completion at all.
   double evaluate(const PanelDesign& design, double best);
 
+  // Whether the pair scan goes on after a pair reaches the best value, for a key as low as the
+  // bound can make it (when measuring the bound itself; the search never needs it).
+  void setFullPairScan(bool full) { fullPairScan_ = full; }
+
   // The margin added to every bound, so that rounding never cuts an optimum or a tie.
   double margin() const { return margin_; }
 
@@ -59,6 +63,7 @@ class CountCoupledBound {
   double value_ = 0.0;                 // F at the design's parameters
   double gradient_[kParameters] = {};  // g there
   LaminateCountScan scans_[kLaminates];
+  bool fullPairScan_ = false;
 };
 
 }  // namespace kelm
