@@ -132,6 +132,38 @@ bool LaminateCountScan::scan(const StackingSequence& sequence, const double* gra
   return count > 0;
 }
 
+bool LaminateCountScan::scanLargest(const StackingSequence& sequence, const double* gradient,
+                                    double floor) {
+  gradient_ = gradient;
+  countSetCodes(sequence);
+  Candidate* candidates = candidates_.data();
+  int count = 0;
+  int top = 0;
+  const CountEntry* last = table_.end(sequence.setCount());
+  for (const CountEntry* e = table_.begin(sequence.setCount()); e != last; ++e) {
+    if (!allowed(sequence, *e)) continue;
+    candidates[count] = {e, ownPart(*e, false), false};
+    if (candidates[count].value > candidates[top].value) top = count;
+    ++count;
+  }
+  candidateCount_ = count;
+  if (count == 0) {
+    best_ = kMinusInfinity;
+    return false;
+  }
+  best_ = candidates[top].value;
+  if (best_ < floor) return true;
+  makeExact(candidates[top]);
+  best_ = candidates[top].value;
+  for (int i = 0; i < count; ++i) {
+    Candidate& c = candidates[i];
+    if (c.value <= best_) continue;
+    makeExact(c);
+    best_ = std::max(best_, c.value);
+  }
+  return true;
+}
+
 void LaminateCountScan::boxAbove(double threshold) {
   emptyBox(box_);
   for (int i = 0; i < candidateCount_; ++i) {
