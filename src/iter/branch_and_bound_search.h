@@ -52,7 +52,7 @@ class BranchAndBoundSearch : public AlternatingSearch {
   BoundModel bound_;
   BranchHeap heap_{0};  // kept across turns, so that its pages are touched once per run
   bool tight_ = false;
-  TurnCountBound countBound_;  // the tight mode's only
+  TurnCountBound countBound_;  // used by the tight mode only
 };
 
 // Open branches held before the best-first phase dives depth-first instead of growing the heap.
