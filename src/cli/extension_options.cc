@@ -131,7 +131,7 @@ bool take(const std::string& arg, Program program, bool only, ExtensionOptions& 
     options.seed = seedOf(arg.substr(7));
   } else if (startsWith(arg, "--time-limit=")) {
     options.timeLimit = secondsOf(arg.substr(13));
-  } else if (arg == "--tight" && program == Program::Alt) {
+  } else if (arg == "--tight") {
     options.tight = true;
   } else if (startsWith(arg, "--threads=") && program == Program::Alt) {
     options.threads = threadsOf(arg.substr(10));

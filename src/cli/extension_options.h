@@ -27,10 +27,11 @@ struct ExtensionOptions {
   int maxRun = 0;                // --max-run=N: at most N equal 0 or 90 deg positions in a row
   bool noCrossPlyJump = false;   // --no-cross-ply-jump: no 0 deg position next to a 90 deg one
   bool outer45 = false;          // --outer-45: the outermost position is +-45 deg
-  bool tight = false;            // --tight (kelm_alt): the tight tree search
-  int threads = 0;               // --threads=N: threads of the tight search (0: the cores)
-  std::int64_t memoryBudget = 0; // --memory=SIZE: bytes the open designs may take (0: half
-                                 // the machine's memory)
+  bool tight = false;            // --tight (the searches): the tight tree search
+  int threads = 0;               // --threads=N (kelm_alt): threads of the tight search (0: the
+                                 // cores)
+  std::int64_t memoryBudget = 0; // --memory=SIZE (kelm_alt): bytes the open designs may take
+                                 // (0: half the machine's memory)
 
   // The guidelines into the options both laminates' rules are filled from.
   void applyGuidelines(RunOptions& options) const;
@@ -38,7 +39,7 @@ struct ExtensionOptions {
 
 // Takes the extension options out of `args` (the arguments after the program name). The
 // searches know all but those of kelm_eval (--check, --designs=, --svg=); kelm_eval knows
-// --help, --version, --json=, its own and the guidelines; only kelm_alt knows --tight. A value
+// --help, --version, --json=, its own and the guidelines. A value
 // out of range ends the run with one message.
 ExtensionOptions takeExtensionOptions(std::vector<std::string>& args, Program program);
 

@@ -15,7 +15,10 @@ namespace {
 JsonReport* active = nullptr;  // the report a fatal message is recorded in
 
 const char* searchName(Program program, const RunOptions& options) {
-  if (program == Program::Iter) return options.roundRobin ? "round-robin" : "branch-and-bound";
+  if (program == Program::Iter) {
+    if (options.roundRobin) return "round-robin";
+    return options.tight ? "branch-and-bound-tight" : "branch-and-bound";
+  }
   if (options.roundRobin) return "exhaustive";
   return options.tight ? "simultaneous-tight" : "simultaneous";
 }

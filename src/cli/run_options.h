@@ -23,7 +23,8 @@ struct RunOptions {
   int maxRun = 0;                // --max-run=N
   bool noCrossPlyJump = false;   // --no-cross-ply-jump
   bool outer45 = false;          // --outer-45
-  // kelm_alt --tight: the tree search with the count-coupled bound and sharper cuts.
+  // --tight: the tree search (kelm_alt's or each turn's of kelm_iter) with the count bounds
+  // and sharper cuts.
   bool tight = false;
   // The tight search's threads and the memory budget of its open designs, in bytes.
   int threads = 1;

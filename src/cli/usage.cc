@@ -31,7 +31,10 @@ std::string iterUsage() {
              "STIFFENER_45 RSFILE\n"
              "The iterative method: optimises one laminate with the other held fixed, in turns.\n"
              "Any other argument count asks for the inputs on the console.\n") +
-         kSearchLetters + kSearchExtensions;
+         kSearchLetters + kSearchExtensions +
+         "Tight search (not with option r):\n"
+         "  --tight               each turn finds the same designs with far fewer steps: the\n"
+         "                        count bound of the searched laminate and sharper cuts\n";
 }
 
 std::string altUsage() {
@@ -41,7 +44,7 @@ std::string altUsage() {
              "The alternative method: both laminates in one branch-and-bound tree.\n"
              "Any other argument count asks for the inputs on the console.\n") +
          kSearchLetters + kSearchExtensions +
-         "Tight search (kelm_alt only; not with option r):\n"
+         "Tight search (not with option r):\n"
          "  --tight               the same optimal designs with far fewer steps: a sharper\n"
          "                        bound, sharper cuts and a better first best value\n"
          "  --threads=N           threads of the tight search (default: the cores); the\n"

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <iostream>
+#include <limits>
 
 #include "laminate/design_rules.h"
 #include "base/fatal.h"
@@ -12,9 +13,16 @@ namespace kelm {
 
 BranchAndBoundSearch::BranchAndBoundSearch(const ResponseSurface& model,
                                            const LaminateRules& skinRules,
-                                           const LaminateRules& stiffenerRules)
-    : AlternatingSearch(model, skinRules, stiffenerRules) {
+                                           const LaminateRules& stiffenerRules, bool tight)
+    : AlternatingSearch(model, skinRules, stiffenerRules), tight_(tight) {
   bound_.setBoundModel(model);
+  if (tight_) countBound_.setSurface(model);
+}
+
+void BranchAndBoundSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
+  if (tight_)
+    countBound_.setLaminates(skinPlyTotal, stiffenerPlyTotal, skinRules_, stiffenerRules_);
+  AlternatingSearch::run(skinPlyTotal, stiffenerPlyTotal);
 }
 
 // The first stiffener the rules allow, found depth-first.
@@ -24,6 +32,7 @@ StackingSequence BranchAndBoundSearch::initialStiffener(const StackingSequence& 
 
 void BranchAndBoundSearch::prepareTurn(const ActiveDesign& candidate) {
   bound_.setBoundTerms(candidate);
+  if (tight_) countBound_.setTurn(candidate);
   activePositions_ = candidate.skinActive ? skinPositions_ : stiffenerPositions_;
   design_ = candidate;
 }
@@ -33,13 +42,16 @@ void BranchAndBoundSearch::searchTurn(const ActiveDesign& candidate) {
   BranchHeap& heap = heap_;
   heap.reset(n);
   BranchStack stack(n);
-  stack.push(Branch{candidate.active()});
+  // Nothing is known of the empty laminate yet: it is expanded whatever the best value.
+  stack.push(Branch{candidate.active(), std::numeric_limits<double>::infinity()});
   if (diveToLastPlies(stack)) {
     while (stack.count() > 0) heap.push(stack.pop());
   }
   while (heap.count() > 0 && !stopRequested()) {
     Branch branch = heap.pop();
-    if (heap.count() >= kHeapSwitchCount) {
+    if (!worthExpanding(branch)) {
+      // the best value has risen past its key since it was stored
+    } else if (heap.count() >= kHeapSwitchCount) {
       stack.push(std::move(branch));
       exhaustDepthFirst(stack);
     } else {
@@ -55,6 +67,7 @@ bool BranchAndBoundSearch::diveToLastPlies(BranchStack& stack) {
   bool reached = false;
   while (!reached && stack.count() > 0 && !stopRequested()) {
     const Branch branch = stack.pop();
+    if (!worthExpanding(branch)) continue;
     reached = expand(branch, [&](Branch&& child) { stack.push(std::move(child)); });
   }
   return reached;
@@ -63,7 +76,8 @@ bool BranchAndBoundSearch::diveToLastPlies(BranchStack& stack) {
 void BranchAndBoundSearch::exhaustDepthFirst(BranchStack& stack) {
   while (stack.count() > 0 && !stopRequested()) {
     const Branch branch = stack.pop();
-    expand(branch, [&](Branch&& child) { stack.push(std::move(child)); });
+    if (worthExpanding(branch))
+      expand(branch, [&](Branch&& child) { stack.push(std::move(child)); });
     publishProgress(stack.count());
   }
 }
@@ -92,14 +106,36 @@ bool BranchAndBoundSearch::evaluateChild(Branch& child) {
   const StackingSequence& sequence = child.sequence;
   if (!checkPartial(sequence, activeRules(design_.skinActive))) return false;
   countStep(1);
-  if (sequence.setCount() == n - 2) return completeLastTwo(sequence);
+  if (sequence.setCount() == n - 2) {
+    if (tight_ && !lastTwoCanReach(sequence)) return false;
+    return completeLastTwo(sequence);
+  }
   if (n <= 2) {
     completeSmall(sequence);
     return false;
   }
   design_.active() = sequence;
   child.bound = EvaluateBranch_iter(design_, bound_);
+  if (tight_) sharpenBound(child);
   return canReach(child.bound, best());
+}
+
+// The default bound is computed first and prunes alone where it can; the count bound, dearer,
+// is asked only for the children it keeps.
+void BranchAndBoundSearch::sharpenBound(Branch& child) {
+  if (!canReach(child.bound, best())) return;
+  child.bound = std::min(child.bound, countBound_.evaluate(design_, best() - kTieTolerance));
+}
+
+// Two open positions leave at most nine completions, each checked against the complete rules
+// and valued; the count bound of the few counts they can hold is cheaper and cuts most of them.
+bool BranchAndBoundSearch::lastTwoCanReach(const StackingSequence& child) {
+  design_.active() = child;
+  return canReach(countBound_.evaluate(design_, best() - kTieTolerance), best());
+}
+
+bool BranchAndBoundSearch::worthExpanding(const Branch& branch) const {
+  return !tight_ || canReach(branch.bound, best());
 }
 
 // The child was counted as one step already: its nine completions add eight, and all nine

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
         [](const kelm::PreparedRun& run, std::uint32_t seed) -> std::unique_ptr<kelm::SearchDriver> {
           // Both drivers are set up, as both prepare their models from the surface.
           auto branchAndBound = std::make_unique<kelm::BranchAndBoundSearch>(
-              run.model, run.skinRules, run.stiffenerRules);
+              run.model, run.skinRules, run.stiffenerRules, run.options.tight);
           auto roundRobin = std::make_unique<kelm::RoundRobinSearch>(
               run.model, run.skinRules, run.stiffenerRules, seed);
           if (run.options.roundRobin) return roundRobin;

@@ -110,30 +110,43 @@ void LaminateCountScan::makeExact(Candidate& c) const {
   c.exact = true;
 }
 
+bool LaminateCountScan::scan(const StackingSequence& sequence, const double* gradient) {
+  return scanCounts(sequence, gradient, kMinusInfinity, true);
+}
+
+bool LaminateCountScan::scanLargest(const StackingSequence& sequence, const double* gradient,
+                                    double floor) {
+  return scanCounts(sequence, gradient, floor, false);
+}
+
 // Every allowed count gets its cheap bound first; the count with the largest one is made exact
 // first, so that few others can still pass it and need the hexagon at all. A count whose cheap
 // bound cannot pass the largest exact part keeps that bound: it cannot be the largest, and the
-// boxes make it exact only where it matters.
-bool LaminateCountScan::scan(const StackingSequence& sequence, const double* gradient) {
+// boxes make it exact only where it matters. When no cheap bound reaches `floor`, the largest
+// of them is the answer: an upper bound below the floor is all a pruning test needs.
+bool LaminateCountScan::scanCounts(const StackingSequence& sequence, const double* gradient,
+                                   double floor, bool withBox) {
   gradient_ = gradient;
   countSetCodes(sequence);
   Candidate* candidates = candidates_.data();
   int count = 0;
-  int largest = 0;
-  emptyBox(box_);
+  int top = 0;
+  if (withBox) emptyBox(box_);
   const CountEntry* last = table_.end(sequence.setCount());
   for (const CountEntry* e = table_.begin(sequence.setCount()); e != last; ++e) {
     if (!allowed(sequence, *e)) continue;
-    widenBox(*e, box_);
+    if (withBox) widenBox(*e, box_);
     candidates[count] = {e, ownPart(*e, false), false};
-    if (candidates[count].value > candidates[largest].value) largest = count;
+    if (candidates[count].value > candidates[top].value) top = count;
     ++count;
   }
   candidateCount_ = count;
   best_ = kMinusInfinity;
   if (count == 0) return false;
-  makeExact(candidates[largest]);
-  best_ = candidates[largest].value;
+  best_ = candidates[top].value;
+  if (best_ < floor) return true;
+  makeExact(candidates[top]);
+  best_ = candidates[top].value;
   for (int i = 0; i < count; ++i) {
     if (!(candidates[i].value > best_)) continue;
     makeExact(candidates[i]);

@@ -37,6 +37,12 @@ class LaminateCountScan {
   // Scans the allowed counts of `sequence` with the own gradient `gradient` (kept until the
   // next scan). False when the rules leave the sequence no completion.
   bool scan(const StackingSequence& sequence, const double* gradient);
+  // For a bound without the other laminate's coupling (the iterative method's turns): the
+  // largest own part alone, no box. Each allowed count gets the cheap bound first; the largest
+  // of them is made exact first, so that few others still can pass it. When no cheap bound
+  // reaches `floor`, best() is the largest of them: an upper bound below `floor`, which is all
+  // a pruning test needs. False when the rules leave the sequence no completion.
+  bool scanLargest(const StackingSequence& sequence, const double* gradient, double floor);
   // The largest own part of the last scan, and the box of every allowed count.
   double best() const { return best_; }
   const Box& box() const { return box_; }
@@ -53,6 +59,8 @@ class LaminateCountScan {
   void makeExact(Candidate& c) const;
 
  private:
+  bool scanCounts(const StackingSequence& sequence, const double* gradient, double floor,
+                  bool withBox);
   double ownPart(const CountEntry& entry, bool exact) const;
   bool allowed(const StackingSequence& sequence, const CountEntry& entry) const;
   void markArrangeable();

@@ -22,6 +22,8 @@ using testing::CapturedStreams;
 using testing::freeRules;
 using testing::makeSurface;
 using testing::Term;
+using testing::inPlaneOnly;
+constexpr auto fixedNumbersOf = testing::randomFixedNumbers;
 
 constexpr auto designTexts = testing::sortedDesignTexts;
 
@@ -30,26 +32,6 @@ LaminateRules rulesOf(bool balance, bool fourPlyRule) {
   rules.balance = balance;
   rules.fourPlyRule = fourPlyRule;
   return rules;
-}
-
-// Fixed numbers of 0 and 45 deg positions, the rest 90 deg, as the ply-number dialog sets them.
-LaminateRules fixedNumbersOf(int plyTotal, std::mt19937& random) {
-  LaminateRules rules = rulesOf(false, false);
-  const int h = plyTotal - plyTotal / 2;
-  rules.ply0 = std::uniform_int_distribution<int>(0, h)(random);
-  rules.ply45 = std::uniform_int_distribution<int>(0, h - rules.ply0)(random);
-  rules.ply90 = h - rules.ply0 - rules.ply45;
-  rules.plyMin = std::min({rules.ply0, rules.ply45, rules.ply90});
-  rules.plyNumbersFixed = true;
-  return rules;
-}
-
-// Without bending terms the order of the plies does not matter: many designs tie.
-std::vector<Term> inPlaneOnly(const std::vector<Term>& terms) {
-  std::vector<Term> kept;
-  for (const Term& term : terms)
-    if ((term.first >> 16) == 0) kept.push_back(term);
-  return kept;
 }
 
 // Both modes of the tree search, the default and the tight one, against the exhaustive search.

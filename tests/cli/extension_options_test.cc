@@ -28,11 +28,13 @@ TEST(ExtensionOptionsTest, TakenOutWhereverTheyStandTheRestKeepsItsMeaning) {
   takeExtensionOptions(lookAlike, Program::Iter);
   EXPECT_EQ(lookAlike.size(), 3u);
 
-  // Only kelm_alt knows --tight; elsewhere it is an ordinary argument.
-  Args tightAlt{"--tight", "24"}, tightIter{"--tight", "24"};
+  // Both searches know --tight; for kelm_eval it is an ordinary argument.
+  Args tightAlt{"--tight", "24"}, tightIter{"24", "--tight"}, tightEval{"--tight", "24"};
   EXPECT_TRUE(takeExtensionOptions(tightAlt, Program::Alt).tight);
-  EXPECT_FALSE(takeExtensionOptions(tightIter, Program::Iter).tight);
-  EXPECT_EQ(tightIter.size(), 2u);
+  EXPECT_TRUE(takeExtensionOptions(tightIter, Program::Iter).tight);
+  EXPECT_EQ(tightIter, (Args{"24"}));
+  EXPECT_FALSE(takeExtensionOptions(tightEval, Program::Eval).tight);
+  EXPECT_EQ(tightEval.size(), 2u);
 
   // kelm_eval knows --help, --version and the guidelines.
   Args eval{"--version", "--seed=1", "--outer-45", "--max-run=3", "--min-share=12.5", "a.rs"};

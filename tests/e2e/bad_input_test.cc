@@ -61,8 +61,7 @@ std::vector<BadInput> rows() {
       {"args_other_count", "kelm_iter", {"8", "8"}, "", Stream::Err, kInvalid, 1},
       {"args_eight_for_alt", "kelm_alt", {"-p", "8", "8", "4", "0", "2", "2", "panel_a.rs"}, "",
        Stream::Err, kInvalid, 1},
-      {"args_tight_with_r", "kelm_alt", {"-r", "--tight", "8", "8", "panel_a.rs"}, "",
-       Stream::Err,
+      {"args_tight_with_r", "kelm_iter", {"--tight"}, "8 8 panel_a.rs r", Stream::Err,
        "error: --tight sharpens the tree search; it cannot be combined with option r (the "
        "exhaustive search)\n",
        1},

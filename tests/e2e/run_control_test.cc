@@ -136,6 +136,10 @@ TEST(RunControlTest, JsonDocumentAgreesWithTheReport) {
   EXPECT_EQ(tight.status, 124);
   EXPECT_GE(designCount(tight.out), 1);
   EXPECT_EQ(json::parse(readFile(file))["search"], "simultaneous-tight");
+  const Finished iterTight =
+      runControlled(KELM_ITER_PATH, {"--tight", "--json=" + file.string(), "16", "16", kPanel});
+  EXPECT_EQ(iterTight.status, 0);
+  EXPECT_EQ(json::parse(readFile(file))["search"], "branch-and-bound-tight");
   fs::remove(file);
 }
 

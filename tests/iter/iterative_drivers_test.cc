@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -41,6 +42,7 @@ class FixedStart : public Driver {
 struct Outcome {
   std::string out;
   std::vector<PanelDesign> results;
+  long long steps = 0;
 };
 
 template <typename Driver, typename... Seed>
@@ -50,7 +52,7 @@ Outcome runFrom(const StackingSequence& start, int skinTotal, const ResponseSurf
   testing::CapturedStreams streams;
   driver.run(skinTotal, static_cast<int>(start.halfPlies() * 2));
   driver.report();
-  return {streams.out(), driver.results()};
+  return {streams.out(), driver.results(), driver.totalSteps()};
 }
 
 std::string bnbOut(const ResponseSurface& surface, const LaminateRules& skin,
@@ -133,6 +135,69 @@ TEST(IterativeDriversTest, BranchAndBoundFindsWhatExhaustiveTurnsFind) {
   // A flat surface: every allowed design ties.
   LaminateRules rules;
   expectSameSearch(makeSurface({}), rules, rules, makeSequence(4, {0, 0}), 6);
+}
+
+// Each design's text and value, sorted by text.
+std::vector<std::pair<std::string, double>> valuedDesigns(const std::vector<PanelDesign>& designs) {
+  std::vector<std::pair<std::string, double>> valued;
+  for (const PanelDesign& d : designs)
+    valued.emplace_back(d.skin.bracketText() + " " + d.stiffener.bracketText(), d.value);
+  std::sort(valued.begin(), valued.end());
+  return valued;
+}
+
+// A random allowed stiffener of the given rules to start from, or none when they allow none.
+std::optional<StackingSequence> randomStart(std::mt19937& random, int total,
+                                            const LaminateRules& rules) {
+  std::vector<StackingSequence> allowed;
+  testing::forEachCompletion(makeSequence(total, {}), [&](const StackingSequence& s) {
+    if (checkComplete(s, rules)) allowed.push_back(s);
+  });
+  if (allowed.empty()) return std::nullopt;
+  return allowed[random() % allowed.size()];
+}
+
+// The tight turns against the default ones on random small cases: the same rounds, converged
+// marks, results and values; only the step counts and the order of tied designs may differ.
+TEST(IterativeDriversTest, TightTurnsFindWhatDefaultTurnsFind) {
+  std::mt19937 random(20250101);
+  std::uniform_int_distribution<int> plyTotal(3, 13);  // odd totals too: a mid-plane ply
+  std::bernoulli_distribution coin(0.5);
+  long long defaultSteps = 0, tightSteps = 0;
+  int ties = 0;
+  for (int trial = 0; trial < 300; ++trial) {
+    std::vector<testing::Term> terms =
+        testing::randomTerms(3000 + trial, {trial % 3 == 1, trial % 3 == 2});
+    if (trial % 5 == 4) terms = testing::inPlaneOnly(terms);
+    if (trial % 4 != 3) terms.insert(terms.begin(), {0, 3.0});
+    const ResponseSurface surface = makeSurface(terms);
+    const int skinTotal = plyTotal(random);
+    const int stiffenerTotal = plyTotal(random);
+    LaminateRules skin, stiffener;
+    for (auto [rules, total] : {std::pair{&skin, skinTotal}, {&stiffener, stiffenerTotal}}) {
+      if (trial % 6 == 5) {
+        *rules = testing::randomFixedNumbers(total, random);
+      } else {
+        rules->balance = coin(random);
+        rules->fourPlyRule = coin(random);
+      }
+      if (trial % 3 == 0) testing::addRandomGuidelines(*rules, random);
+    }
+    const std::optional<StackingSequence> start = randomStart(random, stiffenerTotal, stiffener);
+    if (!start) continue;
+    SCOPED_TRACE("trial " + std::to_string(trial));
+    const Outcome plain =
+        runFrom<BranchAndBoundSearch>(*start, skinTotal, surface, skin, stiffener);
+    const Outcome tight =
+        runFrom<BranchAndBoundSearch>(*start, skinTotal, surface, skin, stiffener, true);
+    EXPECT_EQ(roundsOf(plain.out), roundsOf(tight.out));
+    EXPECT_EQ(valuedDesigns(plain.results), valuedDesigns(tight.results));
+    defaultSteps += plain.steps;
+    tightSteps += tight.steps;
+    if (plain.results.size() > 1) ++ties;
+  }
+  EXPECT_GE(ties, 20);
+  EXPECT_LT(tightSteps, defaultSteps);
 }
 
 TEST(IterativeDriversTest, RoundWithNothingAtTheBestPrintsOnlyItsStepCount) {

@@ -116,6 +116,27 @@ inline void addRandomGuidelines(LaminateRules& rules, std::mt19937& random) {
   rules.outer45 = pick(random) < 3;
 }
 
+// Fixed numbers of 0 and 45 deg positions, the rest 90 deg, as the ply-number dialog sets them.
+inline LaminateRules randomFixedNumbers(int plyTotal, std::mt19937& random) {
+  LaminateRules rules;
+  rules.balance = false;
+  const int h = plyTotal - plyTotal / 2;
+  rules.ply0 = std::uniform_int_distribution<int>(0, h)(random);
+  rules.ply45 = std::uniform_int_distribution<int>(0, h - rules.ply0)(random);
+  rules.ply90 = h - rules.ply0 - rules.ply45;
+  rules.plyMin = std::min({rules.ply0, rules.ply45, rules.ply90});
+  rules.plyNumbersFixed = true;
+  return rules;
+}
+
+// Without bending terms the order of the plies does not matter: many designs tie.
+inline std::vector<Term> inPlaneOnly(const std::vector<Term>& terms) {
+  std::vector<Term> kept;
+  for (const Term& term : terms)
+    if ((term.first >> 16) == 0) kept.push_back(term);
+  return kept;
+}
+
 // The designs of a search as sorted text, so searches that find them in different orders
 // compare equal; duplicates stay visible.
 inline std::vector<std::string> sortedDesignTexts(const std::vector<PanelDesign>& designs) {
