@@ -31,10 +31,12 @@ void emptyBox(LaminateCountScan::Box& box) {
 void LaminateCountScan::setModel(int plyTotal, const LaminateBlocks& blocks,
                                  const LaminateRules& rules) {
   rules_ = &rules;
-  table_.build(plyTotal, blocks, rules.runLimit());
+  auto table = std::make_shared<OpenCountTable>();
+  table->build(plyTotal, blocks, rules.runLimit());
+  table_ = std::move(table);
   bending_.set(blocks.bending);
-  candidates_.assign(table_.largestGroup(), Candidate{nullptr, 0.0, false});
-  above_.reserve(table_.largestGroup());
+  candidates_.assign(table_->largestGroup(), Candidate{nullptr, 0.0, false});
+  above_.reserve(table_->largestGroup());
   StackingSequence empty;
   empty.setPlyTotal(plyTotal);
   const double share = rules.minSharePercent;
@@ -50,9 +52,9 @@ void LaminateCountScan::setModel(int plyTotal, const LaminateBlocks& blocks,
 void LaminateCountScan::markArrangeable() {
   const LaminateRules& rules = *rules_;
   arrangeable_.clear();
-  for (int k = 0; k <= table_.positions(); ++k) {
+  for (int k = 0; k <= table_->positions(); ++k) {
     const Arrangement arrangement{rules.runLimit(), rules.noCrossPlyJump, rules.outer45 && k == 0};
-    for (const CountEntry* e = table_.begin(k); e != table_.end(k); ++e) {
+    for (const CountEntry* e = table_->begin(k); e != table_->end(k); ++e) {
       const bool open = e->codeCount(0) + e->codeCount(1) + e->codeCount(2) > 0;
       arrangeable_.push_back(!open || arrangementAllows(e->codeCount(0), e->codeCount(1),
                                                         e->codeCount(2), arrangement, e->midCode));
@@ -73,7 +75,7 @@ void LaminateCountScan::countSetCodes(const StackingSequence& sequence) {
 bool LaminateCountScan::allowed(const StackingSequence& sequence, const CountEntry& entry) const {
   if (sequence.complete()) return true;
   const LaminateRules& rules = *rules_;
-  if (!arrangeable_[&entry - table_.begin(0)]) return false;
+  if (!arrangeable_[&entry - table_->begin(0)]) return false;
   const int* set = setCodes_;
   if (rules.plyNumbersFixed && (entry.codeCount(0) != rules.ply0 - set[0] ||
                                 entry.codeCount(1) != rules.ply45 - set[1]))
@@ -132,8 +134,8 @@ bool LaminateCountScan::scanCounts(const StackingSequence& sequence, const doubl
   int count = 0;
   int top = 0;
   if (withBox) emptyBox(box_);
-  const CountEntry* last = table_.end(sequence.setCount());
-  for (const CountEntry* e = table_.begin(sequence.setCount()); e != last; ++e) {
+  const CountEntry* last = table_->end(sequence.setCount());
+  for (const CountEntry* e = table_->begin(sequence.setCount()); e != last; ++e) {
     if (!allowed(sequence, *e)) continue;
     if (withBox) widenBox(*e, box_);
     candidates[count] = {e, ownPart(*e, false), false};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "laminate/laminate_rules.h"
@@ -66,7 +67,8 @@ class LaminateCountScan {
   void markArrangeable();
   void countSetCodes(const StackingSequence& sequence);
 
-  OpenCountTable table_;
+  // Read only once built: copies of the scan (one per thread of a search) share it.
+  std::shared_ptr<const OpenCountTable> table_;
   BendingForm bending_;
   const LaminateRules* rules_ = nullptr;
   int setCodes_[3] = {};  // set positions of each code
