@@ -133,7 +133,7 @@ bool take(const std::string& arg, Program program, bool only, ExtensionOptions& 
     options.timeLimit = secondsOf(arg.substr(13));
   } else if (arg == "--tight") {
     options.tight = true;
-  } else if (startsWith(arg, "--threads=") && program == Program::Alt) {
+  } else if (startsWith(arg, "--threads=")) {
     options.threads = threadsOf(arg.substr(10));
   } else if (startsWith(arg, "--memory=") && program == Program::Alt) {
     options.memoryBudget = memoryOf(arg.substr(9));

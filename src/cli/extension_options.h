@@ -28,8 +28,8 @@ struct ExtensionOptions {
   bool noCrossPlyJump = false;   // --no-cross-ply-jump: no 0 deg position next to a 90 deg one
   bool outer45 = false;          // --outer-45: the outermost position is +-45 deg
   bool tight = false;            // --tight (the searches): the tight tree search
-  int threads = 0;               // --threads=N (kelm_alt): threads of the tight search (0: the
-                                 // cores)
+  int threads = 0;               // --threads=N (the searches): threads of the tight search (0:
+                                 // the cores)
   std::int64_t memoryBudget = 0; // --memory=SIZE (kelm_alt): bytes the open designs may take
                                  // (0: half the machine's memory)
 

@@ -34,7 +34,9 @@ std::string iterUsage() {
          kSearchLetters + kSearchExtensions +
          "Tight search (not with option r):\n"
          "  --tight               each turn finds the same designs with far fewer steps: the\n"
-         "                        count bound of the searched laminate and sharper cuts\n";
+         "                        count bound of the searched laminate and sharper cuts\n"
+         "  --threads=N           the turns of a round searched N at a time (default: the\n"
+         "                        cores); the report is the same for every N\n";
 }
 
 std::string altUsage() {

@@ -1,6 +1,9 @@
 #include "iter/alternating_search.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <thread>
 #include <iostream>
 #include <unordered_map>
 
@@ -50,6 +53,22 @@ void AlternatingSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
 // turn finds nothing unless some completion ties or beats what the candidate already had.
 std::vector<ActiveDesign> AlternatingSearch::runTurns(const std::vector<ActiveDesign>& candidates,
                                                       double& floor) {
+  if (turnThreads_ > 1 && candidates.size() > 1 && turnWorker()) {
+    std::vector<ActiveDesign> next;
+    std::vector<TurnResult> results = runTurnsTogether(candidates);
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+      TurnResult& result = results[i];
+      if (!result.searched) continue;  // stopped before its turn
+      totalSteps_ += result.steps;
+      roundSteps_ += result.steps;
+      leafCount_ += result.leaves;
+      for (PanelDesign& tie : result.designs)
+        next.push_back(ActiveDesign{std::move(tie), !candidates[i].skinActive});
+      floor = std::min(floor, result.best);
+    }
+    publishProgress(0);
+    return next;
+  }
   std::vector<ActiveDesign> next;
   for (const ActiveDesign& candidate : candidates) {
     prepareTurn(candidate);
@@ -63,6 +82,55 @@ std::vector<ActiveDesign> AlternatingSearch::runTurns(const std::vector<ActiveDe
   }
   turnBest_.restart(0.0);
   return next;
+}
+
+// One turn on this driver, as a turn worker runs it.
+AlternatingSearch::TurnResult AlternatingSearch::runTurn(const ActiveDesign& candidate) {
+  const long long steps = totalSteps_;
+  const long long leaves = leafCount_;
+  prepareTurn(candidate);
+  objective_.setObjectiveTerms(candidate);
+  turnBest_.restart(candidate.design.value);
+  searchTurn(candidate);
+  TurnResult result{std::move(turnBest_.designs()), turnBest_.best(), totalSteps_ - steps,
+                    leafCount_ - leaves, true};
+  turnBest_.restart(0.0);
+  return result;
+}
+
+// Each worker takes the next candidate not yet taken; the results keep the candidates' order.
+std::vector<AlternatingSearch::TurnResult> AlternatingSearch::runTurnsTogether(
+    const std::vector<ActiveDesign>& candidates) {
+  while (static_cast<int>(turnWorkers_.size()) < turnThreads_) {
+    turnWorkers_.push_back(turnWorker());
+    turnWorkers_.back()->adoptRunOf(*this);
+  }
+  std::vector<TurnResult> results(candidates.size());
+  std::atomic<std::size_t> next{0};
+  std::vector<std::exception_ptr> failures(turnWorkers_.size());
+  auto work = [&](std::size_t w) {
+    try {
+      for (std::size_t i = next++; i < candidates.size() && !stopRequested(); i = next++)
+        results[i] = turnWorkers_[w]->runTurn(candidates[i]);
+    } catch (...) {
+      failures[w] = std::current_exception();
+      next = candidates.size();  // the other workers stop at their next turn
+    }
+  };
+  std::vector<std::thread> threads;
+  for (std::size_t w = 1; w < turnWorkers_.size(); ++w) threads.emplace_back(work, w);
+  work(0);
+  for (std::thread& thread : threads) thread.join();
+  for (const std::exception_ptr& failure : failures)
+    if (failure) std::rethrow_exception(failure);
+  return results;
+}
+
+void AlternatingSearch::adoptRunOf(const AlternatingSearch& master) {
+  emptySkin_ = master.emptySkin_;
+  emptyStiffener_ = master.emptyStiffener_;
+  skinPositions_ = master.skinPositions_;
+  stiffenerPositions_ = master.stiffenerPositions_;
 }
 
 void AlternatingSearch::pruneHistory(double floor) { history_.pruneBelow(floor); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "iter/design_history.h"
@@ -27,6 +28,10 @@ class AlternatingSearch : public SearchDriver {
 
   const std::vector<PanelDesign>& results() const override { return results_.designs(); }
   long long totalSteps() const override { return totalSteps_; }
+  // The turns of a round searched by this many threads at once, where the driver can share
+  // them out (1: one after the other). Every turn is the same search either way, and the round
+  // takes their designs in the candidates' order: the report is the same for every number.
+  void setTurnThreads(int threads) { turnThreads_ = std::max(1, threads); }
 
  protected:
   virtual StackingSequence initialStiffener(const StackingSequence& emptyStiffener) = 0;
@@ -34,6 +39,11 @@ class AlternatingSearch : public SearchDriver {
   // Searches the active laminate of the candidate, recording designs with `record`.
   virtual void searchTurn(const ActiveDesign& candidate) = 0;
   virtual void writeStepLine() const = 0;
+  // A driver of its own for another thread's turns, ready for this run; none where the turns
+  // cannot be shared out.
+  virtual std::unique_ptr<AlternatingSearch> turnWorker() const { return nullptr; }
+  // What a turn worker needs of this run before its first turn.
+  void adoptRunOf(const AlternatingSearch& master);
 
   // Keeps a complete design (its value set) when it ties the turn's best value or beats it.
   void record(const PanelDesign& design) { turnBest_.enter(design, design.value); }
@@ -45,6 +55,7 @@ class AlternatingSearch : public SearchDriver {
   // Tells a watcher the step count, the branches held and the best value of the run so far.
   void publishProgress(long long held);
   long long roundSteps() const { return roundSteps_; }
+  long long leafCount_ = 0;  // completions tried, for drivers that report them
 
   ObjectiveModel objective_;
   int skinPositions_ = 0;
@@ -53,7 +64,17 @@ class AlternatingSearch : public SearchDriver {
   const LaminateRules& stiffenerRules_;
 
  private:
+  // What one turn found, and what it cost.
+  struct TurnResult {
+    std::vector<PanelDesign> designs;
+    double best = 0.0;
+    long long steps = 0;
+    long long leaves = 0;
+    bool searched = false;
+  };
   std::vector<ActiveDesign> runTurns(const std::vector<ActiveDesign>& candidates, double& floor);
+  TurnResult runTurn(const ActiveDesign& candidate);
+  std::vector<TurnResult> runTurnsTogether(const std::vector<ActiveDesign>& candidates);
   void pruneHistory(double floor);
   std::vector<ActiveDesign> printRound(int round, std::vector<ActiveDesign>& next);
   void selectResults(const std::vector<ActiveDesign>& unprinted);
@@ -64,6 +85,8 @@ class AlternatingSearch : public SearchDriver {
   long long totalSteps_ = 0;
   long long roundSteps_ = 0;
   double runBest_ = 0.0;  // for the watcher only
+  int turnThreads_ = 1;
+  std::vector<std::unique_ptr<AlternatingSearch>> turnWorkers_;  // made at the first round
   StackingSequence emptySkin_;
   StackingSequence emptyStiffener_;
 };

@@ -14,7 +14,7 @@ namespace kelm {
 BranchAndBoundSearch::BranchAndBoundSearch(const ResponseSurface& model,
                                            const LaminateRules& skinRules,
                                            const LaminateRules& stiffenerRules, bool tight)
-    : AlternatingSearch(model, skinRules, stiffenerRules), tight_(tight) {
+    : AlternatingSearch(model, skinRules, stiffenerRules), model_(model), tight_(tight) {
   bound_.setBoundModel(model);
   if (tight_) countBound_.setSurface(model);
 }
@@ -23,6 +23,13 @@ void BranchAndBoundSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
   if (tight_)
     countBound_.setLaminates(skinPlyTotal, stiffenerPlyTotal, skinRules_, stiffenerRules_);
   AlternatingSearch::run(skinPlyTotal, stiffenerPlyTotal);
+}
+
+std::unique_ptr<AlternatingSearch> BranchAndBoundSearch::turnWorker() const {
+  if (!tight_) return nullptr;
+  auto worker = std::make_unique<BranchAndBoundSearch>(model_, skinRules_, stiffenerRules_, true);
+  worker->countBound_ = countBound_;
+  return worker;
 }
 
 // The first stiffener the rules allow, found depth-first.

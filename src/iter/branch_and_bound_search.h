@@ -28,6 +28,8 @@ class BranchAndBoundSearch : public AlternatingSearch {
   void prepareTurn(const ActiveDesign& candidate) override;
   void searchTurn(const ActiveDesign& candidate) override;
   void writeStepLine() const override;
+  // The tight turns can be shared out: a worker with this run's count tables.
+  std::unique_ptr<AlternatingSearch> turnWorker() const override;
 
  private:
   bool diveToLastPlies(BranchStack& stack);
@@ -48,9 +50,9 @@ class BranchAndBoundSearch : public AlternatingSearch {
 
   ActiveDesign design_;  // the candidate of the turn; its active laminate is the one searched
   int activePositions_ = 0;
-  long long leafCount_ = 0;  // completions tried, reported after the step count
   BoundModel bound_;
   BranchHeap heap_{0};  // kept across turns, so that its pages are touched once per run
+  const ResponseSurface& model_;
   bool tight_ = false;
   TurnCountBound countBound_;  // used by the tight mode only
 };

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
           // Both drivers are set up, as both prepare their models from the surface.
           auto branchAndBound = std::make_unique<kelm::BranchAndBoundSearch>(
               run.model, run.skinRules, run.stiffenerRules, run.options.tight);
+          branchAndBound->setTurnThreads(run.options.threads);
           auto roundRobin = std::make_unique<kelm::RoundRobinSearch>(
               run.model, run.skinRules, run.stiffenerRules, seed);
           if (run.options.roundRobin) return roundRobin;

@@ -55,6 +55,18 @@ Outcome runFrom(const StackingSequence& start, int skinTotal, const ResponseSurf
   return {streams.out(), driver.results(), driver.totalSteps()};
 }
 
+// The tight turns shared out among two threads: the report must not change.
+std::string twoThreadTightOut(const StackingSequence& start, int skinTotal,
+                              const ResponseSurface& surface, const LaminateRules& skin,
+                              const LaminateRules& stiffener) {
+  FixedStart<BranchAndBoundSearch> driver(start, surface, skin, stiffener, true);
+  driver.setTurnThreads(2);
+  testing::CapturedStreams streams;
+  driver.run(skinTotal, static_cast<int>(start.halfPlies() * 2));
+  driver.report();
+  return streams.out();
+}
+
 std::string bnbOut(const ResponseSurface& surface, const LaminateRules& skin,
                    const LaminateRules& stiffener, const StackingSequence& start, int skinTotal) {
   return runFrom<BranchAndBoundSearch>(start, skinTotal, surface, skin, stiffener).out;
@@ -192,6 +204,8 @@ TEST(IterativeDriversTest, TightTurnsFindWhatDefaultTurnsFind) {
         runFrom<BranchAndBoundSearch>(*start, skinTotal, surface, skin, stiffener, true);
     EXPECT_EQ(roundsOf(plain.out), roundsOf(tight.out));
     EXPECT_EQ(valuedDesigns(plain.results), valuedDesigns(tight.results));
+    if (trial % 2 == 0)
+      EXPECT_EQ(twoThreadTightOut(*start, skinTotal, surface, skin, stiffener), tight.out);
     defaultSteps += plain.steps;
     tightSteps += tight.steps;
     if (plain.results.size() > 1) ++ties;
