@@ -67,7 +67,10 @@ json runJson(Program program, const std::vector<std::string>& arguments, const P
   document["rules"] = {{"skin", rulesJson(run->skinRules)},
                        {"stiffener", rulesJson(run->stiffenerRules)}};
   document["search"] = searchName(program, o);
-  if (o.tight) document["parallelism"] = {{"threads", o.threads}, {"memoryBudgetBytes", o.memoryBudget}};
+  if (o.tight && program == Program::Alt)
+    document["parallelism"] = {{"threads", o.threads}, {"memoryBudgetBytes", o.memoryBudget}};
+  else if (o.tight)
+    document["parallelism"] = {{"threads", o.threads}};
   document["seed"] = seed;
   return document;
 }
