@@ -185,19 +185,25 @@ void SimultaneousSearch::treeSearch() {
   else treeSearchWith<WholeRecords>();
 }
 
-template <typename Records>
-void SimultaneousSearch::treeSearchWith() {
-  DesignHeap<typename Records::Record> heap(skinPositions_ + stiffenerPositions_);
+// Both laminates empty; nothing is known of them, so the key lets it through any best value.
+OpenDesign SimultaneousSearch::rootDesign() const {
   OpenDesign root;
   root.design.skin.setPlyTotal(skinPlyTotal_);
   root.design.stiffener.setPlyTotal(stiffenerPlyTotal_);
   root.skinActive = plyOrder_.rootExtendsSkin();
   root.bound = std::numeric_limits<double>::infinity();
+  return root;
+}
+
+template <typename Records>
+void SimultaneousSearch::treeSearchWith() {
+  DesignHeap<typename Records::Record> heap(skinPositions_ + stiffenerPositions_);
+  const OpenDesign root = rootDesign();
   heap.push(Records::pack(root));
   OpenDesign parent = root;  // rebuilt from each popped record in place
   while (heap.count() > 0 && !stopRequested()) {
     Records::unpack(heap.pop(), parent);
-    if (!tight_ || canReach(parent.bound, best())) expand<decltype(heap), Records>(parent, heap);
+    expand<decltype(heap), Records>(parent, heap);
     progress_.publish(totalSteps_, heap.count(), best());
   }
 }
@@ -357,11 +363,7 @@ void SimultaneousSearch::tightTreeSearchWith() {
 template <typename Records>
 std::vector<typename Records::Record> SimultaneousSearch::splitIntoSubtrees() {
   DesignHeap<typename Records::Record> heap(skinPositions_ + stiffenerPositions_);
-  OpenDesign root;
-  root.design.skin.setPlyTotal(skinPlyTotal_);
-  root.design.stiffener.setPlyTotal(stiffenerPlyTotal_);
-  root.skinActive = plyOrder_.rootExtendsSkin();
-  root.bound = std::numeric_limits<double>::infinity();
+  const OpenDesign root = rootDesign();
   heap.push(Records::pack(root));
   OpenDesign parent = root;
   while (heap.count() > 0 && heap.count() < subtreeRoots_ && !stopRequested()) {

@@ -60,6 +60,7 @@ class SimultaneousSearch : public AlternativeSearch {
   // after randomDrawLimit draws, which happens when the rules admit no or almost no such design.
   bool drawFeasible(PanelDesign& design, CRand& random, int skinExcluded, int stiffenerExcluded);
   void treeSearch();
+  OpenDesign rootDesign() const;
   // The tree search with the store keeping open designs as `Records` (whole or packed).
   template <typename Records>
   void treeSearchWith();
