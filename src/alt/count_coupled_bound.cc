@@ -31,6 +31,14 @@ double productMax(double h, double uLow, double uHigh, double vLow, double vHigh
   return std::max(std::max(a * vLow, a * vHigh), std::max(b * vLow, b * vHigh));
 }
 
+// The largest of c . d over an entry's hexagon: at a corner.
+double cornerMax(const CountEntry& e, const double c[2]) {
+  double largest = c[0] * e.corner[0][0] + c[1] * e.corner[0][1];
+  for (int i = 1; i < CountEntry::kCorners; ++i)
+    largest = std::max(largest, c[0] * e.corner[i][0] + c[1] * e.corner[i][1]);
+  return largest;
+}
+
 }  // namespace
 
 void CountCoupledBound::setModel(const ResponseSurface& model, int skinPlyTotal,
@@ -111,22 +119,20 @@ double CountCoupledBound::evaluate(const PanelDesign& design, double best) {
 }
 
 // Given both counts, both in-plane increments are exact: the in-plane coupling is a number, the
-// in-plane/bending terms are linear in one bending increment (bounded over its count's box) and
-// only the bending/bending term is an interval product.
+// in-plane/bending terms are linear in one bending increment (largest at a corner of its
+// count's hexagon) and only the bending/bending term is an interval product.
 double CountCoupledBound::pairCoupling(const CountEntry& s, const CountEntry& t) const {
   const double* a = s.inPlane;
   const double* b = t.inPlane;
   double total = 0.0;
   for (int i = 0; i < 2; ++i)
     for (int j = 0; j < 2; ++j) total += hessian_[i][4 + j] * (a[i] * b[j]);
-  for (int j = 0; j < 2; ++j) {
-    const double c = hessian_[0][6 + j] * a[0] + hessian_[1][6 + j] * a[1];
-    total += std::max(c * t.bendingLow[j], c * t.bendingHigh[j]);
-  }
-  for (int i = 0; i < 2; ++i) {
-    const double c = hessian_[2 + i][4] * b[0] + hessian_[2 + i][5] * b[1];
-    total += std::max(c * s.bendingLow[i], c * s.bendingHigh[i]);
-  }
+  const double toStiffener[2] = {hessian_[0][6] * a[0] + hessian_[1][6] * a[1],
+                                 hessian_[0][7] * a[0] + hessian_[1][7] * a[1]};
+  total += cornerMax(t, toStiffener);
+  const double toSkin[2] = {hessian_[2][4] * b[0] + hessian_[2][5] * b[1],
+                            hessian_[3][4] * b[0] + hessian_[3][5] * b[1]};
+  total += cornerMax(s, toSkin);
   for (int i = 0; i < 2; ++i)
     for (int j = 0; j < 2; ++j)
       total += productMax(hessian_[2 + i][6 + j], s.bendingLow[i], s.bendingHigh[i],
