@@ -345,7 +345,7 @@ void SimultaneousSearch::tightTreeSearchWith() {
       workers[i]->searchSubtrees<Records>(roots, next, budget);
     } catch (...) {
       failures[i] = std::current_exception();
-      requestStop(StopReason::Terminate);
+      next = roots.size();  // the other threads stop after their subtree in progress
     }
   };
   std::vector<std::thread> threads;
