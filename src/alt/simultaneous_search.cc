@@ -342,7 +342,7 @@ void SimultaneousSearch::tightTreeSearchWith() {
   std::vector<std::exception_ptr> failures(threads_);
   auto work = [&](int i) {
     try {
-      workers[i]->searchSubtrees<Records>(roots, next, budget);
+      workers[i]->searchSubtrees<Records>(roots, next, budget, i == 0 ? &progress_ : nullptr);
     } catch (...) {
       failures[i] = std::current_exception();
       next = roots.size();  // the other threads stop after their subtree in progress
@@ -393,7 +393,8 @@ void SimultaneousSearch::adoptRunOf(const SimultaneousSearch& master, StepTicker
 // open design's subtree depth-first: the same designs are found, the store stops growing.
 template <typename Records>
 void SimultaneousSearch::searchSubtrees(const std::vector<typename Records::Record>& roots,
-                                        std::atomic<std::size_t>& next, std::int64_t budget) {
+                                        std::atomic<std::size_t>& next, std::int64_t budget,
+                                        SearchProgress* watched) {
   using Record = typename Records::Record;
   DesignHeap<Record> heap(skinPositions_ + stiffenerPositions_);
   const std::int64_t recordBytes = static_cast<std::int64_t>(sizeof(Record)) + kHeapEntryBytes;
@@ -411,6 +412,7 @@ void SimultaneousSearch::searchSubtrees(const std::vector<typename Records::Reco
       }
       Records::unpack(heap.pop(), parent);
       if (canReach(parent.bound, best())) expand<decltype(heap), Records>(parent, heap);
+      if (watched) watched->publish(ticker_->steps(), heap.count(), best());
     }
     found_.insert(found_.end(), results_.designs().begin(), results_.designs().end());
   }

@@ -76,8 +76,10 @@ class SimultaneousSearch : public AlternativeSearch {
   template <typename Records>
   std::vector<typename Records::Record> splitIntoSubtrees();
   template <typename Records>
+  // `watched`: the progress a watcher reads, published by one of the threads (or none).
   void searchSubtrees(const std::vector<typename Records::Record>& roots,
-                      std::atomic<std::size_t>& next, std::int64_t budget);
+                      std::atomic<std::size_t>& next, std::int64_t budget,
+                      SearchProgress* watched);
   template <typename Heap, typename Records>
   void diveDepthFirst(Heap& heap, OpenDesign& parent);
   // A worker searches subtrees of this run with its own bounds and its own best designs.
