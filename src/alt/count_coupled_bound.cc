@@ -12,18 +12,6 @@ namespace kelm {
 namespace {
 
 constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
-// Relative to the largest value the surface can take over the parameter box: far above the
-// rounding of any bound (about 1e-15 of it), far below any gap the pruning can use.
-constexpr double kRelativeMargin = 1e-12;
-
-// The 2 x 2 block of the symmetric Hessian for groups (row, column).
-Mathmx blockOf(const double (&h)[8][8], int row, int column) {
-  Mathmx block;
-  for (int i = 0; i < 2; ++i)
-    for (int j = 0; j < 2; ++j) block.ref(i + 1, j + 1) = h[2 * row + i][2 * column + j];
-  return block;
-}
-
 // The largest of h * u * v over u in [uLow, uHigh] and v in [vLow, vHigh]: at a corner.
 double productMax(double h, double uLow, double uHigh, double vLow, double vHigh) {
   const double a = h * uLow;
@@ -46,30 +34,14 @@ void CountCoupledBound::setModel(const ResponseSurface& model, int skinPlyTotal,
                                  const LaminateRules& stiffenerRules) {
   SurfaceBlocks blocks;
   blocks.copyFrom(model);
-  double raw[kParameters][kParameters];
-  for (int g = 0; g < kGroups; ++g)
-    for (int h = 0; h < kGroups; ++h)
-      for (int i = 0; i < 2; ++i)
-        for (int j = 0; j < 2; ++j) raw[2 * g + i][2 * h + j] = blocks.hessian[g][h](i + 1, j + 1);
-  // Only the symmetric part of the Hessian shapes the quadratic; the gradient needs it alone.
-  double scale = std::fabs(blocks.constant);
-  for (int i = 0; i < kParameters; ++i) {
-    linear_[i] = blocks.linear[i / 2].data()[i % 2];
-    scale += std::fabs(linear_[i]);
-    for (int j = 0; j < kParameters; ++j) {
-      hessian_[i][j] = 0.5 * (raw[i][j] + raw[j][i]);
-      scale += 0.5 * std::fabs(hessian_[i][j]);
-    }
-  }
-  constant_ = blocks.constant;
-  margin_ = kRelativeMargin * std::max(1.0, scale);
+  surface_.copyFrom(blocks);
   const int totals[kLaminates] = {skinPlyTotal, stiffenerPlyTotal};
   const LaminateRules* rules[kLaminates] = {&skinRules, &stiffenerRules};
   for (int l = 0; l < kLaminates; ++l) {
     const int group = 2 * l;
-    const Mathmx inPlane = blockOf(hessian_, group, group);
-    const Mathmx coupling = blockOf(hessian_, group, group + 1);
-    const Mathmx bending = blockOf(hessian_, group + 1, group + 1);
+    const Mathmx inPlane = surface_.block(group, group);
+    const Mathmx coupling = surface_.block(group, group + 1);
+    const Mathmx bending = surface_.block(group + 1, group + 1);
     scans_[l].setModel(totals[l], {inPlane, coupling, bending}, *rules[l]);
   }
 }
@@ -78,23 +50,24 @@ void CountCoupledBound::setObjectiveAt(const PanelDesign& design) {
   double x[kParameters];
   std::copy_n(design.skin.parameters(), 4, x);
   std::copy_n(design.stiffener.parameters(), 4, x + 4);
-  double value = constant_;
+  double value = surface_.constant;
   for (int i = 0; i < kParameters; ++i) {
     double hx = 0.0;
-    for (int j = 0; j < kParameters; ++j) hx += hessian_[i][j] * x[j];
-    gradient_[i] = linear_[i] + hx;
-    value += x[i] * (linear_[i] + 0.5 * hx);
+    for (int j = 0; j < kParameters; ++j) hx += surface_.hessian[i][j] * x[j];
+    gradient_[i] = surface_.linear[i] + hx;
+    value += x[i] * (surface_.linear[i] + 0.5 * hx);
   }
   value_ = value;
 }
 
 double CountCoupledBound::couplingBound() const {
+  const auto& hessian = surface_.hessian;
   const LaminateCountScan::Box& skin = scans_[0].box();
   const LaminateCountScan::Box& stiffener = scans_[1].box();
   double total = 0.0;
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j)
-      total += productMax(hessian_[i][4 + j], skin.low[i], skin.high[i], stiffener.low[j],
+      total += productMax(hessian[i][4 + j], skin.low[i], skin.high[i], stiffener.low[j],
                           stiffener.high[j]);
   return total;
 }
@@ -107,13 +80,14 @@ double CountCoupledBound::evaluate(const PanelDesign& design, double best) {
   LaminateCountScan& stiffener = scans_[1];
   if (!skin.scan(design.skin, gradient_) || !stiffener.scan(design.stiffener, gradient_ + 4))
     return kMinusInfinity;
-  const double shared = value_ + couplingBound() + margin_;
+  const double shared = value_ + couplingBound() + surface_.margin;
   const double loose = shared + skin.best() + stiffener.best();
   const double needed = best - kTieTolerance;
   if (loose < needed) return loose;
   skin.boxAbove(needed - (shared + stiffener.best()));
   stiffener.boxAbove(needed - (shared + skin.best()));
-  const double boxBound = value_ + couplingBound() + margin_ + skin.best() + stiffener.best();
+  const double boxBound =
+      value_ + couplingBound() + surface_.margin + skin.best() + stiffener.best();
   if (boxBound < needed) return boxBound;
   return std::min(boxBound, pairBound(boxBound, needed));
 }
@@ -122,20 +96,21 @@ double CountCoupledBound::evaluate(const PanelDesign& design, double best) {
 // in-plane/bending terms are linear in one bending increment (largest at a corner of its
 // count's hexagon) and only the bending/bending term is an interval product.
 double CountCoupledBound::pairCoupling(const CountEntry& s, const CountEntry& t) const {
+  const auto& hessian = surface_.hessian;
   const double* a = s.inPlane;
   const double* b = t.inPlane;
   double total = 0.0;
   for (int i = 0; i < 2; ++i)
-    for (int j = 0; j < 2; ++j) total += hessian_[i][4 + j] * (a[i] * b[j]);
-  const double toStiffener[2] = {hessian_[0][6] * a[0] + hessian_[1][6] * a[1],
-                                 hessian_[0][7] * a[0] + hessian_[1][7] * a[1]};
+    for (int j = 0; j < 2; ++j) total += hessian[i][4 + j] * (a[i] * b[j]);
+  const double toStiffener[2] = {hessian[0][6] * a[0] + hessian[1][6] * a[1],
+                                 hessian[0][7] * a[0] + hessian[1][7] * a[1]};
   total += cornerMax(t, toStiffener);
-  const double toSkin[2] = {hessian_[2][4] * b[0] + hessian_[2][5] * b[1],
-                            hessian_[3][4] * b[0] + hessian_[3][5] * b[1]};
+  const double toSkin[2] = {hessian[2][4] * b[0] + hessian[2][5] * b[1],
+                            hessian[3][4] * b[0] + hessian[3][5] * b[1]};
   total += cornerMax(s, toSkin);
   for (int i = 0; i < 2; ++i)
     for (int j = 0; j < 2; ++j)
-      total += productMax(hessian_[2 + i][6 + j], s.bendingLow[i], s.bendingHigh[i],
+      total += productMax(hessian[2 + i][6 + j], s.bendingLow[i], s.bendingHigh[i],
                           t.bendingLow[j], t.bendingHigh[j]);
   return total;
 }
@@ -143,14 +118,15 @@ double CountCoupledBound::pairCoupling(const CountEntry& s, const CountEntry& t)
 // The coupling of one laminate's count with every count of the other laminate's box: the
 // count's own increments (in-plane exact, bending over its box) against the box, term by term.
 double CountCoupledBound::countCoupling(int laminate, const CountEntry& e) const {
+  const auto& hessian = surface_.hessian;
   const LaminateCountScan::Box& other = scans_[1 - laminate].box();
   const double low[4] = {e.inPlane[0], e.inPlane[1], e.bendingLow[0], e.bendingLow[1]};
   const double high[4] = {e.inPlane[0], e.inPlane[1], e.bendingHigh[0], e.bendingHigh[1]};
   double total = 0.0;
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j) {
-      const double h = laminate == 0 ? hessian_[i][4 + j] : hessian_[j][4 + i];
-      total += productMax(h, low[i], high[i], other.low[j], other.high[j]);
+      const double c = laminate == 0 ? hessian[i][4 + j] : hessian[j][4 + i];
+      total += productMax(c, low[i], high[i], other.low[j], other.high[j]);
     }
   return total;
 }
@@ -165,7 +141,7 @@ double CountCoupledBound::pairBound(double boxBound, double needed) {
   const auto& skins = scans_[0].sortedAbove();
   const auto& stiffeners = scans_[1].sortedAbove();
   if (skins.empty() || stiffeners.empty()) return boxBound;
-  const double base = value_ + margin_;
+  const double base = value_ + surface_.margin;
   const double boxCoupling = boxBound - base - skins.front()->value - stiffeners.front()->value;
   double largest = kMinusInfinity;
   const double topStiffener = stiffeners.front()->value;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "search/laminate_count_scan.h"
+#include "search/symmetric_surface.h"
 #include "laminate/laminate_rules.h"
 #include "laminate/panel_design.h"
 #include "response/response_surface.h"
@@ -33,7 +34,7 @@ class CountCoupledBound {
   void setFullPairScan(bool full) { fullPairScan_ = full; }
 
   // The margin added to every bound, so that rounding never cuts an optimum or a tie.
-  double margin() const { return margin_; }
+  double margin() const { return surface_.margin; }
 
   // The pieces of the last evaluation, for measuring where the bound is loose: F at the design
   // and each laminate's largest own part.
@@ -56,10 +57,7 @@ class CountCoupledBound {
   double pairCoupling(const CountEntry& skin, const CountEntry& stiffener) const;
   double countCoupling(int laminate, const CountEntry& entry) const;
 
-  double hessian_[kParameters][kParameters] = {};  // symmetric
-  double linear_[kParameters] = {};
-  double constant_ = 0.0;
-  double margin_ = 0.0;
+  SymmetricSurface surface_;
   double value_ = 0.0;                 // F at the design's parameters
   double gradient_[kParameters] = {};  // g there
   LaminateCountScan scans_[kLaminates];

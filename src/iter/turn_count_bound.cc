@@ -1,51 +1,21 @@
 #include "iter/turn_count_bound.h"
 
-#include <algorithm>
-#include <cmath>
 #include <limits>
 
 namespace kelm {
 
-namespace {
-
-// Relative to the largest value the surface can take over the parameter box: far above the
-// rounding of any bound (about 1e-15 of it), far below any gap the pruning can use.
-constexpr double kRelativeMargin = 1e-12;
-
-// Entry (i, j) of the Hessian's symmetric part, parameters numbered by group (two per group).
-double symmetricEntry(const SurfaceBlocks& blocks, int i, int j) {
-  const double upper = blocks.hessian[i / 2][j / 2](i % 2 + 1, j % 2 + 1);
-  const double lower = blocks.hessian[j / 2][i / 2](j % 2 + 1, i % 2 + 1);
-  return 0.5 * (upper + lower);
-}
-
-// The sum of the magnitudes of the surface's coefficients, each product term counted once.
-double surfaceSize(const SurfaceBlocks& blocks) {
-  double size = std::fabs(blocks.constant);
-  for (int i = 0; i < 2 * kGroups; ++i) {
-    size += std::fabs(blocks.linear[i / 2].data()[i % 2]);
-    for (int j = 0; j < 2 * kGroups; ++j) size += 0.5 * std::fabs(symmetricEntry(blocks, i, j));
-  }
-  return size;
-}
-
-}  // namespace
-
 void TurnCountBound::setSurface(const ResponseSurface& model) {
   blocks_.copyFrom(model);
-  margin_ = kRelativeMargin * std::max(1.0, surfaceSize(blocks_));
+  surface_.copyFrom(blocks_);
   for (int l = 0; l < kLaminates; ++l) {
     const int first = 2 * inPlaneGroupOf(l == 0);  // the laminate's first parameter
     for (int i = 0; i < kOwnParameters; ++i)
       for (int j = 0; j < kOwnParameters; ++j)
-        own_[l][i][j] = symmetricEntry(blocks_, first + i, first + j);
-    for (int i = 0; i < 2; ++i) {
-      for (int j = 0; j < 2; ++j) {
-        ownInPlane_[l].ref(i + 1, j + 1) = own_[l][i][j];
-        ownCoupling_[l].ref(i + 1, j + 1) = own_[l][i][2 + j];
-        ownBending_[l].ref(i + 1, j + 1) = own_[l][2 + i][2 + j];
-      }
-    }
+        own_[l][i][j] = surface_.hessian[first + i][first + j];
+    const int group = inPlaneGroupOf(l == 0);
+    ownInPlane_[l] = surface_.block(group, group);
+    ownCoupling_[l] = surface_.block(group, group + 1);
+    ownBending_[l] = surface_.block(group + 1, group + 1);
   }
 }
 
@@ -78,7 +48,7 @@ double TurnCountBound::evaluate(const ActiveDesign& design, double floor) {
   const double value =
       activeValue(z, z + 2, activeBlocks(blocks_, skin), inPlaneTerm, bendingTerm,
                   terms_.fixedPart);
-  const double shared = value + margin_;
+  const double shared = value + surface_.margin;
   LaminateCountScan& scan = scans_[skin ? 0 : 1];
   if (!scan.scanLargest(active, gradient_, floor - shared))
     return -std::numeric_limits<double>::infinity();

@@ -6,6 +6,7 @@
 #include "search/active_design.h"
 #include "search/laminate_count_scan.h"
 #include "search/surface_blocks.h"
+#include "search/symmetric_surface.h"
 
 namespace kelm {
 
@@ -35,6 +36,7 @@ class TurnCountBound {
   static constexpr int kOwnParameters = 4;  // in-plane 0, 1, bending 2, 3
 
   SurfaceBlocks blocks_;
+  SymmetricSurface surface_;  // its symmetric Hessian and the margin
   TurnTerms terms_;
   // Per laminate (skin 0, stiffener 1): its own block of the symmetric Hessian, as a table for
   // the gradient and as the three 2 x 2 blocks the count tables take.
@@ -43,7 +45,6 @@ class TurnCountBound {
   Mathmx ownCoupling_[kLaminates];
   Mathmx ownBending_[kLaminates];
   LaminateCountScan scans_[kLaminates];
-  double margin_ = 0.0;
   double gradient_[kOwnParameters] = {};  // of the branch in progress, read by the scan
 };
 

@@ -204,8 +204,9 @@ TEST(IterativeDriversTest, TightTurnsFindWhatDefaultTurnsFind) {
         runFrom<BranchAndBoundSearch>(*start, skinTotal, surface, skin, stiffener, true);
     EXPECT_EQ(roundsOf(plain.out), roundsOf(tight.out));
     EXPECT_EQ(valuedDesigns(plain.results), valuedDesigns(tight.results));
-    if (trial % 2 == 0)
+    if (trial % 2 == 0) {
       EXPECT_EQ(twoThreadTightOut(*start, skinTotal, surface, skin, stiffener), tight.out);
+    }
     defaultSteps += plain.steps;
     tightSteps += tight.steps;
     if (plain.results.size() > 1) ++ties;
