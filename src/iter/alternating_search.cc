@@ -53,38 +53,36 @@ void AlternatingSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
 // turn finds nothing unless some completion ties or beats what the candidate already had.
 std::vector<ActiveDesign> AlternatingSearch::runTurns(const std::vector<ActiveDesign>& candidates,
                                                       double& floor) {
+  std::vector<ActiveDesign> next;
   if (turnThreads_ > 1 && candidates.size() > 1 && turnWorker()) {
-    std::vector<ActiveDesign> next;
     std::vector<TurnResult> results = runTurnsTogether(candidates);
     for (std::size_t i = 0; i < candidates.size(); ++i) {
-      TurnResult& result = results[i];
-      if (!result.searched) continue;  // stopped before its turn
-      totalSteps_ += result.steps;
-      roundSteps_ += result.steps;
-      leafCount_ += result.leaves;
-      for (PanelDesign& tie : result.designs)
-        next.push_back(ActiveDesign{std::move(tie), !candidates[i].skinActive});
-      floor = std::min(floor, result.best);
+      if (!results[i].searched) continue;  // stopped before its turn
+      totalSteps_ += results[i].steps;
+      roundSteps_ += results[i].steps;
+      leafCount_ += results[i].leaves;
+      takeTurn(candidates[i], results[i], next, floor);
     }
     publishProgress(0);
     return next;
   }
-  std::vector<ActiveDesign> next;
   for (const ActiveDesign& candidate : candidates) {
-    prepareTurn(candidate);
-    objective_.setObjectiveTerms(candidate);
-    turnBest_.restart(candidate.design.value);
-    searchTurn(candidate);
-    for (PanelDesign& tie : turnBest_.designs())
-      next.push_back(ActiveDesign{std::move(tie), !candidate.skinActive});
-    floor = std::min(floor, turnBest_.best());
+    TurnResult result = runTurn(candidate);
+    takeTurn(candidate, result, next, floor);
     if (stopRequested()) break;  // the turn's designs so far are kept
   }
-  turnBest_.restart(0.0);
   return next;
 }
 
-// One turn on this driver, as a turn worker runs it.
+// The turn's designs become candidates of the next round, the other laminate to be searched.
+void AlternatingSearch::takeTurn(const ActiveDesign& candidate, TurnResult& result,
+                                 std::vector<ActiveDesign>& next, double& floor) {
+  for (PanelDesign& tie : result.designs)
+    next.push_back(ActiveDesign{std::move(tie), !candidate.skinActive});
+  floor = std::min(floor, result.best);
+}
+
+// One turn on this driver; its steps and leaves are counted here and reported as well.
 AlternatingSearch::TurnResult AlternatingSearch::runTurn(const ActiveDesign& candidate) {
   const long long steps = totalSteps_;
   const long long leaves = leafCount_;

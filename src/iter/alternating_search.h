@@ -74,6 +74,8 @@ class AlternatingSearch : public SearchDriver {
   };
   std::vector<ActiveDesign> runTurns(const std::vector<ActiveDesign>& candidates, double& floor);
   TurnResult runTurn(const ActiveDesign& candidate);
+  void takeTurn(const ActiveDesign& candidate, TurnResult& result, std::vector<ActiveDesign>& next,
+                double& floor);
   std::vector<TurnResult> runTurnsTogether(const std::vector<ActiveDesign>& candidates);
   void pruneHistory(double floor);
   std::vector<ActiveDesign> printRound(int round, std::vector<ActiveDesign>& next);
