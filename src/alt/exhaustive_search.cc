@@ -60,7 +60,7 @@ void ExhaustiveSearch::enumerate(const StackingSequence& emptySkin,
 void ExhaustiveSearch::evaluateLeaf(const StackingSequence& skin,
                                     const StackingSequence& stiffener) {
   ++totalSteps_;
-  if (totalSteps_ % kLeafProgressInterval == 0) showProgress(totalSteps_);
+  if (totalSteps_ % kLeafProgressInterval == 0) showProgress(progress_.stepCounterShown, totalSteps_);
   progress_.publish(totalSteps_, 0, best());
   PanelDesign design;
   design.skin = skin;

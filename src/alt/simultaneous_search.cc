@@ -279,7 +279,7 @@ void SimultaneousSearch::completeLastPlies(const PanelDesign& child) {
 void SimultaneousSearch::countSteps(long long steps) {
   totalSteps_ += steps;
   if (ticker_) ticker_->add(steps);
-  else if (steps == 1 && totalSteps_ % kTreeProgressInterval == 0) showProgress(totalSteps_);
+  else if (steps == 1 && totalSteps_ % kTreeProgressInterval == 0) showProgress(progress_.stepCounterShown, totalSteps_);
 }
 
 void SimultaneousSearch::writeStepSuffix() const {
@@ -327,7 +327,7 @@ bool codesBefore(const PanelDesign& a, const PanelDesign& b) {
 
 template <typename Records>
 void SimultaneousSearch::tightTreeSearchWith() {
-  StepTicker ticker(totalSteps_);
+  StepTicker ticker(totalSteps_, progress_.stepCounterShown);
   ticker_ = &ticker;
   const std::vector<typename Records::Record> roots = splitIntoSubtrees<Records>();
   std::vector<std::unique_ptr<SimultaneousSearch>> workers;
@@ -386,6 +386,7 @@ void SimultaneousSearch::adoptRunOf(const SimultaneousSearch& master, StepTicker
   tightBound_ = master.tightBound_;
   results_.restart(master.best());
   ticker_ = ticker;
+  readStopRequestOf(master);
 }
 
 // Each subtree from the best value of the split, so that what a thread finds does not depend on

@@ -1,20 +1,40 @@
 #pragma once
+#include <exception>
+#include <string>
 #include <string_view>
 
 namespace kelm {
 
 enum class Stream { Out, Err };
 
-// The single way the system fails: write the message to the given stream, optionally end the
-// line, flush, and end the process with status 1 through the normal exit so buffered output
-// reaches the user.
-[[noreturn]] void fatal(Stream stream, std::string_view message, bool lineEnd);
+// What kind of trouble ended the work: input the system refuses (the default), a file it cannot
+// read, or memory it cannot have. A caller that is not a console program (the Python module)
+// turns each into its own kind of error.
+enum class FailureKind { Input, File, Memory };
 
-// Test harnesses that must outlive a fatal input (the fuzz targets) set a hook that runs after
-// the message is written and flushed, in place of the exit; it leaves by throwing. The programs
-// never set it, and a hook that returns still ends the process with status 1.
-using FatalExitHook = void (*)();
-void setFatalExitHook(FatalExitHook hook);
+// An error the current work cannot go on from, carrying what a program writes for it: the
+// message, its stream and whether the line ends. The libraries never end the process; a
+// program's entry writes the message and ends with status 1 (cli/guarded_main.h).
+class Failure : public std::exception {
+ public:
+  Failure(Stream stream, std::string message, bool lineEnd, FailureKind kind = FailureKind::Input)
+      : stream_(stream), message_(std::move(message)), lineEnd_(lineEnd), kind_(kind) {}
+  const char* what() const noexcept override { return message_.c_str(); }
+  Stream stream() const { return stream_; }
+  const std::string& message() const { return message_; }
+  bool lineEnd() const { return lineEnd_; }
+  FailureKind kind() const { return kind_; }
+
+ private:
+  Stream stream_;
+  std::string message_;
+  bool lineEnd_;
+  FailureKind kind_;
+};
+
+// The single way the system fails: throws the Failure that carries the message.
+[[noreturn]] void fatal(Stream stream, std::string_view message, bool lineEnd,
+                        FailureKind kind = FailureKind::Input);
 
 // A program that draws a live line on the terminal sets a hook that clears it; every message,
 // and any other output written while a search runs, calls beforeOutput() first so that it
@@ -22,11 +42,6 @@ void setFatalExitHook(FatalExitHook hook);
 using BeforeOutputHook = void (*)();
 void setBeforeOutputHook(BeforeOutputHook hook);
 void beforeOutput();
-
-// A program that records its outcome (a JSON result file) sets a hook that receives the fatal
-// message once it has been written, before the process ends.
-using FatalRecordHook = void (*)(std::string_view message);
-void setFatalRecordHook(FatalRecordHook hook);
 
 // A message the run survives (out-of-range reads of a stacking sequence): written, no line end.
 void warn(Stream stream, std::string_view message);

@@ -5,32 +5,27 @@
 namespace kelm {
 
 // Why a search was asked to stop before it finished: an interrupt (Ctrl-C), a termination
-// request, or the run's time limit. Set from a signal handler or a watchdog thread, read by the
-// searches once per step; nothing else happens where it is set.
+// request, or the run's time limit.
 enum class StopReason : int { None = 0, Interrupt, Terminate, TimeLimit };
 
-namespace stop_request_detail {
-// Lock-free, so that a signal handler may set it.
-inline std::atomic<int> requested{0};
-static_assert(std::atomic<int>::is_always_lock_free);
-}  // namespace stop_request_detail
+// One search's request to stop, set from a signal handler, a watchdog thread or the caller's
+// thread, and read by the search once per step; nothing else happens where it is set. Each
+// search has its own, so that stopping one leaves the others running.
+class StopRequest {
+ public:
+  // Async-signal-safe; the first reason given stays.
+  void request(StopReason reason) {
+    int none = 0;
+    reason_.compare_exchange_strong(none, static_cast<int>(reason), std::memory_order_relaxed);
+  }
+  StopReason reason() const { return static_cast<StopReason>(reason_.load(std::memory_order_relaxed)); }
+  bool requested() const { return reason() != StopReason::None; }
+  void clear() { reason_.store(0, std::memory_order_relaxed); }
 
-// Async-signal-safe; the first reason given stays.
-inline void requestStop(StopReason reason) {
-  int none = 0;
-  stop_request_detail::requested.compare_exchange_strong(none, static_cast<int>(reason),
-                                                         std::memory_order_relaxed);
-}
-
-inline StopReason stopReason() {
-  return static_cast<StopReason>(
-      stop_request_detail::requested.load(std::memory_order_relaxed));
-}
-
-inline bool stopRequested() { return stopReason() != StopReason::None; }
-
-inline void clearStopRequest() {
-  stop_request_detail::requested.store(0, std::memory_order_relaxed);
-}
+ private:
+  // Lock-free, so that a signal handler may set it.
+  std::atomic<int> reason_{0};
+  static_assert(std::atomic<int>::is_always_lock_free);
+};
 
 }  // namespace kelm

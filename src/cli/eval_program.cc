@@ -7,6 +7,7 @@
 
 #include "base/fatal.h"
 #include "cli/atomic_file.h"
+#include "cli/guarded_main.h"
 #include "cli/command_line.h"
 #include "cli/eval_command_line.h"
 #include "cli/extension_options.h"
@@ -116,7 +117,7 @@ int runEvalProgram(int argc, char** argv) {
   if (!extensions.jsonFile.empty()) {
     record = {extensions.jsonFile, args};
     errorRecord = &record;
-    setFatalRecordHook(&recordError);
+    setFailureRecordHook(&recordError);
   }
   if (extensions.check) {
     if (args.size() != 1) fatal(Stream::Err, "kelm_eval: usage: kelm_eval --check RSFILE", true);

@@ -4,6 +4,7 @@
 
 #include "base/fatal.h"
 #include "cli/atomic_file.h"
+#include "cli/guarded_main.h"
 #include "cli/json_values.h"
 #include "cli/stop_signals.h"
 #include "cli/usage.h"
@@ -36,13 +37,13 @@ const char* outcomeName(StopReason reason) {
 JsonReport::JsonReport(std::string file, Program program, std::vector<std::string> arguments)
     : file_(std::move(file)), program_(program), arguments_(std::move(arguments)) {
   active = this;
-  setFatalRecordHook(&JsonReport::recordFatal);
+  setFailureRecordHook(&JsonReport::recordFatal);
 }
 
 JsonReport::~JsonReport() {
   if (active == this) {
     active = nullptr;
-    setFatalRecordHook(nullptr);
+    setFailureRecordHook(nullptr);
   }
 }
 

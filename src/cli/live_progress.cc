@@ -86,7 +86,6 @@ LiveProgress::LiveProgress(const SearchProgress& progress, bool enabled) : progr
   static const bool registered = std::atexit(stopAtExit) == 0;  // a fatal exit mid-search
   (void)registered;
   current = this;
-  setStepCounterShown(false);
   setBeforeOutputHook(&LiveProgress::clearCurrent);
   thread_ = std::thread([this] { loop(); });
 }
@@ -106,7 +105,6 @@ void LiveProgress::stop() {
     clear();
   }
   setBeforeOutputHook(nullptr);
-  setStepCounterShown(true);
   current = nullptr;
 }
 

@@ -11,8 +11,8 @@
 
 #include "base/fatal.h"
 #include "base/platform_memory.h"
-#include "base/stop_request.h"
 #include "cli/extension_options.h"
+#include "cli/guarded_main.h"
 #include "cli/json_report.h"
 #include "cli/live_progress.h"
 #include "cli/stop_signals.h"
@@ -33,8 +33,10 @@ const char* stoppedLine(StopReason reason) {
 // as the calculation-time line counts them.
 double timedSearch(SearchDriver& driver, const RunOptions& options,
                    const ExtensionOptions& extensions) {
-  const StopSignals signals(extensions.timeLimit);
-  LiveProgress live(driver.progress(), LiveProgress::standardErrorIsTerminal());
+  const StopSignals signals(driver.stopRequest(), extensions.timeLimit);
+  const bool liveLine = LiveProgress::standardErrorIsTerminal();
+  driver.setStepCounterShown(!liveLine);
+  LiveProgress live(driver.progress(), liveLine);
   const std::clock_t start = std::clock();
   driver.run(options.skinPlyTotal, options.stiffenerPlyTotal);
   const std::clock_t end = std::clock();
@@ -55,7 +57,7 @@ double searchWithinMemory(SearchDriver& driver, const RunOptions& options,
     std::snprintf(message, sizeof message,
                   "error: memory ran out with %lld open designs held after %lld steps",
                   driver.progress().held.load(), driver.progress().steps.load());
-    fatal(Stream::Err, message, true);
+    fatal(Stream::Err, message, true, FailureKind::Memory);
   }
 }
 
@@ -76,18 +78,10 @@ void setParallelism(RunOptions& options, const ExtensionOptions& extensions) {
                              : static_cast<long long>(physicalMemoryBytes() / 2);
 }
 
-}  // namespace
-
-int runSearchProgram(Program program, int argc, char** argv, const DriverFactory& makeDriver) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  const ExtensionOptions extensions = takeExtensionOptions(args, program);
-  if (extensions.help || extensions.version) {
-    std::cout << (extensions.help ? usageText(program) : versionLine(program)) << std::flush;
-    return 0;
-  }
-  std::optional<JsonReport> json;
-  if (!extensions.jsonFile.empty()) json.emplace(extensions.jsonFile, program, args);
-
+// Everything after the options: set-up, search, report and the JSON outcome.
+int prepareSearchAndReport(Program program, std::vector<std::string>& args,
+                           const ExtensionOptions& extensions, std::optional<JsonReport>& json,
+                           const DriverFactory& makeDriver) {
   PreparedRun run;
   RunOptions guidelines;
   extensions.applyGuidelines(guidelines);
@@ -106,11 +100,30 @@ int runSearchProgram(Program program, int argc, char** argv, const DriverFactory
   const std::unique_ptr<SearchDriver> driver = makeDriver(run, seed);
 
   const double seconds = searchWithinMemory(*driver, run.options, extensions);
-  const StopReason reason = stopReason();
+  const StopReason reason = driver->stopReason();
   report(*driver, reason, seconds);
   if (json && !json->writeResult(reason, driver->results(), driver->totalSteps(), seconds))
     return 1;
   return stopExitStatus(reason);
+}
+
+}  // namespace
+
+int runSearchProgram(Program program, int argc, char** argv, const DriverFactory& makeDriver) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  const ExtensionOptions extensions = takeExtensionOptions(args, program);
+  if (extensions.help || extensions.version) {
+    std::cout << (extensions.help ? usageText(program) : versionLine(program)) << std::flush;
+    return 0;
+  }
+  std::optional<JsonReport> json;
+  if (!extensions.jsonFile.empty()) json.emplace(extensions.jsonFile, program, args);
+  // Reported while the JSON report can still record the message.
+  try {
+    return prepareSearchAndReport(program, args, extensions, json, makeDriver);
+  } catch (const Failure& failure) {
+    return reportFailure(failure);
+  }
 }
 
 }  // namespace kelm

@@ -1,6 +1,7 @@
 #include "cli/stop_signals.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 
@@ -8,13 +9,24 @@ namespace kelm {
 
 namespace {
 
-extern "C" void onInterrupt(int) { requestStop(StopReason::Interrupt); }
-extern "C" void onTerminate(int) { requestStop(StopReason::Terminate); }
+// The search the signals stop; a program runs one at a time.
+std::atomic<StopRequest*> signalled{nullptr};
+static_assert(std::atomic<StopRequest*>::is_always_lock_free);
+
+void requestFromSignal(StopReason reason) {
+  StopRequest* const request = signalled.load(std::memory_order_relaxed);
+  if (request != nullptr) request->request(reason);
+}
+
+extern "C" void onInterrupt(int) { requestFromSignal(StopReason::Interrupt); }
+extern "C" void onTerminate(int) { requestFromSignal(StopReason::Terminate); }
 
 }  // namespace
 
-StopSignals::StopSignals(std::optional<double> timeLimitSeconds) {
-  clearStopRequest();
+StopSignals::StopSignals(StopRequest& request, std::optional<double> timeLimitSeconds)
+    : request_(request) {
+  request_.clear();
+  signalled.store(&request_, std::memory_order_relaxed);
   previousInterrupt_ = std::signal(SIGINT, onInterrupt);
   previousTerminate_ = std::signal(SIGTERM, onTerminate);
   if (timeLimitSeconds) watchdog_ = std::thread([this, s = *timeLimitSeconds] { watch(s); });
@@ -31,6 +43,7 @@ StopSignals::~StopSignals() {
   }
   std::signal(SIGINT, previousInterrupt_ == SIG_ERR ? SIG_DFL : previousInterrupt_);
   std::signal(SIGTERM, previousTerminate_ == SIG_ERR ? SIG_DFL : previousTerminate_);
+  signalled.store(nullptr, std::memory_order_relaxed);
 }
 
 // Limits beyond thirty years wait thirty years: the clock's own range is then far away.
@@ -40,7 +53,7 @@ void StopSignals::watch(double seconds) {
       std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::milliseconds>(wait);
   std::unique_lock<std::mutex> lock(mutex_);
   if (!finished_.wait_until(lock, deadline, [this] { return done_; }))
-    requestStop(StopReason::TimeLimit);
+    request_.request(StopReason::TimeLimit);
 }
 
 int stopExitStatus(StopReason reason) {

@@ -9,12 +9,12 @@
 
 namespace kelm {
 
-// While it lives, SIGINT and SIGTERM ask the search to stop (the handlers only set the stop
-// request), and with a time limit a watchdog thread asks it to stop when the time is up. The
-// previous signal handling comes back when it ends.
+// While it lives, SIGINT and SIGTERM ask the program's search to stop (the handlers only set
+// its stop request), and with a time limit a watchdog thread asks it to stop when the time is
+// up. The previous signal handling comes back when it ends.
 class StopSignals {
  public:
-  explicit StopSignals(std::optional<double> timeLimitSeconds);
+  StopSignals(StopRequest& request, std::optional<double> timeLimitSeconds);
   ~StopSignals();
   StopSignals(const StopSignals&) = delete;
   StopSignals& operator=(const StopSignals&) = delete;
@@ -22,6 +22,7 @@ class StopSignals {
  private:
   void watch(double seconds);
 
+  StopRequest& request_;
   void (*previousInterrupt_)(int) = nullptr;
   void (*previousTerminate_)(int) = nullptr;
   std::mutex mutex_;

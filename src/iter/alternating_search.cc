@@ -129,6 +129,7 @@ void AlternatingSearch::adoptRunOf(const AlternatingSearch& master) {
   emptyStiffener_ = master.emptyStiffener_;
   skinPositions_ = master.skinPositions_;
   stiffenerPositions_ = master.stiffenerPositions_;
+  readStopRequestOf(master);
 }
 
 void AlternatingSearch::pruneHistory(double floor) { history_.pruneBelow(floor); }

@@ -10,19 +10,21 @@ namespace kelm {
 
 // Both store messages keep their own wording ("has exceed"): scripts match them.
 void BranchHeapPolicy::atLimit() {
-  fatal(Stream::Err, "heap size has exceed the memory size limit abnormally!", true);
+  fatal(Stream::Err, "heap size has exceed the memory size limit abnormally!", true,
+        FailureKind::Memory);
 }
 
 BranchStack::BranchStack(int n) : capacity_(2 * n) {
   try {
     records_.resize(capacity_ > 0 ? capacity_ : 0);
   } catch (const std::bad_alloc&) {
-    fatal(Stream::Err, "Allocation error", true);
+    fatal(Stream::Err, "Allocation error", true, FailureKind::Memory);
   }
 }
 
 void BranchStack::push(Branch branch) {
-  if (count_ + 1 > capacity_) fatal(Stream::Err, "stack size has exceed the memory size limit !", true);
+  if (count_ + 1 > capacity_)
+    fatal(Stream::Err, "stack size has exceed the memory size limit !", true, FailureKind::Memory);
   ++count_;
   const int m = count_;
   const double key = branch.bound + kTieTolerance;

@@ -67,7 +67,7 @@ void RoundRobinSearch::searchTurn(const ActiveDesign& candidate) {
 
 void RoundRobinSearch::evaluateLeaf(ActiveDesign& leaf) {
   countStep(1);
-  if (roundSteps() % kLeafProgressInterval == 0) showProgress(roundSteps());
+  if (roundSteps() % kLeafProgressInterval == 0) showProgress(progress_.stepCounterShown, roundSteps());
   publishProgress(0);
   leaf.design.value = objective_.objectivefunc(leaf);
   record(leaf.design);

@@ -1,5 +1,6 @@
 #include "laminate/stacking_sequence.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <iomanip>
@@ -35,17 +36,22 @@ std::unique_ptr<PlyWeight[]> computeWeights(int total) {
   return weights;
 }
 
-// Weight tables by ply total, filled on first use; a sequence finds its table by its total.
-std::vector<std::unique_ptr<PlyWeight[]>>& weightTables() {
-  static std::vector<std::unique_ptr<PlyWeight[]>> tables;
-  return tables;
+// Weight tables by ply total, filled on first use and kept for the life of the process; a
+// sequence finds its table by its total. Searches in several threads fill them at once: a
+// table is published whole, and of two computed together (equal to the bit) one is kept.
+std::atomic<const PlyWeight*>& weightTable(int total) {
+  static std::atomic<const PlyWeight*> tables[StackingSequence::kMaxPlyTotal + 1];
+  return tables[total];
 }
 
 const PlyWeight* weightsFor(int total) {
-  auto& tables = weightTables();
-  if (static_cast<int>(tables.size()) <= total) tables.resize(total + 1);
-  if (!tables[total]) tables[total] = computeWeights(total);
-  return tables[total].get();
+  std::atomic<const PlyWeight*>& slot = weightTable(total);
+  const PlyWeight* table = slot.load(std::memory_order_acquire);
+  if (table != nullptr) return table;
+  std::unique_ptr<PlyWeight[]> fresh = computeWeights(total);
+  if (slot.compare_exchange_strong(table, fresh.get(), std::memory_order_acq_rel))
+    return fresh.release();
+  return table;
 }
 
 }  // namespace
@@ -80,7 +86,7 @@ void StackingSequence::storeCode(int position, int code) {
 
 // Adds one ply's terms: in-plane first, then bending.
 void StackingSequence::addPly(int position, double cos2, double cos4) {
-  const PlyWeight& w = weightTables()[total_][position - 1];
+  const PlyWeight& w = weightTable(total_).load(std::memory_order_acquire)[position - 1];
   lp_[0] += w.inPlane * cos2;
   lp_[1] += w.inPlane * cos4;
   lp_[2] += w.bending * cos2;
@@ -104,7 +110,7 @@ void StackingSequence::restore(const PackedCodes& codes, int setCount) {
   inlineWords_[1] = codes.words[1];
   setCount_ = static_cast<std::uint16_t>(setCount);
   const CodeCosines& cosines = codeCosines();
-  const PlyWeight* weights = weightTables()[total_].get();
+  const PlyWeight* weights = weightTable(total_).load(std::memory_order_acquire);
   double lp[4] = {0.0, 0.0, 0.0, 0.0};
   for (int position = 1; position <= setCount; ++position) {
     const int code = codeAt(position);

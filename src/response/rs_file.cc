@@ -12,7 +12,9 @@ namespace kelm {
 namespace {
 
 // "responce" is the program's own spelling of this message and stays so.
-[[noreturn]] void cannotOpen() { fatal(Stream::Err, "Cannot open responce surface file!", true); }
+[[noreturn]] void cannotOpen() {
+  fatal(Stream::Err, "Cannot open responce surface file!", true, FailureKind::File);
+}
 [[noreturn]] void malformed() { fatal(Stream::Err, "error: RsFile", true); }
 
 

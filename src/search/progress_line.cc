@@ -4,14 +4,8 @@
 
 namespace kelm {
 
-namespace {
-bool counterShown = true;
+void showProgress(bool shown, long long steps) {
+  if (shown) std::cerr << "step " << steps << " ...\r";
 }
-
-void showProgress(long long steps) {
-  if (counterShown) std::cerr << "step " << steps << " ...\r";
-}
-
-void setStepCounterShown(bool shown) { counterShown = shown; }
 
 }  // namespace kelm

@@ -2,16 +2,20 @@
 
 #include <vector>
 
+#include "base/stop_request.h"
 #include "laminate/panel_design.h"
 #include "search/search_progress.h"
 
 namespace kelm {
 
 // A search method: run it once with the two ply totals, then report what it found. A run stops
-// early when a stop is requested (base/stop_request.h); the report then holds the best designs
-// found so far.
+// early when its stop request is set (from another thread or a signal handler); the report then
+// holds the best designs found so far.
 class SearchDriver {
  public:
+  SearchDriver() = default;
+  SearchDriver(const SearchDriver&) = delete;
+  SearchDriver& operator=(const SearchDriver&) = delete;
   virtual ~SearchDriver() = default;
   virtual void run(int skinPlyTotal, int stiffenerPlyTotal) = 0;
   virtual void report() = 0;
@@ -24,8 +28,24 @@ class SearchDriver {
   // Readable from another thread while run() goes on.
   const SearchProgress& progress() const { return progress_; }
 
+  // Where to ask this search to stop; the threads of one search share their master's.
+  StopRequest& stopRequest() { return ownStop_; }
+  StopReason stopReason() const { return stop_->reason(); }
+
+  // The step counter on standard error (on by default); a caller that shows its own progress,
+  // or has no console, switches it off before the run.
+  void setStepCounterShown(bool shown) { progress_.stepCounterShown = shown; }
+
  protected:
+  bool stopRequested() const { return stop_->requested(); }
+  // A worker thread of a search stops when its master is asked to.
+  void readStopRequestOf(const SearchDriver& master) { stop_ = master.stop_; }
+
   SearchProgress progress_;
+
+ private:
+  StopRequest ownStop_;
+  const StopRequest* stop_ = &ownStop_;
 };
 
 }  // namespace kelm

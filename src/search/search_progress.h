@@ -12,6 +12,8 @@ struct SearchProgress {
   std::atomic<long long> held{0};
   std::atomic<double> best{0.0};
   std::atomic<long long> peakHeld{0};  // the most held at once
+  // Whether the search writes its step counter to standard error; set before the run.
+  bool stepCounterShown = true;
 
   void publish(long long stepCount, long long heldCount, double bestValue) {
     steps.store(stepCount, std::memory_order_relaxed);

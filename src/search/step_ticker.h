@@ -13,9 +13,9 @@ namespace kelm {
 // order, so that it reads the same however the threads interleave.
 class StepTicker {
  public:
-  // Counting on from `steps` already shown.
-  explicit StepTicker(long long steps)
-      : steps_(steps), shown_(steps / kTreeProgressInterval) {}
+  // Counting on from `steps` already shown; `counterShown`: whether the counter is written.
+  StepTicker(long long steps, bool counterShown)
+      : steps_(steps), shown_(steps / kTreeProgressInterval), counterShown_(counterShown) {}
 
   void add(long long steps) {
     const long long now = steps_.fetch_add(steps, std::memory_order_relaxed) + steps;
@@ -23,7 +23,7 @@ class StepTicker {
     std::lock_guard<std::mutex> lock(mutex_);
     const long long due = steps_.load(std::memory_order_relaxed) / kTreeProgressInterval;
     for (long long k = shown_.load(std::memory_order_relaxed) + 1; k <= due; ++k)
-      showProgress(k * kTreeProgressInterval);
+      showProgress(counterShown_, k * kTreeProgressInterval);
     if (due > shown_.load(std::memory_order_relaxed)) shown_.store(due, std::memory_order_relaxed);
   }
   long long steps() const { return steps_.load(std::memory_order_relaxed); }
@@ -32,6 +32,7 @@ class StepTicker {
   std::atomic<long long> steps_{0};
   std::atomic<long long> shown_{0};  // multiples of the interval shown so far
   std::mutex mutex_;
+  const bool counterShown_;
 };
 
 }  // namespace kelm

@@ -11,6 +11,7 @@
 #include "alt/exhaustive_search.h"
 #include "alt/simultaneous_search.h"
 #include "laminate/design_rules.h"
+#include "support/failure.h"
 #include "support/test_surfaces.h"
 #include "support/capture.h"
 #include "support/small_stack.h"
@@ -172,8 +173,7 @@ TEST(AlternativeSearchDeathTest, SimultaneousRejectsLaminatesOfTwoPositions) {
   const ResponseSurface surface = testing::randomSurface(5);
   const LaminateRules rules = rulesOf(true, false);
   for (auto [ts, tt] : {std::pair{4, 10}, std::pair{10, 4}}) {
-    EXPECT_EXIT(SimultaneousSearch(surface, rules, rules, 1u).run(ts, tt),
-                ::testing::ExitedWithCode(1), "ply number must be greater than 4!$");
+    EXPECT_FAILS_WITH(SimultaneousSearch(surface, rules, rules, 1u).run(ts, tt), "ply number must be greater than 4!$");
   }
 }
 

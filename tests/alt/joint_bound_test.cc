@@ -10,6 +10,7 @@
 #include "alt/joint_bound_model.h"
 #include "search/coupling_bound.h"
 #include "search/candidate_max.h"
+#include "support/failure.h"
 #include "support/test_surfaces.h"
 
 namespace kelm {
@@ -172,10 +173,8 @@ TEST(JointBoundDeathTest, FullObjectiveRejectsIncompleteDesigns) {
   objective.setFullObjective(testing::randomSurface(3));
   const StackingSequence complete = makeSequence(6, {0, 1, 2});
   const StackingSequence partial = makeSequence(6, {0, 1});
-  EXPECT_EXIT(fullObjective(objective, makeDesign(partial, complete, true).design),
-              ::testing::ExitedWithCode(1), "^error: @objectivefunc$");
-  EXPECT_EXIT(fullObjective(objective, makeDesign(complete, partial, false).design),
-              ::testing::ExitedWithCode(1), "^error: @objectivefunc$");
+  EXPECT_FAILS_WITH(fullObjective(objective, makeDesign(partial, complete, true).design), "^error: @objectivefunc$");
+  EXPECT_FAILS_WITH(fullObjective(objective, makeDesign(complete, partial, false).design), "^error: @objectivefunc$");
 }
 
 }  // namespace

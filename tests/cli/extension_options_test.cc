@@ -5,11 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "support/failure.h"
+
 namespace kelm {
 namespace {
 
 using Args = std::vector<std::string>;
-using ::testing::ExitedWithCode;
 
 TEST(ExtensionOptionsTest, TakenOutWhereverTheyStandTheRestKeepsItsMeaning) {
   Args args{"--seed=1000", "-bf", "--json=out.json", "24", "--time-limit=2.5", "16", "a.rs"};
@@ -51,16 +52,16 @@ TEST(ExtensionOptionsDeathTest, ValuesOutOfRangeAreRefusedWithOneMessage) {
     takeExtensionOptions(args, Program::Alt);
   };
   for (const char* seed : {"--seed=", "--seed=-1", "--seed=4294967296", "--seed=12x"})
-    EXPECT_EXIT(take(seed), ExitedWithCode(1), "^error: --seed= takes a whole number") << seed;
+    EXPECT_FAILS_WITH(take(seed), "^error: --seed= takes a whole number") << seed;
   Args largest{"--seed=4294967295"};
   EXPECT_EQ(takeExtensionOptions(largest, Program::Alt).seed, 4294967295u);
   for (const char* limit : {"--time-limit=0", "--time-limit=-3", "--time-limit=nan", "--time-limit=1s"})
-    EXPECT_EXIT(take(limit), ExitedWithCode(1), "^error: --time-limit= takes") << limit;
-  EXPECT_EXIT(take("--json="), ExitedWithCode(1), "^error: --json= needs a file name\n$");
+    EXPECT_FAILS_WITH(take(limit), "^error: --time-limit= takes") << limit;
+  EXPECT_FAILS_WITH(take("--json="), "^error: --json= needs a file name\n$");
   for (const char* share : {"--min-share=0", "--min-share=33.5", "--min-share=x"})
-    EXPECT_EXIT(take(share), ExitedWithCode(1), "^error: --min-share= takes a percentage") << share;
+    EXPECT_FAILS_WITH(take(share), "^error: --min-share= takes a percentage") << share;
   for (const char* run : {"--max-run=0", "--max-run=-1", "--max-run=2.5"})
-    EXPECT_EXIT(take(run), ExitedWithCode(1), "^error: --max-run= takes a whole number") << run;
+    EXPECT_FAILS_WITH(take(run), "^error: --max-run= takes a whole number") << run;
 }
 
 }  // namespace

@@ -8,12 +8,12 @@
 #include "cli/ply_number_dialog.h"
 #include "cli/run_setup.h"
 #include "laminate/fixed_ply_numbers.h"
+#include "support/failure.h"
 #include "support/capture.h"
 
 namespace kelm {
 namespace {
 
-using ::testing::ExitedWithCode;
 using Args = std::vector<std::string>;
 using Summary = std::tuple<int, int, std::string, std::string>;
 
@@ -72,7 +72,7 @@ TEST(ConsoleInputTest, CommandLineFormsOrPromptsInOrder) {
   }
   EXPECT_EQ(gather({}, "24 16 panel -nf").optionString, "-nf");
   for (const char* answers : {"", "twenty 16 panel s", "24 16 panel"})
-    EXPECT_EXIT(gather({}, answers), ExitedWithCode(1), "^error: invalid input\n$") << answers;
+    EXPECT_FAILS_WITH(gather({}, answers), "^error: invalid input\n$") << answers;
 }
 
 // An answer is one word of at most 4095 characters, so an endless one cannot fill the memory.
@@ -80,9 +80,8 @@ TEST(ConsoleInputTest, OverlongAnswersAreRefused) {
   const std::string longest(4095, 'a');
   EXPECT_EQ(summary(gather({}, "24 16\t" + longest + "\n-f")), Summary(24, 16, longest, "-f"));
   EXPECT_EQ(gather({}, "24 16 a " + longest).optionString, longest);
-  EXPECT_EXIT(gather({}, "24 16 " + longest + "a s"), ExitedWithCode(1),
-              "^error: invalid input\n$");
-  EXPECT_EXIT(gather({}, "24 16 a -" + longest), ExitedWithCode(1), "^error: invalid input\n$");
+  EXPECT_FAILS_WITH(gather({}, "24 16 " + longest + "a s"), "^error: invalid input\n$");
+  EXPECT_FAILS_WITH(gather({}, "24 16 a -" + longest), "^error: invalid input\n$");
 }
 
 TEST(ConsoleInputTest, OptionLettersSetSwitchesAndLaterOnesWin) {
@@ -97,7 +96,7 @@ TEST(ConsoleInputTest, OptionLettersSetSwitchesAndLaterOnesWin) {
   EXPECT_EQ(switches("r-"), std::vector({true, false, true, false}));
   EXPECT_EQ(switches("-p"), std::vector({true, false, false, true}));
   for (const char* letters : {"-x", "-fB", "s"})
-    EXPECT_EXIT(scanned(letters), ExitedWithCode(1), "^unknown option!\n$") << letters;
+    EXPECT_FAILS_WITH(scanned(letters), "^unknown option!\n$") << letters;
 }
 
 TEST(ConsoleInputTest, RsSuffixIsAppendedOnlyWhenMissing) {
@@ -127,8 +126,7 @@ TEST(LaminateRulesSetupTest, RulesFromOptionsAndCommandLinePlyNumbers) {
        {std::pair{-1, 8}, std::pair{0, 8}, std::pair{8, 0}, std::pair{8, kMaxPlyTotal + 1}}) {
     options.skinPlyTotal = skinTotal;
     options.stiffenerPlyTotal = stiffenerTotal;
-    EXPECT_EXIT(fillRules(options, skin, stiffener), ExitedWithCode(1),
-                "^error: invalid ply number\n$");
+    EXPECT_FAILS_WITH(fillRules(options, skin, stiffener), "^error: invalid ply number\n$");
   }
 }
 
@@ -168,7 +166,7 @@ TEST(PlyNumberDialogTest, AsksAgainOutsideTheOfferedRangeAndSkipsAnEmptyRest) {
   EXPECT_EQ(full.shown, kSelect + kSkin + ask0(12));
   EXPECT_EQ(plyNumbers(full.skin), std::vector({12, 0, 0, 0}));
   for (const char* answers : {"x", "0 four", "0 4", "2 4 6"})
-    EXPECT_EXIT(dialog(answers), ExitedWithCode(1), "^error: invalid input\n$") << answers;
+    EXPECT_FAILS_WITH(dialog(answers), "^error: invalid input\n$") << answers;
 }
 
 // Command-line ply numbers are clamped to the int range; the 90 deg count they leave must come
@@ -207,17 +205,17 @@ TEST(PlyNumberLimitsTest, NumbersNoHalfCanMeetEndTheRunBeforeTheSearch) {
                            Args{"-p", "8", "8", "2", "2", "3", "2", "a.rs"},
                            Args{"-p", "8", "4", "2", "2", "0", "-1", "a.rs"},
                            Args{"-p", "24", "16", "-99999999999", "0", "4", "4", "a.rs"}})
-    EXPECT_EXIT(settled(args), ExitedWithCode(1), "^error: invalid fixed ply numbers\n$")
+    EXPECT_FAILS_WITH(settled(args), "^error: invalid fixed ply numbers\n$")
         << args[3] << " " << args[4] << " " << args[5] << " " << args[6];
   EXPECT_EQ(plyNumbers(settled({"-p", "1", "4", "2", "1", "2", "0", "a.rs"}).skin),
             std::vector({2, 1, -2, -2}));
   EXPECT_EQ(plyNumbers(settled({"-pf", "8", "8", "2", "0", "2", "2", "a.rs"}).skin),
             std::vector({2, 0, 2, 0}));
-  EXPECT_EXIT(settled({"-pf", "8", "8", "4", "0", "2", "2", "a.rs"}), ExitedWithCode(1),
-              "^error: fixed ply numbers break the 4-ply rule\n$");
-  EXPECT_EXIT(settled({"-pf", "12", "10", "a.rs"}, "1 5 0"), ExitedWithCode(1),
-              " : error: fixed ply numbers break the 4-ply rule\n$");
+  EXPECT_FAILS_WITH(settled({"-pf", "8", "8", "4", "0", "2", "2", "a.rs"}),
+                    "^error: fixed ply numbers break the 4-ply rule\n$");
   const testing::CapturedStreams dialogShown;
+  EXPECT_FAILS_WITH(settled({"-pf", "12", "10", "a.rs"}, "1 5 0"),
+                    "^error: fixed ply numbers break the 4-ply rule\n$");
   EXPECT_EQ(plyNumbers(settled({"-pf", "12", "10", "a.rs"}, "1 4 0").stiffener),
             std::vector({4, 0, 1, 0}));
 }

@@ -10,10 +10,8 @@
 
 namespace kelm::fuzz {
 
-// A fatal message ends a program's run; here it ends only the current input.
-struct FatalExit {};
-
-[[noreturn]] inline void throwFatalExit() { throw FatalExit{}; }
+// A failure ends a program's run; here it ends only the current input.
+using FatalExit = Failure;
 
 // Swallows everything: prompts, dialog and messages cost nothing and do not flood the log.
 class NullBuffer : public std::streambuf {
@@ -22,12 +20,11 @@ class NullBuffer : public std::streambuf {
   std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
 };
 
-// Once per fuzzing process: fatal messages throw, standard streams go nowhere.
+// Once per fuzzing process: standard streams go nowhere.
 inline void quietAndSurviveFatal() {
   static NullBuffer sink;
   std::cout.rdbuf(&sink);
   std::cerr.rdbuf(&sink);
-  setFatalExitHook(&throwFatalExit);
 }
 
 // A private scratch directory, removed when the fuzzing process ends normally (after a crash

@@ -5,6 +5,7 @@
 
 #include "iter/bound_model.h"
 #include "iter/objective_model.h"
+#include "support/failure.h"
 #include "support/test_surfaces.h"
 
 namespace kelm {
@@ -144,16 +145,12 @@ TEST(ObjectiveModelDeathTest, IncompleteDesignOrDesignOfTheOtherLaminateIsReject
   bound.setBoundTerms(design);
 
   design.skinActive = false;
-  EXPECT_EXIT(objective.objectivefunc(design), ::testing::ExitedWithCode(1),
-              "^flag is not correct\\. @objectivefunc$");
-  EXPECT_EXIT(EvaluateBranch_iter(design, bound), ::testing::ExitedWithCode(1),
-              "^flag is not correct\\. @EvaluateBranch_iter$");
+  EXPECT_FAILS_WITH(objective.objectivefunc(design), "^flag is not correct\\. @objectivefunc$");
+  EXPECT_FAILS_WITH(EvaluateBranch_iter(design, bound), "^flag is not correct\\. @EvaluateBranch_iter$");
   design.design.stiffener = makeSequence(4, {2});  // completeness is checked first
-  EXPECT_EXIT(objective.objectivefunc(design), ::testing::ExitedWithCode(1),
-              "^error @objectivefunc$");
+  EXPECT_FAILS_WITH(objective.objectivefunc(design), "^error @objectivefunc$");
   design.skinActive = true;  // the incomplete laminate is the fixed one
-  EXPECT_EXIT(objective.objectivefunc(design), ::testing::ExitedWithCode(1),
-              "^error @objectivefunc$");
+  EXPECT_FAILS_WITH(objective.objectivefunc(design), "^error @objectivefunc$");
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/failure.h"
+
 namespace kelm {
 namespace {
 
@@ -86,16 +88,14 @@ TEST(BranchHeapDeathTest, GrowthIsCappedAtTheLimitAndAFullHeapEndsTheRun) {
     if (heap.capacity() != capacities.back()) capacities.push_back(heap.capacity());
   }
   EXPECT_EQ(capacities, (std::vector<std::int64_t>{400, 4000, 40000, 400000, 750000}));
-  EXPECT_EXIT(heap.push(branch(0.0)), ::testing::ExitedWithCode(1),
-              "^heap size has exceed the memory size limit abnormally!\n$");
+  EXPECT_FAILS_WITH(heap.push(branch(0.0)), "^heap size has exceed the memory size limit abnormally!\n$");
 }
 
 TEST(BranchStackDeathTest, HoldsTwiceTheLaminatePositions) {
   BranchStack stack(4);
   for (int i = 0; i < 8; ++i) stack.push(branch(0.1 * i));
   EXPECT_EQ(stack.count(), 8);
-  EXPECT_EXIT(stack.push(branch(0.0)), ::testing::ExitedWithCode(1),
-              "^stack size has exceed the memory size limit !\n$");
+  EXPECT_FAILS_WITH(stack.push(branch(0.0)), "^stack size has exceed the memory size limit !\n$");
 }
 
 TEST(BranchStackTest, SiblingsPopMostPromisingFirst) {

@@ -13,6 +13,7 @@
 #include "iter/branch_and_bound_search.h"
 #include "iter/first_allowed_sequence.h"
 #include "iter/round_robin_search.h"
+#include "support/failure.h"
 #include "support/test_surfaces.h"
 #include "support/capture.h"
 #include "support/small_stack.h"
@@ -343,14 +344,12 @@ TEST(IterativeDriversDeathTest, NoStiffenerSatisfiesTheRules) {
   const LaminateRules skin = testing::freeRules();
   LaminateRules noPlies = testing::freeRules();
   noPlies.plyNumbersFixed = true;  // zero plies of every orientation
-  EXPECT_EXIT(BranchAndBoundSearch(surface, skin, noPlies).run(4, 4),
-              ::testing::ExitedWithCode(1), "^cannot get initial stiffener! \n$");
+  EXPECT_FAILS_WITH(BranchAndBoundSearch(surface, skin, noPlies).run(4, 4), "^cannot get initial stiffener! \n$");
 
   LaminateRules allExcluded = testing::freeRules();
   allExcluded.excludeListed = true;
   for (int code = 0; code < 3; ++code) allExcluded.excluded.push_back(makeSequence(2, {code}));
-  EXPECT_EXIT(RoundRobinSearch(surface, skin, allExcluded, 7u).run(4, 2),
-              ::testing::ExitedWithCode(1), "^cannot get initial stiffener! \n$");
+  EXPECT_FAILS_WITH(RoundRobinSearch(surface, skin, allExcluded, 7u).run(4, 2), "^cannot get initial stiffener! \n$");
 }
 
 }  // namespace

@@ -13,12 +13,12 @@
 
 #include "laminate/design_rules.h"
 #include "laminate/fixed_ply_numbers.h"
+#include "support/failure.h"
 #include "support/capture.h"
 
 namespace kelm {
 namespace {
 
-using ::testing::ExitedWithCode;
 using Codes = std::vector<int>;
 
 StackingSequence sequenceOf(int total, const Codes& codes) {
@@ -121,9 +121,9 @@ TEST(StackingSequenceTest, OutOfRangeReadsWarnAndReturnZero) {
 
 TEST(StackingSequenceTest, SettingOutOfOrderOrRangeEndsRun) {
   StackingSequence s = sequenceOf(8, {0});
-  for (int at : {0, 5}) EXPECT_EXIT(s.setTheta(at, 0), ExitedWithCode(1), "^error1: @setTheta$");
-  for (int at : {1, 3}) EXPECT_EXIT(s.setTheta(at, 0), ExitedWithCode(1), "^error2: @setTheta$");
-  EXPECT_EXIT(s.setTheta(2, 4), ExitedWithCode(1), "^error @ decode$");
+  for (int at : {0, 5}) EXPECT_FAILS_WITH(s.setTheta(at, 0), "^error1: @setTheta$");
+  for (int at : {1, 3}) EXPECT_FAILS_WITH(s.setTheta(at, 0), "^error2: @setTheta$");
+  EXPECT_FAILS_WITH(s.setTheta(2, 4), "^error @ decode$");
 }
 
 TEST(StackingSequenceTest, PrintsBracketNotationWithMidPlaneMarker) {
@@ -190,9 +190,8 @@ TEST(StackingSequenceDeathTest, TotalsBeyondTheCountsEndTheRun) {
   StackingSequence largest;
   largest.setPlyTotal(StackingSequence::kMaxPlyTotal);
   EXPECT_EQ(largest.plyCount(), 65535);
-  EXPECT_EXIT(StackingSequence().setPlyTotal(StackingSequence::kMaxPlyTotal + 1),
-              ExitedWithCode(1), "^error: invalid ply number\n$");
-  EXPECT_EXIT(StackingSequence().setPlyTotal(-1), ExitedWithCode(1), "^error: invalid ply number\n$");
+  EXPECT_FAILS_WITH(StackingSequence().setPlyTotal(StackingSequence::kMaxPlyTotal + 1), "^error: invalid ply number\n$");
+  EXPECT_FAILS_WITH(StackingSequence().setPlyTotal(-1), "^error: invalid ply number\n$");
 }
 
 // The position at which a search would cut the branch, 0 when it never does.
@@ -300,8 +299,7 @@ TEST(DesignRulesTest, FourPlyRuleAllowsExactlyTheNumbersSomeHalfMeets) {
 TEST(DesignRulesTest, IncompleteSequenceCannotBeJudgedComplete) {
   LaminateRules rules;
   rules.fourPlyRule = true;
-  EXPECT_EXIT(checkComplete(sequenceOf(8, {0, 1, 2}), rules), ExitedWithCode(1),
-              "^cannot evaluate constraint!\n$");
+  EXPECT_FAILS_WITH(checkComplete(sequenceOf(8, {0, 1, 2}), rules), "^cannot evaluate constraint!\n$");
 }
 
 }  // namespace

@@ -6,10 +6,11 @@
 
 #include "numerics/lu.h"
 
+#include "support/failure.h"
+
 namespace kelm {
 namespace {
 
-using ::testing::ExitedWithCode;
 
 Vector vectorOf(const std::vector<double>& values) {
   Vector v(static_cast<int>(values.size()));
@@ -39,12 +40,11 @@ void onStderr(Body body) {
 TEST(VectorTest, GuardedAccessArithmeticAndDeepCopies) {
   Vector v;
   expectNear(v, {0, 0}, 0.0);
-  EXPECT_EXIT(onStderr([&] { (void)v(0); }), ExitedWithCode(1),
-              "^ Warning! Out of range \\(Vector\\)\n$");
-  EXPECT_EXIT(v.ref(3) = 1.0, ExitedWithCode(1), "^Error in Vector\n$");
+  EXPECT_FAILS_WITH(onStderr([&] { (void)v(0); }), "^ Warning! Out of range \\(Vector\\)\n$");
+  EXPECT_FAILS_WITH(v.ref(3) = 1.0, "^Error in Vector\n$");
   expectNear(vectorOf({1, 2}) + vectorOf({3, 4}), {4, 6}, 0.0);
   EXPECT_EQ(vectorOf({1, 2}).dot(vectorOf({3, 4})), 11.0);
-  EXPECT_EXIT(v.dot(Vector(3)), ExitedWithCode(1), "^error: vector size is different!$");
+  EXPECT_FAILS_WITH(v.dot(Vector(3)), "^error: vector size is different!$");
   for (const std::vector<double>& values : {std::vector<double>{1, 2, 3}, {1, 2, 3, 4, 5}}) {
     const Vector original = vectorOf(values);
     Vector copy(original), assigned;
@@ -62,13 +62,10 @@ TEST(MathmxTest, LayoutTransposeProductAndGuards) {
   ASSERT_EQ(t.rowCount(), 3);
   EXPECT_EQ(std::pair(t(3, 1), t(1, 2)), std::pair(3.0, 4.0));
   expectNear(m * vectorOf({1, 10, 100}), {321, 654}, 0.0);
-  EXPECT_EXIT(m * vectorOf({1, 2}), ExitedWithCode(1),
-              "^error: matrix\\*vector : size is different!$");
-  EXPECT_EXIT(onStderr([&] { (void)m(3, 1); }), ExitedWithCode(1),
-              "^ Warning! Out of range \\(Mathmx\\)$");
+  EXPECT_FAILS_WITH(m * vectorOf({1, 2}), "^error: matrix\\*vector : size is different!$");
+  EXPECT_FAILS_WITH(onStderr([&] { (void)m(3, 1); }), "^ Warning! Out of range \\(Mathmx\\)$");
   Mathmx w(2, 2);
-  EXPECT_EXIT(onStderr([&] { w.ref(1, 3) = 1.0; }), ExitedWithCode(1),
-              "^ Error in Math Matrix bound\n$");
+  EXPECT_FAILS_WITH(onStderr([&] { w.ref(1, 3) = 1.0; }), "^ Error in Math Matrix bound\n$");
 }
 
 TEST(MathmxTest, ResizeAndAssignment) {
@@ -97,10 +94,9 @@ TEST(DeterminantTest, OrdersTwoAndThreeOnly) {
   EXPECT_EQ(determinant(matrixOf(2, 2, {1, 2, 3, 4})), -2.0);
   EXPECT_EQ(determinant(matrixOf(3, 3, {2, 1, 0, 1, 3, 1, 0, 1, 4})), 18.0);
   EXPECT_EQ(trace(matrixOf(2, 2, {1, 2, 3, 4})), 5.0);
-  EXPECT_EXIT(determinant(Mathmx(4, 4)), ExitedWithCode(1),
-              "^error: determinant is used only for 2\x81~2 and 3\x81~3 matrix!$");
-  EXPECT_EXIT(determinant(Mathmx(2, 3)), ExitedWithCode(1), "^error: matrix is irregular!$");
-  EXPECT_EXIT(trace(Mathmx(3, 2)), ExitedWithCode(1), "^error: matrix is irregular!$");
+  EXPECT_FAILS_WITH(determinant(Mathmx(4, 4)), "^error: determinant is used only for 2\x81~2 and 3\x81~3 matrix!$");
+  EXPECT_FAILS_WITH(determinant(Mathmx(2, 3)), "^error: matrix is irregular!$");
+  EXPECT_FAILS_WITH(trace(Mathmx(3, 2)), "^error: matrix is irregular!$");
 }
 
 TEST(LUTest, SolvesWithScaledPartialPivoting) {
@@ -120,10 +116,8 @@ TEST(LUTest, SolvesWithScaledPartialPivoting) {
   EXPECT_EQ(singular.index[0], 2);
   EXPECT_EQ(singular.lu(2, 2), 1e-20);
   EXPECT_GT(std::fabs(LUsolve(singular, vectorOf({1, 1}))(2)), 1e15);
-  EXPECT_EXIT(LUdecomp(general, matrixOf(3, 3, {1, 2, 3, 0, 0, 0, 4, 5, 6})), ExitedWithCode(1),
-              "^Singular matrix @ludecomp$");
-  EXPECT_EXIT(LUdecomp(general, Mathmx(2, 3)), ExitedWithCode(1),
-              "^error: matrix is irregular! @LUdecomp$");
+  EXPECT_FAILS_WITH(LUdecomp(general, matrixOf(3, 3, {1, 2, 3, 0, 0, 0, 4, 5, 6})), "^Singular matrix @ludecomp$");
+  EXPECT_FAILS_WITH(LUdecomp(general, Mathmx(2, 3)), "^error: matrix is irregular! @LUdecomp$");
 }
 
 }  // namespace

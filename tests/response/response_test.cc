@@ -6,10 +6,11 @@
 
 #include "response/rs_file.h"
 
+#include "support/failure.h"
+
 namespace kelm {
 namespace {
 
-using ::testing::ExitedWithCode;
 
 std::int32_t code(int variable, int exponent = 1) { return exponent << (4 * (variable - 1)); }
 
@@ -85,22 +86,20 @@ TEST(RsFileTest, LinesLongerThan255CharactersEndRun) {
   EXPECT_EQ(loadedValues("255lf.rs", line + "\n"), std::vector<double>{2.5});
   EXPECT_EQ(loadedValues("255crlf.rs", line + "\r\n"), std::vector<double>{2.5});
   ResponseSurface rs;
-  EXPECT_EXIT(RsFile(writeTemp("256.rs", line + "x\n1 1.0\n"), rs), ExitedWithCode(1),
-              "^error: RsFile\n$");
-  EXPECT_EXIT(RsFile(writeTemp("huge.rs", line + std::string(100000, 'x')), rs),
-              ExitedWithCode(1), "^error: RsFile\n$");
+  EXPECT_FAILS_WITH(RsFile(writeTemp("256.rs", line + "x\n1 1.0\n"), rs), "^error: RsFile\n$");
+  EXPECT_FAILS_WITH(RsFile(writeTemp("huge.rs", line + std::string(100000, 'x')), rs), "^error: RsFile\n$");
 }
 
 TEST(RsFileTest, MalformedOrUnreadableFileEndsRun) {
   for (const char* text : {"0 1.0\n\n1 2.0\n", " # indented\n", "1 \n", "zz 1.0\n",
                            "100000000 1.0\n", "\r\n"}) {
     ResponseSurface rs;
-    EXPECT_EXIT(parseRsText(text, rs), ExitedWithCode(1), "^error: RsFile\n$") << text;
+    EXPECT_FAILS_WITH(parseRsText(text, rs), "^error: RsFile\n$") << text;
   }
   ResponseSurface rs;
   const std::string missing = ::testing::TempDir() + "response_test_none.rs";
   for (const std::string& path : {missing, ::testing::TempDir()})
-    EXPECT_EXIT(RsFile(path, rs), ExitedWithCode(1), "^Cannot open responce surface file!\n$");
+    EXPECT_FAILS_WITH(RsFile(path, rs), "^Cannot open responce surface file!\n$");
 }
 
 }  // namespace
