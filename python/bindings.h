@@ -1,0 +1,47 @@
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <string>
+
+#include "laminate/panel_design.h"
+#include "response/full_objective.h"
+#include "response/response_surface.h"
+
+namespace kelm::python {
+
+namespace py = pybind11;
+
+// A response surface as Python holds it: the model the searches read and its full objective.
+struct Surface {
+  ResponseSurface model;
+  FullObjective objective;
+
+  void build() {
+    model.build();
+    objective.setFullObjective(model);
+  }
+};
+
+// One laminate of a design: its designed half and the ply total it was designed for.
+struct Laminate {
+  StackingSequence sequence;
+  int plyTotal = 0;
+};
+
+// A design with both laminates and its value.
+struct Design {
+  PanelDesign design;
+  int skinPlyTotal = 0;
+  int stiffenerPlyTotal = 0;
+};
+
+void bindSurface(py::module_& m);
+void bindDesigns(py::module_& m);
+void bindSearches(py::module_& m);
+
+// A laminate of a design, copied out so that it outlives the design.
+Laminate skinOf(const Design& design);
+Laminate stiffenerOf(const Design& design);
+
+}  // namespace kelm::python

@@ -1,0 +1,267 @@
+// kelm.optimize and kelm.evaluate: the searches run in a thread of their own with the GIL
+// released, while the caller's thread watches for Ctrl-C, the time limit and the progress
+// callback, a few times a second and never inside the search's loop.
+#include <pybind11/numpy.h>
+#include <pybind11/stl.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "alt/exhaustive_search.h"
+#include "alt/simultaneous_search.h"
+#include "base/fatal.h"
+#include "base/platform_memory.h"
+#include "bindings.h"
+#include "iter/branch_and_bound_search.h"
+#include "iter/round_robin_search.h"
+#include "laminate/design_rules.h"
+#include "laminate/fixed_ply_numbers.h"
+#include "search/panel_value.h"
+
+namespace kelm::python {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kWatchInterval = std::chrono::milliseconds(20);
+constexpr double kProgressInterval = 0.25;  // seconds between two progress calls at most
+constexpr int kLargestPlyTotal = 100000;    // the programs refuse larger totals too
+
+// What a search found, as kelm.optimize returns it.
+struct Result {
+  std::string status;  // "optimal", "interrupted" or "time-limit"
+  std::vector<Design> designs;
+  long long steps = 0;
+  double seconds = 0.0;
+  std::string method;
+  std::uint32_t seed = 0;
+
+  py::object value() const {
+    return designs.empty() ? py::none() : py::object(py::float_(designs.front().design.value));
+  }
+};
+
+// One laminate's rules from the dict kelm.Rules gives.
+LaminateRules laminateRules(int plyTotal, const py::dict& r) {
+  if (plyTotal < 1 || plyTotal > kLargestPlyTotal) fatal(Stream::Err, "error: invalid ply number", true);
+  LaminateRules rules;
+  rules.plyTotal = plyTotal;
+  rules.halfPlyCount = halfPositions(plyTotal);
+  rules.balance = r["balance"].cast<bool>();
+  rules.fourPlyRule = r["four_ply"].cast<bool>();
+  rules.minSharePercent = r["min_share"].cast<double>();
+  rules.maxRun = r["max_run"].cast<int>();
+  rules.noCrossPlyJump = r["no_cross_ply_jump"].cast<bool>();
+  rules.outer45 = r["outer_45"].cast<bool>();
+  if (!r["ply_numbers"].is_none()) {
+    const auto numbers = r["ply_numbers"].cast<std::pair<int, int>>();
+    fixPlyNumbers(rules, numbers.first, numbers.second);
+    refuseUnreachablePlyNumbers(rules);
+  }
+  return rules;
+}
+
+struct SearchSettings {
+  std::string method;
+  std::uint32_t seed = 0;
+  int threads = 1;
+  long long memoryBudget = 0;
+};
+
+std::unique_ptr<SearchDriver> makeDriver(const Surface& surface, const LaminateRules& skin,
+                                         const LaminateRules& stiffener, const SearchSettings& s) {
+  const std::string& m = s.method;
+  if (m == "tight" || m == "tree") {
+    auto search = std::make_unique<SimultaneousSearch>(surface.model, skin, stiffener, s.seed, m == "tight");
+    search->setParallelism(s.threads, s.memoryBudget);
+    return search;
+  }
+  if (m == "exhaustive") return std::make_unique<ExhaustiveSearch>(surface.model, skin, stiffener);
+  if (m == "iterative" || m == "iterative-tight") {
+    auto search = std::make_unique<BranchAndBoundSearch>(surface.model, skin, stiffener, m == "iterative-tight");
+    search->setTurnThreads(s.threads);
+    return search;
+  }
+  if (m == "round-robin") return std::make_unique<RoundRobinSearch>(surface.model, skin, stiffener, s.seed);
+  throw py::value_error("unknown method '" + m +
+                        "': tight, tree, exhaustive, iterative, iterative-tight or round-robin");
+}
+
+// The search in a thread of its own; the caller's thread (holding the GIL only between waits)
+// handles signals, the time limit and progress. A Python error raised meanwhile (Ctrl-C, or
+// the callback's own) stops the search and is handed back with the result.
+class WatchedRun {
+ public:
+  WatchedRun(SearchDriver& driver, std::optional<double> timeLimit, py::object progress)
+      : driver_(driver), timeLimit_(timeLimit), progress_(std::move(progress)) {}
+
+  // Returns the Python error to raise after the result is built (None: none).
+  py::object run(int skinPlies, int stiffenerPlies) {
+    start_ = Clock::now();
+    std::thread search([&] { searchThread(skinPlies, stiffenerPlies); });
+    py::object pending = py::none();
+    double lastProgress = 0.0;
+    while (!waitBriefly()) {
+      if (pending.is_none()) pending = watchOnce(lastProgress);
+    }
+    search.join();
+    seconds_ = elapsed();
+    if (failure_) std::rethrow_exception(failure_);
+    return pending;
+  }
+  double seconds() const { return seconds_; }
+
+ private:
+  void searchThread(int skinPlies, int stiffenerPlies) {
+    try {
+      driver_.run(skinPlies, stiffenerPlies);
+    } catch (...) {
+      failure_ = std::current_exception();
+    }
+    const std::lock_guard<std::mutex> lock(mutex_);
+    done_ = true;
+    finished_.notify_all();
+  }
+
+  bool waitBriefly() {
+    py::gil_scoped_release release;
+    std::unique_lock<std::mutex> lock(mutex_);
+    return finished_.wait_for(lock, kWatchInterval, [this] { return done_; });
+  }
+
+  double elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
+
+  py::object watchOnce(double& lastProgress) {
+    if (PyErr_CheckSignals() != 0) return stopFor(StopReason::Interrupt);
+    const double now = elapsed();
+    if (timeLimit_ && now >= *timeLimit_) driver_.stopRequest().request(StopReason::TimeLimit);
+    if (progress_.is_none() || now - lastProgress < kProgressInterval) return py::none();
+    lastProgress = now;
+    const SearchProgress& p = driver_.progress();
+    try {
+      const py::object answer = progress_(py::dict(
+          py::arg("steps") = p.steps.load(), py::arg("held") = p.held.load(),
+          py::arg("best") = p.best.load(), py::arg("seconds") = now));
+      if (!answer.is_none() && !py::bool_(answer)) driver_.stopRequest().request(StopReason::Interrupt);
+    } catch (py::error_already_set& error) {
+      driver_.stopRequest().request(StopReason::Interrupt);
+      return error.value();
+    }
+    return py::none();
+  }
+
+  py::object stopFor(StopReason reason) {
+    driver_.stopRequest().request(reason);
+    py::error_already_set error;  // takes the error the signal handler raised
+    return error.value();
+  }
+
+  SearchDriver& driver_;
+  std::optional<double> timeLimit_;
+  py::object progress_;
+  Clock::time_point start_;
+  double seconds_ = 0.0;
+  std::mutex mutex_;
+  std::condition_variable finished_;
+  bool done_ = false;
+  std::exception_ptr failure_;
+};
+
+const char* statusOf(StopReason reason) {
+  switch (reason) {
+    case StopReason::None: return "optimal";
+    case StopReason::TimeLimit: return "time-limit";
+    default: return "interrupted";
+  }
+}
+
+py::tuple optimize(const Surface& surface, int skinPlies, int stiffenerPlies, const std::string& method,
+                   const py::dict& skinRules, const py::dict& stiffenerRules, std::uint32_t seed,
+                   std::optional<double> timeLimit, std::optional<int> threads,
+                   std::optional<long long> memory, py::object progress) {
+  const LaminateRules skin = laminateRules(skinPlies, skinRules);
+  const LaminateRules stiffener = laminateRules(stiffenerPlies, stiffenerRules);
+  SearchSettings settings{method, seed, 1, 0};
+  settings.threads = threads.value_or(static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+  if (settings.threads < 1) throw py::value_error("threads must be 1 or more");
+  settings.memoryBudget = memory.value_or(static_cast<long long>(physicalMemoryBytes() / 2));
+  if (timeLimit && !(*timeLimit > 0.0)) throw py::value_error("time_limit must be a positive number of seconds");
+  std::unique_ptr<SearchDriver> driver = makeDriver(surface, skin, stiffener, settings);
+  driver->setStepCounterShown(false);
+  WatchedRun watched(*driver, timeLimit, std::move(progress));
+  const py::object pending = watched.run(skinPlies, stiffenerPlies);
+  Result result;
+  result.status = statusOf(driver->stopReason());
+  for (const PanelDesign& d : driver->results()) result.designs.push_back(Design{d, skinPlies, stiffenerPlies});
+  result.steps = driver->totalSteps();
+  result.seconds = watched.seconds();
+  result.method = method;
+  result.seed = seed;
+  return py::make_tuple(py::cast(std::move(result)), pending);
+}
+
+py::dict evaluate(const Surface& surface, const Laminate& skin, const Laminate& stiffener,
+                  const py::dict& skinRules, const py::dict& stiffenerRules) {
+  const LaminateRules skinR = laminateRules(skin.plyTotal, skinRules);
+  const LaminateRules stiffenerR = laminateRules(stiffener.plyTotal, stiffenerRules);
+  Design design{PanelDesign{skin.sequence, stiffener.sequence, 0.0}, skin.plyTotal, stiffener.plyTotal};
+  design.design.value = fullObjective(surface.objective, design.design);
+  py::dict out;
+  out["design"] = design;
+  out["skin_allowed"] = checkComplete(skin.sequence, skinR);
+  out["stiffener_allowed"] = checkComplete(stiffener.sequence, stiffenerR);
+  return out;
+}
+
+py::dict resultDict(const Result& r) {
+  py::list designs;
+  for (const Design& d : r.designs) designs.append(py::cast(d).attr("to_dict")());
+  py::dict out;
+  out["status"] = r.status;
+  out["value"] = r.value();
+  out["designs"] = designs;
+  out["steps"] = r.steps;
+  out["seconds"] = r.seconds;
+  out["method"] = r.method;
+  out["seed"] = r.seed;
+  return out;
+}
+
+}  // namespace
+
+void bindSearches(py::module_& m) {
+  py::class_<Result>(m, "Result", "What a search found: status, value, every tied design, steps, seconds.")
+      .def_readonly("status", &Result::status,
+                    "'optimal', or 'interrupted' / 'time-limit' when stopped early: the designs "
+                    "are then the best found so far, not proven optimal.")
+      .def_property_readonly("value", &Result::value, "The best value (None when no design was found).")
+      .def_readonly("designs", &Result::designs, "Every design of the best value (ties within 1e-13).")
+      .def_readonly("steps", &Result::steps, "The search's steps, as its report counts them.")
+      .def_readonly("seconds", &Result::seconds, "Wall-clock seconds of the search.")
+      .def_readonly("method", &Result::method, "The search method.")
+      .def_readonly("seed", &Result::seed, "The seed of the random start.")
+      .def("to_dict", &resultDict, "The outcome's fields as plain values.")
+      .def(py::pickle(
+          [](const Result& r) {
+            return py::make_tuple(r.status, r.designs, r.steps, r.seconds, r.method, r.seed);
+          },
+          [](const py::tuple& t) {
+            return Result{t[0].cast<std::string>(), t[1].cast<std::vector<Design>>(),
+                          t[2].cast<long long>(), t[3].cast<double>(), t[4].cast<std::string>(),
+                          t[5].cast<std::uint32_t>()};
+          }))
+      .def("__repr__", [](const Result& r) {
+        return "<kelm.Result " + r.status + " value " + py::str(r.value()).cast<std::string>() + ", " +
+               std::to_string(r.designs.size()) + " design(s), " + std::to_string(r.steps) + " steps>";
+      });
+  m.def("_optimize", &optimize, py::arg("surface"), py::arg("skin_plies"), py::arg("stiffener_plies"),
+        py::arg("method"), py::arg("skin_rules"), py::arg("stiffener_rules"), py::arg("seed"),
+        py::arg("time_limit"), py::arg("threads"), py::arg("memory"), py::arg("progress"));
+  m.def("_evaluate", &evaluate);
+}
+
+}  // namespace kelm::python
