@@ -7,8 +7,10 @@ PREFIX ?= /usr/local
 
 WINDOWS_BUILD ?= build-windows
 PROGRAMS = kelm_iter kelm_alt kelm_eval
+# The interpreter the Python module is built for: Debian's, where numpy and pytest come from.
+PYTHON ?= $(shell test -x /usr/bin/python3 && echo /usr/bin/python3 || command -v python3)
 
-.PHONY: all build run test build-tests sanitize-test tsan-test conformance fuzz-smoke install clean bench \
+.PHONY: all build run test build-tests python python-install-test sanitize-test tsan-test conformance fuzz-smoke install clean bench \
         package windows windows-test
 
 all: build
@@ -19,11 +21,21 @@ build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
 	cmake --build $(BUILD) -j $(JOBS) --target $(PROGRAMS)
 
-# Everything, tests included (needs GoogleTest as well).
+# Everything, tests and the Python module included (needs GoogleTest as well; the module's tests
+# say "skipped" where pybind11 or numpy cannot be had).
 build-tests:
 	tools/install_build_deps --tests
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DKELM_PYTHON=ON \
+	  -DPYTHON_EXECUTABLE=$(PYTHON)
 	cmake --build $(BUILD) -j $(JOBS)
+
+# The Python module alone, importable with PYTHONPATH=$(BUILD)/python (or: pip install
+# --no-build-isolation . in a virtual environment; see the README).
+python:
+	tools/install_build_deps --python
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKELM_PYTHON=ON -DPYTHON_EXECUTABLE=$(PYTHON)
+	cmake --build $(BUILD) -j $(JOBS) --target _kelm
+	@echo "import it with: PYTHONPATH=$(abspath $(BUILD))/python $(PYTHON)"
 
 # All three programs on the bundled example at the ply totals its surface was fitted for: skin
 # 24 plies, stiffener 32, balance rule.
@@ -88,3 +100,9 @@ windows-test: windows
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(WINDOWS_BUILD) build-fuzz build-bench
+
+# What a Python user does: pip install into a fresh virtual environment (Debian's packages seen
+# through --system-site-packages, no package index), then the README's example.
+python-install-test:
+	tools/install_build_deps --python
+	tests/install/pip_install_test $(PYTHON) $(abspath $(BUILD))/venv
