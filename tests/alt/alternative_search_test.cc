@@ -5,6 +5,7 @@
 #include <random>
 #include <regex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -91,6 +92,37 @@ TEST(AlternativeSearchTest, SimultaneousSearchFindsExactlyTheExhaustiveOptima) {
   }
   EXPECT_GE(nonEmpty, 75);
   EXPECT_GE(ties, 10);
+}
+
+// Two searches in one process at once (as two Python threads run them): ply totals no search
+// used before, so that both fill the ply-weight tables together; each stops only on its own
+// request; and each finds what it finds alone.
+TEST(AlternativeSearchTest, TwoSearchesAtOnceFindWhatTheyFindAloneAndStopApart) {
+  std::vector<Term> terms = testing::randomTerms(4242, {.negativeDefiniteBlocks = true});
+  terms.insert(terms.begin(), Term{0, 3.0});
+  const ResponseSurface surface = makeSurface(terms);
+  const LaminateRules rules = rulesOf(true, true);
+  auto search = [&](int skin, int stiffener, bool stopped) {
+    SimultaneousSearch tight(surface, rules, rules, 5u, true);
+    tight.setParallelism(2, 0, 8);
+    tight.setStepCounterShown(false);
+    if (stopped) tight.stopRequest().request(StopReason::Interrupt);
+    tight.run(skin, stiffener);
+    return std::make_pair(designTexts(tight.results()), tight.totalSteps());
+  };
+  std::pair<std::vector<std::string>, long long> together[3];
+  {
+    std::thread first([&] { together[0] = search(17, 19, false); });
+    std::thread second([&] { together[1] = search(21, 23, false); });
+    std::thread third([&] { together[2] = search(17, 19, true); });
+    first.join();
+    second.join();
+    third.join();
+  }
+  EXPECT_EQ(together[0], search(17, 19, false));
+  EXPECT_EQ(together[1], search(21, 23, false));
+  EXPECT_FALSE(together[0].first.empty());
+  EXPECT_LT(together[2].second, together[0].second);
 }
 
 TEST(AlternativeSearchTest, ExhaustiveListsTiesInVisitingOrderAndNothingBelowZero) {
