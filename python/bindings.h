@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "laminate/laminate_rules.h"
 #include "laminate/panel_design.h"
 #include "response/full_objective.h"
 #include "response/response_surface.h"
@@ -37,8 +38,16 @@ struct Design {
 };
 
 void bindSurface(py::module_& m);
+void bindFitting(py::module_& m);
 void bindDesigns(py::module_& m);
 void bindSearches(py::module_& m);
+
+// One laminate's rules from the dict of kelm.Rules (its fields by name), for a ply total;
+// refused totals and fixed numbers fail as in the programs.
+LaminateRules laminateRules(int plyTotal, const py::dict& rules);
+
+// A surface built from the text of a response-surface file.
+Surface surfaceFromText(const std::string& text);
 
 // A laminate of a design, copied out so that it outlives the design.
 Laminate skinOf(const Design& design);

@@ -42,4 +42,5 @@ PYBIND11_MODULE(_kelm, m) {
   kelm::python::bindSurface(m);
   kelm::python::bindDesigns(m);
   kelm::python::bindSearches(m);
+  kelm::python::bindFitting(m);
 }

@@ -45,26 +45,6 @@ struct Result {
   }
 };
 
-// One laminate's rules from the dict kelm.Rules gives.
-LaminateRules laminateRules(int plyTotal, const py::dict& r) {
-  if (plyTotal < 1 || plyTotal > kLargestPlyTotal) fatal(Stream::Err, "error: invalid ply number", true);
-  LaminateRules rules;
-  rules.plyTotal = plyTotal;
-  rules.halfPlyCount = halfPositions(plyTotal);
-  rules.balance = r["balance"].cast<bool>();
-  rules.fourPlyRule = r["four_ply"].cast<bool>();
-  rules.minSharePercent = r["min_share"].cast<double>();
-  rules.maxRun = r["max_run"].cast<int>();
-  rules.noCrossPlyJump = r["no_cross_ply_jump"].cast<bool>();
-  rules.outer45 = r["outer_45"].cast<bool>();
-  if (!r["ply_numbers"].is_none()) {
-    const auto numbers = r["ply_numbers"].cast<std::pair<int, int>>();
-    fixPlyNumbers(rules, numbers.first, numbers.second);
-    refuseUnreachablePlyNumbers(rules);
-  }
-  return rules;
-}
-
 struct SearchSettings {
   std::string method;
   std::uint32_t seed = 0;
@@ -232,6 +212,26 @@ py::dict resultDict(const Result& r) {
 }
 
 }  // namespace
+
+// One laminate's rules from the dict kelm.Rules gives.
+LaminateRules laminateRules(int plyTotal, const py::dict& r) {
+  if (plyTotal < 1 || plyTotal > kLargestPlyTotal) fatal(Stream::Err, "error: invalid ply number", true);
+  LaminateRules rules;
+  rules.plyTotal = plyTotal;
+  rules.halfPlyCount = halfPositions(plyTotal);
+  rules.balance = r["balance"].cast<bool>();
+  rules.fourPlyRule = r["four_ply"].cast<bool>();
+  rules.minSharePercent = r["min_share"].cast<double>();
+  rules.maxRun = r["max_run"].cast<int>();
+  rules.noCrossPlyJump = r["no_cross_ply_jump"].cast<bool>();
+  rules.outer45 = r["outer_45"].cast<bool>();
+  if (!r["ply_numbers"].is_none()) {
+    const auto numbers = r["ply_numbers"].cast<std::pair<int, int>>();
+    fixPlyNumbers(rules, numbers.first, numbers.second);
+    refuseUnreachablePlyNumbers(rules);
+  }
+  return rules;
+}
 
 void bindSearches(py::module_& m) {
   py::class_<Result>(m, "Result", "What a search found: status, value, every tied design, steps, seconds.")

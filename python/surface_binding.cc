@@ -35,12 +35,6 @@ std::string coefficientText(double value) {
   return text;
 }
 
-Surface fromText(const std::string& text) {
-  Surface surface;
-  parseRsText(text, surface.model);
-  surface.objective.setFullObjective(surface.model);
-  return surface;
-}
 
 Surface readSurface(const std::string& path) {
   Surface surface;
@@ -57,7 +51,7 @@ Surface fromTerms(const py::dict& terms) {
     const std::string code = py::str(key).cast<std::string>();
     text += code + "\t" + coefficientText(value.cast<double>()) + "\n";
   }
-  return fromText(text);
+  return surfaceFromText(text);
 }
 
 // value = constant + linear . x + x' hessian x / 2, x in the file's variable order.
@@ -148,6 +142,13 @@ py::tuple checkSurface(const std::string& path) {
 
 }  // namespace
 
+Surface surfaceFromText(const std::string& text) {
+  Surface surface;
+  parseRsText(text, surface.model);
+  surface.objective.setFullObjective(surface.model);
+  return surface;
+}
+
 void bindSurface(py::module_& m) {
   py::class_<Surface>(m, "Surface", R"(A quadratic response surface in the eight lamination parameters.
 
@@ -176,7 +177,7 @@ bending; x7, x8 stiffener bending (each pair: cos 2 theta, cos 4 theta).)")
       .def("write", &writeSurface, py::arg("path"), py::arg("comment") = "",
            "Writes the surface as a response-surface file the programs read.")
       .def(py::pickle([](const Surface& s) { return fileText(s, ""); },
-                      [](const std::string& text) { return fromText(text); }))
+                      [](const std::string& text) { return surfaceFromText(text); }))
       .def("__repr__", [](const Surface& s) {
         return "<kelm.Surface with " + std::to_string(s.model.termCodes().size()) + " terms>";
       });

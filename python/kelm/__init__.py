@@ -24,7 +24,7 @@ from ._kelm import _evaluate, _optimize
 __all__ = [
     "Design", "Evaluation", "Laminate", "METHODS", "Progress", "Result", "Rules",
     "SearchInterrupted", "Surface", "check_surface", "evaluate", "optimize", "run_panels",
-    "Panel", "panel_row",
+    "Panel", "panel_row", "Plan", "Fit", "sample_plan", "fit_surface", "target_surface",
 ]
 
 #: The searches ``optimize`` runs: ``"tight"`` (kelm_alt --tight, the fastest exact one),
@@ -203,3 +203,4 @@ def evaluate(surface: Surface, skin, stiffener, rules: RulesArgument = None) -> 
 
 
 from .studies import Panel, panel_row, run_panels  # noqa: E402  (uses optimize above)
+from .workflow import Fit, Plan, fit_surface, sample_plan, target_surface  # noqa: E402

@@ -9,7 +9,7 @@
 
 namespace kelm {
 
-enum class Program { Iter, Alt, Eval };
+enum class Program { Iter, Alt, Eval, Sample, Fit };
 
 // Largest ply total a user may ask for.
 inline constexpr int kMaxPlyTotal = 100000;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <algorithm>
 
 #include "base/fatal.h"
 
@@ -115,14 +116,80 @@ bool takeEvalOption(const std::string& arg, ExtensionOptions& options) {
   return true;
 }
 
+// Eight numbers separated by commas: a lamination-parameter target or its weights.
+std::vector<double> eightNumbersOf(const std::string& arg, std::size_t prefixLength) {
+  std::vector<double> values;
+  const std::string list = arg.substr(prefixLength);
+  bool valid = true;
+  for (std::size_t from = 0; valid && from <= list.size();) {
+    const std::size_t comma = std::min(list.find(',', from), list.size());
+    const std::string item = list.substr(from, comma - from);
+    char* end = nullptr;
+    const double value = std::strtod(item.c_str(), &end);
+    valid = !item.empty() && *end == '\0' && std::isfinite(value);
+    values.push_back(value);
+    from = comma + 1;
+  }
+  if (!valid || values.size() != 8)
+    fatal(Stream::Err, "error: " + arg.substr(0, prefixLength) +
+                           " takes eight numbers separated by commas", true);
+  return values;
+}
+
+int poolOf(const std::string& value) {
+  const bool digits = !value.empty() && value.size() <= 6 &&
+                      value.find_first_not_of("0123456789") == std::string::npos;
+  const int pool = digits ? std::stoi(value) : 0;
+  if (pool < 1) fatal(Stream::Err, "error: --pool= takes a whole number of 1 or more", true);
+  return pool;
+}
+
+double capOf(const std::string& value) {
+  char* end = nullptr;
+  const double cap = std::strtod(value.c_str(), &end);
+  if (value.empty() || *end != '\0' || !std::isfinite(cap))
+    fatal(Stream::Err, "error: --cap= takes a number", true);
+  return cap;
+}
+
+// The options of kelm_sample and kelm_fit.
+bool takeWorkflowOption(const std::string& arg, Program program, ExtensionOptions& options) {
+  if (startsWith(arg, "--out=")) {
+    options.outFile = fileNameOf(arg, 6, "a file name");
+  } else if (startsWith(arg, "--svg=")) {
+    options.svgFile = fileNameOf(arg, 6, "a file name");
+  } else if (program == Program::Sample && startsWith(arg, "--seed=")) {
+    options.seed = seedOf(arg.substr(7));
+  } else if (program == Program::Sample && startsWith(arg, "--pool=")) {
+    options.poolSize = poolOf(arg.substr(7));
+  } else if (program == Program::Fit && startsWith(arg, "--response=")) {
+    options.responses.push_back(fileNameOf(arg, 11, "a column name"));
+  } else if (program == Program::Fit && startsWith(arg, "--weight=")) {
+    options.weightColumn = fileNameOf(arg, 9, "a column name");
+  } else if (program == Program::Fit && startsWith(arg, "--cap=")) {
+    options.cap = capOf(arg.substr(6));
+  } else if (program == Program::Fit && startsWith(arg, "--target=")) {
+    options.target = eightNumbersOf(arg, 9);
+  } else if (program == Program::Fit && startsWith(arg, "--weights=")) {
+    options.targetWeights = eightNumbersOf(arg, 10);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 // Whether `arg` is an extension option of `program`; if so, records it.
 bool take(const std::string& arg, Program program, bool only, ExtensionOptions& options) {
   if (arg == "--help" || (arg == "-h" && only)) {
     options.help = true;
   } else if (arg == "--version") {
     options.version = true;
+  } else if (program == Program::Fit) {
+    return takeWorkflowOption(arg, program, options);
   } else if (takeGuideline(arg, options)) {
     return true;
+  } else if (program == Program::Sample) {
+    return takeWorkflowOption(arg, program, options);
   } else if (startsWith(arg, "--json=")) {
     options.jsonFile = fileNameOf(arg, 7, "a file name");
   } else if (program == Program::Eval) {

@@ -33,13 +33,24 @@ struct ExtensionOptions {
   std::int64_t memoryBudget = 0; // --memory=SIZE (kelm_alt): bytes the open designs may take
                                  // (0: half the machine's memory)
 
+  // The surface workflow (kelm_sample, kelm_fit).
+  std::string outFile;                 // --out=FILE: the plan (CSV) or the surface (.rs)
+  int poolSize = 0;                    // --pool=N (kelm_sample): random designs to choose from
+  std::vector<std::string> responses;  // --response=COLUMN (kelm_fit), one surface each
+  std::string weightColumn;            // --weight=COLUMN (kelm_fit): weights of the samples
+  std::optional<double> cap;           // --cap=VALUE (kelm_fit): fit min(response, VALUE)
+  std::vector<double> target;          // --target=t1,...,t8 (kelm_fit)
+  std::vector<double> targetWeights;   // --weights=w1,...,w8 (kelm_fit)
+
   // The guidelines into the options both laminates' rules are filled from.
   void applyGuidelines(RunOptions& options) const;
 };
 
 // Takes the extension options out of `args` (the arguments after the program name). The
 // searches know all but those of kelm_eval (--check, --designs=, --svg=); kelm_eval knows
-// --help, --version, --json=, its own and the guidelines. A value
+// --help, --version, --json=, its own and the guidelines; kelm_sample and kelm_fit know
+// --help, --version, --svg=, --out= and their own (kelm_sample also --seed= and the
+// guidelines). A value
 // out of range ends the run with one message.
 ExtensionOptions takeExtensionOptions(std::vector<std::string>& args, Program program);
 

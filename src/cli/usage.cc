@@ -69,6 +69,37 @@ std::string evalUsage() {
          "  guidelines as well (see kelm_alt --help).\n";
 }
 
+std::string sampleUsage() {
+  return "usage: kelm_sample SKIN_TOTAL STIFFENER_TOTAL COUNT [-bnf] [OPTIONS]\n"
+         "A sampling plan: COUNT buildable designs (both laminates keep the rules) spread so\n"
+         "that the 45-term quadratic in the lamination parameters is well determined (a\n"
+         "D-optimal choice from a pool of random allowed designs and block designs), as CSV\n"
+         "with the stacks, x1..x8 and an empty response column to fill with analyses.\n"
+         "Letters: b balance rule (default), n none, f 4-ply rule.\n"
+         "  --help, -h  this text          --version  the version\n"
+         "  --out=FILE  the plan to FILE (else standard output; the summary then goes to\n"
+         "              standard error)    --svg=FILE  the plan on the parameter diagrams\n"
+         "  --seed=N    the random draws (default: the clock)\n"
+         "  --pool=N    random designs to choose from (default 2000)\n"
+         "  --min-share=P, --max-run=N, --no-cross-ply-jump, --outer-45: the design\n"
+         "  guidelines, as the searches take them.\n";
+}
+
+std::string fitUsage() {
+  return "usage: kelm_fit CSV --response=COLUMN --out=FILE.rs [OPTIONS]\n"
+         "       kelm_fit --target=t1,...,t8 [--weights=w1,...,w8] --out=FILE.rs\n"
+         "Fits the full quadratic in x1..x8 to the samples of CSV (columns x1..x8, or skin,\n"
+         "stiffener, skin_plies and stiffener_plies) by least squares and writes it as a\n"
+         "response-surface file the searches read, with R^2, RMS and largest residual,\n"
+         "leave-one-out (PRESS) RMS and condition number. Or writes the surface\n"
+         "-sum w_i (x_i - t_i)^2 of a lamination-parameter target.\n"
+         "  --help, -h  this text          --version  the version\n"
+         "  --response=COLUMN  the analysed values (repeat for several; then --out= and\n"
+         "              --svg= name the files with {} for the column)\n"
+         "  --weight=COLUMN  weights of the samples   --cap=VALUE  fit min(response, VALUE)\n"
+         "  --svg=FILE  predicted against analysed values\n";
+}
+
 }  // namespace
 
 const char* programName(Program program) {
@@ -76,6 +107,8 @@ const char* programName(Program program) {
     case Program::Iter: return "kelm_iter";
     case Program::Alt: return "kelm_alt";
     case Program::Eval: return "kelm_eval";
+    case Program::Sample: return "kelm_sample";
+    case Program::Fit: return "kelm_fit";
   }
   return "kelm";
 }
@@ -85,6 +118,8 @@ std::string usageText(Program program) {
     case Program::Iter: return iterUsage();
     case Program::Alt: return altUsage();
     case Program::Eval: return evalUsage();
+    case Program::Sample: return sampleUsage();
+    case Program::Fit: return fitUsage();
   }
   return "";
 }

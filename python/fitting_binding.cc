@@ -1,0 +1,84 @@
+// The surface workflow in Python: a sampling plan of buildable designs, a least-squares fit of
+// the full quadratic with its diagnostics, and the surface of a lamination-parameter target.
+#include <pybind11/numpy.h>
+#include <pybind11/stl.h>
+
+#include "bindings.h"
+#include "fitting/least_squares_fit.h"
+#include "fitting/sampling_plan.h"
+#include "fitting/target_surface.h"
+
+namespace kelm::python {
+namespace {
+
+py::dict samplePlan(int skinPlies, int stiffenerPlies, int count, const py::dict& skinRules,
+                    const py::dict& stiffenerRules, std::uint32_t seed, int pool) {
+  PlanRequest request;
+  request.skinRules = laminateRules(skinPlies, skinRules);
+  request.stiffenerRules = laminateRules(stiffenerPlies, stiffenerRules);
+  request.count = count;
+  request.seed = seed;
+  request.poolSize = pool;
+  SamplingPlan plan;
+  {
+    py::gil_scoped_release release;
+    plan = dOptimalPlan(request);
+  }
+  py::list designs;
+  for (const PanelDesign& d : plan.designs) designs.append(Design{d, skinPlies, stiffenerPlies});
+  py::dict out;
+  out["designs"] = designs;
+  out["efficiency"] = plan.efficiencyAgainstRandom;
+  out["log_det_plan"] = plan.logDetPlan;
+  out["log_det_random"] = plan.logDetRandom;
+  out["pool"] = plan.poolSize;
+  return out;
+}
+
+std::vector<SurfaceParameters> pointsOf(py::array_t<double, py::array::c_style | py::array::forcecast> x) {
+  if (x.ndim() != 2 || x.shape(1) != kSurfaceParameters)
+    throw py::value_error("the samples' parameters must be an N x 8 array");
+  std::vector<SurfaceParameters> points(x.shape(0));
+  for (py::ssize_t s = 0; s < x.shape(0); ++s)
+    for (int i = 0; i < kSurfaceParameters; ++i) points[s][i] = x.at(s, i);
+  return points;
+}
+
+py::dict fit(py::array_t<double> x, const std::vector<double>& y, const std::vector<double>& weights,
+             const std::string& comment) {
+  const std::vector<SurfaceParameters> points = pointsOf(x);
+  if (points.size() != y.size() || (!weights.empty() && weights.size() != y.size()))
+    throw py::value_error("the samples, responses and weights must be equally many");
+  const QuadraticFit result = fitQuadratic(points, y, weights);
+  py::dict out;
+  out["surface"] = surfaceFromText(surfaceFileText(result.coefficients, comment));
+  out["samples"] = result.samples;
+  out["r_squared"] = result.rSquared;
+  out["adjusted_r_squared"] = result.adjustedRSquared;
+  out["rms_residual"] = result.rmsResidual;
+  out["largest_residual"] = result.largestResidual;
+  out["largest_residual_row"] = result.largestResidualRow;
+  out["press_rms"] = result.pressRms;
+  out["condition_number"] = result.conditionNumber;
+  out["predicted"] = py::array_t<double>(result.predicted.size(), result.predicted.data());
+  out["report"] = fitReport(result, comment.empty() ? "response" : comment);
+  return out;
+}
+
+py::tuple target(const SurfaceParameters& t, const SurfaceParameters& w) {
+  for (const double value : w)
+    if (value < 0.0) throw py::value_error("target weights must be 0 or more");
+  const std::string comment = "lamination-parameter target: C - sum w_i (x_i - t_i)^2";
+  return py::make_tuple(surfaceFromText(surfaceFileText(targetSurface(t, w), comment)),
+                        targetOffset(t, w));
+}
+
+}  // namespace
+
+void bindFitting(py::module_& m) {
+  m.def("_sample_plan", &samplePlan);
+  m.def("_fit", &fit);
+  m.def("_target", &target);
+}
+
+}  // namespace kelm::python

@@ -1,0 +1,109 @@
+#include "cli/sample_program.h"
+
+#include <cstdio>
+#include <ctime>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "base/fatal.h"
+#include "cli/atomic_file.h"
+#include "cli/extension_options.h"
+#include "cli/run_setup.h"
+#include "cli/usage.h"
+#include "eval/plan_picture.h"
+#include "fitting/csv_table.h"
+#include "fitting/quadratic_terms.h"
+#include "fitting/sampling_plan.h"
+#include "laminate/layup_stack.h"
+
+namespace kelm {
+
+namespace {
+
+std::string halfCodes(const StackingSequence& seq) {
+  std::string codes;
+  for (int p = 1; p <= seq.plyCount(); ++p) codes += static_cast<char>('0' + seq.codeAt(p));
+  return codes;
+}
+
+std::string number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.17g", value);
+  return text;
+}
+
+std::string planCsv(const SamplingPlan& plan, const LaminateRules& skin, const LaminateRules& stiffener) {
+  std::vector<std::string> header = {"skin_plies", "stiffener_plies", "skin", "stiffener",
+                                     "skin_codes", "stiffener_codes", "skin_stack", "stiffener_stack"};
+  for (int i = 0; i < kSurfaceParameters; ++i) header.push_back(parameterName(i));
+  header.push_back("response");
+  std::string text = csvLine(header);
+  for (const PanelDesign& design : plan.designs) {
+    std::vector<std::string> row = {std::to_string(skin.plyTotal), std::to_string(stiffener.plyTotal),
+                                    design.skin.bracketText(), design.stiffener.bracketText(),
+                                    halfCodes(design.skin), halfCodes(design.stiffener),
+                                    layupText(layupStack(design.skin)),
+                                    layupText(layupStack(design.stiffener))};
+    for (const double x : fileParameters(design)) row.push_back(number(x));
+    row.emplace_back();
+    text += csvLine(row);
+  }
+  return text;
+}
+
+std::string planSummary(const SamplingPlan& plan) {
+  char text[300];
+  std::snprintf(text, sizeof text,
+                "plan: %zu designs chosen from a pool of %d allowed designs\n"
+                "D-efficiency against a random plan of the same size: %.3f "
+                "(log det per sample: plan %.3f, random %.3f)\n",
+                plan.designs.size(), plan.poolSize, plan.efficiencyAgainstRandom, plan.logDetPlan,
+                plan.logDetRandom);
+  return text;
+}
+
+int wholeNumber(const std::string& text) {
+  const bool digits = !text.empty() && text.size() <= 6 &&
+                      text.find_first_not_of("0123456789") == std::string::npos;
+  return digits ? std::stoi(text) : 0;
+}
+
+}  // namespace
+
+int runSampleProgram(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  const ExtensionOptions extensions = takeExtensionOptions(args, Program::Sample);
+  if (extensions.help || extensions.version) {
+    std::cout << (extensions.help ? usageText(Program::Sample) : versionLine(Program::Sample));
+    return 0;
+  }
+  if (args.size() < 3 || args.size() > 4)
+    fatal(Stream::Err, "kelm_sample: usage: kelm_sample SKIN_TOTAL STIFFENER_TOTAL COUNT [-bnf] [options]", true);
+  RunOptions options;
+  extensions.applyGuidelines(options);
+  options.skinPlyTotal = wholeNumber(args[0]);
+  options.stiffenerPlyTotal = wholeNumber(args[1]);
+  if (args.size() == 4) options.optionString = args[3];
+  scanOptionString(options, "bnf-");
+  PlanRequest request;
+  fillRules(options, request.skinRules, request.stiffenerRules);
+  request.count = wholeNumber(args[2]);
+  if (request.count < 1) fatal(Stream::Err, "error: COUNT takes a whole number of 1 or more", true);
+  request.seed = extensions.seed.value_or(static_cast<std::uint32_t>(std::time(nullptr)));
+  if (extensions.poolSize > 0) request.poolSize = extensions.poolSize;
+  const SamplingPlan plan = dOptimalPlan(request);
+  const std::string csv = planCsv(plan, request.skinRules, request.stiffenerRules);
+  std::ostream& report = extensions.outFile.empty() ? std::cerr : std::cout;
+  if (extensions.outFile.empty()) std::cout << csv << std::flush;
+  else if (!writeFileAtomically(extensions.outFile, csv))
+    fatal(Stream::Err, "error: cannot write the plan to " + extensions.outFile, true, FailureKind::File);
+  report << planSummary(plan);
+  if (!extensions.svgFile.empty() &&
+      !writeFileAtomically(extensions.svgFile, planSvg(plan.designs, "sampling plan: " +
+                                                       std::to_string(plan.designs.size()) + " designs")))
+    fatal(Stream::Err, "error: cannot write the picture to " + extensions.svgFile, true, FailureKind::File);
+  return 0;
+}
+
+}  // namespace kelm
