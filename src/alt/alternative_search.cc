@@ -3,18 +3,23 @@
 #include <iostream>
 
 #include "search/design_report.h"
-#include "search/panel_value.h"
 
 namespace kelm {
 
 AlternativeSearch::AlternativeSearch(const ResponseSurface& model, const LaminateRules& skinRules,
                                      const LaminateRules& stiffenerRules)
-    : skinRules_(skinRules), stiffenerRules_(stiffenerRules) {
-  objective_.setFullObjective(model);
+    : skinRules_(skinRules), stiffenerRules_(stiffenerRules), model_(model) {
+  objectives_.setSurfaces(model, extras_);
+}
+
+void AlternativeSearch::setExtraSurfaces(const ExtraSurfaces& extras) {
+  extras_ = extras;
+  objectives_.setSurfaces(model_, extras_);
 }
 
 void AlternativeSearch::evaluateAndEnter(PanelDesign& design) {
-  design.value = fullObjective(objective_, design);
+  design.value = objectives_.value(design);
+  if (objectives_.hasExtras() && !objectives_.meetsRequirements(design)) return;
   results_.enter(design, design.value);
 }
 

@@ -6,12 +6,15 @@
 #include "laminate/panel_design.h"
 #include "response/full_objective.h"
 #include "response/response_surface.h"
+#include "search/extra_surfaces.h"
+#include "search/panel_objectives.h"
 #include "search/search_driver.h"
 #include "search/tie_rule.h"
 
 namespace kelm {
 
-// What both drivers of the alternative method share: the full objective, the best value with
+// What both drivers of the alternative method share: the objective (with any further failure
+// modes), the best value with
 // the designs that share it, the step count and the report.
 class AlternativeSearch : public SearchDriver {
  public:
@@ -24,9 +27,13 @@ class AlternativeSearch : public SearchDriver {
   long long totalSteps() const override { return totalSteps_; }
   double best() const { return results_.best(); }
 
+  // Further failure modes: the smallest of the surfaces is maximised, and designs that break a
+  // requirement are never reported. Set before run(); none by default.
+  void setExtraSurfaces(const ExtraSurfaces& extras) override;
+
  protected:
   // Values a complete design and enters it: a tie within 1e-13 joins the list, a better value
-  // replaces it.
+  // replaces it. A design that breaks a requirement is left out.
   void evaluateAndEnter(PanelDesign& design);
   // The report's last line, after "total step " and the count.
   virtual void writeStepSuffix() const = 0;
@@ -37,7 +44,9 @@ class AlternativeSearch : public SearchDriver {
   int stiffenerPositions_ = 0;
   const LaminateRules& skinRules_;
   const LaminateRules& stiffenerRules_;
-  FullObjective objective_;
+  const ResponseSurface& model_;
+  PanelObjectives objectives_;
+  ExtraSurfaces extras_;
 };
 
 }  // namespace kelm

@@ -64,9 +64,34 @@ StackingSequence drawnLaminate(int total, const LaminateRules& rules, CRand& ran
 SimultaneousSearch::SimultaneousSearch(const ResponseSurface& model, const LaminateRules& skinRules,
                                        const LaminateRules& stiffenerRules, std::uint32_t seed,
                                        bool tight)
-    : AlternativeSearch(model, skinRules, stiffenerRules), seed_(seed), model_(model),
-      tight_(tight) {
+    : AlternativeSearch(model, skinRules, stiffenerRules), seed_(seed), tight_(tight) {
   bound_.setJointBoundModel(model);
+}
+
+void SimultaneousSearch::setExtraSurfaces(const ExtraSurfaces& extras) {
+  AlternativeSearch::setExtraSurfaces(extras);
+  extraBounds_.clear();
+  for (const ResponseSurface* surface : extras.minOf) {
+    extraBounds_.emplace_back();
+    extraBounds_.back().joint.setJointBoundModel(*surface);
+  }
+  for (const SurfaceRequirement& requirement : extras.required) {
+    extraBounds_.emplace_back();
+    extraBounds_.back().joint.setJointBoundModel(*requirement.surface);
+    extraBounds_.back().required = true;
+    extraBounds_.back().limit = requirement.limit;
+  }
+}
+
+// The count bounds of the further modes, once the totals are known (the tight mode only).
+void SimultaneousSearch::setExtraBoundModels() {
+  std::size_t k = 0;
+  for (const ResponseSurface* surface : extras_.minOf)
+    extraBounds_[k++].tight.setModel(*surface, skinPlyTotal_, stiffenerPlyTotal_, skinRules_,
+                                     stiffenerRules_);
+  for (const SurfaceRequirement& requirement : extras_.required)
+    extraBounds_[k++].tight.setModel(*requirement.surface, skinPlyTotal_, stiffenerPlyTotal_,
+                                     skinRules_, stiffenerRules_);
 }
 
 void SimultaneousSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
@@ -100,7 +125,7 @@ void SimultaneousSearch::searchAgainFromTheIncumbent() {
   for (int p = 1; p <= skinPositions_; ++p) exact.skin.setTheta(p, incumbent_->skin.codeAt(p));
   for (int p = 1; p <= stiffenerPositions_; ++p)
     exact.stiffener.setTheta(p, incumbent_->stiffener.codeAt(p));
-  results_.restart(fullObjective(objective_, exact));
+  results_.restart(objectives_.value(exact));
   treeSearch();
 }
 
@@ -124,16 +149,22 @@ void SimultaneousSearch::randomStart() {
 
 void SimultaneousSearch::tightStart() {
   tightBound_.setModel(model_, skinPlyTotal_, stiffenerPlyTotal_, skinRules_, stiffenerRules_);
+  setExtraBoundModels();
   CRand random(seed_);
   if (starts_.empty()) drawUnderFixedNumbers(random);
-  const LocalImprovement local(objective_, skinRules_, stiffenerRules_);
+  const LocalImprovement local(objectives_.primary(), skinRules_, stiffenerRules_);
   long long left = kLocalTries;
   std::optional<PanelDesign> bestStart;
   for (PanelDesign& start : starts_) {
     // Valued again as the tree values it: the random start's laminates carry the rounding of
-    // their rewrites.
-    start.value = fullObjective(objective_, start);
-    left -= local.improve(start, random, std::min(left, kLocalTriesPerStart));
+    // their rewrites. The local search knows the maximised surface alone: with further modes
+    // the starts count as they were drawn.
+    start.value = objectives_.value(start);
+    if (objectives_.hasExtras()) {
+      if (!objectives_.meetsRequirements(start)) continue;
+    } else {
+      left -= local.improve(start, random, std::min(left, kLocalTriesPerStart));
+    }
     if (!bestStart || start.value > bestStart->value) bestStart = start;
   }
   starts_.clear();
@@ -165,7 +196,8 @@ bool SimultaneousSearch::drawFeasible(PanelDesign& design, CRand& random, int sk
     drawLaminate(design.stiffener, random, stiffenerExcluded);
     if (!checkComplete(design.skin, skinRules_) || !checkComplete(design.stiffener, stiffenerRules_))
       continue;
-    design.value = fullObjective(objective_, design);
+    design.value = objectives_.value(design);
+    if (objectives_.hasExtras() && !objectives_.meetsRequirements(design)) return true;
     if (design.value > results_.best()) incumbent_ = design;
     if (tight_) starts_.push_back(design);
     results_.raise(design.value);
@@ -213,6 +245,7 @@ void SimultaneousSearch::treeSearchWith() {
 template <typename Heap, typename Records>
 void SimultaneousSearch::expand(const OpenDesign& parent, Heap& heap) {
   bound_.setJointBoundTerms(parent);
+  for (ExtraBound& extra : extraBounds_) extra.joint.setJointBoundTerms(parent);
   const int ks = parent.design.skin.setCount();
   const int kt = parent.design.stiffener.setCount();
   const bool skinExtended = parent.skinActive;
@@ -245,9 +278,23 @@ bool SimultaneousSearch::evaluateChild(OpenDesign& child) {
 // The joint bound prunes alone where it can; the tight mode's key is the smaller of both bounds.
 bool SimultaneousSearch::childCanReach(OpenDesign& child) {
   child.bound = bound_.evaluateJointBound(child);
-  if (!tight_ || !canReach(child.bound, best())) return canReach(child.bound, best());
-  child.bound = std::min(child.bound, tightBound_.evaluate(child.design, best()));
-  return canReach(child.bound, best());
+  if (tight_ && canReach(child.bound, best()))
+    child.bound = std::min(child.bound, tightBound_.evaluate(child.design, best()));
+  if (!canReach(child.bound, best())) return false;
+  return extraBounds_.empty() || extrasAllow(child);
+}
+
+// Every completion's smallest objective value is at most each objective surface's bound, and
+// a required surface's bound below its limit leaves no allowed completion.
+bool SimultaneousSearch::extrasAllow(OpenDesign& child) {
+  for (ExtraBound& extra : extraBounds_) {
+    const double floor = extra.required ? extra.limit : best();
+    double bound = extra.joint.evaluateJointBound(child);
+    if (tight_ && canReach(bound, floor)) bound = std::min(bound, extra.tight.evaluate(child.design, floor));
+    if (!canReach(bound, floor)) return false;
+    if (!extra.required) child.bound = std::min(child.bound, bound);
+  }
+  return true;
 }
 
 // Both laminates lack their last two positions: all 81 completions are valued directly.
@@ -334,6 +381,7 @@ void SimultaneousSearch::tightTreeSearchWith() {
   for (int i = 0; i < threads_; ++i) {
     workers.push_back(
         std::make_unique<SimultaneousSearch>(model_, skinRules_, stiffenerRules_, seed_, true));
+    if (!extras_.empty()) workers.back()->setExtraSurfaces(extras_);
     workers.back()->adoptRunOf(*this, &ticker);
   }
   const std::int64_t budget =
@@ -384,6 +432,7 @@ void SimultaneousSearch::adoptRunOf(const SimultaneousSearch& master, StepTicker
   stiffenerPositions_ = master.stiffenerPositions_;
   plyOrder_ = master.plyOrder_;
   tightBound_ = master.tightBound_;
+  for (std::size_t k = 0; k < extraBounds_.size(); ++k) extraBounds_[k].tight = master.extraBounds_[k].tight;
   results_.restart(master.best());
   ticker_ = ticker;
   readStopRequestOf(master);

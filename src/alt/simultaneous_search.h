@@ -36,6 +36,7 @@ class SimultaneousSearch : public AlternativeSearch {
                      const LaminateRules& stiffenerRules, std::uint32_t seed, bool tight = false);
 
   void run(int skinPlyTotal, int stiffenerPlyTotal) override;
+  void setExtraSurfaces(const ExtraSurfaces& extras) override;
   long long completedCount() const { return completedCount_; }
   // The tight mode's threads (1 or more), the memory its open designs may take, in bytes (0: no
   // limit), and how many open designs its first phase leaves for the threads.
@@ -96,9 +97,19 @@ class SimultaneousSearch : public AlternativeSearch {
   int stiffenerPlyTotal_ = 0;
   std::uint32_t seed_;
   JointBoundModel bound_;
-  const ResponseSurface& model_;
   bool tight_;
   CountCoupledBound tightBound_;
+  // The bounds of the further failure modes: the node's bound is the smallest of the objective
+  // surfaces' bounds, and a node whose bound of a required surface is below its limit is cut.
+  struct ExtraBound {
+    JointBoundModel joint;
+    CountCoupledBound tight;
+    bool required = false;
+    double limit = 0.0;
+  };
+  std::vector<ExtraBound> extraBounds_;
+  bool extrasAllow(OpenDesign& child);
+  void setExtraBoundModels();
   std::vector<PanelDesign> starts_;  // the random start's designs, kept in the tight mode
   int threads_ = 1;
   std::int64_t memoryBudget_ = 0;

@@ -152,6 +152,31 @@ double capOf(const std::string& value) {
   return cap;
 }
 
+// FILE:LIMIT, split at the last colon (a file name may hold one).
+std::pair<std::string, double> requirementOf(const std::string& arg) {
+  const std::string value = arg.substr(10);
+  const std::size_t colon = value.rfind(':');
+  char* end = nullptr;
+  const std::string limitText = colon == std::string::npos ? "" : value.substr(colon + 1);
+  const double limit = std::strtod(limitText.c_str(), &end);
+  if (colon == std::string::npos || colon == 0 || limitText.empty() || *end != '\0' ||
+      !std::isfinite(limit))
+    fatal(Stream::Err, "error: --require= takes FILE:LIMIT, a surface file and a number", true);
+  return {value.substr(0, colon), limit};
+}
+
+// The further failure modes, for the searches and kelm_eval.
+bool takeFailureMode(const std::string& arg, ExtensionOptions& options) {
+  if (startsWith(arg, "--min-of=")) {
+    options.minOfFiles.push_back(fileNameOf(arg, 9, "a surface file"));
+  } else if (startsWith(arg, "--require=")) {
+    options.requirements.push_back(requirementOf(arg));
+  } else {
+    return false;
+  }
+  return true;
+}
+
 // The options of kelm_sample and kelm_fit.
 bool takeWorkflowOption(const std::string& arg, Program program, ExtensionOptions& options) {
   if (startsWith(arg, "--out=")) {
@@ -190,6 +215,8 @@ bool take(const std::string& arg, Program program, bool only, ExtensionOptions& 
     return true;
   } else if (program == Program::Sample) {
     return takeWorkflowOption(arg, program, options);
+  } else if (takeFailureMode(arg, options)) {
+    return true;
   } else if (startsWith(arg, "--json=")) {
     options.jsonFile = fileNameOf(arg, 7, "a file name");
   } else if (program == Program::Eval) {

@@ -33,6 +33,12 @@ struct ExtensionOptions {
   std::int64_t memoryBudget = 0; // --memory=SIZE (kelm_alt): bytes the open designs may take
                                  // (0: half the machine's memory)
 
+  // Further failure modes (the searches and kelm_eval): --min-of=FILE makes the objective the
+  // smallest of the surfaces; --require=FILE:LIMIT allows only designs whose value of FILE is
+  // at least LIMIT. Both repeatable, in the order given.
+  std::vector<std::string> minOfFiles;
+  std::vector<std::pair<std::string, double>> requirements;
+
   // The surface workflow (kelm_sample, kelm_fit).
   std::string outFile;                 // --out=FILE: the plan (CSV) or the surface (.rs)
   int poolSize = 0;                    // --pool=N (kelm_sample): random designs to choose from

@@ -87,8 +87,20 @@ bool JsonReport::writeResult(StopReason reason, const std::vector<PanelDesign>& 
     list.push_back({{"value", design.value},
                     {"skin", laminateJson(design.skin, run_->options.skinPlyTotal)},
                     {"stiffener", laminateJson(design.stiffener, run_->options.stiffenerPlyTotal)}});
+    if (modes_ != nullptr && !modes_->empty())
+      list.back()["surfaces"] =
+          surfaceValuesJson(run_->options.rsFileName, run_->model, *modes_, design);
   }
   document["designs"] = list;
+  document["steps"] = steps;
+  document["seconds"] = seconds;
+  return write(document.dump(2) + "\n");
+}
+
+bool JsonReport::writeInfeasible(const std::string& message, long long steps, double seconds) {
+  json document = runJson(program_, arguments_, run_, seed_);
+  document["outcome"] = {{"status", "infeasible"}, {"exitStatus", 1}, {"message", message}};
+  document["designs"] = json::array();
   document["steps"] = steps;
   document["seconds"] = seconds;
   return write(document.dump(2) + "\n");

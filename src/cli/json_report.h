@@ -6,6 +6,7 @@
 
 #include "base/stop_request.h"
 #include "cli/command_line.h"
+#include "cli/failure_modes.h"
 #include "cli/run_setup.h"
 #include "laminate/panel_design.h"
 
@@ -24,6 +25,11 @@ class JsonReport {
   JsonReport& operator=(const JsonReport&) = delete;
 
   void setInputs(const PreparedRun& run, std::uint32_t seed);
+  // The further failure modes: each design then lists every surface's value.
+  void setFailureModes(const FailureModes& modes) { modes_ = &modes; }
+  // A search under requirements that found no design that meets them: the outcome "infeasible"
+  // with the message, exit status 1.
+  bool writeInfeasible(const std::string& message, long long steps, double seconds);
   // Writes the document of a search that ended (`reason` None) or was stopped; false, with a
   // message on standard error, when the file cannot be written.
   bool writeResult(StopReason reason, const std::vector<PanelDesign>& designs, long long steps,
@@ -38,6 +44,7 @@ class JsonReport {
   std::vector<std::string> arguments_;
   const PreparedRun* run_ = nullptr;
   std::uint32_t seed_ = 0;
+  const FailureModes* modes_ = nullptr;
 };
 
 }  // namespace kelm

@@ -12,6 +12,7 @@
 #include "base/fatal.h"
 #include "base/platform_memory.h"
 #include "cli/extension_options.h"
+#include "cli/failure_modes.h"
 #include "cli/guarded_main.h"
 #include "cli/json_report.h"
 #include "cli/live_progress.h"
@@ -61,12 +62,23 @@ double searchWithinMemory(SearchDriver& driver, const RunOptions& options,
   }
 }
 
-// "caluclation" is the program's own spelling and stays so: scripts look for this line.
-void report(SearchDriver& driver, StopReason reason, double seconds) {
+// "caluclation" is the program's own spelling and stays so: scripts look for this line. With
+// further failure modes, every surface's value at the reported designs follows the designs.
+void report(SearchDriver& driver, StopReason reason, double seconds, const PreparedRun& run,
+            const FailureModes& modes) {
   if (reason != StopReason::None) std::cout << stoppedLine(reason) << '\n';
   driver.report();
+  if (!modes.empty() && !driver.results().empty())
+    writeSurfaceValues(std::cout, run.options.rsFileName, run.model, modes, driver.results());
   std::cout << "caluclation time = " << seconds << " [s]" << '\n' << '\n';
   std::cout.flush();
+}
+
+constexpr const char* kInfeasible = "error: no design meets the requirements";
+
+bool noDesignMeetsTheRequirements(const ExtensionOptions& extensions, const SearchDriver& driver,
+                                  StopReason reason) {
+  return !extensions.requirements.empty() && driver.results().empty() && reason == StopReason::None;
 }
 
 // The tight search uses every core and half the machine's memory unless told otherwise.
@@ -97,11 +109,19 @@ int prepareSearchAndReport(Program program, std::vector<std::string>& args,
   const std::uint32_t seed =
       extensions.seed.value_or(static_cast<std::uint32_t>(std::time(nullptr)));
   if (json) json->setInputs(run, seed);
+  const FailureModes modes = readFailureModes(extensions);
+  if (json) json->setFailureModes(modes);
   const std::unique_ptr<SearchDriver> driver = makeDriver(run, seed);
+  driver->setExtraSurfaces(modes.extras());
 
   const double seconds = searchWithinMemory(*driver, run.options, extensions);
   const StopReason reason = driver->stopReason();
-  report(*driver, reason, seconds);
+  report(*driver, reason, seconds, run, modes);
+  if (noDesignMeetsTheRequirements(extensions, *driver, reason)) {
+    std::cerr << kInfeasible << '\n' << std::flush;
+    if (json) json->writeInfeasible(kInfeasible, driver->totalSteps(), seconds);
+    return 1;
+  }
   if (json && !json->writeResult(reason, driver->results(), driver->totalSteps(), seconds))
     return 1;
   return stopExitStatus(reason);

@@ -2,8 +2,10 @@
 
 #include <vector>
 
+#include "base/fatal.h"
 #include "base/stop_request.h"
 #include "laminate/panel_design.h"
+#include "search/extra_surfaces.h"
 #include "search/search_progress.h"
 
 namespace kelm {
@@ -24,6 +26,13 @@ class SearchDriver {
   // steps it counts.
   virtual const std::vector<PanelDesign>& results() const = 0;
   virtual long long totalSteps() const = 0;
+
+  // Further failure modes (the smallest of several surfaces, requirements), set before run();
+  // a method that cannot take them says so.
+  virtual void setExtraSurfaces(const ExtraSurfaces& extras) {
+    if (!extras.empty())
+      fatal(Stream::Err, "error: --min-of= and --require= are not available in this search", true);
+  }
 
   // Readable from another thread while run() goes on.
   const SearchProgress& progress() const { return progress_; }

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <vector>
+
+#include "laminate/panel_design.h"
+#include "response/full_objective.h"
+#include "search/extra_surfaces.h"
+
+namespace kelm {
+
+// The value of a complete design under the maximised surface and the extra failure modes: the
+// smallest of the objective surfaces, and whether every requirement holds. Without extra
+// surfaces the value is the full objective's, to the bit.
+class PanelObjectives {
+ public:
+  void setSurfaces(const ResponseSurface& model, const ExtraSurfaces& extras);
+
+  double value(const PanelDesign& design) const;
+  bool meetsRequirements(const PanelDesign& design) const;
+  bool hasExtras() const { return !minOf_.empty() || !required_.empty(); }
+  const FullObjective& primary() const { return primary_; }
+
+ private:
+  FullObjective primary_;
+  std::vector<FullObjective> minOf_;
+  std::vector<FullObjective> required_;
+  std::vector<double> limits_;
+};
+
+}  // namespace kelm
