@@ -11,6 +11,7 @@
 #include "cli/command_line.h"
 #include "cli/eval_command_line.h"
 #include "cli/extension_options.h"
+#include "cli/failure_modes.h"
 #include "cli/json_values.h"
 #include "cli/usage.h"
 #include "eval/design_check.h"
@@ -62,15 +63,17 @@ std::string pictureName(const std::string& file, std::size_t index, std::size_t 
   return name;
 }
 
+// `governing`: the surface that governs each design, named in its title (empty: one surface).
 bool writePictures(const std::string& file, const std::vector<PanelDesign>& designs,
-                   const std::vector<DesignText>& texts) {
+                   const std::vector<DesignText>& texts, const std::vector<std::string>& governing) {
   for (std::size_t i = 0; i < designs.size(); ++i) {
     const std::string name = pictureName(file, i, designs.size());
     const std::string title = designs[i].skin.bracketText() + "  " +
                               designs[i].stiffener.bracketText() + "  value " +
                               std::to_string(designs[i].value) +
                               (texts[i].line > 0 ? "  (line " + std::to_string(texts[i].line) + ")"
-                                                 : "");
+                                                 : "") +
+                              (governing[i].empty() ? "" : "  governed by " + governing[i]);
     if (!writeFileAtomically(name, designSvg(designs[i], title))) {
       std::cerr << "error: cannot write the picture to " << name << '\n';
       return false;
@@ -137,6 +140,7 @@ int runEvalProgram(int argc, char** argv) {
   RsFile(request.rsFileName, model);
   FullObjective objective;
   objective.setFullObjective(model);
+  const FailureModes modes = readFailureModes(extensions);
 
   json list = json::array();
   for (std::size_t i = 0; i < designs.size(); ++i) {
@@ -148,9 +152,15 @@ int runEvalProgram(int argc, char** argv) {
     const std::streamsize precision = std::cout.precision(10);
     std::cout << "objective value = " << design.value << '\n';
     std::cout.precision(precision);
+    if (!modes.empty()) writeSurfaceValues(std::cout, request.rsFileName, model, modes, {design});
     list.push_back(designJson(design, texts[i].line, request));
+    if (!modes.empty()) list.back()["surfaces"] = surfaceValuesJson(request.rsFileName, model, modes, design);
   }
-  if (!extensions.svgFile.empty() && !writePictures(extensions.svgFile, designs, texts)) return 1;
+  std::vector<std::string> governing;
+  for (const PanelDesign& design : designs)
+    governing.push_back(modes.empty() ? "" : governingSurface(request.rsFileName, model, modes, design));
+  if (!extensions.svgFile.empty() && !writePictures(extensions.svgFile, designs, texts, governing))
+    return 1;
   if (extensions.jsonFile.empty()) return 0;
   const json document = {{"program", "kelm_eval"},
                          {"version", KELM_VERSION},

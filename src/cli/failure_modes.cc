@@ -71,18 +71,23 @@ void writeSurfaceValues(std::ostream& out, const std::string& mainName, const Re
   std::vector<std::size_t> governing;
   for (const PanelDesign& design : designs) governing.push_back(smallestIndex(objectiveValues(main, modes, design)));
   out << "surface values at each design (* governs):\n";
-  auto line = [&](const std::string& label, const ResponseSurface& surface, std::size_t index) {
+  // A requirement's value says whether it holds; an objective's is starred where it governs.
+  auto line = [&](const std::string& label, const ResponseSurface& surface, std::size_t index,
+                  const FailureModes::Mode* required) {
     out << "  " << label << ":";
-    for (std::size_t d = 0; d < designs.size(); ++d)
-      out << ' ' << number(valueOf(surface, designs[d])) << (governing[d] == index ? "*" : "");
+    for (std::size_t d = 0; d < designs.size(); ++d) {
+      const double value = valueOf(surface, designs[d]);
+      out << ' ' << number(value) << (governing[d] == index ? "*" : "");
+      if (required != nullptr) out << (value >= required->limit ? " (holds)" : " (broken)");
+    }
     out << '\n';
   };
-  line(mainName, main, 0);
+  line(mainName, main, 0, nullptr);
   std::size_t index = 1;
   for (const FailureModes::Mode& mode : modes.modes)
-    if (!mode.required) line(mode.name, mode.surface, index++);
+    if (!mode.required) line(mode.name, mode.surface, index++, nullptr);
   for (const FailureModes::Mode& mode : modes.modes)
-    if (mode.required) line(mode.name + " >= " + number(mode.limit), mode.surface, std::size_t(-1));
+    if (mode.required) line(mode.name + " >= " + number(mode.limit), mode.surface, std::size_t(-1), &mode);
 }
 
 nlohmann::json surfaceValuesJson(const std::string& mainName, const ResponseSurface& main,
