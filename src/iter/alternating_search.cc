@@ -19,8 +19,20 @@ constexpr double kInitialFloor = 1e15;
 
 AlternatingSearch::AlternatingSearch(const ResponseSurface& model, const LaminateRules& skinRules,
                                      const LaminateRules& stiffenerRules)
-    : skinRules_(skinRules), stiffenerRules_(stiffenerRules) {
+    : skinRules_(skinRules), stiffenerRules_(stiffenerRules), model_(model) {
   objective_.setObjectiveModel(model);
+}
+
+void AlternatingSearch::setExtraSurfaces(const ExtraSurfaces& extras) {
+  extras_ = extras;
+  extraObjectives_.setSurfaces(model_, extras_);
+}
+
+bool AlternatingSearch::valueLeaf(ActiveDesign& leaf) const {
+  leaf.design.value = objective_.objectivefunc(leaf);
+  if (extras_.empty()) return true;
+  leaf.design.value = extraObjectives_.smallestWith(leaf.design.value, leaf.design);
+  return extraObjectives_.meetsRequirements(leaf.design);
 }
 
 void AlternatingSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {

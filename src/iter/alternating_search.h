@@ -9,6 +9,7 @@
 #include "laminate/panel_design.h"
 #include "response/response_surface.h"
 #include "search/active_design.h"
+#include "search/panel_objectives.h"
 #include "search/search_driver.h"
 #include "search/tie_rule.h"
 
@@ -32,6 +33,9 @@ class AlternatingSearch : public SearchDriver {
   // them out (1: one after the other). Every turn is the same search either way, and the round
   // takes their designs in the candidates' order: the report is the same for every number.
   void setTurnThreads(int threads) { turnThreads_ = std::max(1, threads); }
+  // Further failure modes: each turn maximises the smallest of the surfaces over the designs
+  // that meet every requirement. Set before run(); none by default.
+  void setExtraSurfaces(const ExtraSurfaces& extras) override;
 
  protected:
   virtual StackingSequence initialStiffener(const StackingSequence& emptyStiffener) = 0;
@@ -45,6 +49,9 @@ class AlternatingSearch : public SearchDriver {
   // What a turn worker needs of this run before its first turn.
   void adoptRunOf(const AlternatingSearch& master);
 
+  // Values a complete design (the smallest of the objective surfaces); false when it breaks a
+  // requirement, and is then not to be recorded.
+  bool valueLeaf(ActiveDesign& leaf) const;
   // Keeps a complete design (its value set) when it ties the turn's best value or beats it.
   void record(const PanelDesign& design) { turnBest_.enter(design, design.value); }
   double best() const { return turnBest_.best(); }
@@ -58,10 +65,13 @@ class AlternatingSearch : public SearchDriver {
   long long leafCount_ = 0;  // completions tried, for drivers that report them
 
   ObjectiveModel objective_;
+  ExtraSurfaces extras_;
+  PanelObjectives extraObjectives_;  // the further modes' values of complete designs
   int skinPositions_ = 0;
   int stiffenerPositions_ = 0;
   const LaminateRules& skinRules_;
   const LaminateRules& stiffenerRules_;
+  const ResponseSurface& model_;
 
  private:
   // What one turn found, and what it cost.

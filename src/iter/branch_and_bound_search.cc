@@ -14,14 +14,32 @@ namespace kelm {
 BranchAndBoundSearch::BranchAndBoundSearch(const ResponseSurface& model,
                                            const LaminateRules& skinRules,
                                            const LaminateRules& stiffenerRules, bool tight)
-    : AlternatingSearch(model, skinRules, stiffenerRules), model_(model), tight_(tight) {
+    : AlternatingSearch(model, skinRules, stiffenerRules), tight_(tight) {
   bound_.setBoundModel(model);
   if (tight_) countBound_.setSurface(model);
 }
 
+void BranchAndBoundSearch::setExtraSurfaces(const ExtraSurfaces& extras) {
+  AlternatingSearch::setExtraSurfaces(extras);
+  extraBounds_.clear();
+  auto add = [&](const ResponseSurface& surface, bool required, double limit) {
+    extraBounds_.emplace_back();
+    extraBounds_.back().bound.setBoundModel(surface);
+    if (tight_) extraBounds_.back().count.setSurface(surface);
+    extraBounds_.back().required = required;
+    extraBounds_.back().limit = limit;
+  };
+  for (const ResponseSurface* surface : extras.minOf) add(*surface, false, 0.0);
+  for (const SurfaceRequirement& requirement : extras.required)
+    add(*requirement.surface, true, requirement.limit);
+}
+
 void BranchAndBoundSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
-  if (tight_)
+  if (tight_) {
     countBound_.setLaminates(skinPlyTotal, stiffenerPlyTotal, skinRules_, stiffenerRules_);
+    for (ExtraBound& extra : extraBounds_)
+      extra.count.setLaminates(skinPlyTotal, stiffenerPlyTotal, skinRules_, stiffenerRules_);
+  }
   AlternatingSearch::run(skinPlyTotal, stiffenerPlyTotal);
 }
 
@@ -29,6 +47,11 @@ std::unique_ptr<AlternatingSearch> BranchAndBoundSearch::turnWorker() const {
   if (!tight_) return nullptr;
   auto worker = std::make_unique<BranchAndBoundSearch>(model_, skinRules_, stiffenerRules_, true);
   worker->countBound_ = countBound_;
+  if (!extras_.empty()) {
+    worker->setExtraSurfaces(extras_);
+    for (std::size_t k = 0; k < extraBounds_.size(); ++k)
+      worker->extraBounds_[k].count = extraBounds_[k].count;
+  }
   return worker;
 }
 
@@ -40,6 +63,10 @@ StackingSequence BranchAndBoundSearch::initialStiffener(const StackingSequence& 
 void BranchAndBoundSearch::prepareTurn(const ActiveDesign& candidate) {
   bound_.setBoundTerms(candidate);
   if (tight_) countBound_.setTurn(candidate);
+  for (ExtraBound& extra : extraBounds_) {
+    extra.bound.setBoundTerms(candidate);
+    if (tight_) extra.count.setTurn(candidate);
+  }
   activePositions_ = candidate.skinActive ? skinPositions_ : stiffenerPositions_;
   design_ = candidate;
 }
@@ -124,7 +151,22 @@ bool BranchAndBoundSearch::evaluateChild(Branch& child) {
   design_.active() = sequence;
   child.bound = EvaluateBranch_iter(design_, bound_);
   if (tight_) sharpenBound(child);
-  return canReach(child.bound, best());
+  if (!canReach(child.bound, best())) return false;
+  return extraBounds_.empty() || extrasAllow(child);
+}
+
+// Every completion's smallest objective value is at most each objective surface's bound, and
+// a required surface's bound below its limit leaves no allowed completion.
+bool BranchAndBoundSearch::extrasAllow(Branch& child) {
+  for (ExtraBound& extra : extraBounds_) {
+    const double floor = extra.required ? extra.limit : best();
+    double bound = EvaluateBranch_iter(design_, extra.bound);
+    if (tight_ && canReach(bound, floor))
+      bound = std::min(bound, extra.count.evaluate(design_, floor - kTieTolerance));
+    if (!canReach(bound, floor)) return false;
+    if (!extra.required) child.bound = std::min(child.bound, bound);
+  }
+  return true;
 }
 
 // The default bound is computed first and prunes alone where it can; the count bound, dearer,
@@ -182,8 +224,7 @@ void BranchAndBoundSearch::completeSmall(const StackingSequence& child) {
 
 void BranchAndBoundSearch::recordCompletion(const StackingSequence& complete) {
   design_.active() = complete;
-  design_.design.value = objective_.objectivefunc(design_);
-  record(design_.design);
+  if (valueLeaf(design_)) record(design_.design);
 }
 
 void BranchAndBoundSearch::writeStepLine() const {

@@ -22,6 +22,7 @@ class BranchAndBoundSearch : public AlternatingSearch {
                        const LaminateRules& stiffenerRules, bool tight = false);
 
   void run(int skinPlyTotal, int stiffenerPlyTotal) override;
+  void setExtraSurfaces(const ExtraSurfaces& extras) override;
 
  protected:
   StackingSequence initialStiffener(const StackingSequence& emptyStiffener) override;
@@ -52,9 +53,18 @@ class BranchAndBoundSearch : public AlternatingSearch {
   int activePositions_ = 0;
   BoundModel bound_;
   BranchHeap heap_{0};  // kept across turns, so that its pages are touched once per run
-  const ResponseSurface& model_;
   bool tight_ = false;
   TurnCountBound countBound_;  // used by the tight mode only
+  // The further failure modes' bounds: a branch's bound is the smallest of the objective
+  // surfaces' bounds, and a branch whose bound of a required surface is below its limit is cut.
+  struct ExtraBound {
+    BoundModel bound;
+    TurnCountBound count;  // the tight mode only
+    bool required = false;
+    double limit = 0.0;
+  };
+  std::vector<ExtraBound> extraBounds_;
+  bool extrasAllow(Branch& child);
 };
 
 // Open branches held before the best-first phase dives depth-first instead of growing the heap.

@@ -69,8 +69,7 @@ void RoundRobinSearch::evaluateLeaf(ActiveDesign& leaf) {
   countStep(1);
   if (roundSteps() % kLeafProgressInterval == 0) showProgress(progress_.stepCounterShown, roundSteps());
   publishProgress(0);
-  leaf.design.value = objective_.objectivefunc(leaf);
-  record(leaf.design);
+  if (valueLeaf(leaf)) record(leaf.design);
 }
 
 void RoundRobinSearch::writeStepLine() const {

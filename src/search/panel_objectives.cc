@@ -19,7 +19,11 @@ void PanelObjectives::setSurfaces(const ResponseSurface& model, const ExtraSurfa
 }
 
 double PanelObjectives::value(const PanelDesign& design) const {
-  double smallest = fullObjective(primary_, design);
+  return smallestWith(fullObjective(primary_, design), design);
+}
+
+double PanelObjectives::smallestWith(double primaryValue, const PanelDesign& design) const {
+  double smallest = primaryValue;
   for (const FullObjective& mode : minOf_) smallest = std::min(smallest, fullObjective(mode, design));
   return smallest;
 }

@@ -16,6 +16,9 @@ class PanelObjectives {
   void setSurfaces(const ResponseSurface& model, const ExtraSurfaces& extras);
 
   double value(const PanelDesign& design) const;
+  // The smallest of `primaryValue` (the maximised surface's value, however the caller computed
+  // it) and the further objective surfaces' values.
+  double smallestWith(double primaryValue, const PanelDesign& design) const;
   bool meetsRequirements(const PanelDesign& design) const;
   bool hasExtras() const { return !minOf_.empty() || !required_.empty(); }
   const FullObjective& primary() const { return primary_; }

@@ -216,6 +216,63 @@ TEST(IterativeDriversTest, TightTurnsFindWhatDefaultTurnsFind) {
   EXPECT_LT(tightSteps, defaultSteps);
 }
 
+// Every turn maximises the smallest of several surfaces under requirements: the branch and
+// bound turns (default, tight, tight on two threads) find what the exhaustive turns find.
+template <typename Driver, typename... Seed>
+Outcome runWithModes(const StackingSequence& start, int skinTotal, const ResponseSurface& surface,
+                     const LaminateRules& skin, const LaminateRules& stiffener,
+                     const ExtraSurfaces& extras, int threads, Seed... seed) {
+  FixedStart<Driver> driver(start, surface, skin, stiffener, seed...);
+  driver.setExtraSurfaces(extras);
+  driver.setTurnThreads(threads);
+  testing::CapturedStreams streams;
+  driver.run(skinTotal, static_cast<int>(start.halfPlies() * 2));
+  driver.report();
+  return {streams.out(), driver.results(), driver.totalSteps()};
+}
+
+TEST(IterativeDriversTest, TurnsUnderSeveralFailureModesFindWhatExhaustiveTurnsFind) {
+  std::mt19937 random(77);
+  std::uniform_int_distribution<int> plyTotal(3, 12);
+  std::bernoulli_distribution coin(0.5);
+  int nonEmpty = 0;
+  for (int trial = 0; trial < 150; ++trial) {
+    std::vector<ResponseSurface> models;
+    for (int k = 0; k < 2 + trial % 3; ++k) {
+      std::vector<testing::Term> terms = testing::randomTerms(7000 + 10 * trial + k, {k % 2 == 0, false});
+      terms.insert(terms.begin(), {0, 3.0});
+      models.push_back(makeSurface(terms));
+    }
+    ExtraSurfaces extras;
+    std::uniform_real_distribution<double> limit(1.0, 3.5);
+    for (std::size_t k = 1; k < models.size(); ++k) {
+      if (trial % 2 == 0 && k + 1 == models.size()) extras.required.push_back({&models[k], limit(random)});
+      else extras.minOf.push_back(&models[k]);
+    }
+    const int skinTotal = plyTotal(random), stiffenerTotal = plyTotal(random);
+    LaminateRules skin, stiffener;
+    for (LaminateRules* rules : {&skin, &stiffener}) {
+      rules->balance = coin(random);
+      rules->fourPlyRule = coin(random);
+      if (trial % 4 == 0) testing::addRandomGuidelines(*rules, random);
+    }
+    const std::optional<StackingSequence> start = randomStart(random, stiffenerTotal, stiffener);
+    if (!start) continue;
+    SCOPED_TRACE("trial " + std::to_string(trial));
+    const Outcome exhaustive =
+        runWithModes<RoundRobinSearch>(*start, skinTotal, models[0], skin, stiffener, extras, 1, 1u);
+    const Outcome plain =
+        runWithModes<BranchAndBoundSearch>(*start, skinTotal, models[0], skin, stiffener, extras, 1);
+    const Outcome tight = runWithModes<BranchAndBoundSearch>(*start, skinTotal, models[0], skin,
+                                                             stiffener, extras, 1 + trial % 2, true);
+    EXPECT_EQ(roundsOf(plain.out), roundsOf(exhaustive.out));
+    EXPECT_EQ(roundsOf(tight.out), roundsOf(exhaustive.out));
+    EXPECT_EQ(designsOf(tight.results), designsOf(exhaustive.results));
+    nonEmpty += !exhaustive.results.empty();
+  }
+  EXPECT_GE(nonEmpty, 60);
+}
+
 TEST(IterativeDriversTest, RoundWithNothingAtTheBestPrintsOnlyItsStepCount) {
   const ResponseSurface negative = makeSurface({{0, -1.0}});
   const LaminateRules rules = testing::freeRules();
