@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <sstream>
 #include <thread>
 
 #include "alt/exhaustive_search.h"
@@ -39,6 +40,7 @@ struct Result {
   double seconds = 0.0;
   std::string method;
   std::uint32_t seed = 0;
+  std::string log;  // the round lines of the iterative methods
 
   py::object value() const {
     return designs.empty() ? py::none() : py::object(py::float_(designs.front().design.value));
@@ -50,6 +52,7 @@ struct SearchSettings {
   std::uint32_t seed = 0;
   int threads = 1;
   long long memoryBudget = 0;
+  std::ostream* log = nullptr;  // the iterative methods' round lines
 };
 
 std::unique_ptr<SearchDriver> makeDriver(const Surface& surface, const LaminateRules& skin,
@@ -64,9 +67,14 @@ std::unique_ptr<SearchDriver> makeDriver(const Surface& surface, const LaminateR
   if (m == "iterative" || m == "iterative-tight") {
     auto search = std::make_unique<BranchAndBoundSearch>(surface.model, skin, stiffener, m == "iterative-tight");
     search->setTurnThreads(s.threads);
+    search->setRoundLog(*s.log);
     return search;
   }
-  if (m == "round-robin") return std::make_unique<RoundRobinSearch>(surface.model, skin, stiffener, s.seed);
+  if (m == "round-robin") {
+    auto search = std::make_unique<RoundRobinSearch>(surface.model, skin, stiffener, s.seed);
+    search->setRoundLog(*s.log);
+    return search;
+  }
   throw py::value_error("unknown method '" + m +
                         "': tight, tree, exhaustive, iterative, iterative-tight or round-robin");
 }
@@ -159,19 +167,33 @@ const char* statusOf(StopReason reason) {
   }
 }
 
+// The further failure modes from Python: surfaces whose smallest value counts, and
+// (surface, limit) pairs every design must meet. The surfaces stay alive in the caller.
+ExtraSurfaces extraSurfaces(const std::vector<const Surface*>& minOf,
+                            const std::vector<std::pair<const Surface*, double>>& required) {
+  ExtraSurfaces extras;
+  for (const Surface* s : minOf) extras.minOf.push_back(&s->model);
+  for (const auto& [s, limit] : required) extras.required.push_back({&s->model, limit});
+  return extras;
+}
+
 py::tuple optimize(const Surface& surface, int skinPlies, int stiffenerPlies, const std::string& method,
                    const py::dict& skinRules, const py::dict& stiffenerRules, std::uint32_t seed,
                    std::optional<double> timeLimit, std::optional<int> threads,
-                   std::optional<long long> memory, py::object progress) {
+                   std::optional<long long> memory, py::object progress,
+                   const std::vector<const Surface*>& minOf,
+                   const std::vector<std::pair<const Surface*, double>>& required) {
   const LaminateRules skin = laminateRules(skinPlies, skinRules);
   const LaminateRules stiffener = laminateRules(stiffenerPlies, stiffenerRules);
-  SearchSettings settings{method, seed, 1, 0};
+  std::ostringstream rounds;
+  SearchSettings settings{method, seed, 1, 0, &rounds};
   settings.threads = threads.value_or(static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
   if (settings.threads < 1) throw py::value_error("threads must be 1 or more");
   settings.memoryBudget = memory.value_or(static_cast<long long>(physicalMemoryBytes() / 2));
   if (timeLimit && !(*timeLimit > 0.0)) throw py::value_error("time_limit must be a positive number of seconds");
   std::unique_ptr<SearchDriver> driver = makeDriver(surface, skin, stiffener, settings);
   driver->setStepCounterShown(false);
+  driver->setExtraSurfaces(extraSurfaces(minOf, required));
   WatchedRun watched(*driver, timeLimit, std::move(progress));
   const py::object pending = watched.run(skinPlies, stiffenerPlies);
   Result result;
@@ -181,6 +203,7 @@ py::tuple optimize(const Surface& surface, int skinPlies, int stiffenerPlies, co
   result.seconds = watched.seconds();
   result.method = method;
   result.seed = seed;
+  result.log = rounds.str();
   return py::make_tuple(py::cast(std::move(result)), pending);
 }
 
@@ -244,15 +267,17 @@ void bindSearches(py::module_& m) {
       .def_readonly("seconds", &Result::seconds, "Wall-clock seconds of the search.")
       .def_readonly("method", &Result::method, "The search method.")
       .def_readonly("seed", &Result::seed, "The seed of the random start.")
+      .def_readonly("log", &Result::log,
+                    "The iterative methods' round lines, as kelm_iter prints them while it runs.")
       .def("to_dict", &resultDict, "The outcome's fields as plain values.")
       .def(py::pickle(
           [](const Result& r) {
-            return py::make_tuple(r.status, r.designs, r.steps, r.seconds, r.method, r.seed);
+            return py::make_tuple(r.status, r.designs, r.steps, r.seconds, r.method, r.seed, r.log);
           },
           [](const py::tuple& t) {
             return Result{t[0].cast<std::string>(), t[1].cast<std::vector<Design>>(),
                           t[2].cast<long long>(), t[3].cast<double>(), t[4].cast<std::string>(),
-                          t[5].cast<std::uint32_t>()};
+                          t[5].cast<std::uint32_t>(), t[6].cast<std::string>()};
           }))
       .def("__repr__", [](const Result& r) {
         return "<kelm.Result " + r.status + " value " + py::str(r.value()).cast<std::string>() + ", " +
@@ -260,7 +285,8 @@ void bindSearches(py::module_& m) {
       });
   m.def("_optimize", &optimize, py::arg("surface"), py::arg("skin_plies"), py::arg("stiffener_plies"),
         py::arg("method"), py::arg("skin_rules"), py::arg("stiffener_rules"), py::arg("seed"),
-        py::arg("time_limit"), py::arg("threads"), py::arg("memory"), py::arg("progress"));
+        py::arg("time_limit"), py::arg("threads"), py::arg("memory"), py::arg("progress"),
+        py::arg("min_of"), py::arg("required"));
   m.def("_evaluate", &evaluate);
 }
 

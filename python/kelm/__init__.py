@@ -24,7 +24,7 @@ from ._kelm import _evaluate, _optimize
 __all__ = [
     "Design", "Evaluation", "Laminate", "METHODS", "Progress", "Result", "Rules",
     "SearchInterrupted", "Surface", "check_surface", "evaluate", "optimize", "run_panels",
-    "Panel", "panel_row", "Plan", "Fit", "sample_plan", "fit_surface", "target_surface",
+    "Panel", "panel_row", "Plan", "Fit", "surface_values", "sample_plan", "fit_surface", "target_surface",
 ]
 
 #: The searches ``optimize`` runs: ``"tight"`` (kelm_alt --tight, the fastest exact one),
@@ -123,7 +123,8 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: int, method: st
              rules: RulesArgument = None, seed: Optional[int] = None,
              time_limit: Optional[float] = None, threads: Optional[int] = None,
              progress: Optional[Callable[[Progress], Optional[bool]]] = None,
-             memory: Optional[int] = None) -> Result:
+             memory: Optional[int] = None, min_of: Sequence[Surface] = (),
+             require: Sequence[Tuple[Surface, float]] = ()) -> Result:
     """The optimal designs of a panel: every design of the best value under the rules.
 
     surface: the response surface to maximise (kelm.Surface).
@@ -139,6 +140,10 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: int, method: st
     progress: called with a Progress at most four times a second; returning False stops the
         search (status "interrupted").
     memory: bytes the tight search's open designs may take (default: half the machine's).
+    min_of: further surfaces (failure modes): the smallest of all is maximised
+        (--min-of=); ``kelm.surface_values`` tells which one governs a design.
+    require: (surface, limit) pairs: only designs whose value of the surface is at least the
+        limit are allowed (--require=); with none allowed the result has no designs.
 
     The GIL is released while the search runs, so searches in several Python threads run at
     once. Ctrl-C stops the search within a tenth of a second and raises SearchInterrupted (a
@@ -154,7 +159,8 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: int, method: st
             return progress(Progress(**info))
     result, pending = _optimize(surface, int(skin_plies), int(stiffener_plies), method,
                                 asdict(skin_rules), asdict(stiffener_rules), int(seed),
-                                time_limit, threads, memory, callback)
+                                time_limit, threads, memory, callback, list(min_of),
+                                [(s, float(limit)) for s, limit in require])
     if pending is not None:
         if isinstance(pending, KeyboardInterrupt) and not isinstance(pending, SearchInterrupted):
             raise SearchInterrupted(result) from None
@@ -179,6 +185,17 @@ class Evaluation(NamedTuple):
     def allowed(self) -> bool:
         """Both laminates meet their rules."""
         return self.skin_allowed and self.stiffener_allowed
+
+
+def surface_values(design: Design, surface: Surface, min_of: Sequence[Surface] = (),
+                   require: Sequence[Tuple[Surface, float]] = ()) -> dict:
+    """Every surface's value at a design, as the reports give them: "objectives" (the surface
+    and the min_of ones, in order), "governs" (the index of the smallest), "required" (value
+    and whether it holds, per requirement)."""
+    x = design.parameters
+    objectives = [float(s(x)) for s in (surface, *min_of)]
+    return {"objectives": objectives, "governs": objectives.index(min(objectives)),
+            "required": [(float(s(x)), float(s(x)) >= limit) for s, limit in require]}
 
 
 def _laminate(laminate: Union[Laminate, str, Tuple[str, int]], name: str) -> Laminate:

@@ -172,3 +172,23 @@ def test_evaluate_and_design_fields(examples):
     assert best._repr_svg_().startswith("<svg")
     accepted, report = kelm.check_surface(str(examples / "panel_a.rs"))
     assert accepted and report
+
+
+def test_several_failure_modes_match_the_program(build, examples, tmp_path):
+    a, b = (kelm.Surface.read(str(examples / f"panel_{n}.rs")) for n in "ab")
+    out = tmp_path / "modes.json"
+    subprocess.run([str(build / "kelm_alt"), "--tight", "--seed=1", f"--json={out}",
+                    f"--min-of={examples / 'panel_b.rs'}", f"--require={examples / 'panel_a.rs'}:0.9",
+                    "16", "20", str(examples / "panel_a.rs")],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    expected = json.loads(out.read_text())
+    for method in ("tight", "tree", "iterative"):
+        result = kelm.optimize(a, 16, 20, method=method, seed=1, min_of=[b], require=[(a, 0.9)])
+        if method != "iterative":  # the iterative turns start from the first allowed stiffener
+            assert design_set([d.to_dict() for d in result.designs]) == design_set(expected["designs"])
+        for d in result.designs:
+            values = kelm.surface_values(d, a, [b], [(a, 0.9)])
+            assert d.value == min(values["objectives"]) and all(h for _, h in values["required"])
+    assert expected["designs"][0]["surfaces"][1]["governs"] in (True, False)
+    assert kelm.optimize(a, 16, 20, seed=1, require=[(b, 5.0)]).designs == []
+    assert "> 1 " in kelm.optimize(a, 12, 12, method="iterative", seed=1).log

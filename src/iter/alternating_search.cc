@@ -177,15 +177,16 @@ class CandidateList {
 std::vector<ActiveDesign> AlternatingSearch::printRound(int round, std::vector<ActiveDesign>& next) {
   CandidateList candidates;
   beforeOutput();
-  std::cout << "> " << round << " ";
+  std::ostream& out = *roundLog_;
+  out << "> " << round << " ";
   for (ActiveDesign& candidate : next) {
     const PanelDesign& design = candidate.design;
-    design.skin.printSequence();
-    std::cout << " ";
-    design.stiffener.printSequence();
-    std::cout << "  " << design.value;
+    design.skin.printSequence(out);
+    out << " ";
+    design.stiffener.printSequence(out);
+    out << "  " << design.value;
     if (history_.contains(design)) {
-      std::cout << " %converged%";
+      out << " %converged%";
     } else {
       history_.add(design);
       const bool skin = candidate.skinActive;
@@ -193,9 +194,9 @@ std::vector<ActiveDesign> AlternatingSearch::printRound(int round, std::vector<A
       const StackingSequence fixed = skin ? design.stiffener : design.skin;
       if (!candidates.hasFixed(fixed, skin)) candidates.add(std::move(candidate), fixed);
     }
-    std::cout << '\n';
+    out << '\n';
   }
-  std::cout << "step " << roundSteps_ << " done." << '\n';
+  out << "step " << roundSteps_ << " done." << '\n';
   return candidates.take();
 }
 

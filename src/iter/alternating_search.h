@@ -1,5 +1,6 @@
 #pragma once
 
+#include <iostream>
 #include <memory>
 #include <vector>
 
@@ -36,6 +37,8 @@ class AlternatingSearch : public SearchDriver {
   // Further failure modes: each turn maximises the smallest of the surfaces over the designs
   // that meet every requirement. Set before run(); none by default.
   void setExtraSurfaces(const ExtraSurfaces& extras) override;
+  // Where the round lines go while the search runs (standard output unless told otherwise).
+  void setRoundLog(std::ostream& log) { roundLog_ = &log; }
 
  protected:
   virtual StackingSequence initialStiffener(const StackingSequence& emptyStiffener) = 0;
@@ -98,6 +101,7 @@ class AlternatingSearch : public SearchDriver {
   long long roundSteps_ = 0;
   double runBest_ = 0.0;  // for the watcher only
   int turnThreads_ = 1;
+  std::ostream* roundLog_ = &std::cout;
   std::vector<std::unique_ptr<AlternatingSearch>> turnWorkers_;  // made at the first round
   StackingSequence emptySkin_;
   StackingSequence emptyStiffener_;

@@ -195,13 +195,15 @@ std::string StackingSequence::bracketText() const {
 
 // For an odd total a marker line comes first, ending under the mid-plane ply's angle: "__"
 // when that ply is set and not 0 deg, "_" otherwise.
-void StackingSequence::printSequence() const {
+void StackingSequence::printSequence() const { printSequence(std::cout); }
+
+void StackingSequence::printSequence(std::ostream& out) const {
   const std::string text = bracketText();
   if (midPly()) {
     const bool marked = complete() && plyCount_ >= 1 && codeAt(plyCount_) != kCode0;
-    std::cout << std::setw(static_cast<int>(text.size()) - 2) << (marked ? "__" : "_") << '\n';
+    out << std::setw(static_cast<int>(text.size()) - 2) << (marked ? "__" : "_") << '\n';
   }
-  std::cout << text;
+  out << text;
 }
 
 }  // namespace kelm

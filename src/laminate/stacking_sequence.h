@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <cstring>
 #include <new>
 #include <string>
@@ -50,6 +51,7 @@ class StackingSequence {
   std::uint64_t hash() const;
 
   void printSequence() const;  // on standard output, no line end
+  void printSequence(std::ostream& out) const;
   std::string bracketText() const;
 
   int plyCount() const { return plyCount_; }
