@@ -21,7 +21,10 @@ constexpr const char* kSearchExtensions =
     "  --min-share=P         each orientation at least P % of the plies (0 < P <= 33)\n"
     "  --max-run=N           at most N equal 0 or 90 deg plies in a row (N >= 1)\n"
     "  --no-cross-ply-jump   no 0 deg ply next to a 90 deg ply\n"
-    "  --outer-45            the outermost ply is +-45 deg\n";
+    "  --outer-45            the outermost ply is +-45 deg\n"
+    "Several failure modes (repeatable; the report then gives every surface's value):\n"
+    "  --min-of=FILE         maximise the smallest of RSFILE and FILE\n"
+    "  --require=FILE:LIMIT  only designs whose value of FILE is at least LIMIT\n";
 
 std::string iterUsage() {
   return std::string(
@@ -66,7 +69,9 @@ std::string evalUsage() {
          "                  line, or a search's report as it is\n"
          "  --svg=FILE      a picture of each design    --json=FILE  the results as JSON\n"
          "  --min-share=P, --max-run=N, --no-cross-ply-jump, --outer-45: judge the design\n"
-         "  guidelines as well (see kelm_alt --help).\n";
+         "  guidelines as well (see kelm_alt --help).\n"
+         "  --min-of=FILE, --require=FILE:LIMIT: each surface's value, the one that governs\n"
+         "  and whether each requirement holds.\n";
 }
 
 std::string sampleUsage() {
