@@ -79,9 +79,10 @@ void shuffle(std::vector<T>& items, CRand& random) {
 
 }  // namespace
 
-LocalImprovement::LocalImprovement(const FullObjective& objective, const LaminateRules& skinRules,
+LocalImprovement::LocalImprovement(const PanelObjectives& objectives,
+                                   const LaminateRules& skinRules,
                                    const LaminateRules& stiffenerRules)
-    : objective_(objective), skinRules_(skinRules), stiffenerRules_(stiffenerRules) {}
+    : objectives_(objectives), skinRules_(skinRules), stiffenerRules_(stiffenerRules) {}
 
 bool LocalImprovement::tryChange(const PanelDesign& design, const Change& change,
                                  PanelDesign& candidate) const {
@@ -90,8 +91,9 @@ bool LocalImprovement::tryChange(const PanelDesign& design, const Change& change
   if (!checkComplete(laminate, change.skin ? skinRules_ : stiffenerRules_)) return false;
   candidate.skin = change.skin ? laminate : design.skin;
   candidate.stiffener = change.skin ? design.stiffener : laminate;
-  candidate.value = fullObjective(objective_, candidate);
-  return candidate.value > design.value;
+  candidate.value = objectives_.value(candidate);
+  if (!(candidate.value > design.value)) return false;
+  return !objectives_.hasExtras() || objectives_.meetsRequirements(candidate);
 }
 
 long long LocalImprovement::improve(PanelDesign& design, CRand& random, long long budget) const {

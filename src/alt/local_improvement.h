@@ -3,7 +3,7 @@
 #include "base/seeded_random.h"
 #include "laminate/laminate_rules.h"
 #include "laminate/panel_design.h"
-#include "response/full_objective.h"
+#include "search/panel_objectives.h"
 
 namespace kelm {
 
@@ -17,7 +17,7 @@ namespace kelm {
 // tree builds them, so a design's value here is the value the tree gives it.
 class LocalImprovement {
  public:
-  LocalImprovement(const FullObjective& objective, const LaminateRules& skinRules,
+  LocalImprovement(const PanelObjectives& objectives, const LaminateRules& skinRules,
                    const LaminateRules& stiffenerRules);
 
   // Improves `design` (its value set) in place; returns the tries spent, at most `budget`.
@@ -37,7 +37,7 @@ class LocalImprovement {
  private:
   bool tryChange(const PanelDesign& design, const Change& change, PanelDesign& candidate) const;
 
-  const FullObjective& objective_;
+  const PanelObjectives& objectives_;
   const LaminateRules& skinRules_;
   const LaminateRules& stiffenerRules_;
 };

@@ -9,6 +9,7 @@
 
 #include "laminate/design_rules.h"
 #include "alt/local_improvement.h"
+#include "search/extra_surfaces.h"
 #include "alt/ply_order.h"
 #include "search/panel_value.h"
 #include "search/progress_line.h"
@@ -71,27 +72,26 @@ SimultaneousSearch::SimultaneousSearch(const ResponseSurface& model, const Lamin
 void SimultaneousSearch::setExtraSurfaces(const ExtraSurfaces& extras) {
   AlternativeSearch::setExtraSurfaces(extras);
   extraBounds_.clear();
-  for (const ResponseSurface* surface : extras.minOf) {
+  boundingMeans_ = boundingMeans(model_, extras);
+  auto add = [&](const ResponseSurface& surface, bool required, double limit) {
     extraBounds_.emplace_back();
-    extraBounds_.back().joint.setJointBoundModel(*surface);
-  }
-  for (const SurfaceRequirement& requirement : extras.required) {
-    extraBounds_.emplace_back();
-    extraBounds_.back().joint.setJointBoundModel(*requirement.surface);
-    extraBounds_.back().required = true;
-    extraBounds_.back().limit = requirement.limit;
-  }
+    extraBounds_.back().surface = &surface;
+    extraBounds_.back().joint.setJointBoundModel(surface);
+    extraBounds_.back().required = required;
+    extraBounds_.back().limit = limit;
+  };
+  // The means first: they cut most where the modes trade off.
+  for (const ResponseSurface& mean : boundingMeans_) add(mean, false, 0.0);
+  for (const ResponseSurface* surface : extras.minOf) add(*surface, false, 0.0);
+  for (const SurfaceRequirement& requirement : extras.required)
+    add(*requirement.surface, true, requirement.limit);
 }
 
 // The count bounds of the further modes, once the totals are known (the tight mode only).
 void SimultaneousSearch::setExtraBoundModels() {
-  std::size_t k = 0;
-  for (const ResponseSurface* surface : extras_.minOf)
-    extraBounds_[k++].tight.setModel(*surface, skinPlyTotal_, stiffenerPlyTotal_, skinRules_,
-                                     stiffenerRules_);
-  for (const SurfaceRequirement& requirement : extras_.required)
-    extraBounds_[k++].tight.setModel(*requirement.surface, skinPlyTotal_, stiffenerPlyTotal_,
-                                     skinRules_, stiffenerRules_);
+  for (ExtraBound& extra : extraBounds_)
+    extra.tight.setModel(*extra.surface, skinPlyTotal_, stiffenerPlyTotal_, skinRules_,
+                         stiffenerRules_);
 }
 
 void SimultaneousSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
@@ -152,19 +152,15 @@ void SimultaneousSearch::tightStart() {
   setExtraBoundModels();
   CRand random(seed_);
   if (starts_.empty()) drawUnderFixedNumbers(random);
-  const LocalImprovement local(objectives_.primary(), skinRules_, stiffenerRules_);
+  const LocalImprovement local(objectives_, skinRules_, stiffenerRules_);
   long long left = kLocalTries;
   std::optional<PanelDesign> bestStart;
   for (PanelDesign& start : starts_) {
     // Valued again as the tree values it: the random start's laminates carry the rounding of
-    // their rewrites. The local search knows the maximised surface alone: with further modes
-    // the starts count as they were drawn.
+    // their rewrites. A start that breaks a requirement is no start.
     start.value = objectives_.value(start);
-    if (objectives_.hasExtras()) {
-      if (!objectives_.meetsRequirements(start)) continue;
-    } else {
-      left -= local.improve(start, random, std::min(left, kLocalTriesPerStart));
-    }
+    if (objectives_.hasExtras() && !objectives_.meetsRequirements(start)) continue;
+    left -= local.improve(start, random, std::min(left, kLocalTriesPerStart));
     if (!bestStart || start.value > bestStart->value) bestStart = start;
   }
   starts_.clear();
@@ -267,7 +263,8 @@ bool SimultaneousSearch::evaluateChild(OpenDesign& child) {
   if (!checkPartial(skin, skinRules_) || !checkPartial(stiffener, stiffenerRules_)) return false;
   countSteps(1);
   if (skin.setCount() == ns - 2 && stiffener.setCount() == nt - 2) {
-    if (!tight_ || canReach(tightBound_.evaluate(child.design, best()), best()))
+    if ((!tight_ || canReach(tightBound_.evaluate(child.design, best()), best())) &&
+        (extraBounds_.empty() || extrasAllow(child)))
       completeLastPlies(child.design);
     return false;
   }

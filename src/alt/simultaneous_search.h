@@ -102,12 +102,14 @@ class SimultaneousSearch : public AlternativeSearch {
   // The bounds of the further failure modes: the node's bound is the smallest of the objective
   // surfaces' bounds, and a node whose bound of a required surface is below its limit is cut.
   struct ExtraBound {
+    const ResponseSurface* surface = nullptr;
     JointBoundModel joint;
     CountCoupledBound tight;
     bool required = false;
     double limit = 0.0;
   };
   std::vector<ExtraBound> extraBounds_;
+  std::vector<ResponseSurface> boundingMeans_;  // weighted means of the objective surfaces
   bool extrasAllow(OpenDesign& child);
   void setExtraBoundModels();
   std::vector<PanelDesign> starts_;  // the random start's designs, kept in the tight mode

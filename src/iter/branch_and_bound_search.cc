@@ -8,6 +8,7 @@
 #include "base/fatal.h"
 #include "base/stop_request.h"
 #include "iter/first_allowed_sequence.h"
+#include "search/extra_surfaces.h"
 
 namespace kelm {
 
@@ -29,6 +30,9 @@ void BranchAndBoundSearch::setExtraSurfaces(const ExtraSurfaces& extras) {
     extraBounds_.back().required = required;
     extraBounds_.back().limit = limit;
   };
+  // The means first: they cut most where the modes trade off.
+  boundingMeans_ = boundingMeans(model_, extras);
+  for (const ResponseSurface& mean : boundingMeans_) add(mean, false, 0.0);
   for (const ResponseSurface* surface : extras.minOf) add(*surface, false, 0.0);
   for (const SurfaceRequirement& requirement : extras.required)
     add(*requirement.surface, true, requirement.limit);

@@ -64,6 +64,7 @@ class BranchAndBoundSearch : public AlternatingSearch {
     double limit = 0.0;
   };
   std::vector<ExtraBound> extraBounds_;
+  std::vector<ResponseSurface> boundingMeans_;  // weighted means of the objective surfaces
   bool extrasAllow(Branch& child);
 };
 

@@ -22,4 +22,11 @@ struct ExtraSurfaces {
   bool empty() const { return minOf.empty() && required.empty(); }
 };
 
+// Weighted means of the objective surfaces (the maximised one and every `minOf` one) that
+// bound their smallest value from above: min_k f_k <= sum_k w_k f_k for weights that sum to 1,
+// and the bound of one such quadratic is far tighter where the modes trade off against each
+// other than the smallest of their own bounds. The mean of all, and of each pair when there
+// are at most four; none for a single surface.
+std::vector<ResponseSurface> boundingMeans(const ResponseSurface& model, const ExtraSurfaces& extras);
+
 }  // namespace kelm
