@@ -1,7 +1,9 @@
 #!/bin/sh
-# From a structural model to a laid-up optimum: plan, analyses, fit, search, check.
+# From a structural model to a laid-up optimum: plan, analyses, fit, search, check, in both
+# formulations of a panel's several failure modes: one surface of the smallest load factor
+# (smoothed), and one surface per mode with the search taking the smallest (--min-of=).
 #   examples/surface_walkthrough.sh BUILD_DIR [SKIN_TOTAL STIFFENER_TOTAL SAMPLES [LETTERS]]
-# runs in the current directory (it writes plan.csv, analysed.csv, panel.rs, optimum.json).
+# runs in the current directory (it writes plan.csv, analysed.csv, *.rs and *.json there).
 set -eu
 build=$1
 skin=${2:-24}
@@ -13,6 +15,16 @@ python=$(command -v /usr/bin/python3 || command -v python3)
 
 "$build/kelm_sample" "$skin" "$stiffener" "$samples" "$letters" --seed=1 --out=plan.csv
 "$python" "$examples/blade_panel.py" plan.csv --out=analysed.csv
-"$build/kelm_fit" analysed.csv --response=ks --cap=3 --out=panel.rs
+
+echo "== one surface: the KS smooth minimum of the load factors"
+"$build/kelm_fit" analysed.csv --response=ks --out=panel.rs
 "$build/kelm_alt" --tight --seed=1 --json=optimum.json "$letters" "$skin" "$stiffener" panel.rs 2>/dev/null
 "$python" "$examples/compare_optimum.py" optimum.json analysed.csv ks
+
+echo "== one surface per mode, each capped at 1.5 times the best sampled minimum"
+cap=$("$python" -c "import csv, sys; print(1.5 * max(float(r['minimum']) for r in csv.DictReader(open(sys.argv[1]))))" analysed.csv)
+"$build/kelm_fit" analysed.csv --response=skin_buckling --response=blade_buckling --response=strain \
+  --cap="$cap" --out=mode_{}.rs
+"$build/kelm_alt" --tight --seed=1 --json=modes.json --min-of=mode_blade_buckling.rs \
+  --min-of=mode_strain.rs "$letters" "$skin" "$stiffener" mode_skin_buckling.rs 2>/dev/null
+"$python" "$examples/compare_optimum.py" modes.json analysed.csv minimum
