@@ -146,6 +146,10 @@ bool BranchAndBoundSearch::evaluateChild(Branch& child) {
   countStep(1);
   if (sequence.setCount() == n - 2) {
     if (tight_ && !lastTwoCanReach(sequence)) return false;
+    if (!extraBounds_.empty()) {
+      design_.active() = sequence;
+      if (!extrasAllow(child)) return false;
+    }
     return completeLastTwo(sequence);
   }
   if (n <= 2) {
@@ -187,8 +191,11 @@ bool BranchAndBoundSearch::lastTwoCanReach(const StackingSequence& child) {
   return canReach(countBound_.evaluate(design_, best() - kTieTolerance), best());
 }
 
+// The default turns expand every branch they stored (their step counts are part of the
+// report); the tight turns, and every turn under further failure modes, drop a branch the
+// best value has passed since it was stored.
 bool BranchAndBoundSearch::worthExpanding(const Branch& branch) const {
-  return !tight_ || canReach(branch.bound, best());
+  return (!tight_ && extraBounds_.empty()) || canReach(branch.bound, best());
 }
 
 // The child was counted as one step already: its nine completions add eight, and all nine
