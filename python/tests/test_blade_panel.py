@@ -1,7 +1,7 @@
 """The closed-form blade panel of examples/: hand-checked loads, vectorisation, the CSV entry."""
 
 import csv
-import importlib.util
+import importlib
 import subprocess
 import sys
 
@@ -11,10 +11,11 @@ import pytest
 
 @pytest.fixture(scope="module")
 def bp(examples):
-    spec = importlib.util.spec_from_file_location("blade_panel", examples / "blade_panel.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
+    sys.path.insert(0, str(examples))
+    try:
+        return importlib.import_module("blade_panel")
+    finally:
+        sys.path.remove(str(examples))
 
 
 def designs(n, seed=3):
