@@ -1,0 +1,558 @@
+"""Design by analysis: the design that is best on the user's own analysis, not on a fitted surface.
+
+A fitted quadratic is least accurate where it matters most: the best design of a panel usually
+sits where two failure modes have equal load factors, on a kink that one global quadratic cannot
+follow. ``optimize_model`` therefore works as a trust region around the best design analysed so
+far:
+
+1. a D-optimal plan of buildable designs is analysed (as ``kelm_sample`` chooses them);
+2. each round fits one quadratic per failure mode (and per required response), with weights that
+   fall off with the distance, in lamination parameters, from the best analysed design, each
+   mode capped a little above that design's value so that modes far from governing do not spend
+   the fit;
+3. the exact search maximises the smallest of the mode surfaces over the buildable designs that
+   were not analysed yet, inside the trust region (a distance requirement around the best
+   design) and meeting the fitted requirements;
+4. the proposals are analysed; the region grows when a proposal beats the best design and
+   shrinks when none does; once it is at its smallest it opens wide again, so the loop never
+   stalls while the budget lasts.
+
+The answer is always the best *analysed* design, never a prediction.
+
+    result = kelm.optimize_model(analyse, 24, 32, modes=["skin", "blade", "strain"],
+                                 rules="-bf", budget=200, seed=1)
+    print(result.best, result.responses, result.status)
+"""
+
+from __future__ import annotations
+
+import math
+import os
+import time
+from dataclasses import dataclass, field
+from typing import Callable, Dict, List, Mapping, NamedTuple, Optional, Sequence
+
+import numpy
+
+from ._kelm import Design, Laminate, Surface
+
+#: Why a loop stopped (ModelResult.status).
+STOP_REASONS = {
+    "budget": "the budget of analyses is used up",
+    "exhausted": "every buildable design the surfaces allow has been analysed",
+    "time-limit": "the time limit was reached",
+    "interrupted": "stopped by Ctrl-C or by the progress callback",
+}
+
+# The trust region, in lamination-parameter distance (each parameter spans at most 2, so the
+# whole space is about 5.7 across; one ply moved changes a bending parameter by 0.05 to 0.3).
+_START_RADIUS = 0.6
+_SMALLEST_RADIUS = 0.08
+_WIDEST_RADIUS = 6.0
+# Fit weights exp(-(d/h)^2): h is the radius or the distance to the nearest _LOCAL_SAMPLES
+# analysed designs, whichever is larger, so that every fit has enough samples near its centre.
+_LOCAL_SAMPLES = 60
+_SMALLEST_WEIGHT = 1e-3
+# A mode is fitted to min(value, _CAP * best value): above it the mode does not govern.
+_CAP = 1.5
+
+
+class LoopProgress(NamedTuple):
+    """What a running loop reports to a progress callback after each batch of analyses."""
+
+    analyses: int  #: analyses so far, failed ones included
+    best: float  #: the best analysed objective (the smallest mode), NaN before the first
+    round: int  #: the round (0 is the plan)
+    radius: float  #: the trust region's radius
+    seconds: float  #: wall-clock seconds since the start
+
+
+@dataclass
+class ModelResult:
+    """What optimize_model found: the best analysed design and every analysis on the way."""
+
+    best: Optional[Design]  #: the best analysed design meeting the requirements (None: none)
+    value: float  #: its objective, the smallest of its modes (NaN without a best design)
+    responses: Dict[str, float]  #: its analysed responses
+    history: object = field(repr=False)  #: pandas DataFrame, one row per analysis
+    surfaces: Dict[str, Surface] = field(repr=False)  #: the last fits, by response name
+    status: str = "budget"  #: why it stopped: a key of kelm.design_loop.STOP_REASONS
+    message: str = ""  #: the same in words
+    analyses: int = 0  #: analyses made, the resumed ones and failed ones included
+    failed: int = 0  #: analyses that raised or returned no number
+
+    @property
+    def success(self) -> bool:
+        """A design meeting the requirements was found and the loop ended by its own rule."""
+        return self.best is not None and self.status in ("budget", "exhausted")
+
+    def convergence_svg(self, true_optimum: Optional[float] = None, title: str = "") -> str:
+        """The picture of the loop as SVG text: the best analysed value against the analyses,
+        each analysis, each proposal's predicted value, the plan's best and the true optimum
+        when it is known."""
+        from .loop_picture import convergence_svg
+
+        return convergence_svg(self.history, title, true_optimum)
+
+
+@dataclass
+class _Record:
+    design: Design
+    round: int
+    responses: Dict[str, float]
+    failed: str = ""  # why the analysis gave no usable numbers
+    predicted: float = math.nan
+
+    def key(self):
+        return (tuple(self.design.skin.codes), tuple(self.design.stiffener.codes))
+
+
+def optimize_model(analyse: Callable, skin_plies: int, stiffener_plies: int, *,
+                   modes: Sequence[str], require: Optional[Mapping[str, float]] = None,
+                   rules=None, budget: int = 200, batch: int = 1, plan=None,
+                   seed: Optional[int] = None, executor=None, client=None,
+                   history=None, progress: Optional[Callable[[LoopProgress], Optional[bool]]] = None,
+                   time_limit: Optional[float] = None, search_time: float = 2.0) -> ModelResult:
+    """The best design of a panel on the user's analysis, within a budget of analyses.
+
+    analyse: called with a list of kelm.Design; returns, for each, a mapping from response name
+        to value (or a pandas DataFrame with one row per design). A design whose analysis raises
+        or lacks a finite number for a needed response is recorded as failed and never retried.
+    modes: the responses whose smallest value is maximised (load factors: larger is better).
+    require: {response: limit}: only designs whose analysed response is at least the limit count.
+    rules: as for kelm.optimize (option letters, a Rules, a pair or a dict).
+    budget: analyses in all, the plan's included (resumed ones count too).
+    batch: designs proposed and analysed per round (in parallel through executor or client).
+    plan: the first designs: their number (default: 60, at most half the budget, at least 46)
+        or a list of kelm.Design.
+    seed: the plan's and the searches' seed (default: the calendar time).
+    executor: a concurrent.futures executor; client: a Dask distributed Client. With either,
+        each design of a batch is analysed by its own call analyse([design]).
+    history: a CSV file: the loop's state. Each batch is appended as it is analysed; a loop
+        started with an existing file resumes from it without repeating an analysis.
+    progress: called with a LoopProgress after each batch; returning False stops the loop.
+    time_limit: seconds after which the loop returns what was analysed so far.
+    search_time: seconds each search of the loop may take at most (it keeps its best so far).
+
+    Ctrl-C returns what was analysed so far (status "interrupted").
+    """
+    loop = _Loop(analyse, skin_plies, stiffener_plies, modes, require, rules, budget, batch,
+                 plan, seed, executor, client, history, progress, time_limit, search_time)
+    return loop.run()
+
+
+class _Stop(Exception):
+    def __init__(self, status: str):
+        super().__init__(status)
+        self.status = status
+
+
+class _Loop:
+    def __init__(self, analyse, skin_plies, stiffener_plies, modes, require, rules, budget, batch,
+                 plan, seed, executor, client, history, progress, time_limit, search_time):
+        from . import _panel_rules
+
+        if not callable(analyse):
+            raise TypeError("analyse must be callable: it takes a list of kelm.Design")
+        self.skin_plies = _whole(skin_plies, "skin_plies", 1)
+        self.stiffener_plies = _whole(stiffener_plies, "stiffener_plies", 1)
+        if isinstance(modes, str) or not modes or not all(isinstance(m, str) for m in modes):
+            raise TypeError("modes takes a list of response names, e.g. ['skin', 'blade']")
+        self.modes = list(dict.fromkeys(modes))
+        self.require = {str(k): _finite(v, f"require[{k!r}]") for k, v in (require or {}).items()}
+        self.names = list(dict.fromkeys(self.modes + list(self.require)))
+        self.rules = rules
+        _panel_rules(rules)  # refuses bad rules before anything is analysed
+        self.budget = _whole(budget, "budget", 1)
+        self.batch = _whole(batch, "batch", 1)
+        self.plan = plan
+        self.seed = (int(time.time()) & 0xFFFFFFFF) if seed is None else _whole(seed, "seed", 0)
+        if executor is not None and client is not None:
+            raise ValueError("give executor or client, not both")
+        self.analyse, self.pool = analyse, executor if executor is not None else client
+        self.history_path = None if history is None else os.fspath(history)
+        self.progress = progress
+        self.time_limit = None if time_limit is None else _finite(time_limit, "time_limit")
+        self.search_time = _finite(search_time, "search_time")
+        self.records: List[_Record] = []
+        self.seen = set()
+        self.surfaces: Dict[str, Surface] = {}
+        self.radius = _START_RADIUS
+        self.round = 0
+        self.start = time.monotonic()
+
+    # --- the loop -------------------------------------------------------------------------
+    def run(self) -> ModelResult:
+        status = "budget"
+        try:
+            self._resume()
+            self._analyse_plan()
+            status = self._iterate()
+        except _Stop as stop:
+            status = stop.status
+        except KeyboardInterrupt:
+            status = "interrupted"
+        return self._result(status)
+
+    def _iterate(self) -> str:
+        while len(self.records) < self.budget:
+            self.round += 1
+            proposals = self._propose()
+            if not proposals and self.radius >= _WIDEST_RADIUS:
+                # The fitted requirements may rule out every design left: ask once more
+                # without them before calling the designs exhausted.
+                proposals = self._propose(fitted_requirements=False)
+                if not proposals:
+                    return "exhausted"
+            if not proposals:
+                self.radius = min(2 * self.radius, _WIDEST_RADIUS)
+                continue
+            before = self._best_score()
+            self._analyse_designs(proposals)
+            self._adapt_radius(before)
+        return "budget"
+
+    def _adapt_radius(self, before) -> None:
+        if self._best_score() > before:
+            self.radius = min(2 * self.radius, _WIDEST_RADIUS)
+        elif self.radius / 2 >= _SMALLEST_RADIUS:
+            self.radius /= 2
+        else:
+            # The best design stays best however close the region comes: look further away.
+            self.radius = _WIDEST_RADIUS / 2
+
+    # --- proposals ------------------------------------------------------------------------
+    def _propose(self, fitted_requirements: bool = True) -> List[_Record]:
+        from . import optimize, target_surface
+
+        self.surfaces = self._fit_surfaces()
+        centre = self._best_record()
+        region, top = target_surface(list(centre.design.parameters))
+        required = [(self.surfaces[n], limit) for n, limit in self.require.items()
+                    if fitted_requirements]
+        required.append((region, top - self.radius ** 2))
+        objectives = [self.surfaces[m] for m in self.modes]
+        proposals: List[_Record] = []
+        while len(proposals) < min(self.batch, self.budget - len(self.records)):
+            excluded = [r.design for r in self.records] + [p.design for p in proposals]
+            remaining = self._remaining_time()
+            found = optimize(objectives[0], self.skin_plies, self.stiffener_plies,
+                             rules=self.rules, seed=self.seed + self.round,
+                             time_limit=self.search_time if remaining is None
+                             else max(0.05, min(self.search_time, remaining)),
+                             min_of=objectives[1:], require=required, **_exclusion(excluded))
+            fresh = [d for d in found.designs if _key(d) not in self.seen
+                     and _key(d) not in {p.key() for p in proposals}]
+            if not fresh:
+                break
+            proposals.append(_Record(fresh[0], self.round, {}, predicted=float(found.value)))
+        return proposals
+
+    def _fit_surfaces(self) -> Dict[str, Surface]:
+        from . import fit_surface
+
+        usable = [r for r in self.records if not r.failed]
+        x = numpy.array([r.design.parameters for r in usable])
+        centre = numpy.asarray(self._best_record().design.parameters)
+        distance = numpy.sqrt(((x - centre) ** 2).sum(axis=1))
+        near = numpy.sort(distance)[min(_LOCAL_SAMPLES, len(distance)) - 1]
+        width = max(self.radius, near, 1e-9)
+        weights = numpy.maximum(numpy.exp(-(distance / width) ** 2), _SMALLEST_WEIGHT)
+        cap = _CAP * max(self._best_value(), 0.0) if self._best_value() > 0 else None
+        fits = {}
+        for name in self.names:
+            y = [r.responses[name] for r in usable]
+            mode_cap = cap if name in self.modes and cap is not None else None
+            fits[name] = fit_surface(x, y, weights=weights, cap=mode_cap, name=name).surface
+        return fits
+
+    # --- analyses -------------------------------------------------------------------------
+    def _analyse_plan(self) -> None:
+        from . import sample_plan
+
+        planned = [r for r in self.records if r.round == 0]
+        if isinstance(self.plan, (list, tuple)):
+            designs = list(self.plan)
+            if not all(isinstance(d, Design) for d in designs):
+                raise TypeError("plan takes a number of designs or a list of kelm.Design")
+        else:
+            size = _default_plan(self.budget) if self.plan is None else _whole(self.plan, "plan", 1)
+            size = min(size, self.budget)
+            if len(planned) >= size:
+                return
+            designs = sample_plan(self.skin_plies, self.stiffener_plies, size, rules=self.rules,
+                                  seed=self.seed).designs
+        todo = [d for d in designs if _key(d) not in self.seen]
+        todo = todo[: max(0, min(len(designs) - len(planned), self.budget - len(self.records)))]
+        chunk = max(self.batch, 10)
+        for start in range(0, len(todo), chunk):
+            self._analyse_designs([_Record(d, 0, {}) for d in todo[start:start + chunk]])
+        if not any(not r.failed for r in self.records):
+            raise ValueError("every analysis of the plan failed: " + self.records[0].failed
+                             if self.records else "the plan holds no design")
+
+    def _analyse_designs(self, records: List[_Record]) -> None:
+        self._check_time()
+        answers = self._call_analyse([r.design for r in records])
+        for record, answer in zip(records, answers):
+            record.responses, record.failed = self._responses(answer)
+            self.records.append(record)
+            self.seen.add(record.key())
+        self._append_history(records)
+        self._report()
+
+    def _call_analyse(self, designs: List[Design]) -> list:
+        if self.pool is None:
+            try:
+                return _rows(self.analyse(list(designs)), len(designs))
+            except KeyboardInterrupt:
+                raise
+            except Exception as error:  # noqa: BLE001 -- the user's analysis may raise anything
+                return [error] * len(designs)
+        submit = self.pool.submit
+        extra = {"pure": False} if hasattr(self.pool, "gather") else {}
+        futures = [submit(self.analyse, [d], **extra) for d in designs]
+        answers = []
+        try:
+            for future in futures:
+                try:
+                    answers.append(_rows(future.result(timeout=self._remaining_time()), 1)[0])
+                except KeyboardInterrupt:
+                    raise
+                except Exception as error:  # noqa: BLE001
+                    if _is_timeout(error):
+                        raise _Stop("time-limit") from None
+                    answers.append(error)
+        except BaseException:
+            for future in futures:
+                future.cancel()
+            # The designs analysed before the stop are kept.
+            done = [(d, a) for d, a in zip(designs, answers)]
+            if done:
+                self._keep_partial(done)
+            raise
+        return answers
+
+    def _keep_partial(self, done) -> None:
+        records = []
+        for design, answer in done:
+            record = _Record(design, self.round, {})
+            record.responses, record.failed = self._responses(answer)
+            records.append(record)
+            self.records.append(record)
+            self.seen.add(record.key())
+        self._append_history(records)
+
+    def _responses(self, answer):
+        if isinstance(answer, BaseException):
+            return {}, f"{type(answer).__name__}: {answer}"
+        if not isinstance(answer, Mapping):
+            return {}, f"the analysis returned {type(answer).__name__}, not a mapping"
+        values, missing = {}, []
+        for name in self.names:
+            try:
+                value = float(answer[name])
+            except (KeyError, TypeError, ValueError):
+                value = math.nan
+            if not math.isfinite(value):
+                missing.append(name)
+            values[name] = value
+        for name, value in answer.items():
+            if name not in values:
+                try:
+                    values[str(name)] = float(value)
+                except (TypeError, ValueError):
+                    pass
+        return values, ("no number for " + ", ".join(missing)) if missing else ""
+
+    # --- the best design ------------------------------------------------------------------
+    def _objective(self, record: _Record) -> float:
+        return min(record.responses[m] for m in self.modes)
+
+    def _meets(self, record: _Record) -> bool:
+        return all(record.responses[n] >= limit for n, limit in self.require.items())
+
+    def _score(self, record: _Record):
+        """Designs meeting the requirements first, then the larger objective; a design that
+        misses one is ranked by how far it misses (for the centre while none meets them)."""
+        if record.failed:
+            return (-1, -math.inf)
+        if self._meets(record):
+            return (1, self._objective(record))
+        shortfall = sum(max(0.0, limit - record.responses[n]) / max(abs(limit), 1e-12)
+                        for n, limit in self.require.items())
+        return (0, -shortfall)
+
+    def _best_record(self) -> _Record:
+        return max((r for r in self.records if not r.failed), key=self._score)
+
+    def _best_score(self):
+        usable = [r for r in self.records if not r.failed]
+        return self._score(self._best_record()) if usable else (-2, -math.inf)
+
+    def _best_value(self) -> float:
+        best = self._best_record()
+        return self._objective(best) if self._score(best)[0] == 1 else -math.inf
+
+    # --- time, progress, history ----------------------------------------------------------
+    def _remaining_time(self) -> Optional[float]:
+        if self.time_limit is None:
+            return None
+        return self.time_limit - (time.monotonic() - self.start)
+
+    def _check_time(self) -> None:
+        remaining = self._remaining_time()
+        if remaining is not None and remaining <= 0:
+            raise _Stop("time-limit")
+
+    def _report(self) -> None:
+        if self.progress is None:
+            return
+        value = self._best_value() if self.records and any(not r.failed for r in self.records) \
+            else math.nan
+        info = LoopProgress(len(self.records), value if value > -math.inf else math.nan,
+                            self.round, self.radius, time.monotonic() - self.start)
+        if self.progress(info) is False:
+            raise _Stop("interrupted")
+
+    def _columns(self) -> List[str]:
+        return (["round", "skin_plies", "stiffener_plies", "skin", "stiffener", "skin_codes",
+                 "stiffener_codes"] + [f"x{i}" for i in range(1, 9)] + self.names
+                + ["objective", "feasible", "predicted", "failed"])
+
+    def _row(self, record: _Record) -> dict:
+        d = record.design
+        row = {"round": record.round, "skin_plies": d.skin.plies,
+               "stiffener_plies": d.stiffener.plies, "skin": d.skin.printed,
+               "stiffener": d.stiffener.printed,
+               "skin_codes": "".join(map(str, d.skin.codes)),
+               "stiffener_codes": "".join(map(str, d.stiffener.codes))}
+        row.update({f"x{i + 1}": float(v) for i, v in enumerate(d.parameters)})
+        row.update({n: record.responses.get(n, math.nan) for n in self.names})
+        usable = not record.failed
+        row["objective"] = self._objective(record) if usable else math.nan
+        row["feasible"] = usable and self._meets(record)
+        row["predicted"] = record.predicted
+        row["failed"] = record.failed
+        return row
+
+    def _append_history(self, records: List[_Record]) -> None:
+        if self.history_path is None or not records:
+            return
+        import csv
+
+        fresh = not os.path.exists(self.history_path) or os.path.getsize(self.history_path) == 0
+        with open(self.history_path, "a", newline="") as out:
+            writer = csv.DictWriter(out, fieldnames=self._columns(), lineterminator="\n")
+            if fresh:
+                writer.writeheader()
+            for record in records:
+                writer.writerow({k: _csv_value(v) for k, v in self._row(record).items()})
+            out.flush()
+            os.fsync(out.fileno())
+
+    def _resume(self) -> None:
+        if self.history_path is None or not os.path.exists(self.history_path):
+            return
+        import csv
+
+        with open(self.history_path, newline="") as source:
+            rows = list(csv.DictReader(source))
+        for number, row in enumerate(rows, 2):
+            try:
+                design = _design_of(row)
+                responses = {n: float(row[n]) if row.get(n, "") != "" else math.nan
+                             for n in self.names}
+            except (KeyError, ValueError) as error:
+                raise ValueError(f"history {self.history_path}, line {number}: {error}") from None
+            failed = row.get("failed", "")
+            if not failed and not all(math.isfinite(v) for v in responses.values()):
+                failed = "no number for " + ", ".join(n for n, v in responses.items()
+                                                      if not math.isfinite(v))
+            record = _Record(design, int(row.get("round") or 0), responses, failed,
+                             float(row.get("predicted") or "nan"))
+            self.records.append(record)
+            self.seen.add(record.key())
+        self.round = max((r.round for r in self.records), default=0)
+
+    def _result(self, status: str) -> ModelResult:
+        import pandas
+
+        rows = [self._row(r) for r in self.records]
+        history = pandas.DataFrame(rows, columns=self._columns())
+        usable = [r for r in self.records if not r.failed]
+        best = self._best_record() if usable else None
+        if best is not None and self._score(best)[0] != 1:
+            best = None
+        message = STOP_REASONS[status]
+        if best is None:
+            message += "; no analysed design meets the requirements" if usable else \
+                "; no analysis succeeded"
+        return ModelResult(best=None if best is None else best.design,
+                           value=self._objective(best) if best else math.nan,
+                           responses=dict(best.responses) if best else {},
+                           history=history, surfaces=dict(self.surfaces), status=status,
+                           message=message, analyses=len(self.records),
+                           failed=sum(1 for r in self.records if r.failed))
+
+
+# --- helpers --------------------------------------------------------------------------------
+def _key(design: Design):
+    return (tuple(design.skin.codes), tuple(design.stiffener.codes))
+
+
+def _exclusion(designs) -> dict:
+    import inspect
+
+    from . import optimize
+
+    return {"exclude": designs} if "exclude" in inspect.signature(optimize).parameters else {}
+
+
+def _default_plan(budget: int) -> int:
+    return max(46, min(60, budget // 2))
+
+
+def _whole(value, name: str, least: int) -> int:
+    if isinstance(value, bool) or not isinstance(value, (int, numpy.integer)):
+        raise TypeError(f"{name} takes a whole number, not {type(value).__name__}")
+    if value < least:
+        raise ValueError(f"{name} must be at least {least}, not {value}")
+    return int(value)
+
+
+def _finite(value, name: str) -> float:
+    if isinstance(value, bool) or not isinstance(value, (int, float, numpy.number)):
+        raise TypeError(f"{name} takes a number, not {type(value).__name__}")
+    if not math.isfinite(float(value)):
+        raise ValueError(f"{name} must be a finite number, not {value}")
+    return float(value)
+
+
+def _rows(answer, count: int) -> list:
+    """The analysis's answer as one mapping per design (a DataFrame gives its rows)."""
+    if hasattr(answer, "to_dict") and hasattr(answer, "columns"):
+        answer = answer.to_dict("records")
+    answer = list(answer)
+    if len(answer) != count:
+        raise ValueError(f"the analysis returned {len(answer)} results for {count} designs")
+    return answer
+
+
+def _is_timeout(error: BaseException) -> bool:
+    import concurrent.futures
+
+    return isinstance(error, (TimeoutError, concurrent.futures.TimeoutError)) or \
+        type(error).__name__ == "TimeoutError"
+
+
+def _design_of(row: Mapping[str, str]) -> Design:
+    skin = Laminate([int(c) for c in row["skin_codes"]], int(row["skin_plies"]))
+    stiffener = Laminate([int(c) for c in row["stiffener_codes"]], int(row["stiffener_plies"]))
+    return Design(skin, stiffener)
+
+
+def _csv_value(value):
+    if isinstance(value, float):
+        return "" if math.isnan(value) else repr(value)
+    return value

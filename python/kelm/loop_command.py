@@ -1,0 +1,197 @@
+"""kelm_loop: the adaptive design loop for analyses run by a command (a script, a cluster queue).
+
+    kelm_loop SKIN STIFFENER --analyse='COMMAND {in} {out}' --modes=a,b,c
+              [--require=NAME:LIMIT ...] [--budget=N] [--batch=K] [--plan=N]
+              [--history=FILE.csv] [--seed=N] [--time-limit=S] [--search-time=S]
+              [--json=FILE] [LETTERS] [--min-share=P] [--max-run=N]
+              [--no-cross-ply-jump] [--outer-45]
+
+The command is run once per batch of designs: {in} is replaced by a CSV of the designs in
+kelm_sample's format, {out} by the file it must write: the same rows with one column per
+response. A command that fails, or a row without a number, marks those designs as failed; the
+loop goes on. The history file is the loop's state: run the same command line again after a
+stop or a crash and it resumes without repeating an analysis.
+"""
+
+from __future__ import annotations
+
+import argparse
+import csv
+import json
+import math
+import os
+import shlex
+import subprocess
+import sys
+import tempfile
+from typing import List
+
+from . import Rules, design_loop
+from ._kelm import Design
+
+_DESIGN_COLUMNS = ["skin_plies", "stiffener_plies", "skin", "stiffener", "skin_codes",
+                   "stiffener_codes", "skin_stack", "stiffener_stack"]
+
+
+class CommandAnalysis:
+    """analyse(designs) for optimize_model through a shell command with {in} and {out}."""
+
+    def __init__(self, template: str, workdir: str):
+        if "{in}" not in template or "{out}" not in template:
+            raise ValueError("--analyse needs a command with {in} and {out}, e.g. "
+                             "'python3 model.py {in} --out={out}'")
+        self.template, self.workdir, self.calls = template, workdir, 0
+
+    def __call__(self, designs: List[Design]) -> List[dict]:
+        self.calls += 1
+        source = os.path.join(self.workdir, f"designs_{self.calls}.csv")
+        target = os.path.join(self.workdir, f"analysed_{self.calls}.csv")
+        _write_designs(source, designs)
+        command = self.template.replace("{in}", shlex.quote(source)).replace(
+            "{out}", shlex.quote(target))
+        done = subprocess.run(command, shell=True, stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                              errors="replace")
+        if done.returncode != 0:
+            raise RuntimeError(f"the analysis command ended with status {done.returncode}: "
+                               + (done.stderr.strip().splitlines() or [""])[-1])
+        with open(target, newline="") as analysed:
+            rows = list(csv.DictReader(analysed))
+        if len(rows) != len(designs):
+            raise RuntimeError(f"the analysis wrote {len(rows)} rows for {len(designs)} designs")
+        return [_numbers(row) for row in rows]
+
+
+def _write_designs(path: str, designs: List[Design]) -> None:
+    with open(path, "w", newline="") as out:
+        writer = csv.writer(out, lineterminator="\n")
+        writer.writerow(_DESIGN_COLUMNS + [f"x{i}" for i in range(1, 9)] + ["response"])
+        for d in designs:
+            writer.writerow([d.skin.plies, d.stiffener.plies, d.skin.printed, d.stiffener.printed,
+                             "".join(map(str, d.skin.codes)), "".join(map(str, d.stiffener.codes)),
+                             d.skin.stack_text, d.stiffener.stack_text]
+                            + [repr(float(v)) for v in d.parameters] + [""])
+
+
+def _numbers(row: dict) -> dict:
+    values = {}
+    for name, text in row.items():
+        if name is None or name in _DESIGN_COLUMNS:
+            continue
+        try:
+            values[name] = float(text)
+        except (TypeError, ValueError):
+            values[name] = math.nan
+    return values
+
+
+def _parser() -> argparse.ArgumentParser:
+    parser = argparse.ArgumentParser(
+        prog="kelm_loop", description="The design best on your own analysis: an adaptive loop "
+        "of surfaces fitted near the best analysed design and exact searches.",
+        epilog="LETTERS as for kelm_alt: b balance (default), n no balance, f 4-ply rule.")
+    parser.add_argument("skin", type=int, help="skin ply total")
+    parser.add_argument("stiffener", type=int, help="stiffener ply total")
+    parser.add_argument("--analyse", required=True, metavar="'COMMAND {in} {out}'",
+                        help="the analysis command; {in} a CSV of designs, {out} its output")
+    parser.add_argument("--modes", required=True, metavar="A,B,...",
+                        help="responses whose smallest value is maximised")
+    parser.add_argument("--require", action="append", default=[], metavar="NAME:LIMIT",
+                        help="only designs with NAME >= LIMIT count (repeatable)")
+    parser.add_argument("--budget", type=int, default=200, help="analyses in all (default 200)")
+    parser.add_argument("--batch", type=int, default=1, help="designs per command run")
+    parser.add_argument("--plan", type=int, default=None, help="designs of the first plan")
+    parser.add_argument("--history", default=None, metavar="FILE.csv",
+                        help="the loop's state: every analysis; resumes when it exists")
+    parser.add_argument("--seed", type=int, default=None)
+    parser.add_argument("--time-limit", type=float, default=None, metavar="S")
+    parser.add_argument("--search-time", type=float, default=2.0, metavar="S",
+                        help="seconds per search at most (default 2)")
+    parser.add_argument("--json", default=None, metavar="FILE", help="the result as JSON")
+    parser.add_argument("--svg", default=None, metavar="FILE",
+                        help="the convergence picture: best analysed value against analyses")
+    parser.add_argument("--min-share", type=float, default=0.0, metavar="P")
+    parser.add_argument("--max-run", type=int, default=0, metavar="N")
+    parser.add_argument("--no-cross-ply-jump", action="store_true")
+    parser.add_argument("--outer-45", action="store_true")
+    return parser
+
+
+def _requirements(items: List[str]) -> dict:
+    required = {}
+    for item in items:
+        name, _, limit = item.rpartition(":")
+        try:
+            required[name] = float(limit)
+        except ValueError:
+            raise ValueError(f"--require={item}: give NAME:LIMIT with a number") from None
+        if not name or not math.isfinite(required[name]):
+            raise ValueError(f"--require={item}: give NAME:LIMIT with a finite number")
+    return required
+
+
+def _report(result, out) -> None:
+    if result.best is None:
+        print(f"no design found: {result.message}", file=out)
+    else:
+        best = result.best
+        print(best.skin.printed, file=out)
+        print(best.stiffener.printed, file=out)
+        print(f"best analysed value = {result.value:.10g}", file=out)
+        print("  " + ", ".join(f"{k} {v:.6g}" for k, v in result.responses.items()), file=out)
+    print(f"analyses: {result.analyses} ({result.failed} failed); stopped: {result.status} "
+          f"({result.message})", file=out)
+
+
+def _json(result) -> dict:
+    best = result.best
+    return {"status": result.status, "success": result.success, "message": result.message,
+            "analyses": result.analyses, "failed": result.failed,
+            "value": None if best is None else result.value,
+            "responses": result.responses,
+            "best": None if best is None else best.to_dict()}
+
+
+def _split_letters(argv: List[str]):
+    """The rule letters (one argument such as -bf, as the search programs take them) apart from
+    the rest, which argparse would read as unknown short options."""
+    letters = [a for a in argv if len(a) > 1 and a[0] == "-" and a[1:].isalpha()]
+    return "".join(letters) or "-b", [a for a in argv if a not in letters]
+
+
+def main(argv=None) -> int:
+    letters, rest = _split_letters(list(sys.argv[1:] if argv is None else argv))
+    args = _parser().parse_args(rest)
+    try:
+        rules = Rules.from_letters(letters, min_share=args.min_share, max_run=args.max_run,
+                                   no_cross_ply_jump=args.no_cross_ply_jump,
+                                   outer_45=args.outer_45)
+        modes = [m for m in args.modes.split(",") if m]
+        with tempfile.TemporaryDirectory(prefix="kelm_loop_") as workdir:
+            analyse = CommandAnalysis(args.analyse, workdir)
+
+            def progress(info):
+                print(f"round {info.round}: {info.analyses} analyses, best {info.best:.6g}",
+                      file=sys.stderr, flush=True)
+
+            result = design_loop.optimize_model(
+                analyse, args.skin, args.stiffener, modes=modes,
+                require=_requirements(args.require), rules=rules, budget=args.budget,
+                batch=args.batch, plan=args.plan, seed=args.seed, history=args.history,
+                progress=progress, time_limit=args.time_limit, search_time=args.search_time)
+    except (TypeError, ValueError, OSError) as error:
+        print(f"error: {error}", file=sys.stderr)
+        return 1
+    _report(result, sys.stdout)
+    if args.svg:
+        with open(args.svg, "w") as out:
+            out.write(result.convergence_svg(title=f"kelm_loop {args.skin}/{args.stiffener}"))
+    if args.json:
+        with open(args.json, "w") as out:
+            json.dump(_json(result), out, indent=2)
+            out.write("\n")
+    return 0 if result.best is not None else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

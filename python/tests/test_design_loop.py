@@ -1,0 +1,148 @@
+"""The adaptive design loop: it answers with analysed designs only, resumes from its history
+without repeating an analysis, survives failed analyses, stops on Ctrl-C, its progress callback
+and its time limit, and runs batches through executors; kelm_loop does the same from the shell."""
+
+import concurrent.futures
+import math
+import os
+import subprocess
+import sys
+
+import numpy as np
+import pytest
+
+import kelm
+
+MODES = ["skin_buckling", "blade_buckling", "strain"]
+SMALL = dict(modes=MODES, rules="-bf", plan=46, seed=4, search_time=0.5)
+
+
+@pytest.fixture(scope="module")
+def blade_panel(examples):
+    sys.path.insert(0, str(examples))
+    import blade_panel
+
+    return blade_panel
+
+
+class Analysis:
+    """The example model, counting every design it is asked for."""
+
+    def __init__(self, model, fail=lambda design: False):
+        self.model, self.fail, self.asked = model, fail, []
+
+    def __call__(self, designs):
+        self.asked += [(d.skin.printed, d.stiffener.printed) for d in designs]
+        x = np.array([d.parameters for d in designs])
+        f = self.model.load_factors(x, [d.skin.plies for d in designs],
+                                    [d.stiffener.plies for d in designs])
+        rows = [{m: float(f[m][i]) for m in MODES} for i in range(len(designs))]
+        for row, design in zip(rows, designs):
+            if self.fail(design):
+                row["strain"] = math.nan
+        return rows
+
+
+def test_the_answer_is_the_best_analysed_design_and_resuming_repeats_nothing(blade_panel, tmp_path):
+    history = tmp_path / "history.csv"
+    first = Analysis(blade_panel)
+    stopped = kelm.optimize_model(first, 12, 16, budget=52, history=history, **SMALL)
+    assert stopped.status == "budget" and stopped.success and stopped.analyses == 52
+    h = stopped.history
+    assert len(h) == 52 and list(h["round"][:46]) == [0] * 46 and h["round"].iloc[-1] > 0
+    assert stopped.value == h["objective"].max() == min(stopped.responses[m] for m in MODES)
+
+    second = Analysis(blade_panel)
+    resumed = kelm.optimize_model(second, 12, 16, budget=58, history=history, **SMALL)
+    assert resumed.analyses == 58 and len(second.asked) == 6
+    assert not set(second.asked) & set(first.asked)
+    assert len(set(first.asked + second.asked)) == 58
+    assert resumed.value >= stopped.value
+    assert len(open(history).read().splitlines()) == 59  # header and one row per analysis
+
+
+def test_failed_analyses_are_recorded_and_never_break_the_loop(blade_panel):
+    def raising(designs):
+        if any(d.skin.codes[0] == 0 for d in designs):
+            raise RuntimeError("solver diverged")
+        return Analysis(blade_panel)(designs)
+
+    result = kelm.optimize_model(raising, 12, 16, budget=50, batch=2, **SMALL)
+    failed = result.history[result.history["failed"] != ""]
+    assert result.failed == len(failed) > 0 and result.analyses == 50
+    assert failed["failed"].str.contains("RuntimeError: solver diverged").all()
+    assert result.best.skin.codes[0] != 0
+
+    nan = Analysis(blade_panel, fail=lambda d: d.stiffener.codes[0] == 2)
+    result = kelm.optimize_model(nan, 12, 16, budget=48, **SMALL)
+    assert result.history["failed"].str.startswith("no number for strain").any()
+    assert result.best.stiffener.codes[0] != 2
+
+
+def test_ctrl_c_progress_and_time_limit_return_what_was_analysed(blade_panel):
+    calls = []
+
+    def interrupt_later(designs):
+        calls.append(len(designs))
+        if len(calls) == 10:
+            raise KeyboardInterrupt
+        return Analysis(blade_panel)(designs)
+
+    result = kelm.optimize_model(interrupt_later, 12, 16, budget=60, **SMALL)
+    assert result.status == "interrupted" and not result.success
+    assert result.analyses == 50 and result.best is not None  # 46 planned, 4 single rounds
+
+    seen = []
+    result = kelm.optimize_model(Analysis(blade_panel), 12, 16, budget=60,
+                                 progress=lambda p: seen.append(p) or p.analyses < 48, **SMALL)
+    assert result.status == "interrupted" and result.analyses == 48
+    assert seen[-1].analyses == 48 and seen[-1].best == pytest.approx(result.value)
+
+    result = kelm.optimize_model(Analysis(blade_panel), 12, 16, budget=200, time_limit=0.0, **SMALL)
+    assert result.status == "time-limit" and result.analyses == 0 and result.best is None
+
+
+def test_batches_through_an_executor_and_a_dask_cluster(blade_panel):
+    with concurrent.futures.ThreadPoolExecutor(4) as pool:
+        result = kelm.optimize_model(Analysis(blade_panel), 12, 16, budget=54, batch=4,
+                                     executor=pool, **SMALL)
+    assert result.analyses == 54 and set(result.history["round"]) == {0, 1, 2}
+
+    distributed = pytest.importorskip("distributed")
+    with distributed.Client(processes=False, n_workers=2, threads_per_worker=1,
+                            dashboard_address=None) as client:
+        result = kelm.optimize_model(Analysis(blade_panel), 12, 16, budget=50, batch=2,
+                                     client=client, **SMALL)
+    assert result.analyses == 50 and result.failed == 0
+
+
+def test_bad_arguments_are_refused_before_any_analysis(blade_panel):
+    never = Analysis(blade_panel)
+    for bad, error in [(dict(modes="strain"), TypeError), (dict(budget=2.5), TypeError),
+                       (dict(batch=0), ValueError), (dict(require={"strain": math.nan}), ValueError),
+                       (dict(rules="x"), ValueError)]:
+        with pytest.raises(error):
+            kelm.optimize_model(never, 12, 16, **{**SMALL, **bad})
+    assert never.asked == []
+
+
+def test_kelm_loop_runs_a_command_and_resumes(build, examples, tmp_path):
+    program = build / "kelm_loop"
+    if not program.exists():
+        pytest.skip(f"{program} was not built")
+    analyse = f"{sys.executable} {examples / 'blade_panel.py'} {{in}} --out={{out}}"
+    command = [str(program), "12", "16", "-bf", f"--analyse={analyse}",
+               "--modes=skin_buckling,blade_buckling,strain", "--plan=46", "--seed=2",
+               "--search-time=0.5", f"--history={tmp_path / 'h.csv'}",
+               f"--json={tmp_path / 'r.json'}"]
+    done = subprocess.run(command + ["--budget=48"], capture_output=True, text=True)
+    assert done.returncode == 0, done.stderr
+    assert "best analysed value = " in done.stdout and "analyses: 48 (0 failed)" in done.stdout
+    again = subprocess.run(command + ["--budget=50"], capture_output=True, text=True)
+    assert "analyses: 50 (0 failed)" in again.stdout
+    assert again.stderr.count("round") == 2  # the plan was not analysed again
+
+    broken = subprocess.run(command[:4] + ["--analyse=false {in} {out}", "--modes=a",
+                                           "--budget=47", "--plan=46"],
+                            capture_output=True, text=True)
+    assert broken.returncode == 1 and "every analysis of the plan failed" in broken.stderr
