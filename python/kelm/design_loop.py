@@ -225,7 +225,11 @@ class _Loop:
     def _propose(self, fitted_requirements: bool = True) -> List[_Record]:
         from . import optimize, target_surface
 
-        self.surfaces = self._fit_surfaces()
+        try:
+            self.surfaces = self._fit_surfaces()
+        except ValueError:
+            # Too few analyses succeeded to determine the quadratics: more of the plan first.
+            return self._more_plan_designs()
         centre = self._best_record()
         region, top = target_surface(list(centre.design.parameters))
         required = [(self.surfaces[n], limit) for n, limit in self.require.items()
@@ -247,6 +251,16 @@ class _Loop:
                 break
             proposals.append(_Record(fresh[0], self.round, {}, predicted=float(found.value)))
         return proposals
+
+    def _more_plan_designs(self) -> List[_Record]:
+        from . import sample_plan
+
+        wanted = min(self.batch, self.budget - len(self.records))
+        size = len(self.records) + 2 * wanted + _LOCAL_SAMPLES
+        designs = sample_plan(self.skin_plies, self.stiffener_plies, size, rules=self.rules,
+                              seed=self.seed + self.round).designs
+        fresh = [d for d in designs if _key(d) not in self.seen]
+        return [_Record(d, self.round, {}) for d in fresh[:wanted]]
 
     def _fit_surfaces(self) -> Dict[str, Surface]:
         from . import fit_surface

@@ -62,16 +62,20 @@ def test_the_answer_is_the_best_analysed_design_and_resuming_repeats_nothing(bla
 
 
 def test_failed_analyses_are_recorded_and_never_break_the_loop(blade_panel):
-    def raising(designs):
-        if any(d.skin.codes[0] == 0 for d in designs):
+    calls = []
+
+    def sometimes_raising(designs):
+        calls.append(designs)
+        if len(calls) % 3 == 0:
             raise RuntimeError("solver diverged")
         return Analysis(blade_panel)(designs)
 
-    result = kelm.optimize_model(raising, 12, 16, budget=50, batch=2, **SMALL)
+    result = kelm.optimize_model(sometimes_raising, 12, 16, budget=56, batch=2, **SMALL)
     failed = result.history[result.history["failed"] != ""]
-    assert result.failed == len(failed) > 0 and result.analyses == 50
+    assert result.failed == len(failed) > 0 and result.analyses == 56
     assert failed["failed"].str.contains("RuntimeError: solver diverged").all()
-    assert result.best.skin.codes[0] != 0
+    assert result.best.skin.printed not in set(failed["skin"]) or \
+        result.best.stiffener.printed not in set(failed["stiffener"])
 
     nan = Analysis(blade_panel, fail=lambda d: d.stiffener.codes[0] == 2)
     result = kelm.optimize_model(nan, 12, 16, budget=48, **SMALL)
