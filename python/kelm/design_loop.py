@@ -47,14 +47,22 @@ STOP_REASONS = {
 # The trust region, in lamination-parameter distance (each parameter spans at most 2, so the
 # whole space is about 5.7 across; one ply moved changes a bending parameter by 0.05 to 0.3).
 _START_RADIUS = 0.6
-_SMALLEST_RADIUS = 0.08
+_SMALLEST_RADIUS = 0.07
 _WIDEST_RADIUS = 6.0
+# The region shrinks by _SHRINK after _PATIENCE proposals in a row that do not beat its centre:
+# one miss of the fitted surfaces is not yet a sign that the centre is the local best.
+_SHRINK = 0.6
+_PATIENCE = 2
 # Fit weights exp(-(d/h)^2): h is the radius or the distance to the nearest _LOCAL_SAMPLES
 # analysed designs, whichever is larger, so that every fit has enough samples near its centre.
 _LOCAL_SAMPLES = 60
 _SMALLEST_WEIGHT = 1e-3
 # A mode is fitted to min(value, _CAP * best value): above it the mode does not govern.
 _CAP = 1.5
+# Once a region has shrunk to its smallest radius around a centre, the next centre is the best
+# design at least this far from every such centre: panels often have good designs in several
+# distant places (other ply counts, another governing mode).
+_SEPARATION = 0.5
 
 
 class LoopProgress(NamedTuple):
@@ -102,6 +110,7 @@ class _Record:
     responses: Dict[str, float]
     failed: str = ""  # why the analysis gave no usable numbers
     predicted: float = math.nan
+    radius: float = math.nan  # the trust region's radius when it was proposed
 
     def key(self):
         return (tuple(self.design.skin.codes), tuple(self.design.stiffener.codes))
@@ -178,6 +187,8 @@ class _Loop:
         self.seen = set()
         self.surfaces: Dict[str, Surface] = {}
         self.radius = _START_RADIUS
+        self.spent: List[numpy.ndarray] = []  # centres whose regions shrank to the smallest
+        self.misses = 0  # proposals in a row that did not beat the centre
         self.round = 0
         self.start = time.monotonic()
 
@@ -207,19 +218,40 @@ class _Loop:
             if not proposals:
                 self.radius = min(2 * self.radius, _WIDEST_RADIUS)
                 continue
-            before = self._best_score()
+            centre = self._centre()
             self._analyse_designs(proposals)
-            self._adapt_radius(before)
+            self._adapt_radius(centre, proposals)
         return "budget"
 
-    def _adapt_radius(self, before) -> None:
-        if self._best_score() > before:
+    def _adapt_radius(self, centre: Optional[_Record], proposals: List[_Record]) -> None:
+        if centre is None:
+            return  # a round over the whole space
+        if any(not p.failed and self._score(p) > self._score(centre) and self._fresh_region(p)
+               for p in proposals):
             self.radius = min(2 * self.radius, _WIDEST_RADIUS)
-        elif self.radius / 2 >= _SMALLEST_RADIUS:
-            self.radius /= 2
+            self.misses = 0
+            return
+        self.misses += 1
+        if self.misses < _PATIENCE:
+            return
+        self.misses = 0
+        if self.radius * _SHRINK >= _SMALLEST_RADIUS:
+            self.radius *= _SHRINK
         else:
-            # The best design stays best however close the region comes: look further away.
-            self.radius = _WIDEST_RADIUS / 2
+            # The centre stays best however close the region comes: search around the best
+            # design elsewhere, never stopping while the budget lasts.
+            self.spent.append(numpy.asarray(centre.design.parameters))
+            self.radius = _START_RADIUS
+
+    def _fresh_region(self, record: _Record) -> bool:
+        return all(numpy.linalg.norm(numpy.asarray(record.design.parameters) - c) > _SEPARATION
+                   for c in self.spent)
+
+    def _centre(self) -> Optional[_Record]:
+        """The best analysed design away from the regions searched to their smallest radius;
+        None when every good design lies in one: the round then searches the whole space."""
+        usable = [r for r in self.records if not r.failed and self._fresh_region(r)]
+        return max(usable, key=self._score) if usable else None
 
     # --- proposals ------------------------------------------------------------------------
     def _propose(self, fitted_requirements: bool = True) -> List[_Record]:
@@ -230,11 +262,12 @@ class _Loop:
         except ValueError:
             # Too few analyses succeeded to determine the quadratics: more of the plan first.
             return self._more_plan_designs()
-        centre = self._best_record()
-        region, top = target_surface(list(centre.design.parameters))
+        centre = self._centre()
         required = [(self.surfaces[n], limit) for n, limit in self.require.items()
                     if fitted_requirements]
-        required.append((region, top - self.radius ** 2))
+        if centre is not None:
+            region, top = target_surface(list(centre.design.parameters))
+            required.append((region, top - self.radius ** 2))
         objectives = [self.surfaces[m] for m in self.modes]
         proposals: List[_Record] = []
         while len(proposals) < min(self.batch, self.budget - len(self.records)):
@@ -249,7 +282,8 @@ class _Loop:
                      and _key(d) not in {p.key() for p in proposals}]
             if not fresh:
                 break
-            proposals.append(_Record(fresh[0], self.round, {}, predicted=float(found.value)))
+            proposals.append(_Record(fresh[0], self.round, {}, predicted=float(found.value),
+                                     radius=self.radius))
         return proposals
 
     def _more_plan_designs(self) -> List[_Record]:
@@ -267,11 +301,8 @@ class _Loop:
 
         usable = [r for r in self.records if not r.failed]
         x = numpy.array([r.design.parameters for r in usable])
-        centre = numpy.asarray(self._best_record().design.parameters)
-        distance = numpy.sqrt(((x - centre) ** 2).sum(axis=1))
-        near = numpy.sort(distance)[min(_LOCAL_SAMPLES, len(distance)) - 1]
-        width = max(self.radius, near, 1e-9)
-        weights = numpy.maximum(numpy.exp(-(distance / width) ** 2), _SMALLEST_WEIGHT)
+        centre = self._centre()
+        weights = None if centre is None else self._local_weights(x, centre)
         cap = _CAP * max(self._best_value(), 0.0) if self._best_value() > 0 else None
         fits = {}
         for name in self.names:
@@ -279,6 +310,12 @@ class _Loop:
             mode_cap = cap if name in self.modes and cap is not None else None
             fits[name] = fit_surface(x, y, weights=weights, cap=mode_cap, name=name).surface
         return fits
+
+    def _local_weights(self, x: numpy.ndarray, centre: _Record) -> numpy.ndarray:
+        distance = numpy.sqrt(((x - numpy.asarray(centre.design.parameters)) ** 2).sum(axis=1))
+        near = numpy.sort(distance)[min(_LOCAL_SAMPLES, len(distance)) - 1]
+        width = max(self.radius, near, 1e-9)
+        return numpy.maximum(numpy.exp(-(distance / width) ** 2), _SMALLEST_WEIGHT)
 
     # --- analyses -------------------------------------------------------------------------
     def _analyse_plan(self) -> None:
@@ -432,7 +469,7 @@ class _Loop:
     def _columns(self) -> List[str]:
         return (["round", "skin_plies", "stiffener_plies", "skin", "stiffener", "skin_codes",
                  "stiffener_codes"] + [f"x{i}" for i in range(1, 9)] + self.names
-                + ["objective", "feasible", "predicted", "failed"])
+                + ["objective", "feasible", "predicted", "radius", "failed"])
 
     def _row(self, record: _Record) -> dict:
         d = record.design
@@ -447,6 +484,7 @@ class _Loop:
         row["objective"] = self._objective(record) if usable else math.nan
         row["feasible"] = usable and self._meets(record)
         row["predicted"] = record.predicted
+        row["radius"] = record.radius
         row["failed"] = record.failed
         return row
 
@@ -484,10 +522,13 @@ class _Loop:
                 failed = "no number for " + ", ".join(n for n, v in responses.items()
                                                       if not math.isfinite(v))
             record = _Record(design, int(row.get("round") or 0), responses, failed,
-                             float(row.get("predicted") or "nan"))
+                             float(row.get("predicted") or "nan"),
+                             float(row.get("radius") or "nan"))
             self.records.append(record)
             self.seen.add(record.key())
         self.round = max((r.round for r in self.records), default=0)
+        radii = [r.radius for r in self.records if math.isfinite(r.radius)]
+        self.radius = radii[-1] if radii else self.radius
 
     def _result(self, status: str) -> ModelResult:
         import pandas
