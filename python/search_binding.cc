@@ -177,12 +177,41 @@ ExtraSurfaces extraSurfaces(const std::vector<const Surface*>& minOf,
   return extras;
 }
 
+using CodePairs = std::vector<std::pair<std::vector<int>, std::vector<int>>>;
+
+StackingSequence excludedLaminate(const std::vector<int>& codes, int plyTotal, const char* name) {
+  StackingSequence sequence;
+  sequence.setPlyTotal(plyTotal);
+  if (static_cast<int>(codes.size()) != sequence.plyCount())
+    throw py::value_error(std::string("exclude: a ") + name + " of " + std::to_string(codes.size()) +
+                          " codes; a half laminate of " + std::to_string(plyTotal) + " plies has " +
+                          std::to_string(sequence.plyCount()));
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    if (codes[i] < kCode0 || codes[i] > kCode90)
+      throw py::value_error("exclude: half codes are 0 (0 deg), 1 (+-45 deg) and 2 (90 deg)");
+    sequence.setTheta(static_cast<int>(i) + 1, codes[i]);
+  }
+  return sequence;
+}
+
+ExcludedDesigns excludedDesigns(const CodePairs& pairs, int skinPlies, int stiffenerPlies) {
+  ExcludedDesigns excluded;
+  for (const auto& [skin, stiffener] : pairs) {
+    PanelDesign design;
+    design.skin = excludedLaminate(skin, skinPlies, "skin");
+    design.stiffener = excludedLaminate(stiffener, stiffenerPlies, "stiffener");
+    excluded.add(design);
+  }
+  return excluded;
+}
+
 py::tuple optimize(const Surface& surface, int skinPlies, int stiffenerPlies, const std::string& method,
                    const py::dict& skinRules, const py::dict& stiffenerRules, std::uint32_t seed,
                    std::optional<double> timeLimit, std::optional<int> threads,
                    std::optional<long long> memory, py::object progress,
                    const std::vector<const Surface*>& minOf,
-                   const std::vector<std::pair<const Surface*, double>>& required) {
+                   const std::vector<std::pair<const Surface*, double>>& required,
+                   const CodePairs& exclude) {
   const LaminateRules skin = laminateRules(skinPlies, skinRules);
   const LaminateRules stiffener = laminateRules(stiffenerPlies, stiffenerRules);
   std::ostringstream rounds;
@@ -191,9 +220,11 @@ py::tuple optimize(const Surface& surface, int skinPlies, int stiffenerPlies, co
   if (settings.threads < 1) throw py::value_error("threads must be 1 or more");
   settings.memoryBudget = memory.value_or(static_cast<long long>(physicalMemoryBytes() / 2));
   if (timeLimit && !(*timeLimit > 0.0)) throw py::value_error("time_limit must be a positive number of seconds");
+  const ExcludedDesigns excluded = excludedDesigns(exclude, skinPlies, stiffenerPlies);
   std::unique_ptr<SearchDriver> driver = makeDriver(surface, skin, stiffener, settings);
   driver->setStepCounterShown(false);
   driver->setExtraSurfaces(extraSurfaces(minOf, required));
+  driver->setExcludedDesigns(excluded);
   WatchedRun watched(*driver, timeLimit, std::move(progress));
   const py::object pending = watched.run(skinPlies, stiffenerPlies);
   Result result;
@@ -286,7 +317,7 @@ void bindSearches(py::module_& m) {
   m.def("_optimize", &optimize, py::arg("surface"), py::arg("skin_plies"), py::arg("stiffener_plies"),
         py::arg("method"), py::arg("skin_rules"), py::arg("stiffener_rules"), py::arg("seed"),
         py::arg("time_limit"), py::arg("threads"), py::arg("memory"), py::arg("progress"),
-        py::arg("min_of"), py::arg("required"));
+        py::arg("min_of"), py::arg("required"), py::arg("exclude"));
   m.def("_evaluate", &evaluate);
 }
 

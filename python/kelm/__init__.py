@@ -124,7 +124,8 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: int, method: st
              time_limit: Optional[float] = None, threads: Optional[int] = None,
              progress: Optional[Callable[[Progress], Optional[bool]]] = None,
              memory: Optional[int] = None, min_of: Sequence[Surface] = (),
-             require: Sequence[Tuple[Surface, float]] = ()) -> Result:
+             require: Sequence[Tuple[Surface, float]] = (),
+             exclude: Sequence[Union[Design, Tuple[Sequence[int], Sequence[int]]]] = ()) -> Result:
     """The optimal designs of a panel: every design of the best value under the rules.
 
     surface: the response surface to maximise (kelm.Surface).
@@ -144,6 +145,9 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: int, method: st
         (--min-of=); ``kelm.surface_values`` tells which one governs a design.
     require: (surface, limit) pairs: only designs whose value of the surface is at least the
         limit are allowed (--require=); with none allowed the result has no designs.
+    exclude: designs never to return, each a Design or a pair (skin codes, stiffener codes) of
+        the designed halves (0, 1 = +-45, 2 = 90 deg): the result is the best of the other
+        designs, exactly (--exclude=). Methods "tight", "tree" and "exhaustive" only.
 
     The GIL is released while the search runs, so searches in several Python threads run at
     once. Ctrl-C stops the search within a tenth of a second and raises SearchInterrupted (a
@@ -151,6 +155,10 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: int, method: st
     raised by the progress callback stops the search too; it carries the same ``result``.
     """
     skin_rules, stiffener_rules = _panel_rules(rules)
+    excluded = _excluded_codes(exclude, int(skin_plies), int(stiffener_plies))
+    if excluded and method not in _EXCLUDING_METHODS:
+        raise ValueError(f"exclude is available with the methods {', '.join(_EXCLUDING_METHODS)}; "
+                         f"not with {method!r}")
     if seed is None:
         seed = int(time.time()) & 0xFFFFFFFF
     callback = None
@@ -160,13 +168,38 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: int, method: st
     result, pending = _optimize(surface, int(skin_plies), int(stiffener_plies), method,
                                 asdict(skin_rules), asdict(stiffener_rules), int(seed),
                                 time_limit, threads, memory, callback, list(min_of),
-                                [(s, float(limit)) for s, limit in require])
+                                [(s, float(limit)) for s, limit in require], excluded)
     if pending is not None:
         if isinstance(pending, KeyboardInterrupt) and not isinstance(pending, SearchInterrupted):
             raise SearchInterrupted(result) from None
         pending.result = result
         raise pending
     return result
+
+
+_EXCLUDING_METHODS = ("tight", "tree", "exhaustive")
+
+
+def _excluded_codes(exclude, skin_plies: int, stiffener_plies: int) -> list:
+    """The excluded designs as pairs of code lists, checked against the search's ply totals."""
+    if isinstance(exclude, (Design, str)):
+        raise TypeError("exclude takes a sequence of designs, not a single one")
+    pairs = []
+    for i, item in enumerate(exclude):
+        if isinstance(item, Design):
+            if (item.skin.plies, item.stiffener.plies) != (skin_plies, stiffener_plies):
+                raise ValueError(f"exclude[{i}] is a design of {item.skin.plies}/"
+                                 f"{item.stiffener.plies} plies; the search is for "
+                                 f"{skin_plies}/{stiffener_plies}")
+            pairs.append((list(item.skin.codes), list(item.stiffener.codes)))
+            continue
+        try:
+            skin, stiffener = item
+            pairs.append(([int(c) for c in skin], [int(c) for c in stiffener]))
+        except (TypeError, ValueError):
+            raise TypeError(f"exclude[{i}] must be a kelm.Design or a pair "
+                            "(skin_codes, stiffener_codes)") from None
+    return pairs
 
 
 class Evaluation(NamedTuple):

@@ -18,6 +18,7 @@ void AlternativeSearch::setExtraSurfaces(const ExtraSurfaces& extras) {
 }
 
 void AlternativeSearch::evaluateAndEnter(PanelDesign& design) {
+  if (isExcluded(design)) return;
   design.value = objectives_.value(design);
   if (objectives_.hasExtras() && !objectives_.meetsRequirements(design)) return;
   results_.enter(design, design.value);

@@ -30,8 +30,14 @@ class AlternativeSearch : public SearchDriver {
   // Further failure modes: the smallest of the surfaces is maximised, and designs that break a
   // requirement are never reported. Set before run(); none by default.
   void setExtraSurfaces(const ExtraSurfaces& extras) override;
+  void setExcludedDesigns(const ExcludedDesigns& excluded) override { excluded_ = &excluded; }
 
  protected:
+  // A design the caller excluded: never entered, and no start value may come from it (it would
+  // raise the best value above what the allowed designs reach and prune the true answer).
+  bool isExcluded(const PanelDesign& design) const {
+    return excluded_ != nullptr && excluded_->contains(design);
+  }
   // Values a complete design and enters it: a tie within 1e-13 joins the list, a better value
   // replaces it. A design that breaks a requirement is left out.
   void evaluateAndEnter(PanelDesign& design);
@@ -47,6 +53,7 @@ class AlternativeSearch : public SearchDriver {
   const ResponseSurface& model_;
   PanelObjectives objectives_;
   ExtraSurfaces extras_;
+  const ExcludedDesigns* excluded_ = nullptr;
 };
 
 }  // namespace kelm

@@ -81,8 +81,12 @@ void shuffle(std::vector<T>& items, CRand& random) {
 
 LocalImprovement::LocalImprovement(const PanelObjectives& objectives,
                                    const LaminateRules& skinRules,
-                                   const LaminateRules& stiffenerRules)
-    : objectives_(objectives), skinRules_(skinRules), stiffenerRules_(stiffenerRules) {}
+                                   const LaminateRules& stiffenerRules,
+                                   const ExcludedDesigns* excluded)
+    : objectives_(objectives),
+      skinRules_(skinRules),
+      stiffenerRules_(stiffenerRules),
+      excluded_(excluded) {}
 
 bool LocalImprovement::tryChange(const PanelDesign& design, const Change& change,
                                  PanelDesign& candidate) const {
@@ -91,6 +95,7 @@ bool LocalImprovement::tryChange(const PanelDesign& design, const Change& change
   if (!checkComplete(laminate, change.skin ? skinRules_ : stiffenerRules_)) return false;
   candidate.skin = change.skin ? laminate : design.skin;
   candidate.stiffener = change.skin ? design.stiffener : laminate;
+  if (excluded_ && excluded_->contains(candidate)) return false;
   candidate.value = objectives_.value(candidate);
   if (!(candidate.value > design.value)) return false;
   return !objectives_.hasExtras() || objectives_.meetsRequirements(candidate);

@@ -3,6 +3,7 @@
 #include "base/seeded_random.h"
 #include "laminate/laminate_rules.h"
 #include "laminate/panel_design.h"
+#include "search/excluded_designs.h"
 #include "search/panel_objectives.h"
 
 namespace kelm {
@@ -13,12 +14,13 @@ namespace kelm {
 // the counts move: two 0 deg plies become +-45 ones) in one laminate is kept when the design
 // still meets its rules and is worth more. The changes are
 // tried in a seeded random order, the first improving one is taken, until none improves or the
-// budget of tries is spent. Changed laminates are rebuilt ply by ply from the outside in, as the
+// budget of tries is spent. An excluded design is never a step. Changed laminates are rebuilt ply by ply from the outside in, as the
 // tree builds them, so a design's value here is the value the tree gives it.
 class LocalImprovement {
  public:
   LocalImprovement(const PanelObjectives& objectives, const LaminateRules& skinRules,
-                   const LaminateRules& stiffenerRules);
+                   const LaminateRules& stiffenerRules,
+                   const ExcludedDesigns* excluded = nullptr);
 
   // Improves `design` (its value set) in place; returns the tries spent, at most `budget`.
   long long improve(PanelDesign& design, CRand& random, long long budget) const;
@@ -40,6 +42,7 @@ class LocalImprovement {
   const PanelObjectives& objectives_;
   const LaminateRules& skinRules_;
   const LaminateRules& stiffenerRules_;
+  const ExcludedDesigns* excluded_;
 };
 
 }  // namespace kelm

@@ -152,7 +152,7 @@ void SimultaneousSearch::tightStart() {
   setExtraBoundModels();
   CRand random(seed_);
   if (starts_.empty()) drawUnderFixedNumbers(random);
-  const LocalImprovement local(objectives_, skinRules_, stiffenerRules_);
+  const LocalImprovement local(objectives_, skinRules_, stiffenerRules_, excluded_);
   long long left = kLocalTries;
   std::optional<PanelDesign> bestStart;
   for (PanelDesign& start : starts_) {
@@ -178,7 +178,8 @@ void SimultaneousSearch::drawUnderFixedNumbers(CRand& random) {
     PanelDesign design;
     design.skin = drawnLaminate(skinPlyTotal_, skinRules_, random);
     design.stiffener = drawnLaminate(stiffenerPlyTotal_, stiffenerRules_, random);
-    if (checkComplete(design.skin, skinRules_) && checkComplete(design.stiffener, stiffenerRules_))
+    if (checkComplete(design.skin, skinRules_) &&
+        checkComplete(design.stiffener, stiffenerRules_) && !isExcluded(design))
       starts_.push_back(design);
   }
 }
@@ -192,6 +193,7 @@ bool SimultaneousSearch::drawFeasible(PanelDesign& design, CRand& random, int sk
     drawLaminate(design.stiffener, random, stiffenerExcluded);
     if (!checkComplete(design.skin, skinRules_) || !checkComplete(design.stiffener, stiffenerRules_))
       continue;
+    if (isExcluded(design)) return true;
     design.value = objectives_.value(design);
     if (objectives_.hasExtras() && !objectives_.meetsRequirements(design)) return true;
     if (design.value > results_.best()) incumbent_ = design;
@@ -379,6 +381,7 @@ void SimultaneousSearch::tightTreeSearchWith() {
     workers.push_back(
         std::make_unique<SimultaneousSearch>(model_, skinRules_, stiffenerRules_, seed_, true));
     if (!extras_.empty()) workers.back()->setExtraSurfaces(extras_);
+    if (excluded_) workers.back()->setExcludedDesigns(*excluded_);
     workers.back()->adoptRunOf(*this, &ticker);
   }
   const std::int64_t budget =

@@ -229,6 +229,8 @@ bool take(const std::string& arg, Program program, bool only, ExtensionOptions& 
     options.tight = true;
   } else if (startsWith(arg, "--threads=")) {
     options.threads = threadsOf(arg.substr(10));
+  } else if (startsWith(arg, "--exclude=")) {
+    options.excludeFile = fileNameOf(arg, 10, "a designs file");
   } else if (startsWith(arg, "--memory=") && program == Program::Alt) {
     options.memoryBudget = memoryOf(arg.substr(9));
   } else {

@@ -32,6 +32,7 @@ struct ExtensionOptions {
                                  // the cores)
   std::int64_t memoryBudget = 0; // --memory=SIZE (kelm_alt): bytes the open designs may take
                                  // (0: half the machine's memory)
+  std::string excludeFile;       // --exclude=FILE (kelm_alt): designs never to report
 
   // Further failure modes (the searches and kelm_eval): --min-of=FILE makes the objective the
   // smallest of the surfaces; --require=FILE:LIMIT allows only designs whose value of FILE is

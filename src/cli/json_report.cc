@@ -56,7 +56,7 @@ namespace {
 
 // What is known before the outcome: who ran, with what, under which rules.
 json runJson(Program program, const std::vector<std::string>& arguments, const PreparedRun* run,
-             std::uint32_t seed) {
+             std::uint32_t seed, const std::string& excludeFile, std::size_t excludedDesigns) {
   json document = {{"program", programName(program)}, {"version", KELM_VERSION},
                    {"arguments", arguments}};
   if (run == nullptr) return document;
@@ -73,6 +73,8 @@ json runJson(Program program, const std::vector<std::string>& arguments, const P
   else if (o.tight)
     document["parallelism"] = {{"threads", o.threads}};
   document["seed"] = seed;
+  if (!excludeFile.empty())
+    document["exclude"] = {{"file", excludeFile}, {"designs", excludedDesigns}};
   return document;
 }
 
@@ -80,7 +82,7 @@ json runJson(Program program, const std::vector<std::string>& arguments, const P
 
 bool JsonReport::writeResult(StopReason reason, const std::vector<PanelDesign>& designs,
                              long long steps, double seconds) {
-  json document = runJson(program_, arguments_, run_, seed_);
+  json document = runJson(program_, arguments_, run_, seed_, excludeFile_, excludedDesigns_);
   document["outcome"] = {{"status", outcomeName(reason)}, {"exitStatus", stopExitStatus(reason)}};
   json list = json::array();
   for (const PanelDesign& design : designs) {
@@ -98,7 +100,7 @@ bool JsonReport::writeResult(StopReason reason, const std::vector<PanelDesign>& 
 }
 
 bool JsonReport::writeInfeasible(const std::string& message, long long steps, double seconds) {
-  json document = runJson(program_, arguments_, run_, seed_);
+  json document = runJson(program_, arguments_, run_, seed_, excludeFile_, excludedDesigns_);
   document["outcome"] = {{"status", "infeasible"}, {"exitStatus", 1}, {"message", message}};
   document["designs"] = json::array();
   document["steps"] = steps;
@@ -108,7 +110,8 @@ bool JsonReport::writeInfeasible(const std::string& message, long long steps, do
 
 void JsonReport::recordFatal(std::string_view message) {
   if (active == nullptr) return;
-  json document = runJson(active->program_, active->arguments_, active->run_, active->seed_);
+  json document = runJson(active->program_, active->arguments_, active->run_, active->seed_,
+                          active->excludeFile_, active->excludedDesigns_);
   document["outcome"] = {{"status", "error"}, {"exitStatus", 1}, {"message", message}};
   active->write(document.dump(2) + "\n");
 }

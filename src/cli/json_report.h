@@ -27,6 +27,11 @@ class JsonReport {
   void setInputs(const PreparedRun& run, std::uint32_t seed);
   // The further failure modes: each design then lists every surface's value.
   void setFailureModes(const FailureModes& modes) { modes_ = &modes; }
+  // --exclude=FILE: the file and how many distinct designs it excluded.
+  void setExclusion(const std::string& file, std::size_t designs) {
+    excludeFile_ = file;
+    excludedDesigns_ = designs;
+  }
   // A search under requirements that found no design that meets them: the outcome "infeasible"
   // with the message, exit status 1.
   bool writeInfeasible(const std::string& message, long long steps, double seconds);
@@ -45,6 +50,8 @@ class JsonReport {
   const PreparedRun* run_ = nullptr;
   std::uint32_t seed_ = 0;
   const FailureModes* modes_ = nullptr;
+  std::string excludeFile_;
+  std::size_t excludedDesigns_ = 0;
 };
 
 }  // namespace kelm

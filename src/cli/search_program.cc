@@ -11,6 +11,7 @@
 
 #include "base/fatal.h"
 #include "base/platform_memory.h"
+#include "cli/exclude_file.h"
 #include "cli/extension_options.h"
 #include "cli/failure_modes.h"
 #include "cli/guarded_main.h"
@@ -65,11 +66,14 @@ double searchWithinMemory(SearchDriver& driver, const RunOptions& options,
 // "caluclation" is the program's own spelling and stays so: scripts look for this line. With
 // further failure modes, every surface's value at the reported designs follows the designs.
 void report(SearchDriver& driver, StopReason reason, double seconds, const PreparedRun& run,
-            const FailureModes& modes) {
+            const FailureModes& modes, const ExtensionOptions& extensions,
+            std::size_t excludedDesigns) {
   if (reason != StopReason::None) std::cout << stoppedLine(reason) << '\n';
   driver.report();
   if (!modes.empty() && !driver.results().empty())
     writeSurfaceValues(std::cout, run.options.rsFileName, run.model, modes, driver.results());
+  if (!extensions.excludeFile.empty())
+    std::cout << "designs excluded: " << excludedDesigns << " (" << extensions.excludeFile << ")\n";
   std::cout << "caluclation time = " << seconds << " [s]" << '\n' << '\n';
   std::cout.flush();
 }
@@ -111,12 +115,20 @@ int prepareSearchAndReport(Program program, std::vector<std::string>& args,
   if (json) json->setInputs(run, seed);
   const FailureModes modes = readFailureModes(extensions);
   if (json) json->setFailureModes(modes);
+  const ExcludedDesigns excluded =
+      extensions.excludeFile.empty()
+          ? ExcludedDesigns()
+          : readExcludeFile(extensions.excludeFile, run.options.skinPlyTotal,
+                            run.options.stiffenerPlyTotal);
+  if (json && !extensions.excludeFile.empty())
+    json->setExclusion(extensions.excludeFile, excluded.size());
   const std::unique_ptr<SearchDriver> driver = makeDriver(run, seed);
   driver->setExtraSurfaces(modes.extras());
+  if (!extensions.excludeFile.empty()) driver->setExcludedDesigns(excluded);
 
   const double seconds = searchWithinMemory(*driver, run.options, extensions);
   const StopReason reason = driver->stopReason();
-  report(*driver, reason, seconds, run, modes);
+  report(*driver, reason, seconds, run, modes, extensions, excluded.size());
   if (noDesignMeetsTheRequirements(extensions, *driver, reason)) {
     std::cerr << kInfeasible << '\n' << std::flush;
     if (json) json->writeInfeasible(kInfeasible, driver->totalSteps(), seconds);

@@ -55,7 +55,10 @@ std::string altUsage() {
          "  --threads=N           threads of the tight search (default: the cores); the\n"
          "                        report is the same for every N\n"
          "  --memory=SIZE         memory its open designs may take, e.g. 500M or 2G (default:\n"
-         "                        half the machine's); beyond it the search goes depth-first\n";
+         "                        half the machine's); beyond it the search goes depth-first\n"
+         "Alternative designs (every search):\n"
+         "  --exclude=FILE        the best designs that are not in FILE (two bracket forms a\n"
+         "                        line, or a search's report as it is)\n";
 }
 
 std::string evalUsage() {

@@ -33,7 +33,8 @@ std::vector<DesignText> readDesignTexts(std::istream& in) {
       brackets.clear();
     } else if (parts.size() == 1 && startsWith(parts[0], "[")) {
       brackets.emplace_back(parts[0], number);
-    } else if (startsWith(line, "optimal value = ") && brackets.size() >= 2) {
+    } else if ((startsWith(line, "optimal value = ") || startsWith(line, "value = ")) &&
+               brackets.size() >= 2) {
       const auto& skin = brackets[brackets.size() - 2];
       designs.push_back({skin.first, brackets.back().first, skin.second});
       brackets.clear();

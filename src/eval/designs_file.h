@@ -16,7 +16,8 @@ struct DesignText {
 
 // The designs of a designs file: a line that holds two bracket forms is one design (skin, then
 // stiffener); the report of a search, pasted as it is, gives its optimal designs (the two
-// bracket lines above each "optimal value = " line). Round lines of kelm_iter ("> ...") and
+// bracket lines above each "optimal value = " line, or each "value = " line of a list of the
+// best designs). Round lines of kelm_iter ("> ...") and
 // every other line are passed over.
 std::vector<DesignText> readDesignTexts(std::istream& in);
 

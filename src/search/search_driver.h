@@ -5,6 +5,7 @@
 #include "base/fatal.h"
 #include "base/stop_request.h"
 #include "laminate/panel_design.h"
+#include "search/excluded_designs.h"
 #include "search/extra_surfaces.h"
 #include "search/search_progress.h"
 
@@ -32,6 +33,13 @@ class SearchDriver {
   virtual void setExtraSurfaces(const ExtraSurfaces& extras) {
     if (!extras.empty())
       fatal(Stream::Err, "error: --min-of= and --require= are not available in this search", true);
+  }
+
+  // Designs never to report (nor to start from), set before run(); the set belongs to the
+  // caller and outlives the search. A method that cannot pass designs over says so.
+  virtual void setExcludedDesigns(const ExcludedDesigns& excluded) {
+    if (!excluded.empty())
+      fatal(Stream::Err, "error: --exclude= is available in kelm_alt's searches only", true);
   }
 
   // Readable from another thread while run() goes on.
