@@ -33,6 +33,7 @@ struct ExtensionOptions {
   std::int64_t memoryBudget = 0; // --memory=SIZE (kelm_alt): bytes the open designs may take
                                  // (0: half the machine's memory)
   std::string excludeFile;       // --exclude=FILE (kelm_alt): designs never to report
+  int top = 0;                   // --top=K (kelm_alt): the K best designs (0: the best, tied)
 
   // Further failure modes (the searches and kelm_eval): --min-of=FILE makes the objective the
   // smallest of the surfaces; --require=FILE:LIMIT allows only designs whose value of FILE is

@@ -57,6 +57,8 @@ std::string altUsage() {
          "  --memory=SIZE         memory its open designs may take, e.g. 500M or 2G (default:\n"
          "                        half the machine's); beyond it the search goes depth-first\n"
          "Alternative designs (every search):\n"
+         "  --top=K               the K best designs, best first, each followed by\n"
+         "                        'value = V'; designs tied with the K-th are all listed\n"
          "  --exclude=FILE        the best designs that are not in FILE (two bracket forms a\n"
          "                        line, or a search's report as it is)\n";
 }
