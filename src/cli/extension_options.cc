@@ -220,6 +220,8 @@ bool take(const std::string& arg, Program program, bool only, ExtensionOptions& 
     options.version = true;
   } else if (program == Program::Fit) {
     return takeWorkflowOption(arg, program, options);
+  } else if (program != Program::Eval && startsWith(arg, "--ply-numbers=")) {
+    options.plyNumbers = plyNumbersOf(arg.substr(14));
   } else if (takeGuideline(arg, options)) {
     return true;
   } else if (program == Program::Sample) {
@@ -257,6 +259,7 @@ void ExtensionOptions::applyGuidelines(RunOptions& options) const {
   options.maxRun = maxRun;
   options.noCrossPlyJump = noCrossPlyJump;
   options.outer45 = outer45;
+  options.plyNumbers = plyNumbers;
 }
 
 ExtensionOptions takeExtensionOptions(std::vector<std::string>& args, Program program) {
