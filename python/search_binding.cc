@@ -211,7 +211,7 @@ py::tuple optimize(const Surface& surface, int skinPlies, int stiffenerPlies, co
                    std::optional<long long> memory, py::object progress,
                    const std::vector<const Surface*>& minOf,
                    const std::vector<std::pair<const Surface*, double>>& required,
-                   const CodePairs& exclude) {
+                   const CodePairs& exclude, int top) {
   const LaminateRules skin = laminateRules(skinPlies, skinRules);
   const LaminateRules stiffener = laminateRules(stiffenerPlies, stiffenerRules);
   std::ostringstream rounds;
@@ -225,6 +225,7 @@ py::tuple optimize(const Surface& surface, int skinPlies, int stiffenerPlies, co
   driver->setStepCounterShown(false);
   driver->setExtraSurfaces(extraSurfaces(minOf, required));
   driver->setExcludedDesigns(excluded);
+  driver->setTop(top);
   WatchedRun watched(*driver, timeLimit, std::move(progress));
   const py::object pending = watched.run(skinPlies, stiffenerPlies);
   Result result;
@@ -317,7 +318,7 @@ void bindSearches(py::module_& m) {
   m.def("_optimize", &optimize, py::arg("surface"), py::arg("skin_plies"), py::arg("stiffener_plies"),
         py::arg("method"), py::arg("skin_rules"), py::arg("stiffener_rules"), py::arg("seed"),
         py::arg("time_limit"), py::arg("threads"), py::arg("memory"), py::arg("progress"),
-        py::arg("min_of"), py::arg("required"), py::arg("exclude"));
+        py::arg("min_of"), py::arg("required"), py::arg("exclude"), py::arg("top"));
   m.def("_evaluate", &evaluate);
 }
 

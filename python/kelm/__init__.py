@@ -126,7 +126,8 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: int, method: st
              progress: Optional[Callable[[Progress], Optional[bool]]] = None,
              memory: Optional[int] = None, min_of: Sequence[Surface] = (),
              require: Sequence[Tuple[Surface, float]] = (),
-             exclude: Sequence[Union[Design, Tuple[Sequence[int], Sequence[int]]]] = ()) -> Result:
+             exclude: Sequence[Union[Design, Tuple[Sequence[int], Sequence[int]]]] = (),
+             top: Optional[int] = None) -> Result:
     """The optimal designs of a panel: every design of the best value under the rules.
 
     surface: the response surface to maximise (kelm.Surface).
@@ -149,6 +150,9 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: int, method: st
     exclude: designs never to return, each a Design or a pair (skin codes, stiffener codes) of
         the designed halves (0, 1 = +-45, 2 = 90 deg): the result is the best of the other
         designs, exactly (--exclude=). Methods "tight", "tree" and "exhaustive" only.
+    top: the K best designs instead of the best and its ties: ``designs`` in falling value,
+        best first, designs tied with the K-th all included (--top=K); found exactly, by the
+        methods "tight", "tree" and "exhaustive".
 
     The GIL is released while the search runs, so searches in several Python threads run at
     once. Ctrl-C stops the search within a tenth of a second and raises SearchInterrupted (a
@@ -157,6 +161,14 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: int, method: st
     """
     skin_rules, stiffener_rules = _panel_rules(rules)
     excluded = _excluded_codes(exclude, int(skin_plies), int(stiffener_plies))
+    if top is not None:
+        if isinstance(top, bool) or not isinstance(top, int):
+            raise TypeError("top must be a whole number")
+        if not 1 <= top <= 100000:
+            raise ValueError("top takes a whole number from 1 to 100000")
+        if method not in _EXCLUDING_METHODS:
+            raise ValueError(f"top is available with the methods {', '.join(_EXCLUDING_METHODS)}; "
+                             f"not with {method!r}")
     if excluded and method not in _EXCLUDING_METHODS:
         raise ValueError(f"exclude is available with the methods {', '.join(_EXCLUDING_METHODS)}; "
                          f"not with {method!r}")
@@ -169,7 +181,8 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: int, method: st
     result, pending = _optimize(surface, int(skin_plies), int(stiffener_plies), method,
                                 asdict(skin_rules), asdict(stiffener_rules), int(seed),
                                 time_limit, threads, memory, callback, list(min_of),
-                                [(s, float(limit)) for s, limit in require], excluded)
+                                [(s, float(limit)) for s, limit in require], excluded,
+                                top or 0)
     if pending is not None:
         if isinstance(pending, KeyboardInterrupt) and not isinstance(pending, SearchInterrupted):
             raise SearchInterrupted(result) from None

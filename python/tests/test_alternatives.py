@@ -56,3 +56,33 @@ def test_exclude_is_checked_where_it_enters(examples):
         kelm.optimize(surface, 10, 12, exclude=[([1, 1], design.stiffener.codes)])
     with pytest.raises(ValueError, match="not with 'iterative'"):
         kelm.optimize(surface, 10, 12, method="iterative", exclude=[design])
+
+
+@pytest.mark.parametrize("method", ["tight", "tree", "exhaustive"])
+def test_the_k_best_are_what_the_program_lists_best_first(build, examples, tmp_path, method):
+    surface_file = examples / "panel_a.rs"
+    skin, stiffener = (10, 12) if method == "exhaustive" else (16, 20)
+    result = kelm.optimize(kelm.Surface.read(str(surface_file)), skin, stiffener, method=method,
+                           rules="-bf", seed=1, threads=2, top=6)
+    assert result.status == "optimal" and len(result.designs) >= 6
+    values = [d.value for d in result.designs]
+    assert values == sorted(values, reverse=True) and result.value == values[0]
+    letters = "-bfr" if method == "exhaustive" else "-bf"
+    extra = ["--tight"] if method == "tight" else []
+    expected, document = program_designs(build, tmp_path, [*extra, "--top=6", letters, str(skin),
+                                                           str(stiffener), str(surface_file)])
+    assert printed(result) == expected and document["top"] == 6
+    # The best alone is the first of the K best.
+    best = kelm.optimize(kelm.Surface.read(str(surface_file)), skin, stiffener, method=method,
+                         rules="-bf", seed=1, threads=2)
+    assert printed(best) == printed(result)[:len(best.designs)]
+
+
+def test_top_is_checked_where_it_enters(examples):
+    surface = kelm.Surface.read(str(examples / "panel_a.rs"))
+    with pytest.raises(ValueError, match="from 1 to 100000"):
+        kelm.optimize(surface, 10, 12, top=0)
+    with pytest.raises(TypeError, match="whole number"):
+        kelm.optimize(surface, 10, 12, top=2.5)
+    with pytest.raises(ValueError, match="not with 'round-robin'"):
+        kelm.optimize(surface, 10, 12, method="round-robin", top=3)

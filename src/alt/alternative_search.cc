@@ -24,8 +24,13 @@ void AlternativeSearch::evaluateAndEnter(PanelDesign& design) {
   results_.enter(design, design.value);
 }
 
+void AlternativeSearch::rankResults() {
+  if (results_.top() > 0) results_.rank(codesBefore);
+}
+
 void AlternativeSearch::report() {
-  writeOptimalDesigns(results_.designs());
+  if (results_.top() > 0) writeRankedDesigns(results_.designs());
+  else writeOptimalDesigns(results_.designs());
   std::cout << "total step " << totalSteps_;
   writeStepSuffix();
 }

@@ -31,6 +31,7 @@ class AlternativeSearch : public SearchDriver {
   // requirement are never reported. Set before run(); none by default.
   void setExtraSurfaces(const ExtraSurfaces& extras) override;
   void setExcludedDesigns(const ExcludedDesigns& excluded) override { excluded_ = &excluded; }
+  void setTop(int k) override { results_.keepTop(k); }
 
  protected:
   // A design the caller excluded: never entered, and no start value may come from it (it would
@@ -41,6 +42,9 @@ class AlternativeSearch : public SearchDriver {
   // Values a complete design and enters it: a tie within 1e-13 joins the list, a better value
   // replaces it. A design that breaks a requirement is left out.
   void evaluateAndEnter(PanelDesign& design);
+  // The K best in falling value, equal values in the order of their codes (skin first, outer
+  // positions first), so that the list does not depend on the order they were found in.
+  void rankResults();
   // The report's last line, after "total step " and the count.
   virtual void writeStepSuffix() const = 0;
 

@@ -17,6 +17,7 @@ void ExhaustiveSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
   skinPositions_ = skin.plyCount();
   stiffenerPositions_ = stiffener.plyCount();
   enumerate(skin, stiffener);
+  rankResults();
 }
 
 // Positions 1..ns are the skin's, ns+1..ns+nt the stiffener's; depth first, codes in order at

@@ -89,7 +89,7 @@ LocalImprovement::LocalImprovement(const PanelObjectives& objectives,
       excluded_(excluded) {}
 
 bool LocalImprovement::tryChange(const PanelDesign& design, const Change& change,
-                                 PanelDesign& candidate) const {
+                                 PanelDesign& candidate, RankedStarts* seen) const {
   const StackingSequence& changed = change.skin ? design.skin : design.stiffener;
   StackingSequence laminate = rebuilt(changed, change);
   if (!checkComplete(laminate, change.skin ? skinRules_ : stiffenerRules_)) return false;
@@ -97,11 +97,17 @@ bool LocalImprovement::tryChange(const PanelDesign& design, const Change& change
   candidate.stiffener = change.skin ? design.stiffener : laminate;
   if (excluded_ && excluded_->contains(candidate)) return false;
   candidate.value = objectives_.value(candidate);
+  if (seen) {
+    const bool allowed = !objectives_.hasExtras() || objectives_.meetsRequirements(candidate);
+    if (allowed) seen->offer(candidate);
+    return allowed && candidate.value > design.value;
+  }
   if (!(candidate.value > design.value)) return false;
   return !objectives_.hasExtras() || objectives_.meetsRequirements(candidate);
 }
 
-long long LocalImprovement::improve(PanelDesign& design, CRand& random, long long budget) const {
+long long LocalImprovement::improve(PanelDesign& design, CRand& random, long long budget,
+                                    RankedStarts* seen) const {
   long long spent = 0;
   std::vector<Change> changes;
   PanelDesign candidate;
@@ -115,7 +121,7 @@ long long LocalImprovement::improve(PanelDesign& design, CRand& random, long lon
     for (const Change& change : changes) {
       if (spent == budget) break;
       ++spent;
-      if (!tryChange(design, change, candidate)) continue;
+      if (!tryChange(design, change, candidate, seen)) continue;
       design = candidate;
       improved = true;
       break;

@@ -2,6 +2,7 @@
 
 #include "base/seeded_random.h"
 #include "laminate/laminate_rules.h"
+#include "alt/ranked_starts.h"
 #include "laminate/panel_design.h"
 #include "search/excluded_designs.h"
 #include "search/panel_objectives.h"
@@ -23,7 +24,9 @@ class LocalImprovement {
                    const ExcludedDesigns* excluded = nullptr);
 
   // Improves `design` (its value set) in place; returns the tries spent, at most `budget`.
-  long long improve(PanelDesign& design, CRand& random, long long budget) const;
+  // `seen`, when given, is offered every allowed design tried.
+  long long improve(PanelDesign& design, CRand& random, long long budget,
+                    RankedStarts* seen = nullptr) const;
 
   enum class Kind { kSet, kExchange, kSetPair };
   // kSet: position `first` takes `code`; kExchange: positions `first` and `second` swap their
@@ -37,7 +40,8 @@ class LocalImprovement {
     int secondCode;
   };
  private:
-  bool tryChange(const PanelDesign& design, const Change& change, PanelDesign& candidate) const;
+  bool tryChange(const PanelDesign& design, const Change& change, PanelDesign& candidate,
+                 RankedStarts* seen) const;
 
   const PanelObjectives& objectives_;
   const LaminateRules& skinRules_;

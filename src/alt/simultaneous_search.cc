@@ -100,8 +100,10 @@ void SimultaneousSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
   skinPositions_ = halfPositions(skinPlyTotal);
   stiffenerPositions_ = halfPositions(stiffenerPlyTotal);
   plyOrder_ = PlyOrder(skinPositions_, stiffenerPositions_);
+  if (results_.top() > 0) rankedStarts_.emplace(results_.top(), objectives_);
   if (!skinRules_.plyNumbersFixed && !stiffenerRules_.plyNumbersFixed) randomStart();
   if (tight_) tightStart();
+  if (rankedStarts_) return rankedSearch();
   treeSearch();
   if (!results_.designs().empty() || !incumbent_) return;
   if (stopRequested()) {
@@ -127,6 +129,18 @@ void SimultaneousSearch::searchAgainFromTheIncumbent() {
     exact.stiffener.setTheta(p, incumbent_->stiffener.codeAt(p));
   results_.restart(objectives_.value(exact));
   treeSearch();
+}
+
+// Nothing below 0.0 is listed, as for the best alone. Stopped before the tree found a design,
+// the best start is the best design known.
+void SimultaneousSearch::rankedSearch() {
+  const std::optional<double> floor = rankedStarts_->floor();
+  rankedStarts_.reset();
+  results_.restart(std::max(0.0, floor.value_or(0.0)));
+  treeSearch();
+  if (results_.designs().empty() && stopRequested() && incumbent_)
+    results_.enter(*incumbent_, incumbent_->value);
+  rankResults();
 }
 
 // A few random feasible designs, some leaving out one code per laminate, give the tree search
@@ -155,12 +169,14 @@ void SimultaneousSearch::tightStart() {
   const LocalImprovement local(objectives_, skinRules_, stiffenerRules_, excluded_);
   long long left = kLocalTries;
   std::optional<PanelDesign> bestStart;
+  RankedStarts* seen = rankedStarts_ ? &*rankedStarts_ : nullptr;
   for (PanelDesign& start : starts_) {
     // Valued again as the tree values it: the random start's laminates carry the rounding of
     // their rewrites. A start that breaks a requirement is no start.
     start.value = objectives_.value(start);
     if (objectives_.hasExtras() && !objectives_.meetsRequirements(start)) continue;
-    left -= local.improve(start, random, std::min(left, kLocalTriesPerStart));
+    if (seen) seen->offer(start);
+    left -= local.improve(start, random, std::min(left, kLocalTriesPerStart), seen);
     if (!bestStart || start.value > bestStart->value) bestStart = start;
   }
   starts_.clear();
@@ -198,6 +214,7 @@ bool SimultaneousSearch::drawFeasible(PanelDesign& design, CRand& random, int sk
     if (objectives_.hasExtras() && !objectives_.meetsRequirements(design)) return true;
     if (design.value > results_.best()) incumbent_ = design;
     if (tight_) starts_.push_back(design);
+    else if (rankedStarts_) rankedStarts_->offer(design);
     results_.raise(design.value);
     return true;
   }
@@ -231,9 +248,11 @@ void SimultaneousSearch::treeSearchWith() {
   const OpenDesign root = rootDesign();
   heap.push(Records::pack(root));
   OpenDesign parent = root;  // rebuilt from each popped record in place
+  const bool ranked = results_.top() > 0;
   while (heap.count() > 0 && !stopRequested()) {
     Records::unpack(heap.pop(), parent);
-    expand<decltype(heap), Records>(parent, heap);
+    // The floor of the K best rises while designs wait; the best alone keeps its steps.
+    if (!ranked || canReach(parent.bound, best())) expand<decltype(heap), Records>(parent, heap);
     progress_.publish(totalSteps_, heap.count(), best());
   }
 }
@@ -382,6 +401,7 @@ void SimultaneousSearch::tightTreeSearchWith() {
         std::make_unique<SimultaneousSearch>(model_, skinRules_, stiffenerRules_, seed_, true));
     if (!extras_.empty()) workers.back()->setExtraSurfaces(extras_);
     if (excluded_) workers.back()->setExcludedDesigns(*excluded_);
+    workers.back()->setTop(results_.top());
     workers.back()->adoptRunOf(*this, &ticker);
   }
   const std::int64_t budget =
@@ -493,7 +513,8 @@ void SimultaneousSearch::mergeWorkers(
   double top = found.front().value;
   for (const PanelDesign& design : found) top = std::max(top, design.value);
   std::sort(found.begin(), found.end(), codesBefore);
-  results_.restart(top);
+  // The K best from the floor every subtree started from.
+  results_.restart(results_.top() > 0 ? best() : top);
   for (const PanelDesign& design : found) results_.enter(design, design.value);
 }
 

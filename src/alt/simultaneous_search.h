@@ -12,6 +12,7 @@
 #include "alt/design_heap.h"
 #include "alt/joint_bound_model.h"
 #include "alt/ply_order.h"
+#include "alt/ranked_starts.h"
 #include "base/seeded_random.h"
 #include "search/step_ticker.h"
 
@@ -56,6 +57,8 @@ class SimultaneousSearch : public AlternativeSearch {
   void drawUnderFixedNumbers(CRand& random);
   bool childCanReach(OpenDesign& child);
   void searchAgainFromTheIncumbent();
+  // The K best designs: the tree from the floor the start designs prove.
+  void rankedSearch();
   // Draws designs until one passes both laminates' rules and raises `best` with its value.
   // `skinExcluded`/`stiffenerExcluded`: a code left out, or -1 for none. Gives up (false)
   // after randomDrawLimit draws, which happens when the rules admit no or almost no such design.
@@ -113,6 +116,7 @@ class SimultaneousSearch : public AlternativeSearch {
   bool extrasAllow(OpenDesign& child);
   void setExtraBoundModels();
   std::vector<PanelDesign> starts_;  // the random start's designs, kept in the tight mode
+  std::optional<RankedStarts> rankedStarts_;  // the designs met before the tree, for the K best
   int threads_ = 1;
   std::int64_t memoryBudget_ = 0;
   int subtreeRoots_ = kSubtreeRoots;

@@ -7,4 +7,9 @@ namespace kelm {
 // would otherwise write a carriage return before each line feed.)
 void useLineFeedLineEnds();
 
+// Whether a person reads standard error on a terminal whose locale's character set is UTF-8
+// (LC_ALL, else LC_CTYPE, else LANG): there the dialog's degree and plus-minus signs are
+// written in UTF-8. Redirected, the programs write the bytes scripts and recorded runs expect.
+bool standardErrorIsUtf8Terminal();
+
 }  // namespace kelm

@@ -78,6 +78,15 @@ std::int64_t memoryOf(const std::string& value) {
   return amount * unit;
 }
 
+int topOf(const std::string& value) {
+  const bool digits = !value.empty() && value.size() <= 6 &&
+                      value.find_first_not_of("0123456789") == std::string::npos;
+  const int k = digits ? std::stoi(value) : 0;
+  if (k < 1 || k > 100000)
+    fatal(Stream::Err, "error: --top= takes a whole number from 1 to 100000", true);
+  return k;
+}
+
 // The file named by an option such as --json=FILE; an empty name ends the run.
 std::string fileNameOf(const std::string& arg, std::size_t prefixLength, const char* what) {
   std::string name = arg.substr(prefixLength);
@@ -211,6 +220,8 @@ bool take(const std::string& arg, Program program, bool only, ExtensionOptions& 
     options.version = true;
   } else if (program == Program::Fit) {
     return takeWorkflowOption(arg, program, options);
+  } else if (program != Program::Eval && startsWith(arg, "--ply-numbers=")) {
+    options.plyNumbers = plyNumbersOf(arg.substr(14));
   } else if (takeGuideline(arg, options)) {
     return true;
   } else if (program == Program::Sample) {
@@ -229,6 +240,8 @@ bool take(const std::string& arg, Program program, bool only, ExtensionOptions& 
     options.tight = true;
   } else if (startsWith(arg, "--threads=")) {
     options.threads = threadsOf(arg.substr(10));
+  } else if (startsWith(arg, "--top=")) {
+    options.top = topOf(arg.substr(6));
   } else if (startsWith(arg, "--exclude=")) {
     options.excludeFile = fileNameOf(arg, 10, "a designs file");
   } else if (startsWith(arg, "--memory=") && program == Program::Alt) {
@@ -246,6 +259,7 @@ void ExtensionOptions::applyGuidelines(RunOptions& options) const {
   options.maxRun = maxRun;
   options.noCrossPlyJump = noCrossPlyJump;
   options.outer45 = outer45;
+  options.plyNumbers = plyNumbers;
 }
 
 ExtensionOptions takeExtensionOptions(std::vector<std::string>& args, Program program) {

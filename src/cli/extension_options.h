@@ -27,12 +27,15 @@ struct ExtensionOptions {
   int maxRun = 0;                // --max-run=N: at most N equal 0 or 90 deg positions in a row
   bool noCrossPlyJump = false;   // --no-cross-ply-jump: no 0 deg position next to a 90 deg one
   bool outer45 = false;          // --outer-45: the outermost position is +-45 deg
+  // --ply-numbers=S0,S45,S90[:T0,T45,T90] (the searches, kelm_sample): fixed ply numbers
+  PlyNumbersOption plyNumbers;
   bool tight = false;            // --tight (the searches): the tight tree search
   int threads = 0;               // --threads=N (the searches): threads of the tight search (0:
                                  // the cores)
   std::int64_t memoryBudget = 0; // --memory=SIZE (kelm_alt): bytes the open designs may take
                                  // (0: half the machine's memory)
   std::string excludeFile;       // --exclude=FILE (kelm_alt): designs never to report
+  int top = 0;                   // --top=K (kelm_alt): the K best designs (0: the best, tied)
 
   // Further failure modes (the searches and kelm_eval): --min-of=FILE makes the objective the
   // smallest of the surfaces; --require=FILE:LIMIT allows only designs whose value of FILE is

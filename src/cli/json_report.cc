@@ -93,6 +93,7 @@ bool JsonReport::writeResult(StopReason reason, const std::vector<PanelDesign>& 
       list.back()["surfaces"] =
           surfaceValuesJson(run_->options.rsFileName, run_->model, *modes_, design);
   }
+  if (top_ > 0) document["top"] = top_;
   document["designs"] = list;
   document["steps"] = steps;
   document["seconds"] = seconds;

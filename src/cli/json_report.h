@@ -27,6 +27,8 @@ class JsonReport {
   void setInputs(const PreparedRun& run, std::uint32_t seed);
   // The further failure modes: each design then lists every surface's value.
   void setFailureModes(const FailureModes& modes) { modes_ = &modes; }
+  // --top=K: the designs are the K best, best first (0: the best and its ties).
+  void setTop(int k) { top_ = k; }
   // --exclude=FILE: the file and how many distinct designs it excluded.
   void setExclusion(const std::string& file, std::size_t designs) {
     excludeFile_ = file;
@@ -52,6 +54,7 @@ class JsonReport {
   const FailureModes* modes_ = nullptr;
   std::string excludeFile_;
   std::size_t excludedDesigns_ = 0;
+  int top_ = 0;
 };
 
 }  // namespace kelm

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "cli/ply_numbers_option.h"
+
 namespace kelm {
 
 // The settings of one run, gathered from the command line or the prompts.
@@ -23,6 +25,9 @@ struct RunOptions {
   int maxRun = 0;                // --max-run=N
   bool noCrossPlyJump = false;   // --no-cross-ply-jump
   bool outer45 = false;          // --outer-45
+  // --ply-numbers=: fixed ply numbers without the dialog (they replace it and the 8-argument
+  // numbers).
+  PlyNumbersOption plyNumbers;
   // --tight: the tree search (kelm_alt's or each turn's of kelm_iter) with the count bounds
   // and sharper cuts.
   bool tight = false;
@@ -35,6 +40,7 @@ struct RunOptions {
     maxRun = other.maxRun;
     noCrossPlyJump = other.noCrossPlyJump;
     outer45 = other.outer45;
+    plyNumbers = other.plyNumbers;
   }
 };
 

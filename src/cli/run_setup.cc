@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/fatal.h"
+#include "cli/console_mode.h"
 #include "cli/ply_number_dialog.h"
 #include "laminate/fixed_ply_numbers.h"
 #include "laminate/stacking_sequence.h"
@@ -33,13 +34,17 @@ void fillRules(const RunOptions& options, LaminateRules& skin, LaminateRules& st
 
 void settlePlyNumbers(const RunOptions& options, LaminateRules& skin, LaminateRules& stiffener,
                       std::istream& in) {
+  if (options.plyNumbers.given()) {
+    applyPlyNumbers(options.plyNumbers, skin, stiffener);
+    return;
+  }
   if (!options.setPlyNumbers) return;
   if (options.plyNumbersGiven) {
     const int* given = options.commandLinePlyNumbers;
     fixPlyNumbers(skin, given[0], given[1]);
     fixPlyNumbers(stiffener, given[2], given[3]);
   } else {
-    plyNumberDialog(skin, stiffener, in, std::cerr);
+    plyNumberDialog(skin, stiffener, in, std::cerr, standardErrorIsUtf8Terminal());
   }
   refuseUnreachablePlyNumbers(skin);
   refuseUnreachablePlyNumbers(stiffener);

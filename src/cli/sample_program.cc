@@ -88,6 +88,7 @@ int runSampleProgram(int argc, char** argv) {
   scanOptionString(options, "bnf-");
   PlanRequest request;
   fillRules(options, request.skinRules, request.stiffenerRules);
+  applyPlyNumbers(options.plyNumbers, request.skinRules, request.stiffenerRules);
   request.count = wholeNumber(args[2]);
   if (request.count < 1) fatal(Stream::Err, "error: COUNT takes a whole number of 1 or more", true);
   request.seed = extensions.seed.value_or(static_cast<std::uint32_t>(std::time(nullptr)));

@@ -125,6 +125,8 @@ int prepareSearchAndReport(Program program, std::vector<std::string>& args,
   const std::unique_ptr<SearchDriver> driver = makeDriver(run, seed);
   driver->setExtraSurfaces(modes.extras());
   if (!extensions.excludeFile.empty()) driver->setExcludedDesigns(excluded);
+  driver->setTop(extensions.top);
+  if (json) json->setTop(extensions.top);
 
   const double seconds = searchWithinMemory(*driver, run.options, extensions);
   const StopReason reason = driver->stopReason();

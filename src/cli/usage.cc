@@ -16,6 +16,9 @@ constexpr const char* kSearchExtensions =
     "  --seed=N              seed the random start with N instead of the clock\n"
     "  --json=FILE           also write the result as a JSON document to FILE\n"
     "  --time-limit=SECONDS  stop then and report the best designs found so far\n"
+    "  --ply-numbers=S0,S45,S90[:T0,T45,T90]  fixed ply numbers of the designed halves,\n"
+    "                        as letter p's dialog asks them, without asking (':T0,T45,T90'\n"
+    "                        fixes the stiffener alone)\n"
     "Ctrl-C (or SIGTERM) stops a search the same way; status 130 (143, 124 for the limit).\n"
     "Design guidelines (both laminates; off unless given):\n"
     "  --min-share=P         each orientation at least P % of the plies (0 < P <= 33)\n"
@@ -57,6 +60,8 @@ std::string altUsage() {
          "  --memory=SIZE         memory its open designs may take, e.g. 500M or 2G (default:\n"
          "                        half the machine's); beyond it the search goes depth-first\n"
          "Alternative designs (every search):\n"
+         "  --top=K               the K best designs, best first, each followed by\n"
+         "                        'value = V'; designs tied with the K-th are all listed\n"
          "  --exclude=FILE        the best designs that are not in FILE (two bracket forms a\n"
          "                        line, or a search's report as it is)\n";
 }
@@ -89,6 +94,7 @@ std::string sampleUsage() {
          "              standard error)    --svg=FILE  the plan on the parameter diagrams\n"
          "  --seed=N    the random draws (default: the clock)\n"
          "  --pool=N    random designs to choose from (default 2000)\n"
+         "  --ply-numbers=S0,S45,S90[:T0,T45,T90]  fixed ply numbers of the designed halves\n"
          "  --min-share=P, --max-run=N, --no-cross-ply-jump, --outer-45: the design\n"
          "  guidelines, as the searches take them.\n";
 }

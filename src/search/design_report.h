@@ -10,4 +10,10 @@ namespace kelm {
 // significant digits (the stream's precision is restored afterwards).
 void writeOptimalDesigns(const std::vector<PanelDesign>& results);
 
+// The K best designs, each followed by "value = V" (10 significant digits).
+void writeRankedDesigns(const std::vector<PanelDesign>& designs);
+
+// Designs in the order of their codes: skin first, outer positions first.
+bool codesBefore(const PanelDesign& a, const PanelDesign& b);
+
 }  // namespace kelm

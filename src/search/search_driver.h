@@ -42,6 +42,12 @@ class SearchDriver {
       fatal(Stream::Err, "error: --exclude= is available in kelm_alt's searches only", true);
   }
 
+  // The K best designs in falling value instead of the best and its ties (K >= 1), set before
+  // run(). A method that cannot rank designs says so.
+  virtual void setTop(int k) {
+    if (k > 0) fatal(Stream::Err, "error: --top= is available in kelm_alt's searches only", true);
+  }
+
   // Readable from another thread while run() goes on.
   const SearchProgress& progress() const { return progress_; }
 

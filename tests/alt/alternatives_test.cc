@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -80,6 +83,87 @@ TEST(AlternativesTest, ExcludedDesignsLeaveExactlyTheExhaustiveOptimaOfTheRest) 
     }
   }
   EXPECT_GE(rounds, 300);
+}
+
+// In order, with values to the last digit: the list is ranked the same by every search.
+std::vector<std::string> rankedTexts(const std::vector<PanelDesign>& designs) {
+  std::vector<std::string> texts;
+  for (const PanelDesign& d : designs) {
+    char value[32];
+    std::snprintf(value, sizeof value, " %.17g", d.value);
+    texts.push_back(d.skin.bracketText() + " " + d.stiffener.bracketText() + value);
+  }
+  return texts;
+}
+
+// The K best straight from every allowed design's value: the K-th largest value, and every
+// design within the tie tolerance of it or above.
+std::vector<std::string> kBestOf(std::vector<PanelDesign> all, int k) {
+  std::vector<double> values;
+  for (const PanelDesign& d : all) values.push_back(d.value);
+  std::sort(values.begin(), values.end(), std::greater<double>());
+  if (static_cast<int>(values.size()) < k) return testing::sortedDesignTexts(all);
+  const double kth = values[k - 1];
+  std::erase_if(all, [&](const PanelDesign& d) { return d.value < kth - 1e-13; });
+  return testing::sortedDesignTexts(all);
+}
+
+// The K best of the tree in both modes (shared out among threads too), with further failure
+// modes and excluded designs, against the exhaustive search's K best and against the K best
+// picked from every allowed design.
+TEST(AlternativesTest, TheKBestAreExactlyTheExhaustiveSearchsKBest) {
+  std::mt19937 random(57);
+  const int ks[] = {1, 2, 3, 5, 10, 40};
+  int longer = 0;
+  for (int trial = 0; trial < 150; ++trial) {
+    RandomCase c = randomCase(trial, random);
+    if (trial % 5 == 4) c.surface = testing::makeSurface(testing::inPlaneOnly(testing::randomTerms(trial, {})));  // many ties
+    const int k = ks[trial % 6];
+    std::vector<ResponseSurface> modes;
+    ExtraSurfaces extras;
+    if (trial % 4 == 1) {
+      for (int m = 0; m < 2; ++m) {
+        std::vector<Term> terms = testing::randomTerms(9000 + 2 * trial + m, {});
+        terms.insert(terms.begin(), Term{0, 3.0});
+        modes.push_back(testing::makeSurface(terms));
+      }
+      extras.minOf.push_back(&modes[0]);
+      extras.required.push_back({&modes[1], 2.5});
+    }
+    SCOPED_TRACE("trial " + std::to_string(trial) + ", K " + std::to_string(k));
+    ExcludedDesigns excluded;
+    ExhaustiveSearch all(c.surface, c.skinRules, c.stiffenerRules);
+    ExhaustiveSearch exhaustive(c.surface, c.skinRules, c.stiffenerRules);
+    SimultaneousSearch tree(c.surface, c.skinRules, c.stiffenerRules, 9u);
+    SimultaneousSearch tight(c.surface, c.skinRules, c.stiffenerRules, 9u, true);
+    if (trial % 2 == 1) tight.setParallelism(2, trial % 4 == 1 ? 1 : 0, 4);
+    {
+      testing::CapturedStreams captured;
+      all.setTop(100000);
+      all.setExtraSurfaces(extras);
+      all.run(c.skinPlies, c.stiffenerPlies);
+      // Every third case without two of the best designs.
+      for (std::size_t i = 0; trial % 3 == 0 && i < 2 && i < all.results().size(); ++i)
+        excluded.add(all.results()[i * 2]);
+      for (AlternativeSearch* search : {static_cast<AlternativeSearch*>(&exhaustive),
+                                        static_cast<AlternativeSearch*>(&tree),
+                                        static_cast<AlternativeSearch*>(&tight)}) {
+        search->setTop(k);
+        search->setExtraSurfaces(extras);
+        search->setExcludedDesigns(excluded);
+        search->run(c.skinPlies, c.stiffenerPlies);
+      }
+    }
+    std::vector<PanelDesign> allowed = all.results();
+    std::erase_if(allowed, [&](const PanelDesign& d) { return excluded.contains(d); });
+    EXPECT_EQ(testing::sortedDesignTexts(exhaustive.results()), kBestOf(allowed, k));
+    EXPECT_EQ(rankedTexts(tree.results()), rankedTexts(exhaustive.results()));
+    EXPECT_EQ(rankedTexts(tight.results()), rankedTexts(exhaustive.results()));
+    for (std::size_t i = 1; i < exhaustive.results().size(); ++i)
+      EXPECT_GE(exhaustive.results()[i - 1].value, exhaustive.results()[i].value);
+    if (static_cast<int>(exhaustive.results().size()) > k) ++longer;
+  }
+  EXPECT_GE(longer, 10);  // ties at the K-th value were listed
 }
 
 TEST(AlternativesTest, ExcludedDesignsAreFoundByTheirCodesAlone) {

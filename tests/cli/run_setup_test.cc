@@ -6,6 +6,7 @@
 
 #include "cli/command_line.h"
 #include "cli/ply_number_dialog.h"
+#include "cli/ply_numbers_option.h"
 #include "cli/run_setup.h"
 #include "laminate/fixed_ply_numbers.h"
 #include "support/failure.h"
@@ -218,6 +219,49 @@ TEST(PlyNumberLimitsTest, NumbersNoHalfCanMeetEndTheRunBeforeTheSearch) {
                     "^error: fixed ply numbers break the 4-ply rule\n$");
   EXPECT_EQ(plyNumbers(settled({"-pf", "12", "10", "a.rs"}, "1 4 0").stiffener),
             std::vector({4, 0, 1, 0}));
+}
+
+TEST(PlyNumberDialogTest, SignsInUtf8WhereTheTerminalSpeaksIt) {
+  LaminateRules skin, stiffener;
+  skin.halfPlyCount = 12;
+  std::istringstream in("0 4 6");
+  std::ostringstream err;
+  plyNumberDialog(skin, stiffener, in, err, true);
+  EXPECT_EQ(err.str(), kSelect + kSkin + "    0\xC2\xB0(0-12) : " + " \xC2\xB1" "45\xC2\xB0(0-8) : ");
+  EXPECT_EQ(plyNumbers(skin), std::vector({4, 6, 2, 2}));
+}
+
+// --ply-numbers= fixes what the dialog fixes, for the laminates it names, with the dialog's
+// ranges and the same refusals afterwards; it replaces the dialog and the 8-argument numbers.
+TEST(PlyNumberLimitsTest, TheOptionFixesWhatTheDialogFixesWithoutAskingAnything) {
+  auto withOption = [](const Args& args, const std::string& value) {
+    RunOptions options = gather(args);
+    scanOptionString(options);
+    options.plyNumbers = plyNumbersOf(value);
+    Settled s;
+    fillRules(options, s.skin, s.stiffener);
+    std::istringstream noAnswers;
+    settlePlyNumbers(options, s.skin, s.stiffener, noAnswers);
+    return s;
+  };
+  const Settled both = withOption({"-b", "24", "16", "a.rs"}, "4,6,2:2,4,2");
+  EXPECT_EQ(plyNumbers(both.skin), plyNumbers(dialog("2 4 6 2 4").skin));
+  EXPECT_EQ(plyNumbers(both.stiffener), plyNumbers(dialog("2 4 6 2 4").stiffener));
+  EXPECT_FALSE(both.skin.balance || both.stiffener.balance);
+  const Settled stiffenerOnly = withOption({"-pb", "24", "16", "a.rs"}, ":2,4,2");
+  EXPECT_TRUE(stiffenerOnly.skin.balance && !stiffenerOnly.skin.plyNumbersFixed);
+  EXPECT_EQ(plyNumbers(stiffenerOnly.stiffener), std::vector({2, 4, 2, 2}));
+  EXPECT_FALSE(withOption({"-b", "24", "16", "a.rs"}, "12,0,0").stiffener.plyNumbersFixed);
+  EXPECT_FAILS_WITH(withOption({"-b", "24", "16", "a.rs"}, "13,0,0"),
+                    "^error: --ply-numbers=: the skin's 0 deg positions must be 0 to 12\n$");
+  EXPECT_FAILS_WITH(withOption({"-b", "24", "16", "a.rs"}, "4,6,2:2,7,0"),
+                    "^error: --ply-numbers=: the stiffener's \\+-45 deg positions must be 0 to 6\n$");
+  EXPECT_FAILS_WITH(withOption({"-b", "24", "16", "a.rs"}, "4,6,1"),
+                    "^error: --ply-numbers=: the skin's positions must add up .*\n$");
+  EXPECT_FAILS_WITH(withOption({"-bf", "24", "16", "a.rs"}, "12,0,0"),
+                    "^error: fixed ply numbers break the 4-ply rule\n$");
+  for (const char* value : {"", "1,2", "1,2,3:", "1,2,3:4,5", "a,b,c", "-1,2,3", "1,2,3,4"})
+    EXPECT_FAILS_WITH(plyNumbersOf(value), "^error: --ply-numbers= takes .*\n$") << value;
 }
 
 }  // namespace
