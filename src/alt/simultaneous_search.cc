@@ -72,7 +72,10 @@ SimultaneousSearch::SimultaneousSearch(const ResponseSurface& model, const Lamin
 void SimultaneousSearch::setExtraSurfaces(const ExtraSurfaces& extras) {
   AlternativeSearch::setExtraSurfaces(extras);
   extraBounds_.clear();
-  boundingMeans_ = boundingMeans(model_, extras);
+  // The tight mode walks a grid of convex combinations, the default tree keeps fixed means.
+  boundingMeans_.clear();
+  if (tight_) tradeOff_.setGrid(model_, extras);
+  else boundingMeans_ = boundingMeans(model_, extras);
   auto add = [&](const ResponseSurface& surface, bool required, double limit) {
     extraBounds_.emplace_back();
     extraBounds_.back().surface = &surface;
@@ -89,6 +92,7 @@ void SimultaneousSearch::setExtraSurfaces(const ExtraSurfaces& extras) {
 
 // The count bounds of the further modes, once the totals are known (the tight mode only).
 void SimultaneousSearch::setExtraBoundModels() {
+  tradeOff_.setModel(skinPlyTotal_, stiffenerPlyTotal_, skinRules_, stiffenerRules_);
   for (ExtraBound& extra : extraBounds_)
     extra.tight.setModel(*extra.surface, skinPlyTotal_, stiffenerPlyTotal_, skinRules_,
                          stiffenerRules_);
@@ -285,7 +289,7 @@ bool SimultaneousSearch::evaluateChild(OpenDesign& child) {
   countSteps(1);
   if (skin.setCount() == ns - 2 && stiffener.setCount() == nt - 2) {
     if ((!tight_ || canReach(tightBound_.evaluate(child.design, best()), best())) &&
-        (extraBounds_.empty() || extrasAllow(child)))
+        (extraBounds_.empty() || extrasAllow(child, true)))
       completeLastPlies(child.design);
     return false;
   }
@@ -304,7 +308,12 @@ bool SimultaneousSearch::childCanReach(OpenDesign& child) {
 
 // Every completion's smallest objective value is at most each objective surface's bound, and
 // a required surface's bound below its limit leaves no allowed completion.
-bool SimultaneousSearch::extrasAllow(OpenDesign& child) {
+bool SimultaneousSearch::extrasAllow(OpenDesign& child, bool lastPlies) {
+  if (!tradeOff_.empty()) {
+    const double bound = tradeOff_.evaluate(child.design, best(), lastPlies);
+    if (!canReach(bound, best())) return false;
+    child.bound = std::min(child.bound, bound);
+  }
   for (ExtraBound& extra : extraBounds_) {
     const double floor = extra.required ? extra.limit : best();
     double bound = extra.joint.evaluateJointBound(child);
@@ -406,11 +415,13 @@ void SimultaneousSearch::tightTreeSearchWith() {
   }
   const std::int64_t budget =
       memoryBudget_ > 0 ? std::max<std::int64_t>(1, memoryBudget_ / threads_) : 0;
-  std::atomic<std::size_t> next{0};
+  // Thread i searches subtree i first, then the next one no thread has taken: on a small tree
+  // the first thread would otherwise search every subtree before the others began.
+  std::atomic<std::size_t> next{static_cast<std::size_t>(threads_)};
   std::vector<std::exception_ptr> failures(threads_);
   auto work = [&](int i) {
     try {
-      workers[i]->searchSubtrees<Records>(roots, next, budget, i == 0 ? &progress_ : nullptr);
+      workers[i]->searchSubtrees<Records>(roots, i, next, budget, i == 0 ? &progress_ : nullptr);
     } catch (...) {
       failures[i] = std::current_exception();
       next = roots.size();  // the other threads stop after their subtree in progress
@@ -453,6 +464,7 @@ void SimultaneousSearch::adoptRunOf(const SimultaneousSearch& master, StepTicker
   plyOrder_ = master.plyOrder_;
   tightBound_ = master.tightBound_;
   for (std::size_t k = 0; k < extraBounds_.size(); ++k) extraBounds_[k].tight = master.extraBounds_[k].tight;
+  tradeOff_.adoptTablesOf(master.tradeOff_);
   results_.restart(master.best());
   ticker_ = ticker;
   readStopRequestOf(master);
@@ -463,8 +475,8 @@ void SimultaneousSearch::adoptRunOf(const SimultaneousSearch& master, StepTicker
 // open design's subtree depth-first: the same designs are found, the store stops growing.
 template <typename Records>
 void SimultaneousSearch::searchSubtrees(const std::vector<typename Records::Record>& roots,
-                                        std::atomic<std::size_t>& next, std::int64_t budget,
-                                        SearchProgress* watched) {
+                                        std::size_t first, std::atomic<std::size_t>& next,
+                                        std::int64_t budget, SearchProgress* watched) {
   using Record = typename Records::Record;
   DesignHeap<Record> heap(skinPositions_ + stiffenerPositions_);
   const std::int64_t recordBytes = static_cast<std::int64_t>(sizeof(Record)) + kHeapEntryBytes;
@@ -472,7 +484,7 @@ void SimultaneousSearch::searchSubtrees(const std::vector<typename Records::Reco
   parent.design.skin.setPlyTotal(skinPlyTotal_);
   parent.design.stiffener.setPlyTotal(stiffenerPlyTotal_);
   const double start = best();
-  for (std::size_t i = next++; i < roots.size() && !stopRequested(); i = next++) {
+  for (std::size_t i = first; i < roots.size() && !stopRequested(); i = next++) {
     results_.restart(start);
     heap.push(Record(roots[i]));
     while (heap.count() > 0 && !stopRequested()) {
@@ -485,6 +497,7 @@ void SimultaneousSearch::searchSubtrees(const std::vector<typename Records::Reco
       if (watched) watched->publish(ticker_->steps(), heap.count(), best());
     }
     found_.insert(found_.end(), results_.designs().begin(), results_.designs().end());
+    ++shareOut_.subtrees;
   }
 }
 
@@ -492,6 +505,7 @@ template <typename Heap, typename Records>
 void SimultaneousSearch::diveDepthFirst(Heap& heap, OpenDesign& parent) {
   using Stack = RecordStack<typename Records::Record>;
   Stack stack;
+  ++shareOut_.depthFirstDives;
   stack.push(heap.pop());
   while (!stack.items.empty() && !stopRequested()) {
     Records::unpack(stack.pop(), parent);
@@ -504,7 +518,11 @@ void SimultaneousSearch::diveDepthFirst(Heap& heap, OpenDesign& parent) {
 void SimultaneousSearch::mergeWorkers(
     const std::vector<std::unique_ptr<SimultaneousSearch>>& workers) {
   std::vector<PanelDesign> found = results_.designs();
+  shareOut_ = ShareOut{};
   for (const auto& worker : workers) {
+    shareOut_.subtrees += worker->shareOut_.subtrees;
+    shareOut_.depthFirstDives += worker->shareOut_.depthFirstDives;
+    if (worker->shareOut_.subtrees > 0) ++shareOut_.busyThreads;
     found.insert(found.end(), worker->found_.begin(), worker->found_.end());
     totalSteps_ += worker->totalSteps_;
     completedCount_ += worker->completedCount_;

@@ -13,6 +13,8 @@
 #include "alt/joint_bound_model.h"
 #include "alt/ply_order.h"
 #include "alt/ranked_starts.h"
+#include "alt/subtree_hand_over.h"
+#include "alt/trade_off_bound.h"
 #include "base/seeded_random.h"
 #include "search/step_ticker.h"
 
@@ -40,9 +42,19 @@ class SimultaneousSearch : public AlternativeSearch {
   void setExtraSurfaces(const ExtraSurfaces& extras) override;
   long long completedCount() const { return completedCount_; }
   // The tight mode's threads (1 or more), the memory its open designs may take, in bytes (0: no
-  // limit), and how many open designs its first phase leaves for the threads.
-  static constexpr int kSubtreeRoots = 512;
-  void setParallelism(int threads, std::int64_t memoryBudget, int subtreeRoots = kSubtreeRoots);
+  // limit), and how many open designs its first phase leaves for the threads (by default the
+  // process's hand-over setting).
+  static constexpr int kSubtreeRoots = kDefaultSubtreeRoots;
+  void setParallelism(int threads, std::int64_t memoryBudget,
+                      int subtreeRoots = subtreeRootsSetting());
+  // How the tight mode's last run shared its tree out: the subtrees handed over, the threads
+  // that searched at least one, and the subtrees that went depth-first under the memory budget.
+  struct ShareOut {
+    std::size_t subtrees = 0;
+    int busyThreads = 0;
+    long long depthFirstDives = 0;
+  };
+  const ShareOut& shareOut() const { return shareOut_; }
   // The tight mode's first best value, from its local search (-infinity before or without one).
   double firstBestValue() const { return firstBest_; }
 
@@ -80,8 +92,9 @@ class SimultaneousSearch : public AlternativeSearch {
   template <typename Records>
   std::vector<typename Records::Record> splitIntoSubtrees();
   template <typename Records>
-  // `watched`: the progress a watcher reads, published by one of the threads (or none).
-  void searchSubtrees(const std::vector<typename Records::Record>& roots,
+  // `first`: the subtree this thread starts with, before those after `next`; `watched`: the
+  // progress a watcher reads, published by one of the threads (or none).
+  void searchSubtrees(const std::vector<typename Records::Record>& roots, std::size_t first,
                       std::atomic<std::size_t>& next, std::int64_t budget,
                       SearchProgress* watched);
   template <typename Heap, typename Records>
@@ -113,13 +126,15 @@ class SimultaneousSearch : public AlternativeSearch {
   };
   std::vector<ExtraBound> extraBounds_;
   std::vector<ResponseSurface> boundingMeans_;  // weighted means of the objective surfaces
-  bool extrasAllow(OpenDesign& child);
+  TradeOffBound tradeOff_;  // the tight mode's convex combinations of the objective surfaces
+  bool extrasAllow(OpenDesign& child, bool lastPlies = false);
   void setExtraBoundModels();
   std::vector<PanelDesign> starts_;  // the random start's designs, kept in the tight mode
   std::optional<RankedStarts> rankedStarts_;  // the designs met before the tree, for the K best
   int threads_ = 1;
   std::int64_t memoryBudget_ = 0;
-  int subtreeRoots_ = kSubtreeRoots;
+  int subtreeRoots_ = subtreeRootsSetting();
+  ShareOut shareOut_;  // a worker's own counts; the master's after the merge
   StepTicker* ticker_ = nullptr;  // the tight mode's shared step count
   std::vector<PanelDesign> found_;  // a worker's best designs of each subtree it searched
 };

@@ -116,12 +116,17 @@ std::vector<AlternatingSearch::TurnResult> AlternatingSearch::runTurnsTogether(
     turnWorkers_.back()->adoptRunOf(*this);
   }
   std::vector<TurnResult> results(candidates.size());
-  std::atomic<std::size_t> next{0};
+  // Worker w takes candidate w first, then the next one no worker has taken: short turns would
+  // otherwise all go to the first worker before the others began.
+  std::atomic<std::size_t> next{turnWorkers_.size()};
   std::vector<std::exception_ptr> failures(turnWorkers_.size());
+  std::vector<char> busy(turnWorkers_.size(), 0);
   auto work = [&](std::size_t w) {
     try {
-      for (std::size_t i = next++; i < candidates.size() && !stopRequested(); i = next++)
+      for (std::size_t i = w; i < candidates.size() && !stopRequested(); i = next++) {
         results[i] = turnWorkers_[w]->runTurn(candidates[i]);
+        busy[w] = 1;
+      }
     } catch (...) {
       failures[w] = std::current_exception();
       next = candidates.size();  // the other workers stop at their next turn
@@ -133,6 +138,7 @@ std::vector<AlternatingSearch::TurnResult> AlternatingSearch::runTurnsTogether(
   for (std::thread& thread : threads) thread.join();
   for (const std::exception_ptr& failure : failures)
     if (failure) std::rethrow_exception(failure);
+  if (std::count(busy.begin(), busy.end(), 1) > 1) ++sharedRounds_;
   return results;
 }
 

@@ -34,6 +34,9 @@ class AlternatingSearch : public SearchDriver {
   // them out (1: one after the other). Every turn is the same search either way, and the round
   // takes their designs in the candidates' order: the report is the same for every number.
   void setTurnThreads(int threads) { turnThreads_ = std::max(1, threads); }
+  // The rounds whose turns were searched by two threads or more (for tests of the threaded
+  // code: the round had two candidates or more and a second thread took one of them).
+  long long sharedRounds() const { return sharedRounds_; }
   // Further failure modes: each turn maximises the smallest of the surfaces over the designs
   // that meet every requirement. Set before run(); none by default.
   void setExtraSurfaces(const ExtraSurfaces& extras) override;
@@ -101,6 +104,7 @@ class AlternatingSearch : public SearchDriver {
   long long roundSteps_ = 0;
   double runBest_ = 0.0;  // for the watcher only
   int turnThreads_ = 1;
+  long long sharedRounds_ = 0;
   std::ostream* roundLog_ = &std::cout;
   std::vector<std::unique_ptr<AlternatingSearch>> turnWorkers_;  // made at the first round
   StackingSequence emptySkin_;

@@ -1,5 +1,9 @@
 #include "search/extra_surfaces.h"
 
+#include <algorithm>
+
+#include <cstdlib>
+#include <functional>
 #include <map>
 
 namespace kelm {
@@ -21,7 +25,78 @@ ResponseSurface meanOf(const std::vector<const ResponseSurface*>& surfaces) {
   return mean;
 }
 
+// The combination with the given weights, term by term as the mean (weights in steps).
+ResponseSurface combinationOf(const std::vector<const ResponseSurface*>& surfaces,
+                              const std::vector<int>& weights, int steps) {
+  std::map<std::int32_t, double> terms;
+  for (std::size_t k = 0; k < surfaces.size(); ++k) {
+    if (weights[k] == 0) continue;
+    const double share = static_cast<double>(weights[k]) / steps;
+    std::map<std::int32_t, double> first;
+    for (std::size_t i = 0; i < surfaces[k]->termCodes().size(); ++i)
+      first.emplace(surfaces[k]->termCodes()[i], surfaces[k]->termValues()[i]);
+    for (const auto& [code, value] : first) terms[code] += value * share;
+  }
+  ResponseSurface combination;
+  for (const auto& [code, value] : terms) combination.appendTerm(code, value);
+  combination.build();
+  return combination;
+}
+
+// Every way to share `steps` among `count` surfaces, more than one of them weighted.
+std::vector<std::vector<int>> gridWeights(int count, int steps) {
+  std::vector<std::vector<int>> all;
+  std::vector<int> w(count, 0);
+  std::function<void(int, int)> fill = [&](int k, int left) {
+    if (k + 1 == count) {
+      w[k] = left;
+      if (std::count(w.begin(), w.end(), 0) < count - 1) all.push_back(w);
+      return;
+    }
+    for (int v = left; v >= 0; --v) {
+      w[k] = v;
+      fill(k + 1, left - v);
+    }
+  };
+  fill(0, steps);
+  return all;
+}
+
+// Fine enough to follow a kink, coarse enough that a walk over it stays short.
+int gridSteps(std::size_t count) {
+  if (count == 2) return 8;
+  if (count == 3) return 6;
+  if (count == 4) return 4;
+  if (count <= 6) return 2;
+  return 0;
+}
+
 }  // namespace
+
+CombinationGrid combinationGrid(const ResponseSurface& model, const ExtraSurfaces& extras) {
+  std::vector<const ResponseSurface*> objectives = {&model};
+  objectives.insert(objectives.end(), extras.minOf.begin(), extras.minOf.end());
+  CombinationGrid grid;
+  const int count = static_cast<int>(objectives.size());
+  const int steps = gridSteps(objectives.size());
+  if (count < 2 || steps == 0) return grid;
+  grid.weights = gridWeights(count, steps);
+  int nearest = steps * steps;
+  for (std::size_t i = 0; i < grid.weights.size(); ++i) {
+    grid.surfaces.push_back(combinationOf(objectives, grid.weights[i], steps));
+    int spread = 0;
+    for (int w : grid.weights[i]) spread = std::max(spread, std::abs(w * count - steps));
+    if (spread < nearest) nearest = spread, grid.equalMean = static_cast<int>(i);
+  }
+  grid.neighbours.resize(grid.weights.size());
+  for (std::size_t i = 0; i < grid.weights.size(); ++i)
+    for (std::size_t j = 0; j < grid.weights.size(); ++j) {
+      int moved = 0;
+      for (int k = 0; k < count; ++k) moved += std::abs(grid.weights[i][k] - grid.weights[j][k]);
+      if (moved == 2) grid.neighbours[i].push_back(static_cast<int>(j));
+    }
+  return grid;
+}
 
 std::vector<ResponseSurface> boundingMeans(const ResponseSurface& model, const ExtraSurfaces& extras) {
   std::vector<const ResponseSurface*> objectives = {&model};

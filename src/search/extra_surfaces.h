@@ -29,4 +29,17 @@ struct ExtraSurfaces {
 // are at most four; none for a single surface.
 std::vector<ResponseSurface> boundingMeans(const ResponseSurface& model, const ExtraSurfaces& extras);
 
+// Convex combinations of the objective surfaces on a grid of their weights, each bounding the
+// smallest value from above as the means do; which one bounds a subtree best depends on which
+// modes trade off in it, so a search walks the grid from neighbour to neighbour. The weights
+// are whole multiples of 1/steps (steps falling with the number of surfaces so that the grid
+// stays at a few dozen); a single surface (the vertices) is left out, its own bound being there.
+struct CombinationGrid {
+  std::vector<ResponseSurface> surfaces;
+  std::vector<std::vector<int>> weights;          // per combination, in steps, per objective
+  std::vector<std::vector<int>> neighbours;       // one step of weight moved between two surfaces
+  int equalMean = 0;                              // the combination nearest the mean of all
+};
+CombinationGrid combinationGrid(const ResponseSurface& model, const ExtraSurfaces& extras);
+
 }  // namespace kelm

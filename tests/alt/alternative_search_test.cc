@@ -6,6 +6,7 @@
 #include <regex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "support/test_surfaces.h"
 #include "support/capture.h"
 #include "support/small_stack.h"
+#include "support/threaded_code_reached.h"
 
 namespace kelm {
 namespace {
@@ -25,6 +27,7 @@ using testing::freeRules;
 using testing::makeSurface;
 using testing::Term;
 using testing::inPlaneOnly;
+using testing::budgetOf;
 constexpr auto fixedNumbersOf = testing::randomFixedNumbers;
 
 constexpr auto designTexts = testing::sortedDesignTexts;
@@ -43,6 +46,7 @@ TEST(AlternativeSearchTest, SimultaneousSearchFindsExactlyTheExhaustiveOptima) {
   std::bernoulli_distribution coin(0.5);
   int nonEmpty = 0;
   int ties = 0;
+  testing::ThreadedCodeReached reached;
   for (int trial = 0; trial < 300; ++trial) {
     testing::RandomSurfaceOptions options;
     options.sparse = trial % 3 == 1;
@@ -71,9 +75,11 @@ TEST(AlternativeSearchTest, SimultaneousSearchFindsExactlyTheExhaustiveOptima) {
     ExhaustiveSearch exhaustive(surface, skinRules, stiffenerRules);
     SimultaneousSearch simultaneous(surface, skinRules, stiffenerRules, 7u);
     SimultaneousSearch tight(surface, skinRules, stiffenerRules, 7u, true);
-    // Shared out among two threads from a handful of open designs, half the time with a
-    // memory budget so small that every subtree goes depth-first.
-    if (trial % 2 == 1) tight.setParallelism(2, trial % 4 == 1 ? 1 : 0, 4);
+    // Three trials in four shared out among two threads from one to three open designs: one
+    // with a budget so small that every subtree goes depth-first, one with a budget of a few
+    // open designs per thread (subtrees start best-first, go depth-first once they grow), one
+    // without. The fourth keeps one thread and the hand-over setting.
+    if (trial % 4 != 0) tight.setParallelism(2, budgetOf(trial), 1 + trial % 3);
     {
       CapturedStreams captured;
       exhaustive.run(ts, tt);
@@ -89,9 +95,53 @@ TEST(AlternativeSearchTest, SimultaneousSearchFindsExactlyTheExhaustiveOptima) {
     }
     if (!exhaustive.results().empty()) ++nonEmpty;
     if (exhaustive.results().size() > 1) ++ties;
+    if (trial % 4 != 0) reached.count(tight.shareOut(), testing::budgetOf(trial));
   }
   EXPECT_GE(nonEmpty, 75);
   EXPECT_GE(ties, 10);
+  // These trees are mostly closed before two designs are open: the threaded code is reached on
+  // the larger trees of the next test.
+  reached.print();
+}
+
+// The tight tree shared out among two threads from a few dozen open designs, with and without
+// memory budgets, finds the designs, the value and the steps of one thread, on trees large
+// enough that both threads search subtrees, their designs are merged and subtrees go
+// depth-first.
+TEST(AlternativeSearchTest, SharedOutTightTreeFindsWhatOneThreadFinds) {
+  std::mt19937 random(2026);
+  std::uniform_int_distribution<int> plyTotal(14, 22);
+  std::bernoulli_distribution coin(0.5);
+  testing::ThreadedCodeReached reached;
+  for (int trial = 0; trial < 40; ++trial) {
+    std::vector<Term> terms = testing::randomTerms(9000 + trial, {.negativeDefiniteBlocks = trial % 2 == 0});
+    terms.insert(terms.begin(), Term{0, 3.0});
+    const ResponseSurface surface = makeSurface(terms);
+    const int ts = plyTotal(random), tt = plyTotal(random);
+    LaminateRules skinRules = rulesOf(coin(random), coin(random));
+    LaminateRules stiffenerRules = rulesOf(coin(random), coin(random));
+    if (trial % 3 == 0) testing::addRandomGuidelines(stiffenerRules, random);
+    SCOPED_TRACE("trial " + std::to_string(trial));
+    const int roots = 8 << (trial % 3);
+    auto search = [&](int threads, std::int64_t budget) {
+      SimultaneousSearch tight(surface, skinRules, stiffenerRules, 11u, true);
+      tight.setParallelism(threads, budget, roots);
+      tight.setStepCounterShown(false);
+      tight.run(ts, tt);
+      return std::make_tuple(designTexts(tight.results()), tight.best(), tight.totalSteps(),
+                             tight.shareOut());
+    };
+    // Half the trials with a budget, shared equally among the threads: one thread alone has
+    // the share of one of two.
+    const std::int64_t budget = budgetOf(trial + 1);
+    const auto alone = search(1, budget > 0 ? std::max<std::int64_t>(1, budget / 2) : 0);
+    const auto shared = search(2, budget);
+    EXPECT_EQ(std::get<0>(shared), std::get<0>(alone));
+    EXPECT_EQ(std::get<1>(shared), std::get<1>(alone));
+    EXPECT_EQ(std::get<2>(shared), std::get<2>(alone));
+    reached.count(std::get<3>(shared), budget);
+  }
+  reached.expectMost();
 }
 
 // Two searches in one process at once (as two Python threads run them): ply totals no search

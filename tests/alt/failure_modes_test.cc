@@ -11,6 +11,7 @@
 #include "search/panel_value.h"
 #include "support/capture.h"
 #include "support/test_surfaces.h"
+#include "support/threaded_code_reached.h"
 
 namespace kelm {
 namespace {
@@ -31,6 +32,7 @@ TEST(FailureModesTest, TreeSearchesFindExactlyTheExhaustiveOptimaOfTheSmallestSu
   std::uniform_int_distribution<int> plyTotal(5, 10);
   std::bernoulli_distribution coin(0.5);
   int nonEmpty = 0, infeasible = 0;
+  testing::ThreadedCodeReached reached;
   for (int trial = 0; trial < 200; ++trial) {
     const int surfaces = 2 + trial % 3;
     std::vector<ResponseSurface> models;
@@ -56,7 +58,7 @@ TEST(FailureModesTest, TreeSearchesFindExactlyTheExhaustiveOptimaOfTheSmallestSu
     ExhaustiveSearch exhaustive(models[0], skinRules, stiffenerRules);
     SimultaneousSearch tree(models[0], skinRules, stiffenerRules, 3u);
     SimultaneousSearch tight(models[0], skinRules, stiffenerRules, 3u, true);
-    if (trial % 2 == 1) tight.setParallelism(2, 0, 4);
+    if (trial % 4 != 0) tight.setParallelism(2, testing::budgetOf(trial), 1 + trial % 3);
     for (AlternativeSearch* search : {static_cast<AlternativeSearch*>(&exhaustive),
                                       static_cast<AlternativeSearch*>(&tree),
                                       static_cast<AlternativeSearch*>(&tight)}) {
@@ -76,9 +78,11 @@ TEST(FailureModesTest, TreeSearchesFindExactlyTheExhaustiveOptimaOfTheSmallestSu
     }
     nonEmpty += !expected.empty();
     infeasible += expected.empty() && !extras.required.empty();
+    if (trial % 4 != 0) reached.count(tight.shareOut(), testing::budgetOf(trial));
   }
   EXPECT_GE(nonEmpty, 100);
   EXPECT_GE(infeasible, 5);
+  reached.print();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -57,15 +58,17 @@ Outcome runFrom(const StackingSequence& start, int skinTotal, const ResponseSurf
 }
 
 // The tight turns shared out among two threads: the report must not change.
-std::string twoThreadTightOut(const StackingSequence& start, int skinTotal,
-                              const ResponseSurface& surface, const LaminateRules& skin,
-                              const LaminateRules& stiffener) {
+// The report of the tight turns on two threads, and how many rounds they shared out.
+std::pair<std::string, long long> twoThreadTightOut(const StackingSequence& start, int skinTotal,
+                                                    const ResponseSurface& surface,
+                                                    const LaminateRules& skin,
+                                                    const LaminateRules& stiffener) {
   FixedStart<BranchAndBoundSearch> driver(start, surface, skin, stiffener, true);
   driver.setTurnThreads(2);
   testing::CapturedStreams streams;
   driver.run(skinTotal, static_cast<int>(start.halfPlies() * 2));
   driver.report();
-  return streams.out();
+  return {streams.out(), driver.sharedRounds()};
 }
 
 std::string bnbOut(const ResponseSurface& surface, const LaminateRules& skin,
@@ -177,7 +180,7 @@ TEST(IterativeDriversTest, TightTurnsFindWhatDefaultTurnsFind) {
   std::uniform_int_distribution<int> plyTotal(3, 13);  // odd totals too: a mid-plane ply
   std::bernoulli_distribution coin(0.5);
   long long defaultSteps = 0, tightSteps = 0;
-  int ties = 0;
+  int ties = 0, twoThreadCases = 0, shared = 0;
   for (int trial = 0; trial < 300; ++trial) {
     std::vector<testing::Term> terms =
         testing::randomTerms(3000 + trial, {trial % 3 == 1, trial % 3 == 2});
@@ -206,7 +209,10 @@ TEST(IterativeDriversTest, TightTurnsFindWhatDefaultTurnsFind) {
     EXPECT_EQ(roundsOf(plain.out), roundsOf(tight.out));
     EXPECT_EQ(valuedDesigns(plain.results), valuedDesigns(tight.results));
     if (trial % 2 == 0) {
-      EXPECT_EQ(twoThreadTightOut(*start, skinTotal, surface, skin, stiffener), tight.out);
+      const auto [out, sharedRounds] = twoThreadTightOut(*start, skinTotal, surface, skin, stiffener);
+      EXPECT_EQ(out, tight.out);
+      ++twoThreadCases;
+      shared += sharedRounds > 0;
     }
     defaultSteps += plain.steps;
     tightSteps += tight.steps;
@@ -214,6 +220,9 @@ TEST(IterativeDriversTest, TightTurnsFindWhatDefaultTurnsFind) {
   }
   EXPECT_GE(ties, 20);
   EXPECT_LT(tightSteps, defaultSteps);
+  // A round shares its turns out only when it has two candidates or more (ties).
+  std::printf("turns on two threads in %d of %d two-thread cases\n", shared, twoThreadCases);
+  EXPECT_GE(shared, 10);
 }
 
 // Every turn maximises the smallest of several surfaces under requirements: the branch and

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "alt/count_coupled_bound.h"
+#include "search/extra_surfaces.h"
+
+namespace kelm {
+
+// The tight search's bound of the smallest of several surfaces where the modes trade off: for
+// weights w >= 0 summing to 1, min_k f_k <= sum_k w_k f_k on every completion, so the
+// count-coupled bound of any convex combination bounds the subtree (the Lagrangian dual of the
+// smallest value). The best weights differ from subtree to subtree; they are sought on a grid
+// (CombinationGrid), from the weights that last bounded best, to a neighbour that bounds lower,
+// until one cuts the design or none is lower. Successive designs of a search lie mostly in the
+// same region of trade-off, so the walk is short.
+class TradeOffBound {
+ public:
+  void setGrid(const ResponseSurface& model, const ExtraSurfaces& extras);
+  void setModel(int skinPlyTotal, int stiffenerPlyTotal, const LaminateRules& skinRules,
+                const LaminateRules& stiffenerRules);
+  // Takes the count tables of another search of the same run (a worker of the master).
+  void adoptTablesOf(const TradeOffBound& master);
+  bool empty() const { return bounds_.empty(); }
+
+  // The lowest bound found for the completions of `design` that can reach `best`: below best by
+  // more than the tie tolerance once one combination cuts the design. `thorough`: walk on to
+  // the lowest neighbour however far, where a design left open costs far more than the walk
+  // (the last plies, all completed at once).
+  double evaluate(const PanelDesign& design, double best, bool thorough = false);
+
+ private:
+  std::shared_ptr<const CombinationGrid> grid_;  // read only, shared with the workers
+  std::vector<CountCoupledBound> bounds_;
+  int current_ = 0;
+};
+
+}  // namespace kelm
