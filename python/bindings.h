@@ -40,6 +40,7 @@ struct Design {
 void bindSurface(py::module_& m);
 void bindFitting(py::module_& m);
 void bindDesigns(py::module_& m);
+void bindDesignList(py::module_& m);
 void bindSearches(py::module_& m);
 
 // One laminate's rules from the dict of kelm.Rules (its fields by name), for a ply total;

@@ -42,6 +42,7 @@ PYBIND11_MODULE(_kelm, m) {
   pybind11::register_exception_translator(&kelm::python::translateFailure);
   kelm::python::bindSurface(m);
   kelm::python::bindDesigns(m);
+  kelm::python::bindDesignList(m);
   kelm::python::bindSearches(m);
   kelm::python::bindFitting(m);
 }

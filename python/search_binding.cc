@@ -19,6 +19,7 @@
 #include "base/fatal.h"
 #include "base/platform_memory.h"
 #include "bindings.h"
+#include "design_list.h"
 #include "iter/branch_and_bound_search.h"
 #include "iter/round_robin_search.h"
 #include "laminate/design_rules.h"
@@ -36,7 +37,7 @@ constexpr int kLargestPlyTotal = 100000;    // the programs refuse larger totals
 // What a search found, as kelm.optimize returns it.
 struct Result {
   std::string status;  // "optimal", "infeasible", "interrupted" or "time-limit"
-  std::vector<Design> designs;
+  DesignList designs;
   long long steps = 0;
   double seconds = 0.0;
   std::string method;
@@ -44,7 +45,7 @@ struct Result {
   std::string log;  // the round lines of the iterative methods
 
   py::object value() const {
-    return designs.empty() ? py::none() : py::object(py::float_(designs.front().design.value));
+    return designs.empty() ? py::none() : py::object(py::float_(designs.designs->front().value));
   }
   bool success() const { return status == "optimal"; }
   std::string message() const;
@@ -189,6 +190,13 @@ class WatchedRun {
 
 // A finished search without a design proves that none meets the rules and requirements (the
 // iterative methods: none they reached); it is never "optimal".
+// The driver ends with the call: its designs are moved out, not copied, since a flat surface
+// ties millions of them. Its result list is its own member, so it may be emptied here.
+std::shared_ptr<const std::vector<PanelDesign>> takeResults(SearchDriver& driver) {
+  auto& designs = const_cast<std::vector<PanelDesign>&>(driver.results());
+  return std::make_shared<const std::vector<PanelDesign>>(std::move(designs));
+}
+
 const char* statusOf(StopReason reason, bool found) {
   switch (reason) {
     case StopReason::None: return found ? "optimal" : "infeasible";
@@ -227,7 +235,7 @@ py::tuple optimize(const Surface& surface, int skinPlies, int stiffenerPlies, co
   WatchedRun watched(*driver, timeLimit, std::move(progress));
   const py::object pending = watched.run(skinPlies, stiffenerPlies);
   Result result;
-  for (const PanelDesign& d : driver->results()) result.designs.push_back(Design{d, skinPlies, stiffenerPlies});
+  result.designs = DesignList{takeResults(*driver), skinPlies, stiffenerPlies};
   result.status = statusOf(driver->stopReason(), !result.designs.empty());
   result.steps = driver->totalSteps();
   result.seconds = watched.seconds();
@@ -252,7 +260,7 @@ py::dict evaluate(const Surface& surface, const Laminate& skin, const Laminate& 
 
 py::dict resultDict(const Result& r) {
   py::list designs;
-  for (const Design& d : r.designs) designs.append(py::cast(d).attr("to_dict")());
+  for (std::size_t i = 0; i < r.designs.size(); ++i) designs.append(py::cast(r.designs.at(i)).attr("to_dict")());
   py::dict out;
   out["status"] = r.status;
   out["success"] = r.success();
@@ -299,7 +307,8 @@ void bindSearches(py::module_& m) {
                              "'optimal'), as scipy's OptimizeResult.success.")
       .def_property_readonly("message", &Result::message, "What the status means, in words.")
       .def_property_readonly("value", &Result::value, "The best value (None when no design was found).")
-      .def_readonly("designs", &Result::designs, "Every design of the best value (ties within 1e-13).")
+      .def_readonly("designs", &Result::designs,
+                    "Every design of the best value (ties within 1e-13): a sequence of kelm.Design.")
       .def_readonly("steps", &Result::steps, "The search's steps, as its report counts them.")
       .def_readonly("seconds", &Result::seconds, "Wall-clock seconds of the search.")
       .def_readonly("method", &Result::method, "The search method.")
@@ -309,12 +318,19 @@ void bindSearches(py::module_& m) {
       .def("to_dict", &resultDict, "The outcome's fields as plain values.")
       .def(py::pickle(
           [](const Result& r) {
-            return py::make_tuple(r.status, r.designs, r.steps, r.seconds, r.method, r.seed, r.log);
+            std::vector<Design> designs;
+            for (std::size_t i = 0; i < r.designs.size(); ++i) designs.push_back(r.designs.at(i));
+            return py::make_tuple(r.status, designs, r.designs.skinPlyTotal,
+                                  r.designs.stiffenerPlyTotal, r.steps, r.seconds, r.method, r.seed, r.log);
           },
           [](const py::tuple& t) {
-            return Result{t[0].cast<std::string>(), t[1].cast<std::vector<Design>>(),
-                          t[2].cast<long long>(), t[3].cast<double>(), t[4].cast<std::string>(),
-                          t[5].cast<std::uint32_t>(), t[6].cast<std::string>()};
+            std::vector<PanelDesign> records;
+            for (const Design& d : t[1].cast<std::vector<Design>>()) records.push_back(d.design);
+            DesignList designs{std::make_shared<const std::vector<PanelDesign>>(std::move(records)),
+                               t[2].cast<int>(), t[3].cast<int>()};
+            return Result{t[0].cast<std::string>(), std::move(designs), t[4].cast<long long>(),
+                          t[5].cast<double>(), t[6].cast<std::string>(), t[7].cast<std::uint32_t>(),
+                          t[8].cast<std::string>()};
           }))
       .def("__repr__", [](const Result& r) {
         return "<kelm.Result " + r.status + " value " + py::str(r.value()).cast<std::string>() + ", " +
