@@ -14,8 +14,9 @@ py::object checked(const char* check, py::handle value, const char* name) {
   return py::module_::import("kelm._checks").attr(check)(value, name);
 }
 
+// The file system's own bytes: a name need not be UTF-8 (os.fsencode undoes the surrogates).
 std::string checkedPath(py::handle value, const char* name) {
-  return checked("path", value, name).cast<std::string>();
+  return py::module_::import("os").attr("fsencode")(checked("path", value, name)).cast<std::string>();
 }
 
 void refuseUnopenable(const std::string& path, const char* mode, const std::string& message) {
@@ -32,7 +33,8 @@ void refuseUnopenable(const std::string& path, const char* mode, const std::stri
   }
   // OSError(errno, text, filename) makes the subclass of the errno (FileNotFoundError, ...).
   const std::string text = message + " (" + std::strerror(error) + ")";
-  const py::object raised = py::reinterpret_borrow<py::object>(PyExc_OSError)(error, text, path);
+  const py::object filename = py::module_::import("os").attr("fsdecode")(py::bytes(path));
+  const py::object raised = py::reinterpret_borrow<py::object>(PyExc_OSError)(error, text, filename);
   PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(raised.ptr())), raised.ptr());
   throw py::error_already_set();
 }

@@ -45,6 +45,10 @@ Surface readSurface(const py::object& pathArgument) {
   return surface;
 }
 
+constexpr const char* kTermCodes =
+    "codes are hexadecimal digits as the file writes them, one digit per variable, x1 lowest "
+    "('0' constant, '1' x1, '10' x2, '11' x1 squared, '101' x1 x3, ...)";
+
 // Keys as the file writes codes: a string of hexadecimal digits, or an int whose decimal
 // digits are those (1000 is x4, 11 is x1 squared).
 Surface fromTerms(const py::object& termsArgument) {
@@ -58,9 +62,17 @@ Surface fromTerms(const py::object& termsArgument) {
                            py::str(py::type::handle_of(key).attr("__name__")).cast<std::string>());
     const std::string code = py::str(key).cast<std::string>();
     const std::string name = "terms[" + py::repr(key).cast<std::string>() + "]";
-    text += code + "\t" + coefficientText(checked("real", value, name.c_str()).cast<double>()) + "\n";
+    const std::string line = code + "\t" + coefficientText(checked("real", value, name.c_str()).cast<double>());
+    if (readRsLine(line).kind != RsLine::Kind::Term)
+      throw py::value_error("terms: " + py::repr(key).cast<std::string>() + " is not a term code: " +
+                            kTermCodes);
+    text += line + "\n";
   }
-  return surfaceFromText(text);
+  try {
+    return surfaceFromText(text);
+  } catch (const Failure&) {
+    throw py::value_error(std::string("terms: the searches refuse these terms: ") + kTermCodes);
+  }
 }
 
 // value = constant + linear . x + x' hessian x / 2, x in the file's variable order.
@@ -163,7 +175,9 @@ py::tuple checkSurface(const py::object& pathArgument) {
   refuseUnopenable(path, "rb", "cannot be opened");
   std::ostringstream report;
   const int status = checkSurfaceFile(path, report);
-  return py::make_tuple(status == 0, report.str());
+  const std::string text = report.str();  // names the file, whose name need not be UTF-8
+  return py::make_tuple(status == 0, py::reinterpret_steal<py::str>(PyUnicode_DecodeUTF8(
+                                         text.data(), static_cast<py::ssize_t>(text.size()), "backslashreplace")));
 }
 
 }  // namespace
