@@ -12,6 +12,23 @@ from setuptools.command.build_ext import build_ext
 ROOT = pathlib.Path(__file__).resolve().parent
 
 
+def refuse_an_interpreter_without_wheel():
+    """pip builds a wheel; without the wheel package (older setuptools need it) it would fail
+    later with "invalid command 'bdist_wheel'", which does not say what to do."""
+    try:
+        from setuptools.command.bdist_wheel import bdist_wheel  # noqa: F401  (setuptools 70.1+)
+    except ImportError:
+        try:
+            import wheel  # noqa: F401
+        except ImportError:
+            sys.exit(f"kelm: {sys.executable} has no 'wheel' package to build with: install with "
+                     "Debian's /usr/bin/python3 (apt-get install python3-wheel), as the README "
+                     "shows")
+
+
+refuse_an_interpreter_without_wheel()
+
+
 class CMakeExtension(Extension):
     def __init__(self, name):
         super().__init__(name, sources=[])

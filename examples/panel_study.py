@@ -1,20 +1,28 @@
 """A worked example of the Python package: from response-surface files to a table of optimal
 designs and a picture of one.
 
-    PYTHONPATH=build/python python3 examples/panel_study.py [OUTPUT_DIR]
+    PYTHONPATH=build/python python3 examples/panel_study.py [OUTPUT_DIR] [--time-limit=S]
 
 Searches both bundled panels at three pairs of ply totals with and without the 4-ply rule,
 prints the table, and writes it as CSV with the picture of the best design (SVG) to OUTPUT_DIR
 (default: the current directory).
 """
 
+import argparse
 import pathlib
-import sys
 
 import kelm
 
 here = pathlib.Path(__file__).resolve().parent
-out = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ".")
+arguments = argparse.ArgumentParser(
+    description="Searches both bundled panels at three pairs of ply totals with and without the "
+                "4-ply rule; writes the table (CSV) and the best design's picture (SVG).")
+arguments.add_argument("output_dir", nargs="?", default=".", type=pathlib.Path,
+                       help="where panels.csv and panel_a_best.svg go (default: here)")
+arguments.add_argument("--time-limit", type=float, default=None, metavar="S",
+                       help="seconds for the whole study (default: none)")
+options = arguments.parse_args()
+out = options.output_dir
 out.mkdir(parents=True, exist_ok=True)
 
 # One Panel per case; a surface is read once and shared by its cases.
@@ -28,7 +36,7 @@ panels = [
 
 # Every panel in a thread of this process (the searches release the GIL); pass
 # client=distributed.Client(...) to run them on a Dask cluster instead.
-table = kelm.run_panels(panels)
+table = kelm.run_panels(panels, time_limit=options.time_limit)
 print(table[["panel", "status", "value", "designs", "skin", "stiffener", "seconds"]]
       .to_string(index=False))
 table.to_csv(out / "panels.csv", index=False)

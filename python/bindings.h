@@ -40,11 +40,20 @@ struct Design {
 void bindSurface(py::module_& m);
 void bindFitting(py::module_& m);
 void bindDesigns(py::module_& m);
+void bindDesignList(py::module_& m);
 void bindSearches(py::module_& m);
 
 // One laminate's rules from the dict of kelm.Rules (its fields by name), for a ply total;
 // refused totals and fixed numbers fail as in the programs.
 LaminateRules laminateRules(int plyTotal, const py::dict& rules);
+
+// An argument checked by kelm._checks.<check>(value, name): TypeError or ValueError naming it.
+py::object checked(const char* check, py::handle value, const char* name);
+std::string checkedPath(py::handle value, const char* name);
+
+// Raises the OSError of a file that cannot be opened in `mode` (FileNotFoundError,
+// PermissionError, IsADirectoryError, ...) with its errno, the file name and `message`.
+void refuseUnopenable(const std::string& path, const char* mode, const std::string& message);
 
 // A surface built from the text of a response-surface file.
 Surface surfaceFromText(const std::string& text);

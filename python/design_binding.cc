@@ -127,6 +127,24 @@ Design designOf(const Laminate& skin, const Laminate& stiffener, double value) {
   return d;
 }
 
+Laminate laminateArgument(const py::object& value, const char* name) {
+  return py::module_::import("kelm._checks")
+      .attr("instance")(value, name, py::type::of<Laminate>())
+      .cast<Laminate>();
+}
+
+bool sameDesign(const Design& a, const Design& b) {
+  return a.design.skin == b.design.skin && a.design.stiffener == b.design.stiffener &&
+         a.skinPlyTotal == b.skinPlyTotal && a.stiffenerPlyTotal == b.stiffenerPlyTotal &&
+         a.design.value == b.design.value;
+}
+
+// Equal designs hash alike: the fields __eq__ compares.
+py::ssize_t designHash(const Design& d) {
+  return py::hash(py::make_tuple(d.skinPlyTotal, d.design.skin.bracketText(), d.stiffenerPlyTotal,
+                                 d.design.stiffener.bracketText(), d.design.value));
+}
+
 }  // namespace
 
 Laminate skinOf(const Design& d) { return Laminate{d.design.skin, d.skinPlyTotal}; }
@@ -134,9 +152,15 @@ Laminate stiffenerOf(const Design& d) { return Laminate{d.design.stiffener, d.st
 
 void bindDesigns(py::module_& m) {
   py::class_<Laminate>(m, "Laminate", "One symmetric laminate: its designed half and its ply total.")
-      .def(py::init(&laminateOf), py::arg("codes"), py::arg("plies"),
+      .def(py::init([](const py::object& codes, const py::object& plies) {
+             return laminateOf(checked("whole_list", codes, "codes").cast<std::vector<int>>(),
+                               checked("ply_total", plies, "plies").cast<int>());
+           }), py::arg("codes"), py::arg("plies"),
            "From the half's codes, outer surface inward: 0 (0 deg), 1 (+-45 deg), 2 (90 deg).")
-      .def_static("parse", &parsedLaminate, py::arg("text"), py::arg("plies"),
+      .def_static("parse", [](const py::object& text, const py::object& plies) {
+             return parsedLaminate(checked("text", text, "text").cast<std::string>(),
+                                   checked("ply_total", plies, "plies").cast<int>());
+           }, py::arg("text"), py::arg("plies"),
                   "From the bracket form the reports print, e.g. '[45/45/90/0]s'.")
       .def_property_readonly("plies", [](const Laminate& l) { return l.plyTotal; },
                              "Plies of the whole laminate.")
@@ -162,14 +186,18 @@ void bindDesigns(py::module_& m) {
                       [](const py::tuple& t) { return laminateOf(t[0].cast<std::vector<int>>(), t[1].cast<int>()); }))
       .def("__eq__", [](const Laminate& a, const Laminate& b) {
         return a.plyTotal == b.plyTotal && a.sequence == b.sequence;
-      })
+      }, py::is_operator())
       .def("__hash__", [](const Laminate& l) { return py::hash(py::make_tuple(l.plyTotal, l.sequence.bracketText())); })
       .def("__repr__", [](const Laminate& l) {
         return "<kelm.Laminate " + l.sequence.bracketText() + " of " + std::to_string(l.plyTotal) + " plies>";
       });
 
   py::class_<Design>(m, "Design", "A panel design: skin and stiffener laminates and the surface's value.")
-      .def(py::init(&designOf), py::arg("skin"), py::arg("stiffener"), py::arg("value") = 0.0,
+      .def(py::init([](const py::object& skin, const py::object& stiffener, const py::object& value) {
+             const Laminate skinLaminate = laminateArgument(skin, "skin");
+             const Laminate stiffenerLaminate = laminateArgument(stiffener, "stiffener");
+             return designOf(skinLaminate, stiffenerLaminate, checked("real", value, "value").cast<double>());
+           }), py::arg("skin"), py::arg("stiffener"), py::arg("value") = 0.0,
            "A design from two laminates (use kelm.evaluate for its value under a surface).")
       .def_property_readonly("value", [](const Design& d) { return d.design.value; },
                              "The response surface's value.")
@@ -184,11 +212,8 @@ void bindDesigns(py::module_& m) {
                       [](const py::tuple& t) {
                         return designOf(t[0].cast<Laminate>(), t[1].cast<Laminate>(), t[2].cast<double>());
                       }))
-      .def("__eq__", [](const Design& a, const Design& b) {
-        return a.design.skin == b.design.skin && a.design.stiffener == b.design.stiffener &&
-               a.skinPlyTotal == b.skinPlyTotal && a.stiffenerPlyTotal == b.stiffenerPlyTotal &&
-               a.design.value == b.design.value;
-      })
+      .def("__eq__", &sameDesign, py::is_operator())
+      .def("__hash__", &designHash)
       .def("__repr__", [](const Design& d) {
         return "<kelm.Design " + d.design.skin.bracketText() + " " + d.design.stiffener.bracketText() +
                " value " + std::to_string(d.design.value) + ">";

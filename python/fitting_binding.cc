@@ -4,6 +4,7 @@
 #include <pybind11/stl.h>
 
 #include "bindings.h"
+#include "watched_call.h"
 #include "fitting/least_squares_fit.h"
 #include "fitting/sampling_plan.h"
 #include "fitting/target_surface.h"
@@ -11,19 +12,31 @@
 namespace kelm::python {
 namespace {
 
+const char* planStatus(StopReason reason) {
+  switch (reason) {
+    case StopReason::None: return "complete";
+    case StopReason::TimeLimit: return "time-limit";
+    default: return "interrupted";
+  }
+}
+
+// Ctrl-C and the time limit stop the plan between two steps of its pool or its exchange.
 py::dict samplePlan(int skinPlies, int stiffenerPlies, int count, const py::dict& skinRules,
-                    const py::dict& stiffenerRules, std::uint32_t seed, int pool) {
+                    const py::dict& stiffenerRules, std::uint32_t seed, int pool,
+                    std::optional<double> timeLimit) {
   PlanRequest request;
   request.skinRules = laminateRules(skinPlies, skinRules);
   request.stiffenerRules = laminateRules(stiffenerPlies, stiffenerRules);
   request.count = count;
   request.seed = seed;
   request.poolSize = pool;
-  SamplingPlan plan;
-  {
-    py::gil_scoped_release release;
-    plan = dOptimalPlan(request);
-  }
+  const WatchedOutcome<SamplingPlan> outcome = watchedCall<SamplingPlan>(
+      [request](const StopRequest& stop) mutable {
+        request.stop = &stop;
+        return dOptimalPlan(request);
+      },
+      timeLimit, true);
+  const SamplingPlan& plan = *outcome.value;
   py::list designs;
   for (const PanelDesign& d : plan.designs) designs.append(Design{d, skinPlies, stiffenerPlies});
   py::dict out;
@@ -32,6 +45,7 @@ py::dict samplePlan(int skinPlies, int stiffenerPlies, int count, const py::dict
   out["log_det_plan"] = plan.logDetPlan;
   out["log_det_random"] = plan.logDetRandom;
   out["pool"] = plan.poolSize;
+  out["status"] = plan.stopped ? planStatus(outcome.reason) : "complete";
   return out;
 }
 
@@ -44,12 +58,21 @@ std::vector<SurfaceParameters> pointsOf(py::array_t<double, py::array::c_style |
   return points;
 }
 
+// A large table takes a while in one decomposition that cannot stop: on Ctrl-C or the time
+// limit it is left to finish in its thread and the caller goes on at once.
 py::dict fit(py::array_t<double> x, const std::vector<double>& y, const std::vector<double>& weights,
-             const std::string& comment) {
-  const std::vector<SurfaceParameters> points = pointsOf(x);
+             const std::string& comment, std::optional<double> timeLimit) {
+  std::vector<SurfaceParameters> points = pointsOf(x);
   if (points.size() != y.size() || (!weights.empty() && weights.size() != y.size()))
     throw py::value_error("the samples, responses and weights must be equally many");
-  const QuadraticFit result = fitQuadratic(points, y, weights);
+  const WatchedOutcome<QuadraticFit> outcome = watchedCall<QuadraticFit>(
+      [points = std::move(points), y, weights](const StopRequest&) { return fitQuadratic(points, y, weights); },
+      timeLimit, false);
+  if (!outcome.value) {
+    PyErr_SetString(PyExc_TimeoutError, "fit_surface: the fit took longer than time_limit");
+    throw py::error_already_set();
+  }
+  const QuadraticFit& result = *outcome.value;
   py::dict out;
   out["surface"] = surfaceFromText(surfaceFileText(result.coefficients, comment));
   out["samples"] = result.samples;

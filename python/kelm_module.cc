@@ -38,9 +38,11 @@ void translateFailure(std::exception_ptr failure) {
 
 PYBIND11_MODULE(_kelm, m) {
   m.doc() = "The kelm searches over the C++ library (use the kelm package, not this module).";
+  m.attr("__version__") = KELM_VERSION;
   pybind11::register_exception_translator(&kelm::python::translateFailure);
   kelm::python::bindSurface(m);
   kelm::python::bindDesigns(m);
+  kelm::python::bindDesignList(m);
   kelm::python::bindSearches(m);
   kelm::python::bindFitting(m);
 }

@@ -5,6 +5,7 @@
 #include <pybind11/stl.h>
 
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <exception>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "base/fatal.h"
 #include "base/platform_memory.h"
 #include "bindings.h"
+#include "design_list.h"
 #include "iter/branch_and_bound_search.h"
 #include "iter/round_robin_search.h"
 #include "laminate/design_rules.h"
@@ -34,8 +36,8 @@ constexpr int kLargestPlyTotal = 100000;    // the programs refuse larger totals
 
 // What a search found, as kelm.optimize returns it.
 struct Result {
-  std::string status;  // "optimal", "interrupted" or "time-limit"
-  std::vector<Design> designs;
+  std::string status;  // "optimal", "infeasible", "interrupted" or "time-limit"
+  DesignList designs;
   long long steps = 0;
   double seconds = 0.0;
   std::string method;
@@ -43,9 +45,29 @@ struct Result {
   std::string log;  // the round lines of the iterative methods
 
   py::object value() const {
-    return designs.empty() ? py::none() : py::object(py::float_(designs.front().design.value));
+    return designs.empty() ? py::none() : py::object(py::float_(designs.designs->front().value));
   }
+  bool success() const { return status == "optimal"; }
+  std::string message() const;
 };
+
+bool iterative(const std::string& method) {
+  return method == "iterative" || method == "iterative-tight" || method == "round-robin";
+}
+
+// In words, as scipy's OptimizeResult.message: what the status means for the designs.
+std::string Result::message() const {
+  if (status == "optimal") return "optimal: every design of the best value under the rules";
+  if (status == "time-limit")
+    return "time limit reached: the designs are the best found so far, not proven optimal";
+  if (status == "interrupted")
+    return "run interrupted: the designs are the best found so far, not proven optimal";
+  if (iterative(method))
+    return "no design found: no design the iterative turns reached meets the rules and "
+           "requirements (they start from the first allowed stiffener; an exact method, "
+           "\"tight\", searches every design)";
+  return "no design meets the rules and requirements";
+}
 
 struct SearchSettings {
   std::string method;
@@ -77,6 +99,13 @@ std::unique_ptr<SearchDriver> makeDriver(const Surface& surface, const LaminateR
   }
   throw py::value_error("unknown method '" + m +
                         "': tight, tree, exhaustive, iterative, iterative-tight or round-robin");
+}
+
+// The best value so far; None until the search has one (it publishes from its first step on).
+py::object bestSoFar(const SearchProgress& p) {
+  const double best = p.best.load();
+  if (p.steps.load() == 0 || !std::isfinite(best)) return py::none();
+  return py::float_(best);
 }
 
 // The search in a thread of its own; the caller's thread (holding the GIL only between waits)
@@ -133,7 +162,7 @@ class WatchedRun {
     try {
       const py::object answer = progress_(py::dict(
           py::arg("steps") = p.steps.load(), py::arg("held") = p.held.load(),
-          py::arg("best") = p.best.load(), py::arg("seconds") = now));
+          py::arg("best") = bestSoFar(p), py::arg("seconds") = now));
       if (!answer.is_none() && !py::bool_(answer)) driver_.stopRequest().request(StopReason::Interrupt);
     } catch (py::error_already_set& error) {
       driver_.stopRequest().request(StopReason::Interrupt);
@@ -159,9 +188,18 @@ class WatchedRun {
   std::exception_ptr failure_;
 };
 
-const char* statusOf(StopReason reason) {
+// A finished search without a design proves that none meets the rules and requirements (the
+// iterative methods: none they reached); it is never "optimal".
+// The driver ends with the call: its designs are moved out, not copied, since a flat surface
+// ties millions of them. Its result list is its own member, so it may be emptied here.
+std::shared_ptr<const std::vector<PanelDesign>> takeResults(SearchDriver& driver) {
+  auto& designs = const_cast<std::vector<PanelDesign>&>(driver.results());
+  return std::make_shared<const std::vector<PanelDesign>>(std::move(designs));
+}
+
+const char* statusOf(StopReason reason, bool found) {
   switch (reason) {
-    case StopReason::None: return "optimal";
+    case StopReason::None: return found ? "optimal" : "infeasible";
     case StopReason::TimeLimit: return "time-limit";
     default: return "interrupted";
   }
@@ -229,8 +267,8 @@ py::tuple optimize(const Surface& surface, int skinPlies, int stiffenerPlies, co
   WatchedRun watched(*driver, timeLimit, std::move(progress));
   const py::object pending = watched.run(skinPlies, stiffenerPlies);
   Result result;
-  result.status = statusOf(driver->stopReason());
-  for (const PanelDesign& d : driver->results()) result.designs.push_back(Design{d, skinPlies, stiffenerPlies});
+  result.designs = DesignList{takeResults(*driver), skinPlies, stiffenerPlies};
+  result.status = statusOf(driver->stopReason(), !result.designs.empty());
   result.steps = driver->totalSteps();
   result.seconds = watched.seconds();
   result.method = method;
@@ -254,9 +292,11 @@ py::dict evaluate(const Surface& surface, const Laminate& skin, const Laminate& 
 
 py::dict resultDict(const Result& r) {
   py::list designs;
-  for (const Design& d : r.designs) designs.append(py::cast(d).attr("to_dict")());
+  for (std::size_t i = 0; i < r.designs.size(); ++i) designs.append(py::cast(r.designs.at(i)).attr("to_dict")());
   py::dict out;
   out["status"] = r.status;
+  out["success"] = r.success();
+  out["message"] = r.message();
   out["value"] = r.value();
   out["designs"] = designs;
   out["steps"] = r.steps;
@@ -291,10 +331,16 @@ LaminateRules laminateRules(int plyTotal, const py::dict& r) {
 void bindSearches(py::module_& m) {
   py::class_<Result>(m, "Result", "What a search found: status, value, every tied design, steps, seconds.")
       .def_readonly("status", &Result::status,
-                    "'optimal', or 'interrupted' / 'time-limit' when stopped early: the designs "
-                    "are then the best found so far, not proven optimal.")
+                    "'optimal'; 'infeasible' when no design meets the rules and requirements; or "
+                    "'interrupted' / 'time-limit' when stopped early: the designs are then the "
+                    "best found so far, not proven optimal.")
+      .def_property_readonly("success", &Result::success,
+                             "True when the search finished with its optimal designs (status "
+                             "'optimal'), as scipy's OptimizeResult.success.")
+      .def_property_readonly("message", &Result::message, "What the status means, in words.")
       .def_property_readonly("value", &Result::value, "The best value (None when no design was found).")
-      .def_readonly("designs", &Result::designs, "Every design of the best value (ties within 1e-13).")
+      .def_readonly("designs", &Result::designs,
+                    "Every design of the best value (ties within 1e-13): a sequence of kelm.Design.")
       .def_readonly("steps", &Result::steps, "The search's steps, as its report counts them.")
       .def_readonly("seconds", &Result::seconds, "Wall-clock seconds of the search.")
       .def_readonly("method", &Result::method, "The search method.")
@@ -304,12 +350,19 @@ void bindSearches(py::module_& m) {
       .def("to_dict", &resultDict, "The outcome's fields as plain values.")
       .def(py::pickle(
           [](const Result& r) {
-            return py::make_tuple(r.status, r.designs, r.steps, r.seconds, r.method, r.seed, r.log);
+            std::vector<Design> designs;
+            for (std::size_t i = 0; i < r.designs.size(); ++i) designs.push_back(r.designs.at(i));
+            return py::make_tuple(r.status, designs, r.designs.skinPlyTotal,
+                                  r.designs.stiffenerPlyTotal, r.steps, r.seconds, r.method, r.seed, r.log);
           },
           [](const py::tuple& t) {
-            return Result{t[0].cast<std::string>(), t[1].cast<std::vector<Design>>(),
-                          t[2].cast<long long>(), t[3].cast<double>(), t[4].cast<std::string>(),
-                          t[5].cast<std::uint32_t>(), t[6].cast<std::string>()};
+            std::vector<PanelDesign> records;
+            for (const Design& d : t[1].cast<std::vector<Design>>()) records.push_back(d.design);
+            DesignList designs{std::make_shared<const std::vector<PanelDesign>>(std::move(records)),
+                               t[2].cast<int>(), t[3].cast<int>()};
+            return Result{t[0].cast<std::string>(), std::move(designs), t[4].cast<long long>(),
+                          t[5].cast<double>(), t[6].cast<std::string>(), t[7].cast<std::uint32_t>(),
+                          t[8].cast<std::string>()};
           }))
       .def("__repr__", [](const Result& r) {
         return "<kelm.Result " + r.status + " value " + py::str(r.value()).cast<std::string>() + ", " +

@@ -36,30 +36,60 @@ std::string coefficientText(double value) {
 }
 
 
-Surface readSurface(const std::string& path) {
+Surface readSurface(const py::object& pathArgument) {
+  const std::string path = checkedPath(pathArgument, "path");
+  refuseUnopenable(path, "rb", "Cannot open responce surface file!");
   Surface surface;
   RsFile(path, surface.model);
   surface.objective.setFullObjective(surface.model);
   return surface;
 }
 
+constexpr const char* kTermCodes =
+    "codes are hexadecimal digits as the file writes them, one digit per variable, x1 lowest "
+    "('0' constant, '1' x1, '10' x2, '11' x1 squared, '101' x1 x3, ...)";
+
 // Keys as the file writes codes: a string of hexadecimal digits, or an int whose decimal
 // digits are those (1000 is x4, 11 is x1 squared).
-Surface fromTerms(const py::dict& terms) {
+Surface fromTerms(const py::object& termsArgument) {
+  if (!py::isinstance<py::dict>(termsArgument))
+    throw py::type_error("terms must be a dict {code: coefficient}, not " +
+                         py::str(py::type::handle_of(termsArgument).attr("__name__")).cast<std::string>());
   std::string text;
-  for (const auto& [key, value] : terms) {
+  for (const auto& [key, value] : py::reinterpret_borrow<py::dict>(termsArgument)) {
+    if (!py::isinstance<py::str>(key) && !py::isinstance<py::int_>(key))
+      throw py::type_error("terms: a code is a str of hexadecimal digits or an int, not " +
+                           py::str(py::type::handle_of(key).attr("__name__")).cast<std::string>());
     const std::string code = py::str(key).cast<std::string>();
-    text += code + "\t" + coefficientText(value.cast<double>()) + "\n";
+    const std::string name = "terms[" + py::repr(key).cast<std::string>() + "]";
+    const std::string line = code + "\t" + coefficientText(checked("real", value, name.c_str()).cast<double>());
+    if (readRsLine(line).kind != RsLine::Kind::Term)
+      throw py::value_error("terms: " + py::repr(key).cast<std::string>() + " is not a term code: " +
+                            kTermCodes);
+    text += line + "\n";
   }
-  return surfaceFromText(text);
+  try {
+    return surfaceFromText(text);
+  } catch (const Failure&) {
+    throw py::value_error(std::string("terms: the searches refuse these terms: ") + kTermCodes);
+  }
 }
 
 // value = constant + linear . x + x' hessian x / 2, x in the file's variable order.
-Surface fromArrays(double constant, py::array_t<double> linear, py::array_t<double> hessian) {
+// Every number finite: a NaN would make every bound NaN and the search run without end.
+Surface fromArrays(const py::object& constantArgument, const py::object& linearArgument,
+                   const py::object& hessianArgument) {
+  const double constant = checked("real", constantArgument, "constant").cast<double>();
+  const auto shape = [](int rows, int columns) {
+    return rows == 0 ? py::make_tuple(columns) : py::make_tuple(rows, columns);
+  };
+  const py::object checks = py::module_::import("kelm._checks");
+  const auto linear = checks.attr("finite_array")(linearArgument, "linear", py::none(), shape(0, 8))
+                          .cast<py::array_t<double, py::array::c_style | py::array::forcecast>>();
+  const auto hessian = checks.attr("finite_array")(hessianArgument, "hessian", py::none(), shape(8, 8))
+                           .cast<py::array_t<double, py::array::c_style | py::array::forcecast>>();
   const auto b = linear.unchecked<1>();
   const auto h = hessian.unchecked<2>();
-  if (b.shape(0) != 8 || h.shape(0) != 8 || h.shape(1) != 8)
-    fatal(Stream::Err, "error: a surface needs 8 linear terms and an 8 x 8 Hessian", true);
   Surface surface;
   surface.model.appendTerm(0, constant);
   for (int i = 1; i <= 8; ++i) surface.model.appendTerm(digitCode(i, 1), b(i - 1));
@@ -79,7 +109,10 @@ double valueAt(const Surface& surface, const double* fileOrder) {
   return surface.objective.fullObjective(x);
 }
 
-py::object values(const Surface& surface, py::array_t<double, py::array::c_style | py::array::forcecast> points) {
+py::object values(const Surface& surface, const py::object& pointsArgument) {
+  const auto points = py::module_::import("kelm._checks")
+                          .attr("finite_array")(pointsArgument, "points", 8)
+                          .cast<py::array_t<double, py::array::c_style | py::array::forcecast>>();
   if (points.ndim() == 1 && points.shape(0) == 8) return py::float_(valueAt(surface, points.data()));
   if (points.ndim() != 2 || points.shape(1) != 8)
     throw py::value_error("points must be 8 lamination parameters or an N x 8 array");
@@ -113,7 +146,10 @@ std::string fileText(const Surface& surface, const std::string& comment) {
   return text;
 }
 
-void writeSurface(const Surface& surface, const std::string& path, const std::string& comment) {
+void writeSurface(const Surface& surface, const py::object& pathArgument, const py::object& commentArgument) {
+  const std::string path = checkedPath(pathArgument, "path");
+  const std::string comment = checked("text", commentArgument, "comment").cast<std::string>();
+  refuseUnopenable(path, "ab", "cannot write the surface");
   std::ofstream out(path, std::ios::binary);
   out << fileText(surface, comment);
   out.flush();
@@ -134,10 +170,14 @@ py::array_t<double> hessianOf(const Surface& surface) {
   return h;
 }
 
-py::tuple checkSurface(const std::string& path) {
+py::tuple checkSurface(const py::object& pathArgument) {
+  const std::string path = checkedPath(pathArgument, "path");
+  refuseUnopenable(path, "rb", "cannot be opened");
   std::ostringstream report;
   const int status = checkSurfaceFile(path, report);
-  return py::make_tuple(status == 0, report.str());
+  const std::string text = report.str();  // names the file, whose name need not be UTF-8
+  return py::make_tuple(status == 0, py::reinterpret_steal<py::str>(PyUnicode_DecodeUTF8(
+                                         text.data(), static_cast<py::ssize_t>(text.size()), "backslashreplace")));
 }
 
 }  // namespace
@@ -155,14 +195,16 @@ void bindSurface(py::module_& m) {
 Variables in the file's order: x1, x2 skin in-plane; x3, x4 stiffener in-plane; x5, x6 skin
 bending; x7, x8 stiffener bending (each pair: cos 2 theta, cos 4 theta).)")
       .def_static("read", &readSurface, py::arg("path"),
-                  "Reads a response-surface file as the programs do (OSError when it cannot be "
-                  "opened, ValueError when they refuse it).")
+                  "Reads a response-surface file (a str or path-like) as the programs do: "
+                  "FileNotFoundError (an OSError with errno and filename) when it cannot be "
+                  "opened, ValueError when they refuse it.")
       .def_static("from_terms", &fromTerms, py::arg("terms"),
                   "A surface from {code: coefficient}, codes as the file writes them "
                   "('0' constant, '1' x1, '10' x2, '11' x1 squared, '101' x1 x3, ...).")
       .def_static("from_arrays", &fromArrays, py::arg("constant"), py::arg("linear"),
                   py::arg("hessian"),
-                  "The surface constant + linear . x + x' hessian x / 2 (file variable order).")
+                  "The surface constant + linear . x + x' hessian x / 2 (file variable order); "
+                  "every number finite.")
       .def("value", &values, py::arg("points"),
            "The value at 8 lamination parameters (a float) or at each row of an N x 8 array.")
       .def("__call__", &values, py::arg("points"), "Same as value().")
@@ -172,7 +214,9 @@ bending; x7, x8 stiffener bending (each pair: cos 2 theta, cos 4 theta).)")
       .def_property_readonly("hessian", &hessianOf,
                              "The 8 x 8 Hessian (file variable order), symmetric.")
       .def_property_readonly("terms", &termsOf, "{code: coefficient} as the file writes them.")
-      .def("text", &fileText, py::arg("comment") = "",
+      .def("text", [](const Surface& s, const py::object& comment) {
+             return fileText(s, checked("text", comment, "comment").cast<std::string>());
+           }, py::arg("comment") = "",
            "The surface as the text of a response-surface file, with an optional comment header.")
       .def("write", &writeSurface, py::arg("path"), py::arg("comment") = "",
            "Writes the surface as a response-surface file the programs read.")

@@ -15,16 +15,19 @@ OSError (files) or MemoryError with the same message; the interpreter and the li
 from __future__ import annotations
 
 import time
+
+import numpy
 from dataclasses import asdict, dataclass
 from typing import Callable, NamedTuple, Optional, Sequence, Tuple, Union
 
-from ._kelm import Design, Laminate, Result, Surface, check_surface
+from ._kelm import Design, Laminate, Result, Surface, __version__, check_surface
 from ._kelm import _evaluate, _optimize
+from . import _checks
 
 __all__ = [
-    "Design", "Evaluation", "Laminate", "METHODS", "Progress", "Result", "Rules",
+    "__version__", "Design", "Evaluation", "Laminate", "METHODS", "Progress", "Result", "Rules",
     "SearchInterrupted", "Surface", "check_surface", "evaluate", "optimize", "run_panels",
-    "Panel", "panel_row", "Plan", "Fit", "surface_values", "sample_plan", "fit_surface", "target_surface",
+    "Panel", "StudyInterrupted", "panel_row", "Plan", "Fit", "surface_values", "sample_plan", "fit_surface", "target_surface",
     "LoopProgress", "ModelResult", "optimize_model",
 ]
 
@@ -62,6 +65,7 @@ class Rules:
 
         Letter p needs the numbers: give them as ply_numbers=(zero, plus_minus_45).
         """
+        _checks.text(letters, "rules")
         balance, four_ply = True, False
         for letter in letters:
             if letter == "b":
@@ -71,35 +75,71 @@ class Rules:
             elif letter == "f":
                 four_ply = True
             elif letter not in "-p":
-                raise ValueError("unknown option!")
+                raise ValueError(f"unknown option! {letter!r} in rules {letters!r}: the letters are "
+                                 f"{_LETTERS}" + (_METHOD_LETTER if letter == "r" else ""))
         if "p" in letters and guidelines.get("ply_numbers") is None:
             raise ValueError("option p needs ply_numbers=(zero, plus_minus_45)")
         return cls(balance=balance, four_ply=four_ply, **guidelines)
 
     def __post_init__(self):
-        if not 0.0 <= self.min_share <= 100.0 / 3.0:
-            raise ValueError("min_share takes a percentage from 0 up to 33.3")
-        if self.max_run < 0:
-            raise ValueError("max_run takes a whole number, 0 for no limit")
-        if self.ply_numbers is not None and len(self.ply_numbers) != 2:
-            raise ValueError("ply_numbers takes two numbers: 0 deg and +-45 deg positions")
+        # Each field checked and made a plain Python value here, so that a bad one is refused
+        # when the Rules is made, not inside a search.
+        def keep(name, value):
+            object.__setattr__(self, name, value)
 
+        for name in ("balance", "four_ply", "no_cross_ply_jump", "outer_45"):
+            keep(name, _checks.flag(getattr(self, name), f"Rules.{name}"))
+        min_share = _checks.real(self.min_share, "Rules.min_share")
+        if not 0.0 <= min_share <= 100.0 / 3.0:
+            raise ValueError("min_share takes a percentage from 0 up to 33.3")
+        keep("min_share", min_share)
+        keep("max_run", _checks.whole(self.max_run, "Rules.max_run", 0))
+        if self.ply_numbers is not None:
+            if isinstance(self.ply_numbers, (str, bytes)) or not hasattr(self.ply_numbers, "__len__"):
+                raise TypeError("Rules.ply_numbers must be a pair of whole numbers or None, not "
+                                f"{type(self.ply_numbers).__name__}")
+            if len(self.ply_numbers) != 2:
+                raise ValueError("ply_numbers takes two numbers: 0 deg and +-45 deg positions")
+            keep("ply_numbers", tuple(_checks.whole(n, f"Rules.ply_numbers[{i}]", 0)
+                                      for i, n in enumerate(self.ply_numbers)))
+
+
+_LETTERS = "b (balance), n (no balance rule), f (4-ply rule), p (fixed ply numbers) and '-'"
+_METHOD_LETTER = "; for the programs' letter r use method='exhaustive' or 'round-robin'"
 
 RulesArgument = Union[None, str, Rules, Sequence[Rules], dict]
+_LAMINATES = ("skin", "stiffener")
+
+
+def _laminate_rules(rules, name: str) -> Rules:
+    """One laminate's rules: None (the default), a Rules or the programs' letters."""
+    if rules is None:
+        return Rules()
+    if isinstance(rules, str):
+        return Rules.from_letters(rules)
+    if isinstance(rules, Rules):
+        return rules
+    raise TypeError(f"{name} must be a kelm.Rules, option letters or None, not "
+                    f"{type(rules).__name__}")
 
 
 def _panel_rules(rules: RulesArgument) -> Tuple[Rules, Rules]:
     """Both laminates' rules from one Rules, a pair, {"skin": .., "stiffener": ..} or letters."""
-    if rules is None:
-        return Rules(), Rules()
-    if isinstance(rules, str):
-        rules = Rules.from_letters(rules)
-    if isinstance(rules, Rules):
-        return rules, rules
+    if rules is None or isinstance(rules, (str, Rules)):
+        both = _laminate_rules(rules, "rules")
+        return both, both
     if isinstance(rules, dict):
-        return rules.get("skin", Rules()), rules.get("stiffener", Rules())
-    skin, stiffener = rules
-    return skin, stiffener
+        for key in rules:
+            if key not in _LAMINATES:
+                raise ValueError(f"rules: unknown key {key!r}; the keys are 'skin' and "
+                                 "'stiffener' (one laminate's rules: kelm.Rules(...))")
+        return tuple(_laminate_rules(rules.get(k), f"rules[{k!r}]") for k in _LAMINATES)
+    if isinstance(rules, (list, tuple)):
+        if len(rules) != 2:
+            raise ValueError(f"rules: a pair (skin, stiffener) has two items, not {len(rules)}")
+        return tuple(_laminate_rules(r, f"rules[{i}]") for i, r in enumerate(rules))
+    raise TypeError("rules must be None, option letters, a kelm.Rules, a pair (skin, stiffener) "
+                    f"or a dict with keys 'skin' and 'stiffener', not {type(rules).__name__}")
 
 
 class Progress(NamedTuple):
@@ -140,13 +180,14 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: int, method: st
         (status "time-limit").
     threads: threads of "tight" and "iterative-tight" (default: every core); the result is the
         same for every number.
-    progress: called with a Progress at most four times a second; returning False stops the
-        search (status "interrupted").
+    progress: called with a Progress at most four times a second; returning False (only
+        False: None, 0 and other answers go on) stops the search (status "interrupted").
     memory: bytes the tight search's open designs may take (default: half the machine's).
     min_of: further surfaces (failure modes): the smallest of all is maximised
         (--min-of=); ``kelm.surface_values`` tells which one governs a design.
     require: (surface, limit) pairs: only designs whose value of the surface is at least the
-        limit are allowed (--require=); with none allowed the result has no designs.
+        limit are allowed (--require=); with none allowed the result has no designs and the
+        status "infeasible".
     exclude: designs never to return, each a Design or a pair (skin codes, stiffener codes) of
         the designed halves (0, 1 = +-45, 2 = 90 deg): the result is the best of the other
         designs, exactly (--exclude=). Methods "tight", "tree" and "exhaustive" only.
@@ -154,34 +195,45 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: int, method: st
         best first, designs tied with the K-th all included (--top=K); found exactly, by the
         methods "tight", "tree" and "exhaustive".
 
+    The Result says whether it succeeded: ``success`` is True for status "optimal" only;
+    "time-limit" and "interrupted" hold the best designs found so far, "infeasible" none
+    (no design meets the rules and requirements; the iterative methods, which start from the
+    first allowed stiffener, may miss designs the exact methods find). ``message`` says it in
+    words. Arguments are checked first: a wrong type raises TypeError, a wrong value
+    ValueError, each naming the argument.
+
     The GIL is released while the search runs, so searches in several Python threads run at
     once. Ctrl-C stops the search within a tenth of a second and raises SearchInterrupted (a
     KeyboardInterrupt) whose ``result`` holds the best designs found so far. An exception
     raised by the progress callback stops the search too; it carries the same ``result``.
     """
+    _checks.instance(surface, "surface", Surface)
+    skin_plies = _checks.ply_total(skin_plies, "skin_plies")
+    stiffener_plies = _checks.ply_total(stiffener_plies, "stiffener_plies")
+    _checks.choice(method, "method", METHODS)
     skin_rules, stiffener_rules = _panel_rules(rules)
-    excluded = _excluded_codes(exclude, int(skin_plies), int(stiffener_plies))
+    seed = _seed(seed)
+    time_limit = _checks.seconds(time_limit, "time_limit")
+    threads = None if threads is None else _checks.whole(threads, "threads", 1, 4096)
+    memory = None if memory is None else _checks.whole(memory, "memory", 1)
+    min_of = [_checks.instance(s, "min_of[]", Surface) for s in _items(min_of, "min_of")]
+    require = [_requirement(r, i) for i, r in enumerate(_items(require, "require"))]
+    excluded = _excluded_codes(exclude, skin_plies, stiffener_plies)
     if top is not None:
-        if isinstance(top, bool) or not isinstance(top, int):
-            raise TypeError("top must be a whole number")
-        if not 1 <= top <= 100000:
-            raise ValueError("top takes a whole number from 1 to 100000")
+        top = _checks.whole(top, "top", 1, 100000)
         if method not in _EXCLUDING_METHODS:
             raise ValueError(f"top is available with the methods {', '.join(_EXCLUDING_METHODS)}; "
                              f"not with {method!r}")
     if excluded and method not in _EXCLUDING_METHODS:
         raise ValueError(f"exclude is available with the methods {', '.join(_EXCLUDING_METHODS)}; "
                          f"not with {method!r}")
-    if seed is None:
-        seed = int(time.time()) & 0xFFFFFFFF
     callback = None
-    if progress is not None:
-        def callback(info: dict):
-            return progress(Progress(**info))
-    result, pending = _optimize(surface, int(skin_plies), int(stiffener_plies), method,
-                                asdict(skin_rules), asdict(stiffener_rules), int(seed),
-                                time_limit, threads, memory, callback, list(min_of),
-                                [(s, float(limit)) for s, limit in require], excluded,
+    if _checks.callable_or_none(progress, "progress") is not None:
+        def callback(info: dict) -> bool:
+            return not _says_stop(progress(Progress(**info)))
+    result, pending = _optimize(surface, skin_plies, stiffener_plies, method,
+                                asdict(skin_rules), asdict(stiffener_rules), seed,
+                                time_limit, threads, memory, callback, min_of, require, excluded,
                                 top or 0)
     if pending is not None:
         if isinstance(pending, KeyboardInterrupt) and not isinstance(pending, SearchInterrupted):
@@ -216,6 +268,30 @@ def _excluded_codes(exclude, skin_plies: int, stiffener_plies: int) -> list:
     return pairs
 
 
+def _says_stop(answer) -> bool:
+    """Only False stops a search: None, 0 or any other answer lets it go on."""
+    return answer is False or (isinstance(answer, numpy.bool_) and not answer)
+
+
+def _seed(seed) -> int:
+    if seed is None:
+        return int(time.time()) & 0xFFFFFFFF
+    return _checks.whole(seed, "seed", 0, 0xFFFFFFFF)
+
+
+def _items(values, name: str) -> list:
+    if isinstance(values, (str, bytes, dict)) or not hasattr(values, "__iter__"):
+        raise TypeError(f"{name} must be a sequence, not {type(values).__name__}")
+    return list(values)
+
+
+def _requirement(pair, index: int) -> Tuple[Surface, float]:
+    name = f"require[{index}]"
+    if not isinstance(pair, (tuple, list)) or len(pair) != 2:
+        raise TypeError(f"{name} must be a pair (surface, limit)")
+    return (_checks.instance(pair[0], name + "[0]", Surface), _checks.real(pair[1], name + "[1]"))
+
+
 class Evaluation(NamedTuple):
     """A design checked by hand, as kelm_eval checks it."""
 
@@ -239,6 +315,10 @@ def surface_values(design: Design, surface: Surface, min_of: Sequence[Surface] =
     """Every surface's value at a design, as the reports give them: "objectives" (the surface
     and the min_of ones, in order), "governs" (the index of the smallest), "required" (value
     and whether it holds, per requirement)."""
+    _checks.instance(design, "design", Design)
+    _checks.instance(surface, "surface", Surface)
+    min_of = [_checks.instance(s, "min_of[]", Surface) for s in _items(min_of, "min_of")]
+    require = [_requirement(r, i) for i, r in enumerate(_items(require, "require"))]
     x = design.parameters
     objectives = [float(s(x)) for s in (surface, *min_of)]
     return {"objectives": objectives, "governs": objectives.index(min(objectives)),
@@ -251,8 +331,11 @@ def _laminate(laminate: Union[Laminate, str, Tuple[str, int]], name: str) -> Lam
     if isinstance(laminate, str):
         raise ValueError(f"give the {name} as kelm.Laminate or as (text, plies): the ply total "
                          "decides the mid-plane ply")
+    if not isinstance(laminate, (tuple, list)) or len(laminate) != 2:
+        raise TypeError(f"{name} must be a kelm.Laminate or a pair (text, plies), not "
+                        f"{type(laminate).__name__}")
     text, plies = laminate
-    return Laminate.parse(text, plies)
+    return Laminate.parse(_checks.text(text, name + "[0]"), _checks.ply_total(plies, name + "[1]"))
 
 
 def evaluate(surface: Surface, skin, stiffener, rules: RulesArgument = None) -> Evaluation:
@@ -260,12 +343,13 @@ def evaluate(surface: Surface, skin, stiffener, rules: RulesArgument = None) -> 
 
     skin, stiffener: kelm.Laminate, or (bracket text, ply total), e.g. ("[45/45/90/0]s", 8).
     """
+    _checks.instance(surface, "surface", Surface)
     skin_rules, stiffener_rules = _panel_rules(rules)
     checked = _evaluate(surface, _laminate(skin, "skin"), _laminate(stiffener, "stiffener"),
                         asdict(skin_rules), asdict(stiffener_rules))
     return Evaluation(checked["design"], checked["skin_allowed"], checked["stiffener_allowed"])
 
 
-from .studies import Panel, panel_row, run_panels  # noqa: E402  (uses optimize above)
+from .studies import Panel, StudyInterrupted, panel_row, run_panels  # noqa: E402  (uses optimize above)
 from .workflow import Fit, Plan, fit_surface, sample_plan, target_surface  # noqa: E402
 from .design_loop import LoopProgress, ModelResult, optimize_model  # noqa: E402

@@ -10,10 +10,10 @@ kelm_fit do).
 
 from __future__ import annotations
 
-import time
 from dataclasses import asdict, dataclass, field
 from typing import List, Optional, Sequence
 
+from . import _checks
 from ._kelm import Design, Surface, _fit, _sample_plan, _target
 
 
@@ -26,6 +26,23 @@ class Plan:
     log_det_plan: float  #: log det of the information matrix per sample
     log_det_random: float  #: the same for the random plan
     pool: int  #: designs the plan was chosen from
+    #: "complete", or "time-limit" when stopped early: the designs are then the exchange's
+    #: current choice (none if the pool was not complete) and the determinants NaN
+    status: str = "complete"
+
+    @property
+    def success(self) -> bool:
+        """The plan ran to its end."""
+        return self.status == "complete"
+
+    @property
+    def message(self) -> str:
+        """What the status means, in words."""
+        if self.success:
+            return "complete: the D-optimal choice of the pool"
+        if self.designs:
+            return "time limit reached: the exchange's current choice, not its end"
+        return "time limit reached before the pool of designs was complete: no plan"
 
     @property
     def parameters(self):
@@ -50,17 +67,26 @@ class Plan:
 
 
 def sample_plan(skin_plies: int, stiffener_plies: int, count: int, rules=None,
-                seed: Optional[int] = None, pool: int = 2000) -> Plan:
+                seed: Optional[int] = None, pool: int = 2000,
+                time_limit: Optional[float] = None) -> Plan:
     """COUNT buildable designs spread so that the 45-term quadratic is well determined: a
     D-optimal choice from a seeded pool of random allowed designs and block designs
-    (kelm_sample). rules: as for kelm.optimize."""
-    from . import _panel_rules
+    (kelm_sample). rules: as for kelm.optimize.
 
+    A large plan takes long (the exchange grows with the square of COUNT): time_limit stops it
+    with the current choice (status "time-limit"), and Ctrl-C stops it within a tenth of a
+    second with KeyboardInterrupt."""
+    from . import _panel_rules, _seed
+
+    skin_plies = _checks.ply_total(skin_plies, "skin_plies")
+    stiffener_plies = _checks.ply_total(stiffener_plies, "stiffener_plies")
+    count = _checks.whole(count, "count", 1, 10**7)
     skin_rules, stiffener_rules = _panel_rules(rules)
-    if seed is None:
-        seed = int(time.time()) & 0xFFFFFFFF
-    found = _sample_plan(int(skin_plies), int(stiffener_plies), int(count), asdict(skin_rules),
-                         asdict(stiffener_rules), int(seed), int(pool))
+    seed = _seed(seed)
+    pool = _checks.whole(pool, "pool", 4, 10**7)
+    time_limit = _checks.seconds(time_limit, "time_limit")
+    found = _sample_plan(skin_plies, stiffener_plies, count, asdict(skin_rules),
+                         asdict(stiffener_rules), seed, pool, time_limit)
     return Plan(**found)
 
 
@@ -82,14 +108,25 @@ class Fit:
 
 
 def fit_surface(parameters, response: Sequence[float], weights: Optional[Sequence[float]] = None,
-                cap: Optional[float] = None, name: str = "response") -> Fit:
+                cap: Optional[float] = None, name: str = "response",
+                time_limit: Optional[float] = None) -> Fit:
     """Least-squares fit of the full quadratic in x1..x8 (an N x 8 array) to the response
     (kelm_fit). cap fits min(response, cap). Refuses plans that cannot determine the terms with
-    a ValueError saying why."""
-    values = [float(v) for v in response]
+    a ValueError saying why, and NaN or infinite data with a ValueError saying where.
+
+    Ctrl-C returns at once with KeyboardInterrupt, and time_limit with TimeoutError (the
+    decomposition of a large table then finishes in the background, its result dropped)."""
+    parameters = _checks.finite_array(parameters, "parameters", 8)
+    if parameters.ndim != 2:
+        raise ValueError("parameters must be an N x 8 array (one row per sample)")
+    values = _checks.real_list(response, "response")
     if cap is not None:
-        values = [min(v, float(cap)) for v in values]
-    found = _fit(parameters, values, [] if weights is None else [float(w) for w in weights], name)
+        cap = _checks.real(cap, "cap")
+        values = [min(v, cap) for v in values]
+    weights = [] if weights is None else _checks.real_list(weights, "weights")
+    _checks.text(name, "name")
+    time_limit = _checks.seconds(time_limit, "time_limit")
+    found = _fit(parameters, values, weights, name, time_limit)
     return Fit(**found)
 
 
@@ -97,8 +134,6 @@ def target_surface(target: Sequence[float], weights: Optional[Sequence[float]] =
     """The surface C - sum w_i (x_i - t_i)^2 of a lamination-parameter target (x1..x8): a search
     on it finds the buildable designs nearest the target. Returns (surface, C): a design's
     weighted squared distance from the target is C minus its value."""
-    target = [float(t) for t in target]
-    weights = [1.0] * 8 if weights is None else [float(w) for w in weights]
-    if len(target) != 8 or len(weights) != 8:
-        raise ValueError("a target and its weights take eight numbers each (x1..x8)")
+    target = _checks.real_list(target, "target", 8)
+    weights = [1.0] * 8 if weights is None else _checks.real_list(weights, "weights", 8)
     return _target(target, weights)

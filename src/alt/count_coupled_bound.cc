@@ -31,7 +31,7 @@ double cornerMax(const CountEntry& e, const double c[2]) {
 
 void CountCoupledBound::setModel(const ResponseSurface& model, int skinPlyTotal,
                                  int stiffenerPlyTotal, const LaminateRules& skinRules,
-                                 const LaminateRules& stiffenerRules) {
+                                 const LaminateRules& stiffenerRules, const StopRequest* stop) {
   SurfaceBlocks blocks;
   blocks.copyFrom(model);
   surface_.copyFrom(blocks);
@@ -42,7 +42,7 @@ void CountCoupledBound::setModel(const ResponseSurface& model, int skinPlyTotal,
     const Mathmx inPlane = surface_.block(group, group);
     const Mathmx coupling = surface_.block(group, group + 1);
     const Mathmx bending = surface_.block(group + 1, group + 1);
-    scans_[l].setModel(totals[l], {inPlane, coupling, bending}, *rules[l]);
+    scans_[l].setModel(totals[l], {inPlane, coupling, bending}, *rules[l], stop);
   }
 }
 

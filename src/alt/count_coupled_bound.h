@@ -21,8 +21,10 @@ namespace kelm {
 // own part can still bring the design to the best value.
 class CountCoupledBound {
  public:
+  // A stop request ends the tables' set-up early (see OpenCountTable::build).
   void setModel(const ResponseSurface& model, int skinPlyTotal, int stiffenerPlyTotal,
-                const LaminateRules& skinRules, const LaminateRules& stiffenerRules);
+                const LaminateRules& skinRules, const LaminateRules& stiffenerRules,
+                const StopRequest* stop = nullptr);
 
   // An upper bound of every allowed completion of `design` whose value can come within the tie
   // tolerance of `best`. Below best - tolerance when there is none; -infinity when the rules

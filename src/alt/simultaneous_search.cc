@@ -24,6 +24,9 @@ constexpr int kFirstPhaseDesigns = 5;
 constexpr int kCompletionSteps = 80;     // 81 completed designs count as one step each, less
 constexpr int kCompletionDesigns = 81;   // the child evaluation already counted
 constexpr int kNoExclusion = -1;
+// Under design guidelines a draw rarely passes, and a random phase takes a good part of a
+// second on long laminates: the stop request is read every so many draws.
+constexpr int kDrawsBetweenStopChecks = 256;
 // Tries of the tight mode's local search, per start design and in all: a few milliseconds.
 constexpr long long kLocalTriesPerStart = 4000;
 constexpr long long kLocalTries = 40000;
@@ -95,7 +98,7 @@ void SimultaneousSearch::setExtraBoundModels() {
   tradeOff_.setModel(skinPlyTotal_, stiffenerPlyTotal_, skinRules_, stiffenerRules_);
   for (ExtraBound& extra : extraBounds_)
     extra.tight.setModel(*extra.surface, skinPlyTotal_, stiffenerPlyTotal_, skinRules_,
-                         stiffenerRules_);
+                         stiffenerRules_, &stopRequestRead());
 }
 
 void SimultaneousSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
@@ -107,8 +110,10 @@ void SimultaneousSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
   if (results_.top() > 0) rankedStarts_.emplace(results_.top(), objectives_);
   if (!skinRules_.plyNumbersFixed && !stiffenerRules_.plyNumbersFixed) randomStart();
   if (tight_) tightStart();
-  if (rankedStarts_) return rankedSearch();
-  treeSearch();
+  if (!stopRequested()) {  // a set-up cut short leaves the tables incomplete
+    if (rankedStarts_) return rankedSearch();
+    treeSearch();
+  }
   if (!results_.designs().empty() || !incumbent_) return;
   if (stopRequested()) {
     // Stopped before the tree gave a design: the best random design is the best one known.
@@ -166,8 +171,12 @@ void SimultaneousSearch::randomStart() {
 }
 
 void SimultaneousSearch::tightStart() {
-  tightBound_.setModel(model_, skinPlyTotal_, stiffenerPlyTotal_, skinRules_, stiffenerRules_);
+  // The tables of long laminates take a second or more: a stop request ends their set-up, and
+  // the search keeps the random start's best design.
+  tightBound_.setModel(model_, skinPlyTotal_, stiffenerPlyTotal_, skinRules_, stiffenerRules_,
+                       &stopRequestRead());
   setExtraBoundModels();
+  if (stopRequested()) return;
   CRand random(seed_);
   if (starts_.empty()) drawUnderFixedNumbers(random);
   const LocalImprovement local(objectives_, skinRules_, stiffenerRules_, excluded_);
@@ -195,6 +204,7 @@ void SimultaneousSearch::drawUnderFixedNumbers(CRand& random) {
                                     skinRules_.guidelines() || stiffenerRules_.guidelines());
   const std::size_t wanted = kFirstPhaseDesigns;
   for (int draw = 0; draw < draws && starts_.size() < wanted; ++draw) {
+    if (draw % kDrawsBetweenStopChecks == 0 && stopRequested()) return;
     PanelDesign design;
     design.skin = drawnLaminate(skinPlyTotal_, skinRules_, random);
     design.stiffener = drawnLaminate(stiffenerPlyTotal_, stiffenerRules_, random);
@@ -209,6 +219,7 @@ bool SimultaneousSearch::drawFeasible(PanelDesign& design, CRand& random, int sk
   const int draws = randomDrawLimit(skinPositions_ + stiffenerPositions_,
                                     skinRules_.guidelines() || stiffenerRules_.guidelines());
   for (int draw = 0; draw < draws; ++draw) {
+    if (draw % kDrawsBetweenStopChecks == 0 && stopRequested()) return false;
     drawLaminate(design.skin, random, skinExcluded);
     drawLaminate(design.stiffener, random, stiffenerExcluded);
     if (!checkComplete(design.skin, skinRules_) || !checkComplete(design.stiffener, stiffenerRules_))

@@ -64,9 +64,13 @@ std::vector<StackingSequence> blockLaminates(const LaminateRules& rules) {
   return laminates;
 }
 
-std::vector<StackingSequence> laminatePool(const LaminateRules& rules, int count, std::uint32_t seed) {
+bool stopped(const StopRequest* stop) { return stop != nullptr && stop->requested(); }
+
+std::vector<StackingSequence> laminatePool(const LaminateRules& rules, int count, std::uint32_t seed,
+                                           const StopRequest* stop) {
   std::vector<StackingSequence> pool = blockLaminates(rules);
-  for (StackingSequence& seq : randomAllowedLaminates(rules, count, seed)) pool.push_back(std::move(seq));
+  for (StackingSequence& seq : randomAllowedLaminates(rules, count, seed, stop)) pool.push_back(std::move(seq));
+  if (stopped(stop)) return {};
   std::set<std::string> seen;
   std::vector<StackingSequence> distinct;
   for (StackingSequence& seq : pool)
@@ -83,10 +87,17 @@ Row rowOf(const PanelDesign& design) {
   return Eigen::Map<const Row>(values);
 }
 
-// The information matrix of the chosen columns of `rows` (one column per pool design).
-Eigen::MatrixXd information(const Eigen::MatrixXd& rows, const std::vector<int>& chosen) {
+// The information matrix of the chosen columns of `rows` (one column per pool design). A large
+// plan takes a while to sum, so the stop request is read every 1024 columns (the sum is then
+// incomplete, and the caller drops it).
+Eigen::MatrixXd information(const Eigen::MatrixXd& rows, const std::vector<int>& chosen,
+                            const StopRequest* stop = nullptr) {
   Eigen::MatrixXd m = Eigen::MatrixXd::Identity(kQuadraticTerms, kQuadraticTerms) * kRidge;
-  for (const int i : chosen) m.noalias() += rows.col(i) * rows.col(i).transpose();
+  std::size_t summed = 0;
+  for (const int i : chosen) {
+    if (++summed % 1024 == 0 && stopped(stop)) break;
+    m.noalias() += rows.col(i) * rows.col(i).transpose();
+  }
   return m;
 }
 
@@ -98,11 +109,14 @@ double logDet(const Eigen::MatrixXd& m) {
 // Fedorov's exchange: swap a chosen design for the pool design that raises the determinant
 // most, judged for all candidates at once by the variance function d(x) = x' M^-1 x:
 // det grows by 1 + d(x_j) - d(x_i) - d(x_i) d(x_j) + d(x_i, x_j)^2.
-void exchange(const Eigen::MatrixXd& rows, std::vector<int>& chosen) {
+// A stop request ends it between two swaps.
+void exchange(const Eigen::MatrixXd& rows, std::vector<int>& chosen, const StopRequest* stop) {
   for (int pass = 0; pass < kExchangePasses; ++pass) {
     bool improved = false;
     for (int& slot : chosen) {
-      const Eigen::MatrixXd inverse = information(rows, chosen).inverse();
+      const Eigen::MatrixXd sum = information(rows, chosen, stop);
+      if (stopped(stop)) return;
+      const Eigen::MatrixXd inverse = sum.inverse();
       const Eigen::MatrixXd spread = inverse * rows;
       const Eigen::VectorXd d = rows.cwiseProduct(spread).colwise().sum().transpose();
       const Eigen::VectorXd dij = rows.transpose() * spread.col(slot);
@@ -122,11 +136,12 @@ void exchange(const Eigen::MatrixXd& rows, std::vector<int>& chosen) {
 }  // namespace
 
 std::vector<StackingSequence> randomAllowedLaminates(const LaminateRules& rules, int count,
-                                                     std::uint32_t seed) {
+                                                     std::uint32_t seed, const StopRequest* stop) {
   std::mt19937 random(seed);
   std::gamma_distribution<double> lean(1.0, 1.0);
   std::vector<StackingSequence> laminates;
   for (int attempt = 0; attempt < 4 * count && static_cast<int>(laminates.size()) < count; ++attempt) {
+    if (stopped(stop)) break;
     const double share[3] = {lean(random) + 1e-3, lean(random) + 1e-3, lean(random) + 1e-3};
     StackingSequence seq;
     seq.setPlyTotal(rules.plyTotal);
@@ -137,9 +152,15 @@ std::vector<StackingSequence> randomAllowedLaminates(const LaminateRules& rules,
 }
 
 SamplingPlan dOptimalPlan(const PlanRequest& request) {
-  const std::vector<StackingSequence> skins = laminatePool(request.skinRules, request.poolSize / 4, request.seed);
+  SamplingPlan plan;
+  const std::vector<StackingSequence> skins =
+      laminatePool(request.skinRules, request.poolSize / 4, request.seed, request.stop);
   const std::vector<StackingSequence> stiffeners =
-      laminatePool(request.stiffenerRules, request.poolSize / 4, request.seed + 1);
+      laminatePool(request.stiffenerRules, request.poolSize / 4, request.seed + 1, request.stop);
+  if (stopped(request.stop)) {
+    plan.stopped = true;
+    return plan;
+  }
   std::mt19937 random(request.seed + 2);
   std::vector<PanelDesign> pool;
   Eigen::MatrixXd rows(kQuadraticTerms, request.poolSize);
@@ -152,13 +173,17 @@ SamplingPlan dOptimalPlan(const PlanRequest& request) {
   std::vector<int> chosen(request.count);
   for (int& c : chosen) c = static_cast<int>(random() % pool.size());
   const std::vector<int> plain = chosen;
-  exchange(rows, chosen);
-  SamplingPlan plan;
+  exchange(rows, chosen, request.stop);
   plan.poolSize = static_cast<int>(pool.size());
+  for (const int c : chosen) plan.designs.push_back(pool[c]);
+  if (stopped(request.stop)) {
+    plan.stopped = true;
+    plan.logDetPlan = plan.logDetRandom = plan.efficiencyAgainstRandom = std::nan("");
+    return plan;
+  }
   plan.logDetPlan = logDet(information(rows, chosen) / request.count);
   plan.logDetRandom = logDet(information(rows, plain) / request.count);
   plan.efficiencyAgainstRandom = std::exp((plan.logDetPlan - plan.logDetRandom) / kQuadraticTerms);
-  for (const int c : chosen) plan.designs.push_back(pool[c]);
   return plan;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/stop_request.h"
 #include "laminate/laminate_rules.h"
 #include "laminate/panel_design.h"
 
@@ -16,6 +17,8 @@ struct PlanRequest {
   int count = 0;
   std::uint32_t seed = 1;
   int poolSize = 2000;
+  // Read between the steps of the pool and of the exchange (none: the plan runs to its end).
+  const StopRequest* stop = nullptr;
 };
 
 // A plan of buildable designs spread so that the 45-term quadratic is well determined: a
@@ -29,6 +32,9 @@ struct SamplingPlan {
   double efficiencyAgainstRandom = 0.0;
   double logDetPlan = 0.0;    // log det of the plan's information matrix (per sample)
   double logDetRandom = 0.0;  // the same for the random plan
+  // Stopped early: the designs are the exchange's current choice (none when the pool was not
+  // complete), its determinants not computed (NaN).
+  bool stopped = false;
 };
 
 // Fails with a message when the rules admit no design, or when fewer designs than asked for
@@ -39,6 +45,7 @@ SamplingPlan dOptimalPlan(const PlanRequest& request);
 // each laminate leaning to orientations drawn at random, so that the laminates cover the
 // lamination-parameter region. Empty where none is found within a bounded effort.
 std::vector<StackingSequence> randomAllowedLaminates(const LaminateRules& rules, int count,
-                                                     std::uint32_t seed);
+                                                     std::uint32_t seed,
+                                                     const StopRequest* stop = nullptr);
 
 }  // namespace kelm

@@ -40,9 +40,13 @@ void BranchAndBoundSearch::setExtraSurfaces(const ExtraSurfaces& extras) {
 
 void BranchAndBoundSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
   if (tight_) {
-    countBound_.setLaminates(skinPlyTotal, stiffenerPlyTotal, skinRules_, stiffenerRules_);
+    // The tables of long laminates take a second or more: a stop request ends their set-up,
+    // and the search then stops at its first step as always.
+    const StopRequest* stop = &stopRequestRead();
+    countBound_.setLaminates(skinPlyTotal, stiffenerPlyTotal, skinRules_, stiffenerRules_, stop);
     for (ExtraBound& extra : extraBounds_)
-      extra.count.setLaminates(skinPlyTotal, stiffenerPlyTotal, skinRules_, stiffenerRules_);
+      extra.count.setLaminates(skinPlyTotal, stiffenerPlyTotal, skinRules_, stiffenerRules_, stop);
+    if (stopRequested()) return;  // the tables are incomplete: no turn may read them
   }
   AlternatingSearch::run(skinPlyTotal, stiffenerPlyTotal);
 }

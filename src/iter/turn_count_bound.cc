@@ -21,11 +21,11 @@ void TurnCountBound::setSurface(const ResponseSurface& model) {
 
 void TurnCountBound::setLaminates(int skinPlyTotal, int stiffenerPlyTotal,
                                   const LaminateRules& skinRules,
-                                  const LaminateRules& stiffenerRules) {
+                                  const LaminateRules& stiffenerRules, const StopRequest* stop) {
   const int totals[kLaminates] = {skinPlyTotal, stiffenerPlyTotal};
   const LaminateRules* rules[kLaminates] = {&skinRules, &stiffenerRules};
   for (int l = 0; l < kLaminates; ++l)
-    scans_[l].setModel(totals[l], {ownInPlane_[l], ownCoupling_[l], ownBending_[l]}, *rules[l]);
+    scans_[l].setModel(totals[l], {ownInPlane_[l], ownCoupling_[l], ownBending_[l]}, *rules[l], stop);
 }
 
 void TurnCountBound::setTurn(const ActiveDesign& candidate) {

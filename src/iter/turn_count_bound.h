@@ -21,8 +21,9 @@ class TurnCountBound {
   // Prepares the surface's own blocks of both laminates and the margin.
   void setSurface(const ResponseSurface& model);
   // Tabulates the counts of both laminates, once per run.
+  // A stop request ends the tables' set-up early (see OpenCountTable::build).
   void setLaminates(int skinPlyTotal, int stiffenerPlyTotal, const LaminateRules& skinRules,
-                    const LaminateRules& stiffenerRules);
+                    const LaminateRules& stiffenerRules, const StopRequest* stop = nullptr);
   // Folds the fixed laminate of the turn into the linear terms.
   void setTurn(const ActiveDesign& candidate);
 

@@ -29,10 +29,10 @@ void emptyBox(LaminateCountScan::Box& box) {
 }  // namespace
 
 void LaminateCountScan::setModel(int plyTotal, const LaminateBlocks& blocks,
-                                 const LaminateRules& rules) {
+                                 const LaminateRules& rules, const StopRequest* stop) {
   rules_ = &rules;
   auto table = std::make_shared<OpenCountTable>();
-  table->build(plyTotal, blocks, rules.runLimit());
+  table->build(plyTotal, blocks, rules.runLimit(), stop);
   table_ = std::move(table);
   bending_.set(blocks.bending);
   candidates_.assign(table_->largestGroup(), Candidate{nullptr, 0.0, false});

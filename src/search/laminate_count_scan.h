@@ -33,7 +33,8 @@ class LaminateCountScan {
   };
 
   // `blocks` are the laminate's own blocks of the symmetric Hessian.
-  void setModel(int plyTotal, const LaminateBlocks& blocks, const LaminateRules& rules);
+  void setModel(int plyTotal, const LaminateBlocks& blocks, const LaminateRules& rules,
+                const StopRequest* stop = nullptr);
 
   // Scans the allowed counts of `sequence` with the own gradient `gradient` (kept until the
   // next scan). False when the rules leave the sequence no completion.

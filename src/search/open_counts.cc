@@ -163,7 +163,8 @@ void OpenCountTable::setCorners(CountEntry& entry, int setCount) const {
     blockBendingIncrement(halfPlies, setCount, entry.count, kBlockOrders[i], entry.corner[i]);
 }
 
-void OpenCountTable::build(int plyTotal, const LaminateBlocks& blocks, int runLimit) {
+void OpenCountTable::build(int plyTotal, const LaminateBlocks& blocks, int runLimit,
+                           const StopRequest* stop) {
   runLimit_ = runLimit;
   plyTotal_ = plyTotal;
   positions_ = halfPositions(plyTotal);
@@ -172,6 +173,7 @@ void OpenCountTable::build(int plyTotal, const LaminateBlocks& blocks, int runLi
   largestGroup_ = 0;
   for (int k = 0; k <= positions_; ++k) {
     first_[k] = static_cast<int>(entries_.size());
+    if (stop != nullptr && stop->requested()) continue;
     addEntries(k, blocks);
     largestGroup_ = std::max(largestGroup_, static_cast<int>(entries_.size()) - first_[k]);
   }

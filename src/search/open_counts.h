@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "base/stop_request.h"
 #include "numerics/mathmx.h"
 
 namespace kelm {
@@ -60,8 +61,11 @@ struct LaminateBlocks {
 // Every entry of a laminate of `plyTotal` plies, for each number of set positions.
 class OpenCountTable {
  public:
-  // `runLimit`: the longest run of 0 or 90 deg positions the rules allow (0: none).
-  void build(int plyTotal, const LaminateBlocks& blocks, int runLimit = 0);
+  // `runLimit`: the longest run of 0 or 90 deg positions the rules allow (0: none). Long
+  // laminates take a while; a stop request ends it between two set counts, the later groups
+  // left empty (a search stopped in its set-up searches no further).
+  void build(int plyTotal, const LaminateBlocks& blocks, int runLimit = 0,
+             const StopRequest* stop = nullptr);
 
   const CountEntry* begin(int setCount) const { return entries_.data() + first_[setCount]; }
   const CountEntry* end(int setCount) const { return entries_.data() + first_[setCount + 1]; }

@@ -61,6 +61,8 @@ class SearchDriver {
 
  protected:
   bool stopRequested() const { return stop_->requested(); }
+  // The request this search reads (its master's in a worker), for set-up steps that take long.
+  const StopRequest& stopRequestRead() const { return *stop_; }
   // A worker thread of a search stops when its master is asked to.
   void readStopRequestOf(const SearchDriver& master) { stop_ = master.stop_; }
 
