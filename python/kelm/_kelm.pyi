@@ -119,7 +119,9 @@ def _optimize(surface: Surface, skin_plies: int, stiffener_plies: int, method: s
               skin_rules: Dict[str, Any], stiffener_rules: Dict[str, Any], seed: int,
               time_limit: Optional[float], threads: Optional[int], memory: Optional[int],
               progress: Optional[Callable[[Dict[str, Any]], bool]], min_of: List[Surface],
-              required: List[Tuple[Surface, float]]) -> Tuple[Result, Optional[BaseException]]: ...
+              required: List[Tuple[Surface, float]],
+              exclude: List[Tuple[List[int], List[int]]],
+              top: int) -> Tuple[Result, Optional[BaseException]]: ...
 def _evaluate(surface: Surface, skin: Laminate, stiffener: Laminate,
               skin_rules: Dict[str, Any], stiffener_rules: Dict[str, Any]) -> Dict[str, Any]: ...
 def _sample_plan(skin_plies: int, stiffener_plies: int, count: int, skin_rules: Dict[str, Any],

@@ -63,6 +63,9 @@ _CAP = 1.5
 # design at least this far from every such centre: panels often have good designs in several
 # distant places (other ply counts, another governing mode).
 _SEPARATION = 0.5
+# Every _GLOBAL_ROUND-th round fits the surfaces to every analysis alike and searches the whole
+# space: a good region the plan only brushed still gets proposals.
+_GLOBAL_ROUND = 5
 
 
 class LoopProgress(NamedTuple):
@@ -249,7 +252,10 @@ class _Loop:
 
     def _centre(self) -> Optional[_Record]:
         """The best analysed design away from the regions searched to their smallest radius;
-        None when every good design lies in one: the round then searches the whole space."""
+        None in a global round, or when every good design lies in such a region: the round then
+        searches the whole space."""
+        if self.round % _GLOBAL_ROUND == 0:
+            return None
         usable = [r for r in self.records if not r.failed and self._fresh_region(r)]
         return max(usable, key=self._score) if usable else None
 
