@@ -34,6 +34,7 @@ from typing import Callable, Dict, List, Mapping, NamedTuple, Optional, Sequence
 
 import numpy
 
+from . import _checks
 from ._kelm import Design, Laminate, Surface
 
 #: Why a loop stopped (ModelResult.status).
@@ -166,26 +167,26 @@ class _Loop:
 
         if not callable(analyse):
             raise TypeError("analyse must be callable: it takes a list of kelm.Design")
-        self.skin_plies = _whole(skin_plies, "skin_plies", 1)
-        self.stiffener_plies = _whole(stiffener_plies, "stiffener_plies", 1)
+        self.skin_plies = _checks.ply_total(skin_plies, "skin_plies")
+        self.stiffener_plies = _checks.ply_total(stiffener_plies, "stiffener_plies")
         if isinstance(modes, str) or not modes or not all(isinstance(m, str) for m in modes):
             raise TypeError("modes takes a list of response names, e.g. ['skin', 'blade']")
         self.modes = list(dict.fromkeys(modes))
-        self.require = {str(k): _finite(v, f"require[{k!r}]") for k, v in (require or {}).items()}
+        self.require = {str(k): _checks.real(v, f"require[{k!r}]") for k, v in (require or {}).items()}
         self.names = list(dict.fromkeys(self.modes + list(self.require)))
         self.rules = rules
         _panel_rules(rules)  # refuses bad rules before anything is analysed
-        self.budget = _whole(budget, "budget", 1)
-        self.batch = _whole(batch, "batch", 1)
+        self.budget = _checks.whole(budget, "budget", 1)
+        self.batch = _checks.whole(batch, "batch", 1)
         self.plan = plan
-        self.seed = (int(time.time()) & 0xFFFFFFFF) if seed is None else _whole(seed, "seed", 0)
+        self.seed = (int(time.time()) & 0xFFFFFFFF) if seed is None else _checks.whole(seed, "seed", 0, 0xFFFFFFFF)
         if executor is not None and client is not None:
             raise ValueError("give executor or client, not both")
         self.analyse, self.pool = analyse, executor if executor is not None else client
         self.history_path = None if history is None else os.fspath(history)
         self.progress = progress
-        self.time_limit = None if time_limit is None else _finite(time_limit, "time_limit")
-        self.search_time = _finite(search_time, "search_time")
+        self.time_limit = _checks.seconds(time_limit, "time_limit")
+        self.search_time = _checks.seconds(search_time, "search_time")
         self.records: List[_Record] = []
         self.seen = set()
         self.surfaces: Dict[str, Surface] = {}
@@ -278,11 +279,9 @@ class _Loop:
         proposals: List[_Record] = []
         while len(proposals) < min(self.batch, self.budget - len(self.records)):
             excluded = [r.design for r in self.records] + [p.design for p in proposals]
-            remaining = self._remaining_time()
             found = optimize(objectives[0], self.skin_plies, self.stiffener_plies,
-                             rules=self.rules, seed=self.seed + self.round,
-                             time_limit=self.search_time if remaining is None
-                             else max(0.05, min(self.search_time, remaining)),
+                             rules=self.rules, seed=(self.seed + self.round) & 0xFFFFFFFF,
+                             time_limit=self._search_limit(),
                              min_of=objectives[1:], require=required, **_exclusion(excluded))
             fresh = [d for d in found.designs if _key(d) not in self.seen
                      and _key(d) not in {p.key() for p in proposals}]
@@ -333,7 +332,7 @@ class _Loop:
             if not all(isinstance(d, Design) for d in designs):
                 raise TypeError("plan takes a number of designs or a list of kelm.Design")
         else:
-            size = _default_plan(self.budget) if self.plan is None else _whole(self.plan, "plan", 1)
+            size = _default_plan(self.budget) if self.plan is None else _checks.whole(self.plan, "plan", 1)
             size = min(size, self.budget)
             if len(planned) >= size:
                 return
@@ -457,6 +456,10 @@ class _Loop:
             return None
         return self.time_limit - (time.monotonic() - self.start)
 
+    def _search_limit(self) -> Optional[float]:
+        limits = [t for t in (self.search_time, self._remaining_time()) if t is not None]
+        return max(0.05, min(limits)) if limits else None
+
     def _check_time(self) -> None:
         remaining = self._remaining_time()
         if remaining is not None and remaining <= 0:
@@ -572,22 +575,6 @@ def _exclusion(designs) -> dict:
 
 def _default_plan(budget: int) -> int:
     return max(46, min(60, budget // 2))
-
-
-def _whole(value, name: str, least: int) -> int:
-    if isinstance(value, bool) or not isinstance(value, (int, numpy.integer)):
-        raise TypeError(f"{name} takes a whole number, not {type(value).__name__}")
-    if value < least:
-        raise ValueError(f"{name} must be at least {least}, not {value}")
-    return int(value)
-
-
-def _finite(value, name: str) -> float:
-    if isinstance(value, bool) or not isinstance(value, (int, float, numpy.number)):
-        raise TypeError(f"{name} takes a number, not {type(value).__name__}")
-    if not math.isfinite(float(value)):
-        raise ValueError(f"{name} must be a finite number, not {value}")
-    return float(value)
 
 
 def _rows(answer, count: int) -> list:
