@@ -1,8 +1,10 @@
 #!/bin/sh
-# From a structural model to a laid-up optimum: plan, analyses, fit, search, check, in both
-# formulations of a panel's several failure modes: one surface of the smallest load factor
-# (smoothed), and one surface per mode with the search taking the smallest (--min-of=).
-#   examples/surface_walkthrough.sh BUILD_DIR [SKIN_TOTAL STIFFENER_TOTAL SAMPLES [LETTERS]]
+# From a structural model to a laid-up optimum. First the adaptive loop (kelm_loop), which
+# finds the design best on the model itself; then its steps by hand: plan, analyses, fit,
+# search, check, in both formulations of a panel's several failure modes: one surface of the
+# smallest load factor (smoothed), and one surface per mode with the search taking the
+# smallest (--min-of=).
+#   examples/surface_walkthrough.sh BUILD_DIR [SKIN_TOTAL STIFFENER_TOTAL SAMPLES [LETTERS [LOOP_BUDGET]]]
 # runs in the current directory (it writes plan.csv, analysed.csv, *.rs and *.json there).
 set -eu
 build=$1
@@ -12,6 +14,18 @@ samples=${4:-120}
 letters=${5:--bf}
 examples=$(cd "$(dirname "$0")" && pwd)
 python=$(command -v /usr/bin/python3 || command -v python3)
+budget=${6:-200}
+
+if [ -x "$build/kelm_loop" ]; then
+  echo "== the adaptive loop: the design best on the model, within $budget analyses"
+  rm -f loop.csv
+  "$build/kelm_loop" "$skin" "$stiffener" "$letters" --seed=1 --budget="$budget" \
+    --history=loop.csv --svg=loop.svg --json=loop.json \
+    --analyse="$python $examples/blade_panel.py {in} --out={out}" \
+    --modes=skin_buckling,blade_buckling,strain 2>/dev/null
+else
+  echo "== the adaptive loop skipped: $build/kelm_loop was not built (make python)"
+fi
 
 "$build/kelm_sample" "$skin" "$stiffener" "$samples" "$letters" --seed=1 --out=plan.csv
 "$python" "$examples/blade_panel.py" plan.csv --out=analysed.csv
