@@ -294,7 +294,7 @@ void bindSearches(py::module_& m) {
                     "'optimal', or 'interrupted' / 'time-limit' when stopped early: the designs "
                     "are then the best found so far, not proven optimal.")
       .def_property_readonly("value", &Result::value, "The best value (None when no design was found).")
-      .def_readonly("designs", &Result::designs, "Every design of the best value (ties within 1e-13).")
+      .def_readonly("designs", &Result::designs, "Every design of the best value (ties within 1e-13); with top=K the K best, best first.")
       .def_readonly("steps", &Result::steps, "The search's steps, as its report counts them.")
       .def_readonly("seconds", &Result::seconds, "Wall-clock seconds of the search.")
       .def_readonly("method", &Result::method, "The search method.")
