@@ -340,7 +340,8 @@ void bindSearches(py::module_& m) {
       .def_property_readonly("message", &Result::message, "What the status means, in words.")
       .def_property_readonly("value", &Result::value, "The best value (None when no design was found).")
       .def_readonly("designs", &Result::designs,
-                    "Every design of the best value (ties within 1e-13): a sequence of kelm.Design.")
+                    "Every design of the best value (ties within 1e-13), or with top=K the K "
+                    "best, best first: a sequence of kelm.Design.")
       .def_readonly("steps", &Result::steps, "The search's steps, as its report counts them.")
       .def_readonly("seconds", &Result::seconds, "Wall-clock seconds of the search.")
       .def_readonly("method", &Result::method, "The search method.")

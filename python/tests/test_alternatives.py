@@ -86,3 +86,15 @@ def test_top_is_checked_where_it_enters(examples):
         kelm.optimize(surface, 10, 12, top=2.5)
     with pytest.raises(ValueError, match="not with 'round-robin'"):
         kelm.optimize(surface, 10, 12, method="round-robin", top=3)
+
+
+def test_a_table_of_analysed_designs_excludes_its_designs(build, examples, tmp_path):
+    """The loop's history (kelm_sample's columns) as the exclude file: the next best remain."""
+    surface_file = examples / "panel_a.rs"
+    args = ["--tight", "-bf", "16", "20", str(surface_file)]
+    top4, _ = program_designs(build, tmp_path, ["--top=4", *args])
+    history = tmp_path / "history.csv"
+    history.write_text("skin_plies,stiffener_plies,skin,stiffener,response\n" +
+                       "".join(f"16,20,{s},{t},1.0\n" for s, t, _ in top4[:3]))
+    rest, document = program_designs(build, tmp_path, [f"--exclude={history}", *args])
+    assert rest == [top4[3]] and document["exclude"]["designs"] == 3

@@ -1,11 +1,13 @@
 #include "cli/exclude_file.h"
 
 #include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "base/fatal.h"
 #include "eval/design_check.h"
 #include "eval/designs_file.h"
+#include "fitting/csv_table.h"
 
 namespace kelm {
 
@@ -29,14 +31,45 @@ PanelDesign parsedDesign(const DesignText& text, const std::string& file, int sk
   }
 }
 
+// A table whose header names the columns "skin" and "stiffener" (a plan or its analyses); its
+// rows are numbered as lines 2, 3, ... of the file (blank lines not counted).
+std::vector<DesignText> csvDesignTexts(const std::string& text, const std::string& file) {
+  const CsvTable table = parseCsv(text, file);
+  const int skin = table.column("skin");
+  const int stiffener = table.column("stiffener");
+  std::vector<DesignText> designs;
+  for (std::size_t row = 0; row < table.rows.size(); ++row) {
+    const std::vector<std::string>& cells = table.rows[row];
+    const auto cell = [&](int column) {
+      return column < static_cast<int>(cells.size()) ? cells[column] : std::string();
+    };
+    designs.push_back({cell(skin), cell(stiffener), static_cast<int>(row) + 2});
+  }
+  return designs;
+}
+
+bool isCsvOfDesigns(const std::string& firstLine) {
+  if (firstLine.find(',') == std::string::npos) return false;
+  const CsvTable header = parseCsv(firstLine + "\n", "");
+  return header.column("skin") >= 0 && header.column("stiffener") >= 0;
+}
+
 }  // namespace
 
 ExcludedDesigns readExcludeFile(const std::string& file, int skinPlyTotal, int stiffenerPlyTotal) {
-  std::ifstream in(file);
+  std::ifstream in(file, std::ios::binary);
   if (!in) fatal(Stream::Err, "error: --exclude=" + file + ": cannot open the file", true, FailureKind::File);
+  std::ostringstream whole;
+  whole << in.rdbuf();
+  const std::string text = whole.str();
+  std::string firstLine = text.substr(0, text.find('\n'));
+  if (!firstLine.empty() && firstLine.back() == '\r') firstLine.pop_back();
+  std::istringstream lines(text);
+  const std::vector<DesignText> texts =
+      isCsvOfDesigns(firstLine) ? csvDesignTexts(text, file) : readDesignTexts(lines);
   ExcludedDesigns excluded;
-  for (const DesignText& text : readDesignTexts(in))
-    excluded.add(parsedDesign(text, file, skinPlyTotal, stiffenerPlyTotal));
+  for (const DesignText& design : texts)
+    excluded.add(parsedDesign(design, file, skinPlyTotal, stiffenerPlyTotal));
   return excluded;
 }
 

@@ -63,7 +63,8 @@ std::string altUsage() {
          "  --top=K               the K best designs, best first, each followed by\n"
          "                        'value = V'; designs tied with the K-th are all listed\n"
          "  --exclude=FILE        the best designs that are not in FILE (two bracket forms a\n"
-         "                        line, or a search's report as it is)\n";
+         "                        line, a search's report as it is, or a CSV table with\n"
+         "                        columns skin and stiffener, as kelm_sample writes)\n";
 }
 
 std::string evalUsage() {
