@@ -240,3 +240,20 @@ def test_the_readme_installs_with_debians_interpreter_and_shows_the_build():
     assert "pip install -v --no-build-isolation ." in block
     for status in ("optimal", "infeasible", "time-limit", "interrupted"):
         assert f'"{status}"' in section[:section.index("## Response-surface file")]
+
+
+def test_the_stubs_declare_every_public_name_of_the_compiled_module():
+    import ast
+
+    from kelm import _kelm
+
+    stub = pathlib.Path(kelm.__file__).with_name("_kelm.pyi")
+    assert stub.with_name("py.typed").exists()
+    tree = ast.parse(stub.read_text())
+    declared = {node.name: {m.name for m in node.body if isinstance(m, ast.FunctionDef)}
+                for node in tree.body if isinstance(node, ast.ClassDef)}
+    declared.update({node.name: set() for node in tree.body if isinstance(node, ast.FunctionDef)})
+    for name in (n for n in dir(_kelm) if not n.startswith("__")):
+        assert name in declared, name
+        members = {m for m in dir(getattr(_kelm, name)) if not m.startswith("_")}
+        assert members <= declared[name], (name, members - declared[name])
