@@ -158,7 +158,7 @@ def run_panels(panels: Iterable[Panel], executor: Optional[Executor] = None, cli
         row = partial(row, stop=stop)
     futures = [pool.submit(row, panel) for panel in panels]
     try:
-        wait_for_futures(futures)
+        _wait_watching_ctrl_c(futures)
         return pandas.DataFrame([future.result() for future in futures])
     except KeyboardInterrupt:
         stop.set()
@@ -169,6 +169,13 @@ def run_panels(panels: Iterable[Panel], executor: Optional[Executor] = None, cli
     finally:
         if own_pool:
             pool.shutdown(wait=True, cancel_futures=True)
+
+
+def _wait_watching_ctrl_c(futures) -> None:
+    """Waits in short slices: a pending Ctrl-C (or an interrupt set by another thread) is
+    raised between two of them, not after the longest search."""
+    while wait_for_futures(futures, timeout=0.05).not_done:
+        pass
 
 
 def _table_so_far(pandas, panels: List[Panel], futures) -> Any:

@@ -155,7 +155,8 @@ def test_wrong_types_name_the_argument_not_the_binding(surface):
 GUIDED = kelm.Rules(min_share=10, max_run=4, no_cross_ply_jump=True, outer_45=True)
 
 
-def test_time_limits_and_ctrl_c_are_met_in_the_set_up_of_a_large_tight_search(surface):
+def test_time_limits_and_ctrl_c_are_met_in_the_set_up_of_a_large_tight_search(surface, build,
+                                                                              examples):
     calls = []
     start = time.monotonic()
     result = kelm.optimize(surface, 96, 96, rules=GUIDED, seed=1, time_limit=0.3, threads=1,
@@ -167,6 +168,13 @@ def test_time_limits_and_ctrl_c_are_met_in_the_set_up_of_a_large_tight_search(su
         kelm.optimize(surface, 96, 96, rules=GUIDED, seed=2, threads=1)
     assert time.monotonic() - pressed[0] < 0.1
     assert caught.value.result.status == "interrupted"
+    # the program's time limit, set by the same stop request
+    start = time.monotonic()
+    subprocess.run([str(build / "kelm_alt"), "--tight", "--threads=1", "--time-limit=0.3",
+                    "--min-share=10", "--max-run=4", "--no-cross-ply-jump", "--outer-45", "96",
+                    "96", str(examples / "panel_a.rs")], stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+    assert time.monotonic() - start < 0.6
 
 
 def test_python_habits(surface, examples, tmp_path):
@@ -232,3 +240,20 @@ def test_the_readme_installs_with_debians_interpreter_and_shows_the_build():
     assert "pip install -v --no-build-isolation ." in block
     for status in ("optimal", "infeasible", "time-limit", "interrupted"):
         assert f'"{status}"' in section[:section.index("## Response-surface file")]
+
+
+def test_the_stubs_declare_every_public_name_of_the_compiled_module():
+    import ast
+
+    from kelm import _kelm
+
+    stub = pathlib.Path(kelm.__file__).with_name("_kelm.pyi")
+    assert stub.with_name("py.typed").exists()
+    tree = ast.parse(stub.read_text())
+    declared = {node.name: {m.name for m in node.body if isinstance(m, ast.FunctionDef)}
+                for node in tree.body if isinstance(node, ast.ClassDef)}
+    declared.update({node.name: set() for node in tree.body if isinstance(node, ast.FunctionDef)})
+    for name in (n for n in dir(_kelm) if not n.startswith("__")):
+        assert name in declared, name
+        members = {m for m in dir(getattr(_kelm, name)) if not m.startswith("_")}
+        assert members <= declared[name], (name, members - declared[name])
