@@ -29,8 +29,9 @@ on the shared strain is neglected).
    Poisson strain eps_y = -A12/A22 eps_x.
 Strengths (MPa): X_t 2000, X_c 1200, Y_t 50, Y_c 200, S 80.
 
-Geometry and load (defaults): b = 200 mm, c = 28 mm, h_w = 30 mm, f = 18 mm, L = 600 mm,
-N_x = 1100 N/mm and N_y = 120 N/mm at 16 + 24 plies, scaled with (t_s + t_t)^2.
+Geometry and load (defaults, for t_s + t_t = 3.5 mm): b = 95 mm, c = 40 mm, h_w = 22 mm,
+f = 12 mm, L = 600 mm, N_x = 1760 N/mm, N_y = 240 N/mm; other totals are geometrically
+similar panels (lengths and loads scale with t_s + t_t, as in the I panel).
 """
 
 from dataclasses import dataclass
@@ -49,14 +50,14 @@ STRENGTHS = (2000.0, 1200.0, 50.0, 200.0, 80.0)  # X_t, X_c, Y_t, Y_c, S (MPa)
 @dataclass(frozen=True)
 class HatPanel:
     ply: mech.Ply = mech.Ply()
-    pitch: float = 200.0
-    cap: float = 28.0
-    web: float = 30.0
-    foot: float = 18.0
+    pitch: float = 95.0
+    cap: float = 40.0
+    web: float = 22.0
+    foot: float = 12.0
     frame_pitch: float = 600.0
-    compression: float = 1100.0
-    transverse: float = 120.0
-    reference_thickness: float = 5.0
+    compression: float = 1760.0
+    transverse: float = 240.0
+    reference_thickness: float = 3.5
 
 
 def _tsai_wu_factor(ex, ey, present, ply):
@@ -85,27 +86,29 @@ def analyse(params, skin_plies, stiffener_plies, panel=HatPanel()):
     """Load factors of the designs: dict mode -> array of N (params: N x 8, x1..x8)."""
     x, ns, nt = mech.check_parameters(params, skin_plies, stiffener_plies)
     ts, tt = ns * panel.ply.thickness, nt * panel.ply.thickness
-    scale = ((ts + tt) / panel.reference_thickness) ** 2
+    scale = (ts + tt) / panel.reference_thickness
     nx, ny = panel.compression * scale, panel.transverse * scale
+    pitch, cap_width, web, foot, length = (scale * v for v in (
+        panel.pitch, panel.cap, panel.web, panel.foot, panel.frame_pitch))
     a11, a22, a12, _ = mech.stiffness(x[:, 0], x[:, 1], ts, panel.ply)
     exs = a11 - a12 ** 2 / a22
     t11, t22, t12, _ = mech.stiffness(x[:, 2], x[:, 3], tt, panel.ply)
     ext = t11 - t12 ** 2 / t22
-    perimeter = panel.cap + 2 * panel.web + 2 * panel.foot
-    eps = nx * panel.pitch / (exs * panel.pitch + ext * perimeter)
+    perimeter = cap_width + 2 * web + 2 * foot
+    eps = nx * pitch / (exs * pitch + ext * perimeter)
     nx_skin = eps * exs
 
-    width = panel.pitch - panel.cap - 2 * panel.foot
-    r = panel.frame_pitch / width
+    width = pitch - cap_width - 2 * foot
+    r = length / width
     d11, d22, d12, d66 = mech.stiffness(x[:, 4], x[:, 5], ts ** 3 / 12, panel.ply)
     skin = np.full(len(x), np.inf)
     for m in range(1, 13):
         for n in (1, 2):
             top = d11 * m ** 4 + 2 * (d12 + 2 * d66) * m ** 2 * n ** 2 * r ** 2 + d22 * n ** 4 * r ** 4
-            skin = np.minimum(skin, np.pi ** 2 * top / (panel.frame_pitch ** 2 *
+            skin = np.minimum(skin, np.pi ** 2 * top / (length ** 2 *
                                                          (m ** 2 * nx_skin + n ** 2 * r ** 2 * ny)))
     d11, d22, d12, d66 = mech.stiffness(x[:, 6], x[:, 7], tt ** 3 / 12, panel.ply)
-    cap = mech.long_plate_clamped(d11, d22, d12, d66, panel.cap)
+    cap = mech.long_plate_clamped(d11, d22, d12, d66, cap_width)
 
     # laminate strains of the skin under compressive N_x,skin and N_y (A eps = N)
     det = a11 * a22 - a12 ** 2

@@ -31,10 +31,11 @@ with Ex t = A11 - A12^2/A22 of each laminate (membrane modulus free to contract 
    the section; the laminate's compression strength sigma_cu = Ex eps_cu with the allowable
    strain eps_cu. The crippling strain eps_cc is that average times eps_cu; factor eps_cc/eps.
 
-Geometry and load (defaults): b = 150 mm, b_f = 24 mm, h_w = 36 mm, L = 600 mm,
-N = 950 N/mm at 16 plies of skin and 24 of stiffener, scaled with the ply totals as
-N (t_s + t_t)^2 / (2 + 3 mm)^2 so that buckling and strength stay in play at every size.
-eps_cu = 0.0055.
+Geometry and load (defaults, for t_s + t_t = 3.5 mm, i.e. 12 + 16 plies): b = 105 mm,
+b_f = 24 mm, h_w = 55 mm, L = 600 mm, N = 700 N/mm; eps_cu = 0.0055. The panels of other
+totals are geometrically similar: every length and the running load scale with t_s + t_t, so
+every mode's load factor keeps its level (buckling strains go as (t/b)^2, strength strains
+not at all) and each size is decided by its stacking sequences, not by its thickness.
 """
 
 from dataclasses import dataclass
@@ -52,18 +53,17 @@ READS_BENDING = {"column": None, "skin_buckling": "skin", "web_buckling": "stiff
 @dataclass(frozen=True)
 class IPanel:
     ply: mech.Ply = mech.Ply()
-    pitch: float = 150.0
+    pitch: float = 105.0
     flange: float = 24.0
-    web: float = 36.0
+    web: float = 55.0
     frame_pitch: float = 600.0
-    load: float = 950.0
-    reference_thickness: float = 5.0
+    load: float = 700.0
+    reference_thickness: float = 3.5
     crippling_strain: float = 0.0055
 
 
-def _section(ts, tt, ea_s, ea_t, panel):
+def _section(ts, tt, ea_s, ea_t, b, bf, hw):
     """EA and EI of the bay: the skin strip, bottom flange, web and top flange."""
-    b, bf, hw = panel.pitch, panel.flange, panel.web
     e_s, e_t = ea_s / ts, ea_t / tt        # membrane moduli
     parts = [  # (modulus, area, centroid above the skin's mid-plane, own second moment)
         (e_s, b * ts, 0.0, b * ts ** 3 / 12),
@@ -80,29 +80,31 @@ def analyse(params, skin_plies, stiffener_plies, panel=IPanel()):
     """Load factors of the designs: dict mode -> array of N (params: N x 8, x1..x8)."""
     x, ns, nt = mech.check_parameters(params, skin_plies, stiffener_plies)
     ts, tt = ns * panel.ply.thickness, nt * panel.ply.thickness
-    load = panel.load * ((ts + tt) / panel.reference_thickness) ** 2
+    scale = (ts + tt) / panel.reference_thickness
+    b, bf, hw, length = (scale * v for v in (panel.pitch, panel.flange, panel.web, panel.frame_pitch))
+    load = panel.load * scale
     exs = mech.membrane_modulus(x[:, 0], x[:, 1], ts, panel.ply)
     ext = mech.membrane_modulus(x[:, 2], x[:, 3], tt, panel.ply)
-    ea, ei = _section(ts, tt, exs, ext, panel)
-    eps = load * panel.pitch / ea
+    ea, ei = _section(ts, tt, exs, ext, b, bf, hw)
+    eps = load * b / ea
 
-    oef = np.minimum(1.63 * (panel.flange / 2 / tt) ** -0.717, 1.0)
-    nef = np.minimum(11.0 * (panel.web / tt) ** -1.124, 1.0)
-    flanges, web = 2 * panel.flange, panel.web
+    oef = np.minimum(1.63 * (bf / 2 / tt) ** -0.717, 1.0)
+    nef = np.minimum(11.0 * (hw / tt) ** -1.124, 1.0)
+    flanges, web = 2 * bf, hw
     eps_cc = panel.crippling_strain * (oef * flanges + nef * web) / (flanges + web)
-    eps_e = np.pi ** 2 * ei / (panel.frame_pitch ** 2 * ea)
+    eps_e = np.pi ** 2 * ei / (length ** 2 * ea)
     johnson = eps_cc * (1 - eps_cc / (4 * eps_e))
     column = np.where(eps_e <= eps_cc / 2, eps_e, johnson)
 
-    width = panel.pitch - panel.flange
+    width = b - bf
     d11, d22, d12, d66 = mech.stiffness(x[:, 4], x[:, 5], ts ** 3 / 12, panel.ply)
-    m = np.maximum(np.floor(panel.frame_pitch / width * (d22 / d11) ** 0.25), 1)
+    m = np.maximum(np.floor(length / width * (d22 / d11) ** 0.25), 1)
 
     def bracket(m):
-        r = (m * width / panel.frame_pitch) ** 2
+        r = (m * width / length) ** 2
         return d11 * r + 2 * (d12 + 2 * d66) + d22 / r
     skin = np.pi ** 2 / width ** 2 * np.minimum(bracket(m), bracket(m + 1))
     d11, d22, d12, d66 = mech.stiffness(x[:, 6], x[:, 7], tt ** 3 / 12, panel.ply)
-    web_cr = mech.long_plate_simply_supported(d11, d22, d12, d66, panel.web)
+    web_cr = mech.long_plate_simply_supported(d11, d22, d12, d66, hw)
     return {"column": column / eps, "skin_buckling": skin / (eps * exs),
             "web_buckling": web_cr / (eps * ext), "crippling": eps_cc / eps}

@@ -28,13 +28,14 @@ panel), gamma_xy = N_xy / A66 of the skin.
    Factor N_cr / (eps_x Ex_t t_t).
 3. skin_strain (reads in-plane only): the largest strain in the axes of every ply orientation
    present in the skin (0, +45, -45, 90; found from the in-plane parameters and the total)
-   against the allowables eps1 = 0.0060 tension / 0.0050 compression, eps2 = 0.0045 / 0.0120,
-   gamma12 = 0.0110 (a damage-tolerant design strain set, Niu ch. 14), under eps_x, the
+   against the allowables eps1 = 0.0060 tension / 0.0040 compression, eps2 = 0.0045 / 0.0120,
+   gamma12 = 0.0100 (a damage-tolerant design strain set, Niu ch. 14), under eps_x, the
    Poisson strain eps_y = -A12/A22 eps_x and gamma_xy. Strains grow with the load, so the
    factor is the smallest allowable / strain.
 
-Geometry and load (defaults): b = 140 mm, h = 42 mm, L = 560 mm, N_x = 620 N/mm and
-N_xy = 210 N/mm at 16 + 24 plies, scaled with (t_s + t_t)^2 as in the I panel.
+Geometry and load (defaults, for t_s + t_t = 3.5 mm): b = 75 mm, h = 40 mm, L = 560 mm,
+N_x = 300 N/mm, N_xy = 160 N/mm; other totals are geometrically similar panels (lengths and
+loads scale with t_s + t_t, as in the I panel).
 """
 
 from dataclasses import dataclass
@@ -48,18 +49,18 @@ READS_BENDING = {"skin_buckling": "skin", "blade_buckling": "stiffener", "skin_s
 
 #: allowable strains: (fibre tension, fibre compression, transverse tension, transverse
 #: compression, in-plane shear)
-ALLOWABLES = (0.0060, 0.0050, 0.0045, 0.0120, 0.0110)
+ALLOWABLES = (0.0060, 0.0040, 0.0045, 0.0120, 0.0100)
 
 
 @dataclass(frozen=True)
 class ShearBladePanel:
     ply: mech.Ply = mech.Ply()
-    pitch: float = 140.0
-    blade: float = 42.0
+    pitch: float = 75.0
+    blade: float = 40.0
     frame_pitch: float = 560.0
-    compression: float = 620.0
-    shear: float = 210.0
-    reference_thickness: float = 5.0
+    compression: float = 300.0
+    shear: float = 160.0
+    reference_thickness: float = 3.5
 
 
 def _strain_factor(ex, ey, gxy, present, allow):
@@ -80,12 +81,12 @@ def analyse(params, skin_plies, stiffener_plies, panel=ShearBladePanel()):
     """Load factors of the designs: dict mode -> array of N (params: N x 8, x1..x8)."""
     x, ns, nt = mech.check_parameters(params, skin_plies, stiffener_plies)
     ts, tt = ns * panel.ply.thickness, nt * panel.ply.thickness
-    scale = ((ts + tt) / panel.reference_thickness) ** 2
+    scale = (ts + tt) / panel.reference_thickness
     nx, nxy = panel.compression * scale, panel.shear * scale
     a11, a22, a12, a66 = mech.stiffness(x[:, 0], x[:, 1], ts, panel.ply)
     exs = a11 - a12 ** 2 / a22
     ext = mech.membrane_modulus(x[:, 2], x[:, 3], tt, panel.ply)
-    b, h, length = panel.pitch, panel.blade, panel.frame_pitch
+    b, h, length = (scale * v for v in (panel.pitch, panel.blade, panel.frame_pitch))
     eps = nx * b / (exs * b + ext * h)
     gxy = nxy / a66
 
