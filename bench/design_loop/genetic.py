@@ -71,9 +71,9 @@ class GeneticSearch:
     stiffener_plies: int
     rules: lam.LaminateRules
     seed: int
-    population: int = 20
+    population: int = 10
     elite: int = 2
-    tournament: int = 2
+    tournament: int = 3
     crossover: float = 0.9
     swap: float = 0.5
     values: list = field(default_factory=list)    # objective per analysis, in order

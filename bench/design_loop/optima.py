@@ -50,6 +50,20 @@ def _rows_for(options, rows, other_inplane, bending_index, own_index):
     return x
 
 
+def _keep_group_best(start, rows, value, best, where):
+    """Raise best[g] (and where[g], its row) to the largest value of group g among `rows`
+    (consecutive, groups contiguous)."""
+    groups = np.searchsorted(start, rows, side="right") - 1
+    cuts = np.flatnonzero(np.r_[True, groups[1:] != groups[:-1]])
+    top = np.maximum.reduceat(value, cuts)
+    first = np.minimum.reduceat(np.where(value == np.repeat(top, np.diff(np.r_[cuts, len(rows)])),
+                                         np.arange(len(rows)), len(rows)), cuts)
+    g = groups[cuts]
+    better = top > best[g]
+    best[g[better]] = top[better]
+    where[g[better]] = rows[first[better]]
+
+
 def _laminate_part(model, options, other, own_is_skin, modes_of_own):
     """For every (own group, other group): the best over own arrangements of the smallest of
     the own laminate's modes, and the row reaching it. Returns (G_own x G_other values,
@@ -68,12 +82,7 @@ def _laminate_part(model, options, other, own_is_skin, modes_of_own):
             plies = (options.plies, other.plies) if own_is_skin else (other.plies, options.plies)
             found = model.analyse(x, *plies)
             value = np.min([found[m] for m in modes_of_own], axis=0)
-            group = np.searchsorted(options.start, rows, side="right") - 1
-            for g in np.unique(group):
-                sel = group == g
-                i = int(np.argmax(value[sel]))
-                if value[sel][i] > best[g, go]:
-                    best[g, go], where[g, go] = value[sel][i], rows[sel][i]
+            _keep_group_best(options.start, rows, value, best[:, go], where[:, go])
     return best, where
 
 
