@@ -153,13 +153,34 @@ def cached_optimum(name, skin_plies, stiffener_plies, rules):
     return found
 
 
+def _printed(codes):
+    return "[" + "/".join(("0", "45", "90")[c] for c in codes) + "]s"
+
+
+def table():
+    """The cached optima as a markdown table: value, the modes within 2 % of it, designs."""
+    lines = ["| model | case | optimum | modes within 2 % | skin | stiffener |",
+             "|---|---|---|---|---|---|"]
+    for name, entry in load_cache()["models"].items():
+        for k, o in entry.get("optima", {}).items():
+            near = ", ".join(f"{m} {v:.4f}" for m, v in sorted(o["modes"].items(), key=lambda i: i[1])
+                             if v <= 1.02 * o["value"])
+            lines.append(f"| {name} | {k} | {o['value']:.4f} | {near} | {_printed(o['skin'])} | "
+                         f"{_printed(o['stiffener'])} |")
+    return "\n".join(lines) + "\n"
+
+
 def main(argv=None):
     parser = argparse.ArgumentParser(description="compute the models' true optima")
     parser.add_argument("--models", default=",".join(models.NAMES))
     parser.add_argument("--sizes", default=",".join(f"{s}/{t}" for s, t in SIZES))
     parser.add_argument("--rules", default=",".join(RULES))
     parser.add_argument("--force", action="store_true", help="recompute what is cached")
+    parser.add_argument("--table", action="store_true", help="print the cached optima as markdown")
     args = parser.parse_args(argv)
+    if args.table:
+        sys.stdout.write(table())
+        return 0
     cache = load_cache()
     cache["method"] = METHOD
     for name in args.models.split(","):
