@@ -117,14 +117,17 @@ def run_loop(judge, seed, budget, optimize_model):
     modes = list(judge.model.MODES)
     result = optimize_model(judge.analyse_designs, judge.skin_plies, judge.stiffener_plies,
                             modes=modes, rules=judge.letters, budget=budget, seed=seed)
+    history = result.history
+    values = history[modes].astype(float).min(axis=1, skipna=False).to_numpy()
+    status = str(result.status)
+    if result.best is None:
+        return Outcome(-np.inf, (), (), int(result.analyses), status + "; no design returned",
+                       _best_after(values, budget))
     skin, stiffener = tuple(result.best.skin.codes), tuple(result.best.stiffener.codes)
     value = judge.objective_of_codes([(skin, stiffener)])[0]
-    status = str(result.status)
     claimed = min(float(result.responses[m]) for m in modes)
     if not np.isclose(claimed, value, rtol=1e-9, atol=0):
         status += f"; its responses say {claimed:.6g}, the model {value:.6g}"
-    history = result.history
-    values = history[modes].astype(float).min(axis=1, skipna=False).to_numpy()
     if len(history) != result.analyses:
         status += f"; history has {len(history)} rows for {result.analyses} analyses"
     if result.analyses > budget:
@@ -162,7 +165,7 @@ def run_one(method, name, skin_plies, stiffener_plies, letters, seed, budget):
     else:
         outcome = run_loop(judge, seed, budget, loop_function(method))
     seconds = time.perf_counter() - start
-    allowed = judge.allowed(outcome.skin, outcome.stiffener)
+    allowed = bool(outcome.skin) and judge.allowed(outcome.skin, outcome.stiffener)
     row = {"method": method, "model": name, "size": f"{skin_plies}/{stiffener_plies}",
            "rules": letters, "seed": seed, "optimum": optimum, "value": outcome.value,
            "gap": gap(optimum, outcome.value) if allowed else 100.0, "allowed": allowed,
