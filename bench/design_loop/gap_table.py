@@ -10,7 +10,8 @@ harness). The gap is (optimum - value) / optimum in percent, the optimum from op
 the value the model's at the design the method returns, analysed again here; a returned
 design that breaks the rules counts as a gap of 100 %. The gaps after 50, 100, 150 and 200
 analyses take the best design among the first that many (the loop: rows of .history).
-Writes a CSV (one row per run) and a markdown table (median and worst over seeds).
+Writes a CSV (one row per run) and a markdown table (median and worst over seeds);
+--compare=results/plan.csv,results/ga.csv,results/loop.csv puts methods side by side.
 """
 
 import argparse
@@ -216,6 +217,46 @@ def markdown(rows, method, budget):
     return "\n".join(lines) + "\n"
 
 
+def compare(paths):
+    """Methods side by side from their CSVs: median / worst gap per case, and the median over
+    the cases of the gap after 50, 100, 150 and 200 analyses."""
+    import csv
+
+    by_method = {}
+    for path in paths:
+        with open(path, newline="") as source:
+            for r in csv.DictReader(source):
+                by_method.setdefault(r["method"], []).append(r)
+    methods = list(by_method)
+    cases = {}
+    for method, rows in by_method.items():
+        for r in rows:
+            cases.setdefault((r["model"], r["size"], r["rules"]), {}).setdefault(method, []).append(r)
+    lines = ["| model | size | rules | optimum | " + " | ".join(methods) + " |",
+             "|---|---|---|---|" + "---|" * len(methods)]
+    for (name, size, letters), found in cases.items():
+        optimum = float(next(iter(found.values()))[0]["optimum"])
+        cells = []
+        for m in methods:
+            gaps = [float(r["gap"]) for r in found.get(m, [])]
+            cells.append(f"{_fmt(statistics.median(gaps))} / {_fmt(max(gaps))}" if gaps else "–")
+        lines.append(f"| {name} | {size} | {letters} | {optimum:.4f} | " + " | ".join(cells) + " |")
+    lines += ["", "| analyses | " + " | ".join(methods) + " |", "|---|" + "---|" * len(methods)]
+    for n in CHECKPOINTS:
+        cells = []
+        for m in methods:
+            per_case = {}
+            for r in by_method[m]:
+                v = float(r[f"gap_{n}"])
+                if np.isfinite(v):
+                    per_case.setdefault((r["model"], r["size"], r["rules"]), []).append(v)
+            medians = [statistics.median(v) for v in per_case.values()]
+            cells.append(f"{_fmt(statistics.median(medians))} (worst case {_fmt(max(medians))})"
+                         if medians else "–")
+        lines.append(f"| {n} | " + " | ".join(cells) + " |")
+    return "\n".join(lines) + "\n"
+
+
 def _seeds(text):
     if "-" in text:
         low, high = (int(p) for p in text.split("-"))
@@ -225,7 +266,9 @@ def _seeds(text):
 
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--method", required=True, choices=METHODS)
+    parser.add_argument("--method", choices=METHODS)
+    parser.add_argument("--compare", help="CSV files of earlier runs, comma-separated: print "
+                        "their methods side by side and run nothing")
     parser.add_argument("--models", default=",".join(models.NAMES))
     parser.add_argument("--sizes", default=",".join(f"{s}/{t}" for s, t in optima.SIZES))
     parser.add_argument("--rules", default=",".join(optima.RULES))
@@ -234,6 +277,11 @@ def main(argv=None):
     parser.add_argument("--csv", help="default: results/METHOD.csv beside this script")
     parser.add_argument("--markdown", help="default: results/METHOD.md beside this script")
     args = parser.parse_args(argv)
+    if args.compare:
+        sys.stdout.write(compare(args.compare.split(",")))
+        return 0
+    if args.method is None:
+        parser.error("give --method or --compare")
     if args.budget < 1:
         parser.error("--budget takes a positive number of analyses")
     csv_path = pathlib.Path(args.csv or HERE / "results" / f"{args.method}.csv")
