@@ -286,23 +286,28 @@ def main(argv=None):
         parser.error("--budget takes a positive number of analyses")
     csv_path = pathlib.Path(args.csv or HERE / "results" / f"{args.method}.csv")
     md_path = pathlib.Path(args.markdown or HERE / "results" / f"{args.method}.md")
-    rows = []
-    for name in args.models.split(","):
-        for size in args.sizes.split(","):
-            s, t = (int(p) for p in size.split("/"))
-            for letters in args.rules.split(","):
-                for seed in _seeds(args.seeds):
-                    row = run_one(args.method, name, s, t, letters, seed, args.budget)
-                    rows.append(row)
-                    print(f"{name} {size} {letters} seed {seed}: gap {row['gap']:.2f} % "
-                          f"({row['analyses']} analyses, {row['seconds']} s, {row['status']})",
-                          flush=True)
     import csv
     csv_path.parent.mkdir(parents=True, exist_ok=True)
+    rows = []
     with open(csv_path, "w", newline="") as out:
-        writer = csv.DictWriter(out, fieldnames=list(rows[0]), lineterminator="\n")
-        writer.writeheader()
-        writer.writerows(rows)
+        writer = None
+        for name in args.models.split(","):
+            for size in args.sizes.split(","):
+                s, t = (int(p) for p in size.split("/"))
+                for letters in args.rules.split(","):
+                    for seed in _seeds(args.seeds):
+                        row = run_one(args.method, name, s, t, letters, seed, args.budget)
+                        rows.append(row)
+                        # each run is written at once, so a long table stopped half way keeps
+                        # what it has measured
+                        if writer is None:
+                            writer = csv.DictWriter(out, fieldnames=list(row), lineterminator="\n")
+                            writer.writeheader()
+                        writer.writerow(row)
+                        out.flush()
+                        print(f"{name} {size} {letters} seed {seed}: gap {row['gap']:.2f} % "
+                              f"({row['analyses']} analyses, {row['seconds']} s, {row['status']})",
+                              flush=True)
     md_path.write_text(markdown(rows, args.method, args.budget))
     print(md_path.read_text())
     return 0
