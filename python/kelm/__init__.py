@@ -147,7 +147,7 @@ class Progress(NamedTuple):
 
     steps: int  #: steps so far
     held: int  #: open designs or branches held
-    best: float  #: best value so far
+    best: Optional[float]  #: best value so far; None until the search has one
     seconds: float  #: wall-clock seconds since the start
 
 

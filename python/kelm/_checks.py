@@ -125,7 +125,7 @@ def real_list(value: Any, name: str, length: Optional[int] = None) -> list:
         raise ValueError(f"{name} must be a flat sequence of numbers, not of shape {array.shape}")
     if length is not None and len(array) != length:
         raise ValueError(f"{name} must have {length} numbers, not {len(array)}")
-    return [float(v) for v in array]
+    return array.tolist()
 
 
 def whole_list(value: Any, name: str) -> list:

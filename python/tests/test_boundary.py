@@ -85,6 +85,12 @@ def test_a_large_plan_stops_on_its_time_limit_and_on_ctrl_c():
         kelm.sample_plan(24, 32, 3000, seed=1)
     assert time.monotonic() - pressed[0] < 0.1
     assert kelm.sample_plan(8, 8, 50, seed=1).success
+    # a large table's decomposition cannot stop: the call returns, the fit ends unseen
+    x = np.random.default_rng(1).uniform(-1, 1, (300000, 8))
+    start = time.monotonic()
+    with pytest.raises(TimeoutError, match="time_limit"):
+        kelm.fit_surface(x, x.sum(axis=1), time_limit=0.05)
+    assert time.monotonic() - start < 1.5  # the whole fit takes several seconds
 
 
 def test_ply_totals_are_whole_numbers(surface):
