@@ -72,7 +72,8 @@ SimultaneousSearch::SimultaneousSearch(const ResponseSurface& model, const Lamin
 void SimultaneousSearch::setExtraSurfaces(const ExtraSurfaces& extras) {
   AlternativeSearch::setExtraSurfaces(extras);
   extraBounds_.clear();
-  // Fixed means first; the tight mode then walks a grid of convex combinations where they fail.
+  // The tight mode walks a grid of convex combinations (before the fixed means and the surfaces
+  // themselves, in extrasAllow); the default tree has the means.
   boundingMeans_ = boundingMeans(model_, extras);
   if (tight_) tradeOff_.setGrid(model_, extras);
   auto add = [&](const ResponseSurface& surface, bool required, double limit) {
@@ -287,17 +288,17 @@ bool SimultaneousSearch::childCanReach(OpenDesign& child) {
 // Every completion's smallest objective value is at most each objective surface's bound, and
 // a required surface's bound below its limit leaves no allowed completion.
 bool SimultaneousSearch::extrasAllow(OpenDesign& child, bool lastPlies) {
+  if (!tradeOff_.empty()) {
+    const double bound = tradeOff_.evaluate(child.design, best(), lastPlies);
+    if (!canReach(bound, best())) return false;
+    child.bound = std::min(child.bound, bound);
+  }
   for (ExtraBound& extra : extraBounds_) {
     const double floor = extra.required ? extra.limit : best();
     double bound = extra.joint.evaluateJointBound(child);
     if (tight_ && canReach(bound, floor)) bound = std::min(bound, extra.tight.evaluate(child.design, floor));
     if (!canReach(bound, floor)) return false;
     if (!extra.required) child.bound = std::min(child.bound, bound);
-  }
-  if (!tradeOff_.empty()) {
-    const double bound = tradeOff_.evaluate(child.design, best(), lastPlies);
-    if (!canReach(bound, best())) return false;
-    child.bound = std::min(child.bound, bound);
   }
   return true;
 }
