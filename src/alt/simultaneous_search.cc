@@ -73,7 +73,7 @@ void SimultaneousSearch::setExtraSurfaces(const ExtraSurfaces& extras) {
   AlternativeSearch::setExtraSurfaces(extras);
   extraBounds_.clear();
   // The tight mode walks a grid of convex combinations (before the fixed means and the surfaces
-  // themselves, in extrasAllow); the default tree has the means.
+  // themselves, in extrasAllow); both modes have the means.
   boundingMeans_ = boundingMeans(model_, extras);
   if (tight_) tradeOff_.setGrid(model_, extras);
   auto add = [&](const ResponseSurface& surface, bool required, double limit) {
