@@ -75,10 +75,10 @@ SimultaneousSearch::SimultaneousSearch(const ResponseSurface& model, const Lamin
 void SimultaneousSearch::setExtraSurfaces(const ExtraSurfaces& extras) {
   AlternativeSearch::setExtraSurfaces(extras);
   extraBounds_.clear();
-  // The tight mode walks a grid of convex combinations, the default tree keeps fixed means.
-  boundingMeans_.clear();
+  // The tight mode walks a grid of convex combinations (before the fixed means and the surfaces
+  // themselves, in extrasAllow); both modes have the means.
+  boundingMeans_ = boundingMeans(model_, extras);
   if (tight_) tradeOff_.setGrid(model_, extras);
-  else boundingMeans_ = boundingMeans(model_, extras);
   auto add = [&](const ResponseSurface& surface, bool required, double limit) {
     extraBounds_.emplace_back();
     extraBounds_.back().surface = &surface;
@@ -497,6 +497,7 @@ void SimultaneousSearch::searchSubtrees(const std::vector<typename Records::Reco
   const double start = best();
   for (std::size_t i = first; i < roots.size() && !stopRequested(); i = next++) {
     results_.restart(start);
+    if (!tradeOff_.empty()) tradeOff_.restartWalk();
     heap.push(Record(roots[i]));
     while (heap.count() > 0 && !stopRequested()) {
       if (budget > 0 && heap.count() * recordBytes > budget) {

@@ -1,5 +1,7 @@
 #include "alt/trade_off_bound.h"
 
+#include <limits>
+
 #include "search/tie_rule.h"
 
 namespace kelm {
@@ -8,6 +10,11 @@ namespace {
 // Moves of one walk: beyond a few, the design is rarely cut and the walk costs more than the
 // subtree it would save.
 constexpr int kMovesPerWalk = 3;
+// The walks inside the tree before their share of cuts is judged, the share (one in
+// kCutShare) below which they are mostly skipped, and how often one is tried then.
+constexpr long long kTrialWalks = 200;
+constexpr long long kCutShare = 3;
+constexpr long long kRetryEvery = 16;
 }  // namespace
 
 void TradeOffBound::setGrid(const ResponseSurface& model, const ExtraSurfaces& extras) {
@@ -20,21 +27,35 @@ void TradeOffBound::setModel(int skinPlyTotal, int stiffenerPlyTotal,
                              const LaminateRules& skinRules, const LaminateRules& stiffenerRules) {
   if (!grid_) return;
   bounds_.assign(grid_->surfaces.size(), CountCoupledBound());
+  restartWalk();
   for (std::size_t i = 0; i < bounds_.size(); ++i)
     bounds_[i].setModel(grid_->surfaces[i], skinPlyTotal, stiffenerPlyTotal, skinRules,
                         stiffenerRules);
-  current_ = grid_->equalMean;
 }
 
 void TradeOffBound::adoptTablesOf(const TradeOffBound& master) {
   grid_ = master.grid_;
   bounds_ = master.bounds_;
-  current_ = master.current_;
+  restartWalk();
 }
 
 double TradeOffBound::evaluate(const PanelDesign& design, double best, bool thorough) {
+  // Inside the tree the walk must pay for itself: where it has rarely cut (the modes do not
+  // trade off there, or the subtrees are open whatever the weights), only one design in
+  // kRetryEvery tries it, so that a change of region is noticed.
+  if (!thorough && walks_ >= kTrialWalks && kCutShare * cuts_ < walks_ &&
+      ++skipped_ % kRetryEvery != 0)
+    return std::numeric_limits<double>::infinity();
+  const double lowest = walk(design, best, thorough ? static_cast<int>(bounds_.size()) : kMovesPerWalk);
+  if (!thorough) {
+    ++walks_;
+    cuts_ += !canReach(lowest, best);
+  }
+  return lowest;
+}
+
+double TradeOffBound::walk(const PanelDesign& design, double best, int moves) {
   double lowest = bounds_[current_].evaluate(design, best);
-  const int moves = thorough ? static_cast<int>(bounds_.size()) : kMovesPerWalk;
   for (int move = 0; move < moves && canReach(lowest, best); ++move) {
     int lower = -1;
     for (const int n : grid_->neighbours[current_]) {
@@ -46,6 +67,11 @@ double TradeOffBound::evaluate(const PanelDesign& design, double best, bool thor
     current_ = lower;
   }
   return lowest;
+}
+
+void TradeOffBound::restartWalk() {
+  current_ = grid_ ? grid_->equalMean : 0;
+  walks_ = cuts_ = skipped_ = 0;
 }
 
 }  // namespace kelm

@@ -15,6 +15,8 @@ namespace kelm {
 // (CombinationGrid), from the weights that last bounded best, to a neighbour that bounds lower,
 // until one cuts the design or none is lower. Successive designs of a search lie mostly in the
 // same region of trade-off, so the walk is short.
+//
+// Inside the tree a walk costs several count scans; it is made only while it cuts often enough.
 class TradeOffBound {
  public:
   void setGrid(const ResponseSurface& model, const ExtraSurfaces& extras);
@@ -28,12 +30,21 @@ class TradeOffBound {
   // more than the tie tolerance once one combination cuts the design. `thorough`: walk on to
   // the lowest neighbour however far, where a design left open costs far more than the walk
   // (the last plies, all completed at once).
+  // Inside the tree, where the walk has rarely cut, it is mostly skipped: +infinity then.
   double evaluate(const PanelDesign& design, double best, bool thorough = false);
+  // Back to the first weights and a fresh count of cuts, at the start of each subtree, so that
+  // what a thread finds in one does not depend on the subtrees it searched before.
+  void restartWalk();
 
  private:
+  double walk(const PanelDesign& design, double best, int moves);
+
   std::shared_ptr<const CombinationGrid> grid_;  // read only, shared with the workers
   std::vector<CountCoupledBound> bounds_;
   int current_ = 0;
+  long long walks_ = 0;    // walks inside the tree since the restart
+  long long cuts_ = 0;     // those that cut their design
+  long long skipped_ = 0;  // designs the walk was skipped on, to try one in kRetryEvery
 };
 
 }  // namespace kelm

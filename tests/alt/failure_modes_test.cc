@@ -67,6 +67,14 @@ TEST(FailureModesTest, TreeSearchesFindExactlyTheExhaustiveOptimaOfTheSmallestSu
       search->run(ts, tt);
     }
     const auto expected = testing::sortedDesignTexts(exhaustive.results());
+    if (trial % 4 == 3) {  // two threads without a budget take the steps of one
+      SimultaneousSearch alone(models[0], skinRules, stiffenerRules, 3u, true);
+      alone.setParallelism(1, 0, 1 + trial % 3);
+      alone.setExtraSurfaces(extras);
+      alone.setStepCounterShown(false);
+      alone.run(ts, tt);
+      EXPECT_EQ(alone.totalSteps(), tight.totalSteps());
+    }
     EXPECT_EQ(testing::sortedDesignTexts(tree.results()), expected);
     EXPECT_EQ(testing::sortedDesignTexts(tight.results()), expected);
     for (const PanelDesign& design : tight.results()) {
