@@ -73,10 +73,16 @@ def _write_designs(path: str, designs: List[Design]) -> None:
                             + [repr(float(v)) for v in d.parameters] + [""])
 
 
+_PARAMETER_COLUMNS = {f"x{i}" for i in range(1, 9)}
+
+
 def _numbers(row: dict) -> dict:
+    """The responses of one analysed row: every column but the design's own, as numbers."""
     values = {}
     for name, text in row.items():
-        if name is None or name in _DESIGN_COLUMNS:
+        if name is None or name in _DESIGN_COLUMNS or name in _PARAMETER_COLUMNS:
+            continue
+        if name == "response" and not (text or "").strip():
             continue
         try:
             values[name] = float(text)
