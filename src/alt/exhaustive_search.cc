@@ -20,7 +20,7 @@ void ExhaustiveSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
   rankResults();
 }
 
-// Positions 1..ns are the skin's, ns+1..ns+nt the stiffener's; depth first, codes in order at
+// Positions 1..ns are the skin's, ns+1..ns+nt the stiffener's (none for a single laminate); depth first, codes in order at
 // each position. The explicit stacks hold each laminate as set up to every depth (a call per
 // position would overflow the call stack for laminates of tens of thousands of plies).
 void ExhaustiveSearch::enumerate(const StackingSequence& emptySkin,
@@ -42,6 +42,10 @@ void ExhaustiveSearch::enumerate(const StackingSequence& emptySkin,
       StackingSequence child = skins.back();
       child.setTheta(position, code);
       if (!checkPartial(child, skinRules_)) continue;
+      if (position == lastPosition) {  // a single laminate: no stiffener positions follow
+        evaluateLeaf(child, stiffeners.back());
+        continue;
+      }
       skins.push_back(std::move(child));
       nextCode.push_back(0);
     } else {

@@ -90,8 +90,12 @@ double JointBoundModel::evaluateJointBound(const ActiveDesign& child) {
   const double f0 = currentValue(child);
   double groupBest[kGroups];
   for (int g = 0; g < kGroups; ++g)
-    groupBest[g] = maximiseOverTriangle(groupGradients_[g], groupScales_[g], blocks_.hessian[g][g],
-                                        candidates_, g, kJointInsideTolerance);
+    groupBest[g] = edgesAlongTheEdges_
+                       ? maximiseOverTriangleOnEdges(groupGradients_[g], groupScales_[g],
+                                                     blocks_.hessian[g][g], candidates_, g)
+                       : maximiseOverTriangle(groupGradients_[g], groupScales_[g],
+                                              blocks_.hessian[g][g], candidates_, g,
+                                              kJointInsideTolerance);
   return couplingTerm() + groupBest[0] + groupBest[1] + groupBest[2] + groupBest[3] + f0;
 }
 

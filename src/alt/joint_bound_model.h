@@ -20,6 +20,9 @@ class JointBoundModel {
   double evaluateJointBound(const ActiveDesign& child);
 
   const double* couplingBounds() const { return couplingBounds_; }
+  // Each group's maximum with the edge points found along the edges (a bound that holds to the
+  // last bit), instead of the specified inside test that can leave one out.
+  void takeEdgesAlongTheEdges() { edgesAlongTheEdges_ = true; }
 
  private:
   void setGradients(const ActiveDesign& child);
@@ -42,6 +45,7 @@ class JointBoundModel {
                                                          {1, 3}, {0, 3}, {1, 2}};
   double couplingBounds_[kCouplings] = {};
   CandidateSystems candidates_;
+  bool edgesAlongTheEdges_ = false;
   OpenShares skinShares_;
   OpenShares stiffenerShares_;
 };

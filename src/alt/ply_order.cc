@@ -29,11 +29,15 @@ bool extendSkinNext(int ns, int nt, int skinSet, int stiffenerSet, bool skinByWe
 PlyOrder::PlyOrder(int ns, int nt)
     : ns_(ns), nt_(nt), skinWeights_(plyWeights(ns)), stiffenerWeights_(plyWeights(nt)) {}
 
-bool PlyOrder::rootExtendsSkin() const { return extendSkinNext(ns_, nt_, 0, 0, ns_ < nt_); }
+// A single laminate (no stiffener positions) extends the skin throughout.
+bool PlyOrder::rootExtendsSkin() const {
+  return nt_ == 0 || extendSkinNext(ns_, nt_, 0, 0, ns_ < nt_);
+}
 
 // The weights compare the child's next position of each laminate. A child whose other laminate
 // is down to its last two positions keeps extending the same one.
 bool PlyOrder::childrenExtendSkin(int ks, int kt, bool skinExtended) const {
+  if (nt_ == 0) return true;
   const std::vector<double>& ws = skinWeights_;
   const std::vector<double>& wt = stiffenerWeights_;
   const bool skinByWeight = skinExtended ? ws[ks + 2] >= wt[kt + 1] : ws[ks + 1] >= wt[kt + 2];

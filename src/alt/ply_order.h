@@ -8,6 +8,11 @@ namespace kelm {
 // surface weigh most, so the search sets the heavier of the two laminates' next positions first.
 double plyWeight(int n, int j);
 
+// How many positions a laminate of n holds when only its last two are open, the point at which
+// the search completes designs; a laminate without positions (a single laminate's absent
+// stiffener) is there from the start.
+inline int lastPliesStart(int n) { return n == 0 ? 0 : n - 2; }
+
 // Which laminate a design extends next, given how many positions each holds. Extends the one
 // whose next position weighs more (the skin on equal weights), but never sends a ply to a
 // laminate already down to its last two positions while the other still has more open.

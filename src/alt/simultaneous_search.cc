@@ -23,6 +23,8 @@ namespace {
 constexpr int kFirstPhaseDesigns = 5;
 constexpr int kCompletionSteps = 80;     // 81 completed designs count as one step each, less
 constexpr int kCompletionDesigns = 81;   // the child evaluation already counted
+constexpr int kSingleCompletionSteps = 8;  // the same for the 9 completions of one laminate
+constexpr int kSingleCompletionDesigns = 9;
 constexpr int kNoExclusion = -1;
 // Under design guidelines a draw rarely passes, and a random phase takes a good part of a
 // second on long laminates: the stop request is read every so many draws.
@@ -93,6 +95,13 @@ void SimultaneousSearch::setExtraSurfaces(const ExtraSurfaces& extras) {
     add(*requirement.surface, true, requirement.limit);
 }
 
+// The tight search and a single laminate's search (both beyond the specified tree) bound with
+// the edge maxima taken along the edges: their cuts hold to the last bit.
+void SimultaneousSearch::takeEdgesAlongTheEdges() {
+  bound_.takeEdgesAlongTheEdges();
+  for (ExtraBound& extra : extraBounds_) extra.joint.takeEdgesAlongTheEdges();
+}
+
 // The count bounds of the further modes, once the totals are known (the tight mode only).
 void SimultaneousSearch::setExtraBoundModels() {
   tradeOff_.setModel(skinPlyTotal_, stiffenerPlyTotal_, skinRules_, stiffenerRules_);
@@ -107,6 +116,7 @@ void SimultaneousSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
   skinPositions_ = halfPositions(skinPlyTotal);
   stiffenerPositions_ = halfPositions(stiffenerPlyTotal);
   plyOrder_ = PlyOrder(skinPositions_, stiffenerPositions_);
+  if (tight_ || stiffenerPositions_ == 0) takeEdgesAlongTheEdges();
   if (results_.top() > 0) rankedStarts_.emplace(results_.top(), objectives_);
   if (!skinRules_.plyNumbersFixed && !stiffenerRules_.plyNumbersFixed) randomStart();
   if (tight_) tightStart();
@@ -298,13 +308,14 @@ bool SimultaneousSearch::evaluateChild(OpenDesign& child) {
   const StackingSequence& stiffener = child.design.stiffener;
   if (!checkPartial(skin, skinRules_) || !checkPartial(stiffener, stiffenerRules_)) return false;
   countSteps(1);
-  if (skin.setCount() == ns - 2 && stiffener.setCount() == nt - 2) {
+  if (skin.setCount() == ns - 2 && stiffener.setCount() == lastPliesStart(nt)) {
     if ((!tight_ || canReach(tightBound_.evaluate(child.design, best()), best())) &&
         (extraBounds_.empty() || extrasAllow(child, true)))
       completeLastPlies(child.design);
     return false;
   }
-  if (ns <= 2 || nt <= 2) fatal(Stream::Err, "ply number must be greater than 4!", false);
+  if (ns <= 2 || (nt != 0 && nt <= 2))
+    fatal(Stream::Err, "ply number must be greater than 4!", false);
   return childCanReach(child);
 }
 
@@ -335,10 +346,12 @@ bool SimultaneousSearch::extrasAllow(OpenDesign& child, bool lastPlies) {
   return true;
 }
 
-// Both laminates lack their last two positions: all 81 completions are valued directly.
+// Both laminates lack their last two positions: all 81 completions are valued directly (the 9
+// of a single laminate, whose absent stiffener has nothing to complete).
 void SimultaneousSearch::completeLastPlies(const PanelDesign& child) {
   const int ns = skinPositions_;
   const int nt = stiffenerPositions_;
+  if (nt == 0) return completeSingleLaminate(child);
   countSteps(kCompletionSteps);
   completedCount_ += kCompletionDesigns;
   for (int a = 0; a < kSearchedCodes; ++a) {
@@ -355,6 +368,20 @@ void SimultaneousSearch::completeLastPlies(const PanelDesign& child) {
           if (checkComplete(design.stiffener, stiffenerRules_)) evaluateAndEnter(design);
         }
       }
+    }
+  }
+}
+
+void SimultaneousSearch::completeSingleLaminate(const PanelDesign& child) {
+  const int ns = skinPositions_;
+  countSteps(kSingleCompletionSteps);
+  completedCount_ += kSingleCompletionDesigns;
+  for (int a = 0; a < kSearchedCodes; ++a) {
+    for (int b = 0; b < kSearchedCodes; ++b) {
+      PanelDesign design = child;
+      design.skin.setTheta(ns - 1, a);
+      design.skin.setTheta(ns, b);
+      if (checkComplete(design.skin, skinRules_)) evaluateAndEnter(design);
     }
   }
 }
@@ -476,6 +503,7 @@ void SimultaneousSearch::adoptRunOf(const SimultaneousSearch& master, StepTicker
   tightBound_ = master.tightBound_;
   for (std::size_t k = 0; k < extraBounds_.size(); ++k) extraBounds_[k].tight = master.extraBounds_[k].tight;
   tradeOff_.adoptTablesOf(master.tradeOff_);
+  takeEdgesAlongTheEdges();
   results_.restart(master.best());
   ticker_ = ticker;
   readStopRequestOf(master);

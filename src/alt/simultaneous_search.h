@@ -84,6 +84,7 @@ class SimultaneousSearch : public AlternativeSearch {
   void expand(const OpenDesign& parent, Heap& heap);
   bool evaluateChild(OpenDesign& child);
   void completeLastPlies(const PanelDesign& child);
+  void completeSingleLaminate(const PanelDesign& child);
   void countSteps(long long steps);
 
   // The tight mode's shared-out tree.
@@ -129,6 +130,7 @@ class SimultaneousSearch : public AlternativeSearch {
   TradeOffBound tradeOff_;  // the tight mode's convex combinations of the objective surfaces
   bool extrasAllow(OpenDesign& child, bool lastPlies = false);
   void setExtraBoundModels();
+  void takeEdgesAlongTheEdges();
   std::vector<PanelDesign> starts_;  // the random start's designs, kept in the tight mode
   std::optional<RankedStarts> rankedStarts_;  // the designs met before the tree, for the K best
   int threads_ = 1;

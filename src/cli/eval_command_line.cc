@@ -10,6 +10,10 @@ namespace {
 
 constexpr const char* kUsage =
     "kelm_eval: usage: kelm_eval RSFILE SKIN_TOTAL STIFFENER_TOTAL SKIN STIFFENER [OPTIONS]";
+constexpr const char* kSingleUsage =
+    "kelm_eval: usage: kelm_eval --skin-only RSFILE SKIN_TOTAL SKIN [OPTIONS]";
+constexpr const char* kSingleDesignsUsage =
+    "kelm_eval: usage: kelm_eval --skin-only --designs=FILE RSFILE SKIN_TOTAL [OPTIONS]";
 constexpr const char* kDesignsUsage =
     "kelm_eval: usage: kelm_eval --designs=FILE RSFILE SKIN_TOTAL STIFFENER_TOTAL [OPTIONS]";
 
@@ -25,10 +29,33 @@ int plyTotalOf(const std::string& text, const char* name) {
   return total;
 }
 
+// RSFILE SKIN_TOTAL SKIN [OPTIONS] (without SKIN when the designs come from a file): the panel
+// form with a stiffener of no plies and no rule.
+EvalRequest readSingleLaminateArguments(const std::vector<std::string>& args,
+                                        const RunOptions& guidelines, bool designsFromFile) {
+  const std::size_t least = designsFromFile ? 2 : 3;
+  if (args.size() != least && args.size() != least + 1)
+    fatal(Stream::Err, designsFromFile ? kSingleDesignsUsage : kSingleUsage, true);
+  RunOptions options;
+  options.rsFileName = args[0];
+  appendRsSuffix(options);
+  options.skinPlyTotal = plyTotalOf(args[1], "skin");
+  if (args.size() == least + 1) options.optionString = args[least];
+  scanOptionString(options, "-bnf");
+  options.copyGuidelinesFrom(guidelines);
+  EvalRequest request;
+  request.rsFileName = options.rsFileName;
+  request.skinPlyTotal = options.skinPlyTotal;
+  if (!designsFromFile) request.skinText = args[2];
+  fillRules(options, request.skinRules, request.stiffenerRules);
+  return request;
+}
+
 }  // namespace
 
 EvalRequest readEvalArguments(const std::vector<std::string>& args, const RunOptions& guidelines,
                               bool designsFromFile) {
+  if (guidelines.skinOnly) return readSingleLaminateArguments(args, guidelines, designsFromFile);
   if (designsFromFile) {
     if (args.size() != 3 && args.size() != 4) fatal(Stream::Err, kDesignsUsage, true);
     std::vector<std::string> withDesigns(args.begin(), args.begin() + 3);

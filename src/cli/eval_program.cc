@@ -13,6 +13,7 @@
 #include "cli/extension_options.h"
 #include "cli/failure_modes.h"
 #include "cli/json_values.h"
+#include "cli/single_laminate.h"
 #include "cli/usage.h"
 #include "eval/design_check.h"
 #include "eval/design_picture.h"
@@ -26,18 +27,19 @@ namespace kelm {
 
 namespace {
 
-std::vector<DesignText> designsOf(const std::string& file) {
-  if (file == "-") return readDesignTexts(std::cin);
+std::vector<DesignText> designsOf(const std::string& file, bool singleLaminate) {
+  if (file == "-") return readDesignTexts(std::cin, singleLaminate);
   std::ifstream in(file);
   if (!in) fatal(Stream::Err, "kelm_eval: cannot open the designs file " + file, true);
-  return readDesignTexts(in);
+  return readDesignTexts(in, singleLaminate);
 }
 
 // The designs to check, each with the line it came from (0: the command line).
 std::vector<DesignText> designTexts(const ExtensionOptions& extensions,
                                     const std::vector<std::string>& args) {
+  if (extensions.designsFile.empty() && extensions.skinOnly) return {{args[2], "", 0}};
   if (extensions.designsFile.empty()) return {{args[3], args[4], 0}};
-  const std::vector<DesignText> designs = designsOf(extensions.designsFile);
+  const std::vector<DesignText> designs = designsOf(extensions.designsFile, extensions.skinOnly);
   if (designs.empty())
     fatal(Stream::Err, "kelm_eval: no design in " + extensions.designsFile, true);
   return designs;
@@ -47,6 +49,10 @@ PanelDesign parsed(const DesignText& text, const EvalRequest& request) {
   const std::string at = text.line > 0 ? " (line " + std::to_string(text.line) + ")" : "";
   PanelDesign design;
   design.skin = parseHalfLaminate(text.skin, request.skinPlyTotal, ("skin" + at).c_str());
+  if (request.stiffenerPlyTotal == 0) {  // a single laminate
+    design.stiffener.setPlyTotal(0);
+    return design;
+  }
   design.stiffener =
       parseHalfLaminate(text.stiffener, request.stiffenerPlyTotal, ("stiffener" + at).c_str());
   return design;
@@ -68,8 +74,9 @@ bool writePictures(const std::string& file, const std::vector<PanelDesign>& desi
                    const std::vector<DesignText>& texts, const std::vector<std::string>& governing) {
   for (std::size_t i = 0; i < designs.size(); ++i) {
     const std::string name = pictureName(file, i, designs.size());
-    const std::string title = designs[i].skin.bracketText() + "  " +
-                              designs[i].stiffener.bracketText() + "  value " +
+    const std::string stiffener =
+        designs[i].stiffener.plyCount() > 0 ? "  " + designs[i].stiffener.bracketText() : "";
+    const std::string title = designs[i].skin.bracketText() + stiffener + "  value " +
                               std::to_string(designs[i].value) +
                               (texts[i].line > 0 ? "  (line " + std::to_string(texts[i].line) + ")"
                                                  : "") +
@@ -83,12 +90,20 @@ bool writePictures(const std::string& file, const std::vector<PanelDesign>& desi
 }
 
 json designJson(const PanelDesign& design, int line, const EvalRequest& request) {
-  return {{"line", line},
-          {"value", design.value},
-          {"skin", laminateJson(design.skin, request.skinPlyTotal)},
-          {"stiffener", laminateJson(design.stiffener, request.stiffenerPlyTotal)},
-          {"skinMeetsRules", checkComplete(design.skin, request.skinRules)},
-          {"stiffenerMeetsRules", checkComplete(design.stiffener, request.stiffenerRules)}};
+  json entry = {{"line", line},
+                {"value", design.value},
+                {"skin", laminateJson(design.skin, request.skinPlyTotal)},
+                {"skinMeetsRules", checkComplete(design.skin, request.skinRules)}};
+  if (request.stiffenerPlyTotal == 0) return entry;
+  entry["stiffener"] = laminateJson(design.stiffener, request.stiffenerPlyTotal);
+  entry["stiffenerMeetsRules"] = checkComplete(design.stiffener, request.stiffenerRules);
+  return entry;
+}
+
+json rulesJson(const EvalRequest& request) {
+  json rules = {{"skin", rulesJson(request.skinRules)}};
+  if (request.stiffenerPlyTotal > 0) rules["stiffener"] = rulesJson(request.stiffenerRules);
+  return rules;
 }
 
 // Where a run that ends with an error message records it, as the searches do (--json=FILE).
@@ -138,6 +153,7 @@ int runEvalProgram(int argc, char** argv) {
   for (const DesignText& text : texts) designs.push_back(parsed(text, request));
   ResponseSurface model;
   RsFile(request.rsFileName, model);
+  if (extensions.skinOnly) refuseStiffenerTerms(model, request.rsFileName);
   FullObjective objective;
   objective.setFullObjective(model);
   const FailureModes modes = readFailureModes(extensions);
@@ -148,7 +164,7 @@ int runEvalProgram(int argc, char** argv) {
     design.value = fullObjective(objective, design);
     if (many) std::cout << "design " << i + 1 << " (line " << texts[i].line << ")\n";
     writeLaminateReport("panel skin", design.skin, request.skinRules);
-    writeLaminateReport("stiffener", design.stiffener, request.stiffenerRules);
+    if (!extensions.skinOnly) writeLaminateReport("stiffener", design.stiffener, request.stiffenerRules);
     const std::streamsize precision = std::cout.precision(10);
     std::cout << "objective value = " << design.value << '\n';
     std::cout.precision(precision);
@@ -166,9 +182,7 @@ int runEvalProgram(int argc, char** argv) {
                          {"version", KELM_VERSION},
                          {"arguments", args},
                          {"outcome", {{"status", "checked"}, {"exitStatus", 0}}},
-                         {"rules",
-                          {{"skin", rulesJson(request.skinRules)},
-                           {"stiffener", rulesJson(request.stiffenerRules)}}},
+                         {"rules", rulesJson(request)},
                          {"designs", list}};
   if (writeFileAtomically(extensions.jsonFile, document.dump(2) + "\n")) return 0;
   std::cerr << "error: cannot write the JSON result to " << extensions.jsonFile << '\n';

@@ -218,6 +218,8 @@ bool take(const std::string& arg, Program program, bool only, ExtensionOptions& 
     options.help = true;
   } else if (arg == "--version") {
     options.version = true;
+  } else if (arg == "--skin-only" && program != Program::Iter) {
+    options.skinOnly = true;
   } else if (program == Program::Fit) {
     return takeWorkflowOption(arg, program, options);
   } else if (program != Program::Eval && startsWith(arg, "--ply-numbers=")) {
@@ -260,6 +262,7 @@ void ExtensionOptions::applyGuidelines(RunOptions& options) const {
   options.noCrossPlyJump = noCrossPlyJump;
   options.outer45 = outer45;
   options.plyNumbers = plyNumbers;
+  options.skinOnly = skinOnly;
 }
 
 ExtensionOptions takeExtensionOptions(std::vector<std::string>& args, Program program) {

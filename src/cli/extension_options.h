@@ -29,6 +29,8 @@ struct ExtensionOptions {
   bool outer45 = false;          // --outer-45: the outermost position is +-45 deg
   // --ply-numbers=S0,S45,S90[:T0,T45,T90] (the searches, kelm_sample): fixed ply numbers
   PlyNumbersOption plyNumbers;
+  // --skin-only (kelm_alt, kelm_eval, kelm_sample, kelm_fit): one laminate, the skin's
+  bool skinOnly = false;
   bool tight = false;            // --tight (the searches): the tight tree search
   int threads = 0;               // --threads=N (the searches): threads of the tight search (0:
                                  // the cores)

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "cli/command_line.h"
+#include "cli/single_laminate.h"
 #include "response/full_objective.h"
 #include "response/rs_file.h"
 #include "search/panel_value.h"
@@ -60,6 +61,7 @@ FailureModes readFailureModes(const ExtensionOptions& options) {
     appendRsSuffix(named);
     modes.modes.push_back({named.rsFileName, ResponseSurface(), required, limit});
     RsFile(named.rsFileName, modes.modes.back().surface);
+    if (options.skinOnly) refuseStiffenerTerms(modes.modes.back().surface, named.rsFileName);
   };
   for (const std::string& file : options.minOfFiles) read(file, false, 0.0);
   for (const auto& [file, limit] : options.requirements) read(file, true, limit);

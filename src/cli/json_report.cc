@@ -65,8 +65,12 @@ json runJson(Program program, const std::vector<std::string>& arguments, const P
                         {"stiffenerPlyTotal", o.stiffenerPlyTotal},
                         {"responseSurfaceFile", o.rsFileName},
                         {"optionLetters", o.optionString}};
-  document["rules"] = {{"skin", rulesJson(run->skinRules)},
-                       {"stiffener", rulesJson(run->stiffenerRules)}};
+  document["rules"] = {{"skin", rulesJson(run->skinRules)}};
+  if (o.skinOnly) {
+    document["inputs"]["skinOnly"] = true;
+  } else {
+    document["rules"]["stiffener"] = rulesJson(run->stiffenerRules);
+  }
   document["search"] = searchName(program, o);
   if (o.tight && program == Program::Alt)
     document["parallelism"] = {{"threads", o.threads}, {"memoryBudgetBytes", o.memoryBudget}};
@@ -87,8 +91,9 @@ bool JsonReport::writeResult(StopReason reason, const std::vector<PanelDesign>& 
   json list = json::array();
   for (const PanelDesign& design : designs) {
     list.push_back({{"value", design.value},
-                    {"skin", laminateJson(design.skin, run_->options.skinPlyTotal)},
-                    {"stiffener", laminateJson(design.stiffener, run_->options.stiffenerPlyTotal)}});
+                    {"skin", laminateJson(design.skin, run_->options.skinPlyTotal)}});
+    if (!run_->options.skinOnly)
+      list.back()["stiffener"] = laminateJson(design.stiffener, run_->options.stiffenerPlyTotal);
     if (modes_ != nullptr && !modes_->empty())
       list.back()["surfaces"] =
           surfaceValuesJson(run_->options.rsFileName, run_->model, *modes_, design);

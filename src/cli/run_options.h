@@ -28,6 +28,8 @@ struct RunOptions {
   // --ply-numbers=: fixed ply numbers without the dialog (they replace it and the 8-argument
   // numbers).
   PlyNumbersOption plyNumbers;
+  // --skin-only: one laminate (a plate, or a skin designed alone); the stiffener total is 0.
+  bool skinOnly = false;
   // --tight: the tree search (kelm_alt's or each turn's of kelm_iter) with the count bounds
   // and sharper cuts.
   bool tight = false;
@@ -41,6 +43,7 @@ struct RunOptions {
     noCrossPlyJump = other.noCrossPlyJump;
     outer45 = other.outer45;
     plyNumbers = other.plyNumbers;
+    skinOnly = other.skinOnly;
   }
 };
 

@@ -56,15 +56,17 @@ void drawStack(std::ostringstream& svg, const LayupStack& stack, int x, const ch
 std::vector<DiagramPoint> laminatePoints(const PanelDesign& design, int first) {
   const double* skin = design.skin.parameters() + first;
   const double* stiffener = design.stiffener.parameters() + first;
+  if (design.stiffener.plyCount() == 0) return {{skin[0], skin[1], kSkinColour, 5.0}};
   return {{skin[0], skin[1], kSkinColour, 5.0},
           {stiffener[0], stiffener[1], kStiffenerColour, 5.0}};
 }
 
-void drawLegend(std::ostringstream& svg) {
+void drawLegend(std::ostringstream& svg, bool stiffener) {
   svg << "<circle cx='310' cy='330' r='5' fill='" << kSkinColour << "'/>"
-      << "<text x='320' y='334' font-size='12'>skin</text>\n"
-      << "<circle cx='380' cy='330' r='5' fill='" << kStiffenerColour << "'/>"
-      << "<text x='390' y='334' font-size='12'>stiffener</text>\n";
+      << "<text x='320' y='334' font-size='12'>skin</text>\n";
+  if (stiffener)
+    svg << "<circle cx='380' cy='330' r='5' fill='" << kStiffenerColour << "'/>"
+        << "<text x='390' y='334' font-size='12'>stiffener</text>\n";
   const int legend[4] = {0, 45, -45, 90};
   for (int i = 0; i < 4; ++i)
     svg << "<rect x='" << 310 + i * 70 << "' y='350' width='14' height='14' fill='"
@@ -83,12 +85,13 @@ std::string designSvg(const PanelDesign& design, const std::string& title) {
       << "<rect width='100%' height='100%' fill='white'/>\n";
   drawFittedTitle(svg, 10, 20, kWidth - 20, 15, title);
   drawStack(svg, layupStack(design.skin), 30, "skin");
-  drawStack(svg, layupStack(design.stiffener), 150, "stiffener");
+  const bool stiffener = design.stiffener.plyCount() > 0;  // none for a single laminate
+  if (stiffener) drawStack(svg, layupStack(design.stiffener), 150, "stiffener");
   // The diagrams leave room on their left for the xi2 values, clear of the stiffener's stack
   // and of each other.
   drawParameterDiagram(svg, 290, kDiagramTop, kDiagramSize, "in-plane", laminatePoints(design, 0));
   drawParameterDiagram(svg, 545, kDiagramTop, kDiagramSize, "bending", laminatePoints(design, 2));
-  drawLegend(svg);
+  drawLegend(svg, stiffener);
   svg << "</svg>\n";
   return svg.str();
 }

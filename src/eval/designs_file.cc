@@ -18,7 +18,7 @@ std::vector<std::string> words(const std::string& line) {
 
 }  // namespace
 
-std::vector<DesignText> readDesignTexts(std::istream& in) {
+std::vector<DesignText> readDesignTexts(std::istream& in, bool singleLaminate) {
   std::vector<DesignText> designs;
   std::vector<std::pair<std::string, int>> brackets;  // bracket lines since the last design
   int number = 0;
@@ -26,7 +26,9 @@ std::vector<DesignText> readDesignTexts(std::istream& in) {
     ++number;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const std::vector<std::string> parts = words(line);
-    if (startsWith(line, "> ") || startsWith(line, "step ")) {
+    if (singleLaminate) {
+      if (parts.size() == 1 && startsWith(parts[0], "[")) designs.push_back({parts[0], "", number});
+    } else if (startsWith(line, "> ") || startsWith(line, "step ")) {
       brackets.clear();
     } else if (parts.size() == 2 && startsWith(parts[0], "[") && startsWith(parts[1], "[")) {
       designs.push_back({parts[0], parts[1], number});

@@ -19,6 +19,10 @@ struct DesignText {
 // bracket lines above each "optimal value = " line, or each "value = " line of a list of the
 // best designs). Round lines of kelm_iter ("> ...") and
 // every other line are passed over.
-std::vector<DesignText> readDesignTexts(std::istream& in);
+//
+// For single laminates (`singleLaminate`) every line that holds one bracket form is a design
+// (a pasted report of a single laminate has one bracket line per design); the stiffener texts
+// stay empty.
+std::vector<DesignText> readDesignTexts(std::istream& in, bool singleLaminate = false);
 
 }  // namespace kelm

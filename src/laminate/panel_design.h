@@ -13,6 +13,16 @@ struct PanelDesign {
   double value = 0.0;
 };
 
+// Whether two designs have the same codes. Two laminates without positions (the absent stiffener
+// of a single laminate) are the same laminate here, though sequences of no position never
+// compare equal.
+inline bool sameLaminate(const StackingSequence& a, const StackingSequence& b) {
+  return a.plyCount() == 0 ? b.plyCount() == 0 : a == b;
+}
+inline bool sameDesign(const PanelDesign& a, const PanelDesign& b) {
+  return sameLaminate(a.skin, b.skin) && sameLaminate(a.stiffener, b.stiffener);
+}
+
 // The best-first store holds up to millions of open designs at once.
 static_assert(sizeof(StackingSequence) == 56 && sizeof(PanelDesign) <= 120,
               "designs must stay compact");

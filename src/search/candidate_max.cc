@@ -40,6 +40,17 @@ Mathmx borderedSystem(const Mathmx& block, int edge) {
   return k;
 }
 
+// The vertices each edge runs between (indices into kTriangleVertices), in the order of the
+// candidate kinds: V45-V90, V0-V90, V0-V45.
+constexpr int kEdgeEnds[3][2] = {{1, 2}, {0, 2}, {0, 1}};
+
+void edgeDirection(int edge, double d[2]) {
+  const double* a = kTriangleVertices[kEdgeEnds[edge][0]];
+  const double* b = kTriangleVertices[kEdgeEnds[edge][1]];
+  d[0] = b[0] - a[0];
+  d[1] = b[1] - a[1];
+}
+
 // The increment s * (0.5 * s * u.(B u) + u.h) at the point u, given u.(B u), in this order.
 inline double incrementAt(double form, const double* h, double s, const double* u) {
   double t = form;
@@ -56,6 +67,13 @@ void CandidateSystems::setLUdecomp(const SurfaceBlocks& blocks) {
     const Mathmx& block = blocks.hessian[g][g];
     for (int v = 0; v < 3; ++v)
       vertexForms[g][v] = small::quadraticForm2(block.data(), kTriangleVertices[v]);
+    for (int e = 0; e < 3; ++e) {
+      const double* start = kTriangleVertices[kEdgeEnds[e][0]];
+      double d[2];
+      edgeDirection(e, d);
+      edgeStartSlopes[g][e] = small::bilinearForm2(start, block.data(), d);
+      edgeCurvatures[g][e] = small::quadraticForm2(block.data(), d);
+    }
     // Only a negative definite block has an interior maximum.
     solvable[g][0] = determinant(block) > 0.0 && trace(block) < 0.0;
     if (solvable[g][0]) {
@@ -104,6 +122,42 @@ double maximiseOverTriangle(const double* gradient, double s, const Mathmx& hess
     double x[3] = {rhs1, rhs2, -1.0};
     solveSmall3(candidates.compact[group][e], x);
     consider(x);
+  }
+  return best;
+}
+
+double maximiseOverTriangleOnEdges(const double* gradient, double s, const Mathmx& hessian,
+                                   const CandidateSystems& candidates, int group) {
+  const double h[2] = {gradient[0], gradient[1]};
+  const double* b = hessian.data();
+  double best = 0.0;
+  for (int v = 0; v < 3; ++v) {
+    const double t = incrementAt(candidates.vertexForms[group][v], h, s, kTriangleVertices[v]);
+    if (t > best) best = t;
+  }
+  // An interior maximum lies inside T; one computed a hair outside is an edge's.
+  if (candidates.solvable[group][0]) {
+    double x[2] = {h[0] / -s, h[1] / -s};
+    solveSmall2(candidates.compact[group][0], x);
+    if (insideTriangle(x[0], x[1], kIterInsideTolerance)) {
+      const double t = incrementAt(small::quadraticForm2(b, x), h, s, x);
+      if (t > best) best = t;
+    }
+  }
+  // Along an edge the increment is s^2/2 t^2 d.(B d) + t (s^2 Va.(B d) + s d.h) + const, with a
+  // maximum inside the edge only where it curves down.
+  for (int e = 0; e < 3; ++e) {
+    const double curvature = candidates.edgeCurvatures[group][e];
+    if (!(curvature < 0.0)) continue;
+    double d[2];
+    edgeDirection(e, d);
+    const double slope = s * candidates.edgeStartSlopes[group][e] + small::dot2(h, d);
+    const double t = -slope / (s * curvature);
+    if (!(t > 0.0 && t < 1.0)) continue;
+    const double* a = kTriangleVertices[kEdgeEnds[e][0]];
+    const double u[2] = {a[0] + t * d[0], a[1] + t * d[1]};
+    const double value = incrementAt(small::quadraticForm2(b, u), h, s, u);
+    if (value > best) best = value;
   }
   return best;
 }

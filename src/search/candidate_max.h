@@ -24,6 +24,10 @@ struct CandidateSystems {
   SmallFactors compact[kGroups][kCandidateKinds];
   // V.(B V) of each vertex V0, V45, V90 with the group's block B: fixed by the surface.
   double vertexForms[kGroups][3] = {};
+  // Along each edge u = Va + t d (d = Vb - Va, edges in the order of the candidate kinds):
+  // Va.(B d) and d.(B d), for the edge maxima taken along the edge itself.
+  double edgeStartSlopes[kGroups][3] = {};
+  double edgeCurvatures[kGroups][3] = {};
 
   // Each group's systems from its own diagonal block.
   void setLUdecomp(const SurfaceBlocks& blocks);
@@ -38,6 +42,13 @@ inline constexpr double kJointInsideTolerance = 0.0;
 // is the block B the group's candidate systems were set up from.
 double maximiseOverTriangle(const double* gradient, double scale, const Mathmx& hessian,
                             const CandidateSystems& candidates, int group, double tolerance);
+// The same maximum with every edge's stationary point found along the edge itself, so that no
+// rounding can put it outside T and leave it out: a bound that holds to the last bit. The
+// joint bound's specified test skips an edge point computed a hair outside its own edge, where
+// the increment may be largest; the tight search and a single laminate's search use this one.
+double maximiseOverTriangleOnEdges(const double* gradient, double scale, const Mathmx& hessian,
+                                   const CandidateSystems& candidates, int group);
+
 inline double maximiseOverTriangle(const Vector& gradient, double scale, const Mathmx& hessian,
                                    const CandidateSystems& candidates, int group,
                                    double tolerance) {

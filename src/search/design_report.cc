@@ -4,13 +4,24 @@
 
 namespace kelm {
 
+namespace {
+
+// One line per laminate; a single laminate has no stiffener line.
+void writeLaminates(const PanelDesign& design) {
+  design.skin.printSequence();
+  std::cout << '\n';
+  if (design.stiffener.plyCount() == 0) return;
+  design.stiffener.printSequence();
+  std::cout << '\n';
+}
+
+}  // namespace
+
 void writeOptimalDesigns(const std::vector<PanelDesign>& results) {
   const std::streamsize precision = std::cout.precision(10);
   for (const PanelDesign& design : results) {
-    design.skin.printSequence();
-    std::cout << '\n';
-    design.stiffener.printSequence();
-    std::cout << '\n' << "optimal value = " << design.value << '\n';
+    writeLaminates(design);
+    std::cout << "optimal value = " << design.value << '\n';
   }
   std::cout.precision(precision);
 }
@@ -18,10 +29,8 @@ void writeOptimalDesigns(const std::vector<PanelDesign>& results) {
 void writeRankedDesigns(const std::vector<PanelDesign>& designs) {
   const std::streamsize precision = std::cout.precision(10);
   for (const PanelDesign& design : designs) {
-    design.skin.printSequence();
-    std::cout << '\n';
-    design.stiffener.printSequence();
-    std::cout << '\n' << "value = " << design.value << '\n';
+    writeLaminates(design);
+    std::cout << "value = " << design.value << '\n';
   }
   std::cout.precision(precision);
 }

@@ -17,7 +17,7 @@ bool ExcludedDesigns::contains(const PanelDesign& design) const {
   const auto [first, last] = index_.equal_range(keyOf(design));
   for (auto it = first; it != last; ++it) {
     const PanelDesign& held = designs_[it->second];
-    if (held.skin == design.skin && held.stiffener == design.stiffener) return true;
+    if (sameDesign(held, design)) return true;
   }
   return false;
 }

@@ -181,6 +181,12 @@ void OpenCountTable::build(int plyTotal, const LaminateBlocks& blocks, int runLi
 }
 
 void OpenCountTable::addEntries(int setCount, const LaminateBlocks& blocks) {
+  if (plyTotal_ == 0) {  // a laminate without plies (a single laminate's absent stiffener)
+    CountEntry nothingOpen;
+    fillSurfaceTerms(nothingOpen, blocks);
+    entries_.push_back(nothingOpen);
+    return;
+  }
   const double halfPlies = plyTotal_ * 0.5;
   const bool midPly = plyTotal_ % 2 != 0;
   const int ordinaryPositions = midPly ? positions_ - 1 : positions_;
