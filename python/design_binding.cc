@@ -107,13 +107,18 @@ py::dict designDict(const Design& d) {
   py::dict out;
   out["value"] = d.design.value;
   out["skin"] = laminateDict(skinOf(d));
-  out["stiffener"] = laminateDict(stiffenerOf(d));
+  if (d.stiffenerPlyTotal > 0) out["stiffener"] = laminateDict(stiffenerOf(d));
   return out;
 }
 
+// The stiffener's bracket form after a separator, or nothing for a single laminate.
+std::string stiffenerText(const Design& d, const char* separator) {
+  return d.stiffenerPlyTotal > 0 ? separator + d.design.stiffener.bracketText() : "";
+}
+
 std::string svgOf(const Design& d) {
-  const std::string title = d.design.skin.bracketText() + "  " + d.design.stiffener.bracketText() +
-                            "  value " + std::to_string(d.design.value);
+  const std::string title = d.design.skin.bracketText() + stiffenerText(d, "  ") + "  value " +
+                            std::to_string(d.design.value);
   return designSvg(d.design, title);
 }
 
@@ -134,7 +139,7 @@ Laminate laminateArgument(const py::object& value, const char* name) {
 }
 
 bool sameDesign(const Design& a, const Design& b) {
-  return a.design.skin == b.design.skin && a.design.stiffener == b.design.stiffener &&
+  return kelm::sameDesign(a.design, b.design) &&
          a.skinPlyTotal == b.skinPlyTotal && a.stiffenerPlyTotal == b.stiffenerPlyTotal &&
          a.design.value == b.design.value;
 }
@@ -149,6 +154,27 @@ py::ssize_t designHash(const Design& d) {
 
 Laminate skinOf(const Design& d) { return Laminate{d.design.skin, d.skinPlyTotal}; }
 Laminate stiffenerOf(const Design& d) { return Laminate{d.design.stiffener, d.stiffenerPlyTotal}; }
+
+namespace {
+
+// A single laminate's design has no stiffener: None in Python.
+py::object stiffenerOrNone(const Design& d) {
+  if (d.stiffenerPlyTotal == 0) return py::none();
+  return py::cast(stiffenerOf(d));
+}
+
+Laminate noStiffener() {
+  Laminate none;
+  none.sequence.setPlyTotal(0);
+  none.plyTotal = 0;
+  return none;
+}
+
+Laminate stiffenerArgument(const py::object& value) {
+  return value.is_none() ? noStiffener() : laminateArgument(value, "stiffener");
+}
+
+}  // namespace
 
 void bindDesigns(py::module_& m) {
   py::class_<Laminate>(m, "Laminate", "One symmetric laminate: its designed half and its ply total.")
@@ -195,28 +221,30 @@ void bindDesigns(py::module_& m) {
   py::class_<Design>(m, "Design", "A panel design: skin and stiffener laminates and the surface's value.")
       .def(py::init([](const py::object& skin, const py::object& stiffener, const py::object& value) {
              const Laminate skinLaminate = laminateArgument(skin, "skin");
-             const Laminate stiffenerLaminate = laminateArgument(stiffener, "stiffener");
+             const Laminate stiffenerLaminate = stiffenerArgument(stiffener);
              return designOf(skinLaminate, stiffenerLaminate, checked("real", value, "value").cast<double>());
            }), py::arg("skin"), py::arg("stiffener"), py::arg("value") = 0.0,
-           "A design from two laminates (use kelm.evaluate for its value under a surface).")
+           "A design from two laminates, or from a skin alone with stiffener None (use "
+           "kelm.evaluate for its value under a surface).")
       .def_property_readonly("value", [](const Design& d) { return d.design.value; },
                              "The response surface's value.")
       .def_property_readonly("skin", &skinOf, "The panel skin's laminate.")
-      .def_property_readonly("stiffener", &stiffenerOf, "The stiffener's laminate.")
+      .def_property_readonly("stiffener", &stiffenerOrNone,
+                             "The stiffener's laminate (None for a single laminate).")
       .def_property_readonly("parameters", &parametersOf,
                              "The 8 lamination parameters in the surface file's order x1..x8.")
       .def("to_dict", &designDict, "The design's fields of the programs' JSON document.")
       .def("svg", &svgOf, "The picture of kelm_eval --svg, as SVG text.")
       .def("_repr_svg_", &svgOf)
-      .def(py::pickle([](const Design& d) { return py::make_tuple(skinOf(d), stiffenerOf(d), d.design.value); },
+      .def(py::pickle([](const Design& d) { return py::make_tuple(skinOf(d), stiffenerOrNone(d), d.design.value); },
                       [](const py::tuple& t) {
-                        return designOf(t[0].cast<Laminate>(), t[1].cast<Laminate>(), t[2].cast<double>());
+                        return designOf(t[0].cast<Laminate>(), stiffenerArgument(t[1]), t[2].cast<double>());
                       }))
       .def("__eq__", &sameDesign, py::is_operator())
       .def("__hash__", &designHash)
       .def("__repr__", [](const Design& d) {
-        return "<kelm.Design " + d.design.skin.bracketText() + " " + d.design.stiffener.bracketText() +
-               " value " + std::to_string(d.design.value) + ">";
+        return "<kelm.Design " + d.design.skin.bracketText() + stiffenerText(d, " ") + " value " +
+               std::to_string(d.design.value) + ">";
       });
 }
 

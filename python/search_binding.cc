@@ -24,6 +24,7 @@
 #include "iter/round_robin_search.h"
 #include "laminate/design_rules.h"
 #include "laminate/fixed_ply_numbers.h"
+#include "response/laminate_terms.h"
 #include "search/panel_value.h"
 
 namespace kelm::python {
@@ -215,6 +216,16 @@ ExtraSurfaces extraSurfaces(const std::vector<const Surface*>& minOf,
   return extras;
 }
 
+// A single laminate's surfaces read only the skin's parameters.
+void refuseStiffenerTerms(const Surface& surface, const char* name) {
+  const std::optional<std::int32_t> term = firstStiffenerTerm(surface.model);
+  if (!term) return;
+  std::ostringstream message;
+  message << name << ": a single laminate's surface reads only x1, x2, x5 and x6, but the term "
+          << std::hex << *term << " (" << termName(*term) << ") reads the stiffener";
+  throw py::value_error(message.str());
+}
+
 using CodePairs = std::vector<std::pair<std::vector<int>, std::vector<int>>>;
 
 StackingSequence excludedLaminate(const std::vector<int>& codes, int plyTotal, const char* name) {
@@ -252,6 +263,11 @@ py::tuple optimize(const Surface& surface, int skinPlies, int stiffenerPlies, co
                    const CodePairs& exclude, int top) {
   const LaminateRules skin = laminateRules(skinPlies, skinRules);
   const LaminateRules stiffener = laminateRules(stiffenerPlies, stiffenerRules);
+  if (stiffenerPlies == 0) {
+    refuseStiffenerTerms(surface, "surface");
+    for (const Surface* s : minOf) refuseStiffenerTerms(*s, "min_of");
+    for (const auto& [s, limit] : required) refuseStiffenerTerms(*s, "require");
+  }
   std::ostringstream rounds;
   SearchSettings settings{method, seed, 1, 0, &rounds};
   settings.threads = threads.value_or(static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
@@ -277,8 +293,15 @@ py::tuple optimize(const Surface& surface, int skinPlies, int stiffenerPlies, co
   return py::make_tuple(py::cast(std::move(result)), pending);
 }
 
-py::dict evaluate(const Surface& surface, const Laminate& skin, const Laminate& stiffener,
+py::dict evaluate(const Surface& surface, const Laminate& skin, std::optional<Laminate> given,
                   const py::dict& skinRules, const py::dict& stiffenerRules) {
+  Laminate stiffener;
+  if (given) {
+    stiffener = *given;
+  } else {  // a single laminate
+    refuseStiffenerTerms(surface, "surface");
+    stiffener.sequence.setPlyTotal(0);
+  }
   const LaminateRules skinR = laminateRules(skin.plyTotal, skinRules);
   const LaminateRules stiffenerR = laminateRules(stiffener.plyTotal, stiffenerRules);
   Design design{PanelDesign{skin.sequence, stiffener.sequence, 0.0}, skin.plyTotal, stiffener.plyTotal};
@@ -310,6 +333,11 @@ py::dict resultDict(const Result& r) {
 
 // One laminate's rules from the dict kelm.Rules gives.
 LaminateRules laminateRules(int plyTotal, const py::dict& r) {
+  if (plyTotal == 0) {  // a single laminate's absent stiffener: nothing to keep
+    LaminateRules none;
+    none.balance = false;
+    return none;
+  }
   if (plyTotal < 1 || plyTotal > kLargestPlyTotal) fatal(Stream::Err, "error: invalid ply number", true);
   LaminateRules rules;
   rules.plyTotal = plyTotal;

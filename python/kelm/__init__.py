@@ -160,7 +160,8 @@ class SearchInterrupted(KeyboardInterrupt):
         self.result = result
 
 
-def optimize(surface: Surface, skin_plies: int, stiffener_plies: int, method: str = "tight",
+def optimize(surface: Surface, skin_plies: int, stiffener_plies: Optional[int],
+             method: str = "tight",
              rules: RulesArgument = None, seed: Optional[int] = None,
              time_limit: Optional[float] = None, threads: Optional[int] = None,
              progress: Optional[Callable[[Progress], Optional[bool]]] = None,
@@ -171,7 +172,10 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: int, method: st
     """The optimal designs of a panel: every design of the best value under the rules.
 
     surface: the response surface to maximise (kelm.Surface).
-    skin_plies, stiffener_plies: the ply totals of the two laminates.
+    skin_plies, stiffener_plies: the ply totals of the two laminates. stiffener_plies None
+        designs one laminate alone (a plate, or a skin; kelm_alt --skin-only): the surface may
+        then read only x1, x2, x5 and x6, the designs have no stiffener (``design.stiffener``
+        is None) and the methods are "tight", "tree" and "exhaustive".
     method: one of METHODS; "tight" is the fastest exact search.
     rules: None (balance only, as the programs' default -b), one Rules for both laminates, a
         pair (skin, stiffener), a dict with keys "skin" and "stiffener", or option letters.
@@ -209,8 +213,12 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: int, method: st
     """
     _checks.instance(surface, "surface", Surface)
     skin_plies = _checks.ply_total(skin_plies, "skin_plies")
-    stiffener_plies = _checks.ply_total(stiffener_plies, "stiffener_plies")
+    single = stiffener_plies is None
+    stiffener_plies = 0 if single else _checks.ply_total(stiffener_plies, "stiffener_plies")
     _checks.choice(method, "method", METHODS)
+    if single and method not in _EXCLUDING_METHODS:
+        raise ValueError(f"a single laminate (stiffener_plies None) is searched by the methods "
+                         f"{', '.join(_EXCLUDING_METHODS)}; not by {method!r}")
     skin_rules, stiffener_rules = _panel_rules(rules)
     seed = _seed(seed)
     time_limit = _checks.seconds(time_limit, "time_limit")
@@ -253,12 +261,15 @@ def _excluded_codes(exclude, skin_plies: int, stiffener_plies: int) -> list:
     pairs = []
     for i, item in enumerate(exclude):
         if isinstance(item, Design):
-            if (item.skin.plies, item.stiffener.plies) != (skin_plies, stiffener_plies):
-                raise ValueError(f"exclude[{i}] is a design of {item.skin.plies}/"
-                                 f"{item.stiffener.plies} plies; the search is for "
-                                 f"{skin_plies}/{stiffener_plies}")
-            pairs.append((list(item.skin.codes), list(item.stiffener.codes)))
+            stiffener = item.stiffener
+            plies = (item.skin.plies, 0 if stiffener is None else stiffener.plies)
+            if plies != (skin_plies, stiffener_plies):
+                raise ValueError(f"exclude[{i}] is a design of {plies[0]}/{plies[1]} plies; the "
+                                 f"search is for {skin_plies}/{stiffener_plies}")
+            pairs.append((list(item.skin.codes), [] if stiffener is None else list(stiffener.codes)))
             continue
+        if stiffener_plies == 0:  # a single laminate: the skin's codes alone
+            item = (item, [])
         try:
             skin, stiffener = item
             pairs.append(([int(c) for c in skin], [int(c) for c in stiffener]))
@@ -341,11 +352,13 @@ def _laminate(laminate: Union[Laminate, str, Tuple[str, int]], name: str) -> Lam
 def evaluate(surface: Surface, skin, stiffener, rules: RulesArgument = None) -> Evaluation:
     """The value of one design and whether each laminate meets its rules (kelm_eval).
 
-    skin, stiffener: kelm.Laminate, or (bracket text, ply total), e.g. ("[45/45/90/0]s", 8).
+    skin, stiffener: kelm.Laminate, or (bracket text, ply total), e.g. ("[45/45/90/0]s", 8);
+        stiffener None for a single laminate (its surface reads only x1, x2, x5 and x6).
     """
     _checks.instance(surface, "surface", Surface)
     skin_rules, stiffener_rules = _panel_rules(rules)
-    checked = _evaluate(surface, _laminate(skin, "skin"), _laminate(stiffener, "stiffener"),
+    checked = _evaluate(surface, _laminate(skin, "skin"),
+                        None if stiffener is None else _laminate(stiffener, "stiffener"),
                         asdict(skin_rules), asdict(stiffener_rules))
     return Evaluation(checked["design"], checked["skin_allowed"], checked["stiffener_allowed"])
 

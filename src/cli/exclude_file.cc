@@ -20,6 +20,10 @@ PanelDesign parsedDesign(const DesignText& text, const std::string& file, int sk
   try {
     PanelDesign design;
     design.skin = parseHalfLaminate(text.skin, skinPlyTotal, ("skin" + at).c_str());
+    if (stiffenerPlyTotal == 0) {  // a single laminate
+      design.stiffener.setPlyTotal(0);
+      return design;
+    }
     design.stiffener =
         parseHalfLaminate(text.stiffener, stiffenerPlyTotal, ("stiffener" + at).c_str());
     return design;
@@ -31,7 +35,8 @@ PanelDesign parsedDesign(const DesignText& text, const std::string& file, int sk
   }
 }
 
-// A table whose header names the columns "skin" and "stiffener" (a plan or its analyses); its
+// A table whose header names the columns "skin" and "stiffener" (a plan or its analyses; a
+// single laminate's plan has no stiffener column); its
 // rows are numbered as lines 2, 3, ... of the file (blank lines not counted).
 std::vector<DesignText> csvDesignTexts(const std::string& text, const std::string& file) {
   const CsvTable table = parseCsv(text, file);
@@ -41,7 +46,7 @@ std::vector<DesignText> csvDesignTexts(const std::string& text, const std::strin
   for (std::size_t row = 0; row < table.rows.size(); ++row) {
     const std::vector<std::string>& cells = table.rows[row];
     const auto cell = [&](int column) {
-      return column < static_cast<int>(cells.size()) ? cells[column] : std::string();
+      return column >= 0 && column < static_cast<int>(cells.size()) ? cells[column] : std::string();
     };
     designs.push_back({cell(skin), cell(stiffener), static_cast<int>(row) + 2});
   }
@@ -51,7 +56,7 @@ std::vector<DesignText> csvDesignTexts(const std::string& text, const std::strin
 bool isCsvOfDesigns(const std::string& firstLine) {
   if (firstLine.find(',') == std::string::npos) return false;
   const CsvTable header = parseCsv(firstLine + "\n", "");
-  return header.column("skin") >= 0 && header.column("stiffener") >= 0;
+  return header.column("skin") >= 0;
 }
 
 }  // namespace
@@ -66,7 +71,8 @@ ExcludedDesigns readExcludeFile(const std::string& file, int skinPlyTotal, int s
   if (!firstLine.empty() && firstLine.back() == '\r') firstLine.pop_back();
   std::istringstream lines(text);
   const std::vector<DesignText> texts =
-      isCsvOfDesigns(firstLine) ? csvDesignTexts(text, file) : readDesignTexts(lines);
+      isCsvOfDesigns(firstLine) ? csvDesignTexts(text, file)
+                                : readDesignTexts(lines, stiffenerPlyTotal == 0);
   ExcludedDesigns excluded;
   for (const DesignText& design : texts)
     excluded.add(parsedDesign(design, file, skinPlyTotal, stiffenerPlyTotal));

@@ -49,8 +49,12 @@ std::string altUsage() {
   return std::string(
              "usage: kelm_alt SKIN_TOTAL STIFFENER_TOTAL RSFILE\n"
              "       kelm_alt OPTIONS SKIN_TOTAL STIFFENER_TOTAL RSFILE\n"
+             "       kelm_alt --skin-only [OPTIONS] SKIN_TOTAL RSFILE\n"
              "The alternative method: both laminates in one branch-and-bound tree.\n"
-             "Any other argument count asks for the inputs on the console.\n") +
+             "Any other argument count asks for the inputs on the console.\n"
+             "  --skin-only           one laminate alone (a plate, or a skin): its surface reads\n"
+             "                        only x1, x2, x5 and x6; every search, rule and option as\n"
+             "                        for a panel, fixed numbers by --ply-numbers=S0,S45,S90\n") +
          kSearchLetters + kSearchExtensions +
          "Tight search (not with option r):\n"
          "  --tight               the same optimal designs with far fewer steps: a sharper\n"
@@ -70,6 +74,7 @@ std::string altUsage() {
 std::string evalUsage() {
   return "usage: kelm_eval RSFILE SKIN_TOTAL STIFFENER_TOTAL SKIN STIFFENER [OPTIONS]\n"
          "       kelm_eval --designs=FILE RSFILE SKIN_TOTAL STIFFENER_TOTAL [OPTIONS]\n"
+         "       kelm_eval --skin-only RSFILE SKIN_TOTAL SKIN [OPTIONS]   (one laminate)\n"
          "       kelm_eval --check RSFILE   (where the searches refuse it, and its facts)\n"
          "Checks one design: SKIN and STIFFENER are half laminates as the searches print them,\n"
          "e.g. '[45/45/0/90]s'. OPTIONS: b balance rule (default), n none, f 4-ply rule.\n"

@@ -1,0 +1,45 @@
+"""One laminate on its own (a plate, or a skin designed alone), from Python as from the program."""
+
+import json
+import pickle
+import subprocess
+
+import pytest
+
+import kelm
+
+PLATE = "0 2\n1 0.2\n10 -0.1\n10000 0.5\n100000 -0.3\n20000 -0.6\n110000 0.2\n10010 0.1\n"
+
+
+@pytest.fixture
+def plate(tmp_path):
+    path = tmp_path / "plate.rs"
+    path.write_text(PLATE)
+    return path
+
+
+def test_every_method_and_the_program_agree_on_a_plate(build, tmp_path, plate):
+    surface = kelm.Surface.read(plate)
+    results = {m: kelm.optimize(surface, 14, None, method=m, rules="-bf", seed=1, top=4)
+               for m in ("tight", "tree", "exhaustive")}
+    ranked = [[(d.skin.printed, d.value) for d in r.designs] for r in results.values()]
+    assert ranked[0] == ranked[1] == ranked[2] and len(ranked[0]) >= 4
+    assert all(d.stiffener is None and "stiffener" not in d.to_dict()
+               for d in results["tight"].designs)
+    out = tmp_path / "plate.json"
+    subprocess.run([str(build / "kelm_alt"), "--skin-only", "--top=4", "--seed=1", f"--json={out}",
+                    "-bf", "14", str(plate)], check=True, stdout=subprocess.DEVNULL)
+    program = json.loads(out.read_text())["designs"]
+    assert [(d["skin"]["printed"], d["value"]) for d in program] == ranked[0]
+    best = results["tight"].designs[0]
+    rest = kelm.optimize(surface, 14, None, rules="-bf", seed=1, exclude=[best])
+    assert rest.value == ranked[0][1][1]
+    assert pickle.loads(pickle.dumps(best)) == best
+    assert kelm.evaluate(surface, best.skin, None, rules="-bf").design.value == best.value
+
+
+def test_a_surface_that_reads_the_stiffener_is_refused_by_its_term(tmp_path):
+    path = tmp_path / "panel.rs"
+    path.write_text(PLATE + "1000001 0.3\n")
+    with pytest.raises(ValueError, match=r"1000001 \(x1\*x7\)"):
+        kelm.optimize(kelm.Surface.read(path), 14, None)
