@@ -246,6 +246,10 @@ bool take(const std::string& arg, Program program, bool only, ExtensionOptions& 
     options.top = topOf(arg.substr(6));
   } else if (startsWith(arg, "--exclude=")) {
     options.excludeFile = fileNameOf(arg, 10, "a designs file");
+  } else if (startsWith(arg, "--plies=") && program == Program::Alt) {
+    options.plies = plyRangeOf(arg.substr(8));
+  } else if (startsWith(arg, "--weights=") && program == Program::Alt) {
+    options.plyWeights = plyWeightsOf(arg.substr(10));
   } else if (startsWith(arg, "--memory=") && program == Program::Alt) {
     options.memoryBudget = memoryOf(arg.substr(9));
   } else {

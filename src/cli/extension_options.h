@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/ply_range.h"
 #include "cli/run_options.h"
 
 namespace kelm {
@@ -38,6 +39,9 @@ struct ExtensionOptions {
                                  // (0: half the machine's memory)
   std::string excludeFile;       // --exclude=FILE (kelm_alt): designs never to report
   int top = 0;                   // --top=K (kelm_alt): the K best designs (0: the best, tied)
+  // Sizing (kelm_alt): --plies=A:B[/C:D] tries the totals lightest first, by --weights=S,T.
+  std::optional<PlyRange> plies;
+  std::optional<PlyWeights> plyWeights;
 
   // Further failure modes (the searches and kelm_eval): --min-of=FILE makes the objective the
   // smallest of the surfaces; --require=FILE:LIMIT allows only designs whose value of FILE is

@@ -16,8 +16,10 @@
 #include "cli/failure_modes.h"
 #include "cli/guarded_main.h"
 #include "cli/json_report.h"
+#include "cli/lightest_laminate.h"
 #include "cli/live_progress.h"
 #include "cli/stop_signals.h"
+#include "cli/timed_search.h"
 #include "cli/usage.h"
 
 namespace kelm {
@@ -29,38 +31,6 @@ const char* stoppedLine(StopReason reason) {
              ? "time limit reached: the designs below are the best found so far, not proven "
                "optimal"
              : "run interrupted: the designs below are the best found so far, not proven optimal";
-}
-
-// The search between two readings of the process clock; returns the seconds it took, counted
-// as the calculation-time line counts them.
-double timedSearch(SearchDriver& driver, const RunOptions& options,
-                   const ExtensionOptions& extensions) {
-  const StopSignals signals(driver.stopRequest(), extensions.timeLimit);
-  const bool liveLine = LiveProgress::standardErrorIsTerminal();
-  driver.setStepCounterShown(!liveLine);
-  LiveProgress live(driver.progress(), liveLine);
-  const std::clock_t start = std::clock();
-  driver.run(options.skinPlyTotal, options.stiffenerPlyTotal);
-  const std::clock_t end = std::clock();
-  live.stop();
-  const long long milliseconds =
-      static_cast<long long>(end - start) * 1000 / static_cast<long long>(CLOCKS_PER_SEC);
-  return milliseconds * 0.001;
-}
-
-// A search that runs out of memory ends with how far it got, in a message built without
-// allocating.
-double searchWithinMemory(SearchDriver& driver, const RunOptions& options,
-                          const ExtensionOptions& extensions) {
-  try {
-    return timedSearch(driver, options, extensions);
-  } catch (const std::bad_alloc&) {
-    char message[160];
-    std::snprintf(message, sizeof message,
-                  "error: memory ran out with %lld open designs held after %lld steps",
-                  driver.progress().held.load(), driver.progress().steps.load());
-    fatal(Stream::Err, message, true, FailureKind::Memory);
-  }
 }
 
 // "caluclation" is the program's own spelling and stays so: scripts look for this line. With
@@ -149,6 +119,13 @@ int runSearchProgram(Program program, int argc, char** argv, const DriverFactory
   if (extensions.help || extensions.version) {
     std::cout << (extensions.help ? usageText(program) : versionLine(program)) << std::flush;
     return 0;
+  }
+  if (extensions.plies) {
+    try {
+      return sizeTheLaminate(args, extensions, makeDriver);
+    } catch (const Failure& failure) {
+      return reportFailure(failure);
+    }
   }
   std::optional<JsonReport> json;
   if (!extensions.jsonFile.empty()) json.emplace(extensions.jsonFile, program, args);
