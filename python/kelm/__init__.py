@@ -28,7 +28,7 @@ __all__ = [
     "__version__", "Design", "Evaluation", "Laminate", "METHODS", "Progress", "Result", "Rules",
     "SearchInterrupted", "Surface", "check_surface", "evaluate", "optimize", "run_panels",
     "Panel", "StudyInterrupted", "panel_row", "Plan", "Fit", "surface_values", "sample_plan", "fit_surface", "target_surface",
-    "LoopProgress", "ModelResult", "optimize_model",
+    "LoopProgress", "ModelResult", "optimize_model", "SizingResult", "Total", "lightest",
 ]
 
 #: The searches ``optimize`` runs: ``"tight"`` (kelm_alt --tight, the fastest exact one),
@@ -366,3 +366,4 @@ def evaluate(surface: Surface, skin, stiffener, rules: RulesArgument = None) -> 
 from .studies import Panel, StudyInterrupted, panel_row, run_panels  # noqa: E402  (uses optimize above)
 from .workflow import Fit, Plan, fit_surface, sample_plan, target_surface  # noqa: E402
 from .design_loop import LoopProgress, ModelResult, optimize_model  # noqa: E402
+from .sizing import SizingResult, Total, lightest  # noqa: E402

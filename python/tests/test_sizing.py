@@ -34,3 +34,20 @@ def test_the_lightest_total_is_the_first_the_exhaustive_search_can_meet(build, p
              "-bfr", str(total), str(plate_modes / modes[0].replace("{plies}", str(total)))],
             capture_output=True, text=True)
         assert (exhaustive.returncode == 0) == (total == lightest)
+
+
+def test_python_sizes_as_the_program_does(build, plate_modes):
+    import kelm
+
+    names = sorted(p.name.replace("_10.rs", "") for p in plate_modes.glob("mode_*_10.rs"))
+    modes = [lambda plies, n=n: kelm.Surface.read(plate_modes / f"{n}_{plies}.rs") for n in names]
+    sized = kelm.lightest(modes[0], range(10, 23), require=[(m, 1.0) for m in modes],
+                          rules="-bf", seed=1)
+    run = subprocess.run([str(build / "kelm_alt"), "--skin-only", "--tight", "--seed=1",
+                          "--plies=10:22", *[f"--require={plate_modes / n}_{{plies}}.rs:1" for n in names],
+                          "-bf", str(plate_modes / f"{names[0]}_{{plies}}.rs")],
+                         capture_output=True, text=True)
+    assert sized.success and f"lightest: {sized.plies} plies" in run.stdout
+    assert [t.outcome for t in sized.totals][-1] == "found"
+    with pytest.raises(TypeError, match="objective"):
+        kelm.lightest(3, range(10, 12))

@@ -68,7 +68,13 @@ std::string altUsage() {
          "                        'value = V'; designs tied with the K-th are all listed\n"
          "  --exclude=FILE        the best designs that are not in FILE (two bracket forms a\n"
          "                        line, a search's report as it is, or a CSV table with\n"
-         "                        columns skin and stiffener, as kelm_sample writes)\n";
+         "                        columns skin and stiffener, as kelm_sample writes)\n"
+         "Sizing (the total arguments left out; {plies}, or {skin} and {stiffener}, in file\n"
+         "names stand for the total tried):\n"
+         "  --plies=A:B           with --skin-only: the fewest plies from A to B whose best\n"
+         "                        design meets every --require=; 'lightest: N plies'\n"
+         "  --plies=A:B/C:D       a panel: the lightest pair of skin and stiffener totals\n"
+         "  --weights=S,T         what a skin ply and a stiffener ply weigh (default 1,1)\n";
 }
 
 std::string evalUsage() {
