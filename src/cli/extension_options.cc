@@ -143,7 +143,7 @@ std::vector<double> targetNumbersOf(const std::string& arg, std::size_t prefixLe
   if (single && (!valid || values.size() != 4))
     fatal(Stream::Err, "error: --skin-only: " + arg.substr(0, prefixLength) +
                            " takes four numbers separated by commas (x1, x2, x5, x6)", true);
-  if (!valid || values.size() != 8)
+  if (!single && (!valid || values.size() != 8))
     fatal(Stream::Err, "error: " + arg.substr(0, prefixLength) +
                            " takes eight numbers separated by commas", true);
   return values;
