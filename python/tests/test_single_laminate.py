@@ -65,3 +65,30 @@ def test_plan_and_fit_of_a_single_laminate_give_back_its_surface(plate):
         kelm.fit_surface(full[:, :5], known(full))
     with pytest.raises(ValueError, match="target must have 8 numbers"):
         kelm.target_surface([0.0] * 5)
+
+
+def test_the_programs_plan_and_fit_a_plate_for_kelm_alt(build, tmp_path, plate):
+    def run(*args, check=True):
+        return subprocess.run([str(build / args[0]), *args[1:]], cwd=tmp_path, check=check,
+                              capture_output=True, text=True)
+
+    summary = run("kelm_sample", "--skin-only", "16", "20", "-b", "--seed=4", "--out=plan.csv").stdout
+    assert "20 laminates" in summary and "15 terms in x1, x2, x5, x6" in summary
+    lines = (tmp_path / "plan.csv").read_text().splitlines()
+    assert lines[0] == "skin_plies,skin,skin_codes,skin_stack,x1,x2,x5,x6,response"
+    known = kelm.Surface.read(plate)
+    rows = [line.split(",") for line in lines[1:]]
+    x = np.zeros((len(rows), 8))
+    x[:, [0, 1, 4, 5]] = [[float(v) for v in row[4:8]] for row in rows]
+    (tmp_path / "done.csv").write_text("\n".join(
+        [lines[0]] + [line + repr(float(v)) for line, v in zip(lines[1:], known(x))]) + "\n")
+    assert "20 samples, 15 terms" in run("kelm_fit", "--skin-only", "done.csv", "--response=response",
+                                         "--out=plate.rs").stdout
+    fitted = run("kelm_alt", "--skin-only", "-b", "16", "plate.rs").stdout
+    exact = run("kelm_alt", "--skin-only", "-b", "16", str(plate)).stdout
+    assert fitted.splitlines()[:2] == exact.splitlines()[:2]
+
+    run("kelm_sample", "8", "8", "50", "--seed=1", "--out=panel.csv")
+    refused = run("kelm_fit", "--skin-only", "panel.csv", "--response=response", "--out=p.rs",
+                  check=False)
+    assert refused.returncode == 1 and "the samples vary the stiffener" in refused.stderr
