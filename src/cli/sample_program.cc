@@ -81,7 +81,13 @@ std::string singleLaminateSummary(const SamplingPlan& plan) {
                 plan.designs.size(), plan.poolSize, plan.terms,
                 QuadraticTerms::singleLaminate().variableNames().c_str(),
                 plan.efficiencyAgainstRandom, plan.logDetPlan, plan.logDetRandom);
-  return text;
+  std::string summary = text;
+  // A thin laminate has few stacking sequences: fewer than the terms cannot determine them,
+  // however they are chosen, and the fit of their analyses would be refused.
+  if (plan.poolSize < plan.terms)
+    summary += "warning: only " + std::to_string(plan.poolSize) + " laminates meet the rules: "
+               "they cannot determine the " + std::to_string(plan.terms) + " terms\n";
+  return summary;
 }
 
 std::string planSummary(const SamplingPlan& plan) {
