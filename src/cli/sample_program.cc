@@ -85,8 +85,9 @@ std::string singleLaminateSummary(const SamplingPlan& plan) {
   // A thin laminate has few stacking sequences: fewer than the terms cannot determine them,
   // however they are chosen, and the fit of their analyses would be refused.
   if (plan.poolSize < plan.terms)
-    summary += "warning: only " + std::to_string(plan.poolSize) + " laminates meet the rules: "
-               "they cannot determine the " + std::to_string(plan.terms) + " terms\n";
+    summary += "warning: the pool holds only " + std::to_string(plan.poolSize) +
+               " distinct laminates: they cannot determine the " + std::to_string(plan.terms) +
+               " terms\n";
   return summary;
 }
 
