@@ -1,5 +1,6 @@
 // The surface workflow in Python: a sampling plan of buildable designs, a least-squares fit of
-// the full quadratic with its diagnostics, and the surface of a lamination-parameter target.
+// the full quadratic with its diagnostics, and the surface of a lamination-parameter target; for
+// a panel in x1..x8, for a single laminate (no stiffener) in x1, x2, x5 and x6.
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
@@ -45,16 +46,27 @@ py::dict samplePlan(int skinPlies, int stiffenerPlies, int count, const py::dict
   out["log_det_plan"] = plan.logDetPlan;
   out["log_det_random"] = plan.logDetRandom;
   out["pool"] = plan.poolSize;
+  out["terms"] = plan.terms;
   out["status"] = plan.stopped ? planStatus(outcome.reason) : "complete";
   return out;
 }
 
-std::vector<SurfaceParameters> pointsOf(py::array_t<double, py::array::c_style | py::array::forcecast> x) {
-  if (x.ndim() != 2 || x.shape(1) != kSurfaceParameters)
-    throw py::value_error("the samples' parameters must be an N x 8 array");
-  std::vector<SurfaceParameters> points(x.shape(0));
+// The terms of a table of N x 8 parameters (a panel) or N x 4 (a single laminate's x1, x2, x5,
+// x6).
+const QuadraticTerms& termsOfColumns(py::ssize_t columns) {
+  if (columns == kSurfaceParameters) return QuadraticTerms::panel();
+  if (columns == static_cast<py::ssize_t>(QuadraticTerms::singleLaminate().variables().size()))
+    return QuadraticTerms::singleLaminate();
+  throw py::value_error("the samples' parameters must be an N x 8 array (a panel) or N x 4 (a "
+                        "single laminate: x1, x2, x5, x6)");
+}
+
+std::vector<SurfaceParameters> pointsOf(py::array_t<double, py::array::c_style | py::array::forcecast> x,
+                                        const QuadraticTerms& terms) {
+  std::vector<SurfaceParameters> points(x.shape(0), SurfaceParameters{});
+  const std::vector<int>& variables = terms.variables();
   for (py::ssize_t s = 0; s < x.shape(0); ++s)
-    for (int i = 0; i < kSurfaceParameters; ++i) points[s][i] = x.at(s, i);
+    for (std::size_t k = 0; k < variables.size(); ++k) points[s][variables[k]] = x.at(s, k);
   return points;
 }
 
@@ -62,11 +74,15 @@ std::vector<SurfaceParameters> pointsOf(py::array_t<double, py::array::c_style |
 // limit it is left to finish in its thread and the caller goes on at once.
 py::dict fit(py::array_t<double> x, const std::vector<double>& y, const std::vector<double>& weights,
              const std::string& comment, std::optional<double> timeLimit) {
-  std::vector<SurfaceParameters> points = pointsOf(x);
+  if (x.ndim() != 2) throw py::value_error("the samples' parameters must be a two-dimensional array");
+  const QuadraticTerms& terms = termsOfColumns(x.shape(1));
+  std::vector<SurfaceParameters> points = pointsOf(x, terms);
   if (points.size() != y.size() || (!weights.empty() && weights.size() != y.size()))
     throw py::value_error("the samples, responses and weights must be equally many");
   const WatchedOutcome<QuadraticFit> outcome = watchedCall<QuadraticFit>(
-      [points = std::move(points), y, weights](const StopRequest&) { return fitQuadratic(points, y, weights); },
+      [points = std::move(points), y, weights, &terms](const StopRequest&) {
+        return fitQuadratic(points, y, weights, terms);
+      },
       timeLimit, false);
   if (!outcome.value) {
     PyErr_SetString(PyExc_TimeoutError, "fit_surface: the fit took longer than time_limit");
@@ -74,7 +90,8 @@ py::dict fit(py::array_t<double> x, const std::vector<double>& y, const std::vec
   }
   const QuadraticFit& result = *outcome.value;
   py::dict out;
-  out["surface"] = surfaceFromText(surfaceFileText(result.coefficients, comment));
+  out["surface"] = surfaceFromText(fittedSurfaceText(result, comment));
+  out["terms"] = terms.count();
   out["samples"] = result.samples;
   out["r_squared"] = result.rSquared;
   out["adjusted_r_squared"] = result.adjustedRSquared;
@@ -88,12 +105,20 @@ py::dict fit(py::array_t<double> x, const std::vector<double>& y, const std::vec
   return out;
 }
 
-py::tuple target(const SurfaceParameters& t, const SurfaceParameters& w) {
+// Eight targets and weights of a panel, or four of a single laminate (x1, x2, x5, x6).
+py::tuple target(const std::vector<double>& t, const std::vector<double>& w) {
   for (const double value : w)
     if (value < 0.0) throw py::value_error("target weights must be 0 or more");
+  const QuadraticTerms& terms = termsOfColumns(static_cast<py::ssize_t>(t.size()));
+  SurfaceParameters target{}, weights{};
+  for (std::size_t k = 0; k < t.size() && k < w.size(); ++k) {
+    target[terms.variables()[k]] = t[k];
+    weights[terms.variables()[k]] = w[k];
+  }
   const std::string comment = "lamination-parameter target: C - sum w_i (x_i - t_i)^2";
-  return py::make_tuple(surfaceFromText(surfaceFileText(targetSurface(t, w), comment)),
-                        targetOffset(t, w));
+  return py::make_tuple(
+      surfaceFromText(surfaceFileText(terms, targetSurface(target, weights, terms), comment)),
+      targetOffset(target, weights, terms));
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 #include "cli/extension_options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <algorithm>
 
 #include "base/fatal.h"
 
@@ -125,8 +125,9 @@ bool takeEvalOption(const std::string& arg, ExtensionOptions& options) {
   return true;
 }
 
-// Eight numbers separated by commas: a lamination-parameter target or its weights.
-std::vector<double> eightNumbersOf(const std::string& arg, std::size_t prefixLength) {
+// Numbers separated by commas: a lamination-parameter target or its weights, eight for a panel
+// (x1..x8), four for a single laminate (x1, x2, x5, x6).
+std::vector<double> targetNumbersOf(const std::string& arg, std::size_t prefixLength, bool single) {
   std::vector<double> values;
   const std::string list = arg.substr(prefixLength);
   bool valid = true;
@@ -139,7 +140,10 @@ std::vector<double> eightNumbersOf(const std::string& arg, std::size_t prefixLen
     values.push_back(value);
     from = comma + 1;
   }
-  if (!valid || values.size() != 8)
+  if (single && (!valid || values.size() != 4))
+    fatal(Stream::Err, "error: --skin-only: " + arg.substr(0, prefixLength) +
+                           " takes four numbers separated by commas (x1, x2, x5, x6)", true);
+  if (!single && (!valid || values.size() != 8))
     fatal(Stream::Err, "error: " + arg.substr(0, prefixLength) +
                            " takes eight numbers separated by commas", true);
   return values;
@@ -203,9 +207,9 @@ bool takeWorkflowOption(const std::string& arg, Program program, ExtensionOption
   } else if (program == Program::Fit && startsWith(arg, "--cap=")) {
     options.cap = capOf(arg.substr(6));
   } else if (program == Program::Fit && startsWith(arg, "--target=")) {
-    options.target = eightNumbersOf(arg, 9);
+    options.target = targetNumbersOf(arg, 9, options.skinOnly);
   } else if (program == Program::Fit && startsWith(arg, "--weights=")) {
-    options.targetWeights = eightNumbersOf(arg, 10);
+    options.targetWeights = targetNumbersOf(arg, 10, options.skinOnly);
   } else {
     return false;
   }
@@ -272,6 +276,9 @@ void ExtensionOptions::applyGuidelines(RunOptions& options) const {
 ExtensionOptions takeExtensionOptions(std::vector<std::string>& args, Program program) {
   ExtensionOptions options;
   const bool only = args.size() == 1;
+  // kelm_fit reads its target's numbers by the laminates it is for, wherever --skin-only stands.
+  if (program == Program::Fit)
+    options.skinOnly = std::find(args.begin(), args.end(), "--skin-only") != args.end();
   std::vector<std::string> rest;
   for (const std::string& arg : args)
     if (!take(arg, program, only, options)) rest.push_back(arg);

@@ -55,8 +55,10 @@ struct ExtensionOptions {
   std::vector<std::string> responses;  // --response=COLUMN (kelm_fit), one surface each
   std::string weightColumn;            // --weight=COLUMN (kelm_fit): weights of the samples
   std::optional<double> cap;           // --cap=VALUE (kelm_fit): fit min(response, VALUE)
-  std::vector<double> target;          // --target=t1,...,t8 (kelm_fit)
-  std::vector<double> targetWeights;   // --weights=w1,...,w8 (kelm_fit)
+  // --target=t1,...,t8 and --weights=w1,...,w8 (kelm_fit); with --skin-only four each, for
+  // x1, x2, x5 and x6.
+  std::vector<double> target;
+  std::vector<double> targetWeights;
 
   // The guidelines into the options both laminates' rules are filled from.
   void applyGuidelines(RunOptions& options) const;

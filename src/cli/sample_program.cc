@@ -52,6 +52,45 @@ std::string planCsv(const SamplingPlan& plan, const LaminateRules& skin, const L
   return text;
 }
 
+// A single laminate's plan: the skin's columns and its four parameters, nothing of the absent
+// stiffener (its parameters would be zero in every row).
+std::string singleLaminateCsv(const SamplingPlan& plan, const LaminateRules& skin) {
+  const std::vector<int>& variables = QuadraticTerms::singleLaminate().variables();
+  std::vector<std::string> header = {"skin_plies", "skin", "skin_codes", "skin_stack"};
+  for (const int i : variables) header.push_back(parameterName(i));
+  header.push_back("response");
+  std::string text = csvLine(header);
+  for (const PanelDesign& design : plan.designs) {
+    std::vector<std::string> row = {std::to_string(skin.plyTotal), design.skin.bracketText(),
+                                    halfCodes(design.skin), layupText(layupStack(design.skin))};
+    const SurfaceParameters x = fileParameters(design);
+    for (const int i : variables) row.push_back(number(x[i]));
+    row.emplace_back();
+    text += csvLine(row);
+  }
+  return text;
+}
+
+std::string singleLaminateSummary(const SamplingPlan& plan) {
+  char text[300];
+  std::snprintf(text, sizeof text,
+                "plan: %zu laminates chosen from a pool of %d allowed laminates, for the %d terms "
+                "in %s\n"
+                "D-efficiency against a random plan of the same size: %.3f "
+                "(log det per sample: plan %.3f, random %.3f)\n",
+                plan.designs.size(), plan.poolSize, plan.terms,
+                QuadraticTerms::singleLaminate().variableNames().c_str(),
+                plan.efficiencyAgainstRandom, plan.logDetPlan, plan.logDetRandom);
+  std::string summary = text;
+  // A thin laminate has few stacking sequences: fewer than the terms cannot determine them,
+  // however they are chosen, and the fit of their analyses would be refused.
+  if (plan.poolSize < plan.terms)
+    summary += "warning: the pool holds only " + std::to_string(plan.poolSize) +
+               " distinct laminates: they cannot determine the " + std::to_string(plan.terms) +
+               " terms\n";
+  return summary;
+}
+
 std::string planSummary(const SamplingPlan& plan) {
   char text[300];
   std::snprintf(text, sizeof text,
@@ -69,6 +108,26 @@ int wholeNumber(const std::string& text) {
   return digits ? std::stoi(text) : 0;
 }
 
+// The totals and letters: SKIN_TOTAL STIFFENER_TOTAL COUNT [-bnf], or with --skin-only
+// SKIN_TOTAL COUNT [-bnf] (the stiffener's total 0: none).
+RunOptions planOptions(const std::vector<std::string>& args, const ExtensionOptions& extensions,
+                       int& count) {
+  const bool single = extensions.skinOnly;
+  const std::size_t totals = single ? 1 : 2;
+  if (args.size() < totals + 1 || args.size() > totals + 2)
+    fatal(Stream::Err, single ? "kelm_sample: usage: kelm_sample --skin-only SKIN_TOTAL COUNT [-bnf] [options]"
+                              : "kelm_sample: usage: kelm_sample SKIN_TOTAL STIFFENER_TOTAL COUNT [-bnf] [options]",
+          true);
+  RunOptions options;
+  extensions.applyGuidelines(options);
+  options.skinPlyTotal = wholeNumber(args[0]);
+  options.stiffenerPlyTotal = single ? 0 : wholeNumber(args[1]);
+  count = wholeNumber(args[totals]);
+  if (args.size() == totals + 2) options.optionString = args[totals + 1];
+  scanOptionString(options, "bnf-");
+  return options;
+}
+
 }  // namespace
 
 int runSampleProgram(int argc, char** argv) {
@@ -78,31 +137,26 @@ int runSampleProgram(int argc, char** argv) {
     std::cout << (extensions.help ? usageText(Program::Sample) : versionLine(Program::Sample));
     return 0;
   }
-  if (args.size() < 3 || args.size() > 4)
-    fatal(Stream::Err, "kelm_sample: usage: kelm_sample SKIN_TOTAL STIFFENER_TOTAL COUNT [-bnf] [options]", true);
-  RunOptions options;
-  extensions.applyGuidelines(options);
-  options.skinPlyTotal = wholeNumber(args[0]);
-  options.stiffenerPlyTotal = wholeNumber(args[1]);
-  if (args.size() == 4) options.optionString = args[3];
-  scanOptionString(options, "bnf-");
   PlanRequest request;
+  const RunOptions options = planOptions(args, extensions, request.count);
   fillRules(options, request.skinRules, request.stiffenerRules);
-  applyPlyNumbers(options.plyNumbers, request.skinRules, request.stiffenerRules);
-  request.count = wholeNumber(args[2]);
+  settlePlyNumbers(options, request.skinRules, request.stiffenerRules, std::cin);
   if (request.count < 1) fatal(Stream::Err, "error: COUNT takes a whole number of 1 or more", true);
   request.seed = extensions.seed.value_or(static_cast<std::uint32_t>(std::time(nullptr)));
   if (extensions.poolSize > 0) request.poolSize = extensions.poolSize;
   const SamplingPlan plan = dOptimalPlan(request);
-  const std::string csv = planCsv(plan, request.skinRules, request.stiffenerRules);
+  const bool single = options.skinOnly;
+  const std::string csv = single ? singleLaminateCsv(plan, request.skinRules)
+                                 : planCsv(plan, request.skinRules, request.stiffenerRules);
   std::ostream& report = extensions.outFile.empty() ? std::cerr : std::cout;
   if (extensions.outFile.empty()) std::cout << csv << std::flush;
   else if (!writeFileAtomically(extensions.outFile, csv))
     fatal(Stream::Err, "error: cannot write the plan to " + extensions.outFile, true, FailureKind::File);
-  report << planSummary(plan);
+  report << (single ? singleLaminateSummary(plan) : planSummary(plan));
   if (!extensions.svgFile.empty() &&
       !writeFileAtomically(extensions.svgFile, planSvg(plan.designs, "sampling plan: " +
-                                                       std::to_string(plan.designs.size()) + " designs")))
+                                                       std::to_string(plan.designs.size()) + " designs",
+                                                       !single)))
     fatal(Stream::Err, "error: cannot write the picture to " + extensions.svgFile, true, FailureKind::File);
   return 0;
 }

@@ -96,6 +96,7 @@ std::string evalUsage() {
 
 std::string sampleUsage() {
   return "usage: kelm_sample SKIN_TOTAL STIFFENER_TOTAL COUNT [-bnf] [OPTIONS]\n"
+         "       kelm_sample --skin-only SKIN_TOTAL COUNT [-bnf] [OPTIONS]   (one laminate)\n"
          "A sampling plan: COUNT buildable designs (both laminates keep the rules) spread so\n"
          "that the 45-term quadratic in the lamination parameters is well determined (a\n"
          "D-optimal choice from a pool of random allowed designs and block designs), as CSV\n"
@@ -107,6 +108,8 @@ std::string sampleUsage() {
          "  --seed=N    the random draws (default: the clock)\n"
          "  --pool=N    random designs to choose from (default 2000)\n"
          "  --ply-numbers=S0,S45,S90[:T0,T45,T90]  fixed ply numbers of the designed halves\n"
+         "  --skin-only  one laminate alone (a plate, or a skin): the 15-term quadratic in\n"
+         "              x1, x2, x5, x6; the CSV has the skin's columns and those four only\n"
          "  --min-share=P, --max-run=N, --no-cross-ply-jump, --outer-45: the design\n"
          "  guidelines, as the searches take them.\n";
 }
@@ -114,6 +117,8 @@ std::string sampleUsage() {
 std::string fitUsage() {
   return "usage: kelm_fit CSV --response=COLUMN --out=FILE.rs [OPTIONS]\n"
          "       kelm_fit --target=t1,...,t8 [--weights=w1,...,w8] --out=FILE.rs\n"
+         "       kelm_fit --skin-only CSV --response=COLUMN --out=FILE.rs [OPTIONS]\n"
+         "       kelm_fit --skin-only --target=t1,t2,t5,t6 [--weights=w1,w2,w5,w6] --out=FILE.rs\n"
          "Fits the full quadratic in x1..x8 to the samples of CSV (columns x1..x8, or skin,\n"
          "stiffener, skin_plies and stiffener_plies) by least squares and writes it as a\n"
          "response-surface file the searches read, with R^2, RMS and largest residual,\n"
@@ -123,7 +128,10 @@ std::string fitUsage() {
          "  --response=COLUMN  the analysed values (repeat for several; then --out= and\n"
          "              --svg= name the files with {} for the column)\n"
          "  --weight=COLUMN  weights of the samples   --cap=VALUE  fit min(response, VALUE)\n"
-         "  --svg=FILE  predicted against analysed values\n";
+         "  --svg=FILE  predicted against analysed values\n"
+         "  --skin-only  one laminate alone: the 15 terms in x1, x2, x5, x6 (columns x1, x2,\n"
+         "              x5, x6, or skin and skin_plies; x3, x4, x7, x8 if present must be 0),\n"
+         "              a file kelm_alt --skin-only reads; --target= then takes 4 numbers\n";
 }
 
 }  // namespace

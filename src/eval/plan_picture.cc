@@ -130,19 +130,24 @@ std::string errorCaption(const std::vector<Sample>& samples) {
 
 }  // namespace
 
-std::string planSvg(const std::vector<PanelDesign>& designs, const std::string& title) {
+std::string planSvg(const std::vector<PanelDesign>& designs, const std::string& title,
+                    bool withStiffener) {
   constexpr int kSize = 220, kLeft = 60, kRight = 350, kTop = 72, kBottom = 364;
+  // Without a stiffener the caption moves up into the stiffener's row.
+  const int captionTop = withStiffener ? kBottom : kTop;
   std::ostringstream svg;
-  openSvg(svg, kRight + kSize + 20, kBottom + kSize + 64, title);
+  openSvg(svg, kRight + kSize + 20, captionTop + kSize + 64, title);
   drawParameterDiagram(svg, kLeft, kTop, kSize, "skin in-plane",
                        planPoints(designs, true, 0, kSkinColour));
   drawParameterDiagram(svg, kRight, kTop, kSize, "skin bending",
                        planPoints(designs, true, 2, kSkinColour));
-  drawParameterDiagram(svg, kLeft, kBottom, kSize, "stiffener in-plane",
-                       planPoints(designs, false, 0, kStiffenerColour));
-  drawParameterDiagram(svg, kRight, kBottom, kSize, "stiffener bending",
-                       planPoints(designs, false, 2, kStiffenerColour));
-  svg << "<text x='" << kLeft << "' y='" << kBottom + kSize + 52 << "' font-size='12'>"
+  if (withStiffener) {
+    drawParameterDiagram(svg, kLeft, kBottom, kSize, "stiffener in-plane",
+                         planPoints(designs, false, 0, kStiffenerColour));
+    drawParameterDiagram(svg, kRight, kBottom, kSize, "stiffener bending",
+                         planPoints(designs, false, 2, kStiffenerColour));
+  }
+  svg << "<text x='" << kLeft << "' y='" << captionTop + kSize + 52 << "' font-size='12'>"
       << designs.size() << (designs.size() == 1 ? " design" : " designs") << "</text>\n</svg>\n";
   return svg.str();
 }

@@ -10,7 +10,9 @@ namespace kelm {
 // A sampling plan as a picture (SVG) on the four lamination-parameter diagrams: skin in-plane,
 // skin bending, stiffener in-plane, stiffener bending, with one point per design in each, so
 // that gaps in the plan's cover of the feasible regions show. No designs give empty diagrams.
-std::string planSvg(const std::vector<PanelDesign>& designs, const std::string& title);
+// A plan of single laminates (`withStiffener` false) has the skin's two diagrams alone.
+std::string planSvg(const std::vector<PanelDesign>& designs, const std::string& title,
+                    bool withStiffener = true);
 
 // A fitted response judged against the analyses it was fitted to (SVG): one point per sample,
 // analysed value across and predicted value up, the line y = x on which a perfect fit lies,

@@ -15,14 +15,14 @@ namespace {
 // of terms is not determined by the samples.
 constexpr double kLargestConditionNumber = 1e10;
 
-void refuseUndeterminedPlans(const std::vector<SurfaceParameters>& x) {
+void refuseUndeterminedPlans(const std::vector<SurfaceParameters>& x, const QuadraticTerms& terms) {
   const int n = static_cast<int>(x.size());
-  if (n < kQuadraticTerms)
+  if (n < terms.count())
     fatal(Stream::Err, "error: " + std::to_string(n) + " samples cannot determine the " +
-                           std::to_string(kQuadraticTerms) +
+                           std::to_string(terms.count()) +
                            " terms of the quadratic: give at least " +
-                           std::to_string(kQuadraticTerms), true);
-  for (int i = 0; i < kSurfaceParameters; ++i) {
+                           std::to_string(terms.count()), true);
+  for (const int i : terms.variables()) {
     bool varies = false;
     for (const SurfaceParameters& point : x) varies = varies || point[i] != x.front()[i];
     if (!varies)
@@ -32,12 +32,13 @@ void refuseUndeterminedPlans(const std::vector<SurfaceParameters>& x) {
   }
 }
 
-Eigen::MatrixXd regressors(const std::vector<SurfaceParameters>& x, const Eigen::VectorXd& root) {
-  Eigen::MatrixXd a(static_cast<Eigen::Index>(x.size()), kQuadraticTerms);
+Eigen::MatrixXd regressors(const std::vector<SurfaceParameters>& x, const Eigen::VectorXd& root,
+                           const QuadraticTerms& terms) {
+  Eigen::MatrixXd a(static_cast<Eigen::Index>(x.size()), terms.count());
   double row[kQuadraticTerms];
   for (std::size_t s = 0; s < x.size(); ++s) {
-    quadraticRow(x[s], row);
-    for (int k = 0; k < kQuadraticTerms; ++k) a(s, k) = row[k] * root(s);
+    terms.row(x[s], row);
+    for (int k = 0; k < terms.count(); ++k) a(s, k) = row[k] * root(s);
   }
   return a;
 }
@@ -45,6 +46,7 @@ Eigen::MatrixXd regressors(const std::vector<SurfaceParameters>& x, const Eigen:
 void residualStatistics(QuadraticFit& fit, const std::vector<double>& y, const Eigen::VectorXd& w,
                         const Eigen::VectorXd& leverage) {
   const int n = fit.samples;
+  const int p = fit.terms->count();
   double weightSum = 0.0, mean = 0.0;
   for (int s = 0; s < n; ++s) {
     weightSum += w(s);
@@ -64,8 +66,8 @@ void residualStatistics(QuadraticFit& fit, const std::vector<double>& y, const E
     }
   }
   fit.rSquared = sst > 0.0 ? 1.0 - sse / sst : 1.0;
-  fit.adjustedRSquared = n > kQuadraticTerms
-                             ? 1.0 - (1.0 - fit.rSquared) * (n - 1) / (n - kQuadraticTerms)
+  fit.adjustedRSquared = n > p
+                             ? 1.0 - (1.0 - fit.rSquared) * (n - 1) / (n - p)
                              : std::numeric_limits<double>::quiet_NaN();
   fit.rmsResidual = std::sqrt(sse / weightSum);
   fit.pressRms = std::sqrt(press / weightSum);
@@ -74,8 +76,8 @@ void residualStatistics(QuadraticFit& fit, const std::vector<double>& y, const E
 }  // namespace
 
 QuadraticFit fitQuadratic(const std::vector<SurfaceParameters>& x, const std::vector<double>& y,
-                          const std::vector<double>& weights) {
-  refuseUndeterminedPlans(x);
+                          const std::vector<double>& weights, const QuadraticTerms& terms) {
+  refuseUndeterminedPlans(x, terms);
   const int n = static_cast<int>(x.size());
   Eigen::VectorXd w = Eigen::VectorXd::Ones(n);
   for (int s = 0; s < n && !weights.empty(); ++s) {
@@ -84,12 +86,13 @@ QuadraticFit fitQuadratic(const std::vector<SurfaceParameters>& x, const std::ve
     w(s) = weights[s];
   }
   const Eigen::VectorXd root = w.cwiseSqrt();
-  const Eigen::MatrixXd a = regressors(x, root);
+  const Eigen::MatrixXd a = regressors(x, root, terms);
   Eigen::VectorXd b(n);
   for (int s = 0; s < n; ++s) b(s) = y[s] * root(s);
   const Eigen::JacobiSVD<Eigen::MatrixXd> svd(a, Eigen::ComputeThinU | Eigen::ComputeThinV);
   const Eigen::VectorXd sigma = svd.singularValues();
   QuadraticFit fit;
+  fit.terms = &terms;
   fit.samples = n;
   fit.conditionNumber = sigma(sigma.size() - 1) > 0.0 ? sigma(0) / sigma(sigma.size() - 1)
                                                       : std::numeric_limits<double>::infinity();
@@ -101,14 +104,14 @@ QuadraticFit fitQuadratic(const std::vector<SurfaceParameters>& x, const std::ve
     fatal(Stream::Err, message, true);
   }
   const Eigen::VectorXd c = svd.solve(b);
-  for (int k = 0; k < kQuadraticTerms; ++k) fit.coefficients[k] = c(k);
+  fit.coefficients.assign(c.data(), c.data() + terms.count());
   const Eigen::VectorXd leverage = svd.matrixU().rowwise().squaredNorm();
   fit.predicted.resize(n);
   double row[kQuadraticTerms];
   for (int s = 0; s < n; ++s) {
-    quadraticRow(x[s], row);
+    terms.row(x[s], row);
     double value = 0.0;
-    for (int k = 0; k < kQuadraticTerms; ++k) value += c(k) * row[k];
+    for (int k = 0; k < terms.count(); ++k) value += c(k) * row[k];
     fit.predicted[s] = value;
   }
   residualStatistics(fit, y, w, leverage);
@@ -118,14 +121,18 @@ QuadraticFit fitQuadratic(const std::vector<SurfaceParameters>& x, const std::ve
 std::string fitReport(const QuadraticFit& fit, const std::string& response) {
   char text[600];
   std::snprintf(text, sizeof text,
-                "response %s: %d samples, 45 terms\n"
+                "response %s: %d samples, %d terms\n"
                 "  R^2 %.6f, adjusted R^2 %.6f\n"
                 "  RMS residual %.6g, largest %.6g (row %d)\n"
                 "  leave-one-out (PRESS) RMS %.6g\n"
                 "  condition number %.4g\n",
-                response.c_str(), fit.samples, fit.rSquared, fit.adjustedRSquared, fit.rmsResidual,
+                response.c_str(), fit.samples, fit.terms->count(), fit.rSquared, fit.adjustedRSquared, fit.rmsResidual,
                 fit.largestResidual, fit.largestResidualRow, fit.pressRms, fit.conditionNumber);
   return text;
+}
+
+std::string fittedSurfaceText(const QuadraticFit& fit, const std::string& comment) {
+  return surfaceFileText(*fit.terms, fit.coefficients, comment);
 }
 
 }  // namespace kelm

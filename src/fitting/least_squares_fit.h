@@ -7,10 +7,10 @@
 
 namespace kelm {
 
-// A least-squares fit of the full quadratic to analysed designs, with what a designer needs to
-// judge it.
+// A least-squares fit of a quadratic to analysed designs, with what a designer needs to judge it.
 struct QuadraticFit {
-  QuadraticCoefficients coefficients{};
+  const QuadraticTerms* terms = &QuadraticTerms::panel();
+  std::vector<double> coefficients;  // one per term of `terms`, in its order
   int samples = 0;
   double rSquared = 0.0;
   double adjustedRSquared = 0.0;
@@ -25,12 +25,17 @@ struct QuadraticFit {
 };
 
 // Fits y ~ quadratic(x) by a singular value decomposition of the (weighted) regressor matrix,
-// never the normal equations. `weights`: one per sample, or empty for equal weights. Refuses,
-// with a message saying why, plans that cannot determine the 45 terms: fewer samples than
-// terms, a parameter that does not vary, or a matrix so ill-conditioned that the terms are
-// not determined.
+// never the normal equations, in the terms of `terms` (the full quadratic of a panel, or of a
+// single laminate's four parameters). `weights`: one per sample, or empty for equal weights.
+// Refuses, with a message saying why, plans that cannot determine the terms: fewer samples than
+// terms, a parameter of the set that does not vary, or a matrix so ill-conditioned that the
+// terms are not determined.
 QuadraticFit fitQuadratic(const std::vector<SurfaceParameters>& x, const std::vector<double>& y,
-                          const std::vector<double>& weights);
+                          const std::vector<double>& weights,
+                          const QuadraticTerms& terms = QuadraticTerms::panel());
+
+// The fitted surface's file text after the comment header.
+std::string fittedSurfaceText(const QuadraticFit& fit, const std::string& comment);
 
 // The fit's diagnostics as the report lines kelm_fit prints for `response`.
 std::string fitReport(const QuadraticFit& fit, const std::string& response);

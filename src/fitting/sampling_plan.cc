@@ -15,7 +15,6 @@ namespace kelm {
 
 namespace {
 
-using Row = Eigen::Matrix<double, kQuadraticTerms, 1>;
 constexpr int kVisitLimit = 20000;   // positions tried for one random laminate
 constexpr int kExchangePasses = 10;  // the exchange stops earlier once no swap gains
 constexpr double kRidge = 1e-9;      // keeps a start without full rank invertible
@@ -81,10 +80,10 @@ std::vector<StackingSequence> laminatePool(const LaminateRules& rules, int count
   return distinct;
 }
 
-Row rowOf(const PanelDesign& design) {
+Eigen::VectorXd rowOf(const PanelDesign& design, const QuadraticTerms& terms) {
   double values[kQuadraticTerms];
-  quadraticRow(fileParameters(design), values);
-  return Eigen::Map<const Row>(values);
+  terms.row(fileParameters(design), values);
+  return Eigen::Map<const Eigen::VectorXd>(values, terms.count());
 }
 
 // The information matrix of the chosen columns of `rows` (one column per pool design). A large
@@ -92,7 +91,7 @@ Row rowOf(const PanelDesign& design) {
 // incomplete, and the caller drops it).
 Eigen::MatrixXd information(const Eigen::MatrixXd& rows, const std::vector<int>& chosen,
                             const StopRequest* stop = nullptr) {
-  Eigen::MatrixXd m = Eigen::MatrixXd::Identity(kQuadraticTerms, kQuadraticTerms) * kRidge;
+  Eigen::MatrixXd m = Eigen::MatrixXd::Identity(rows.rows(), rows.rows()) * kRidge;
   std::size_t summed = 0;
   for (const int i : chosen) {
     if (++summed % 1024 == 0 && stopped(stop)) break;
@@ -151,24 +150,48 @@ std::vector<StackingSequence> randomAllowedLaminates(const LaminateRules& rules,
   return laminates;
 }
 
-SamplingPlan dOptimalPlan(const PlanRequest& request) {
-  SamplingPlan plan;
+namespace {
+
+// A panel's pool: `poolSize` pairs drawn from the two laminates' pools.
+std::vector<PanelDesign> panelPool(const PlanRequest& request, std::mt19937& random) {
   const std::vector<StackingSequence> skins =
       laminatePool(request.skinRules, request.poolSize / 4, request.seed, request.stop);
   const std::vector<StackingSequence> stiffeners =
       laminatePool(request.stiffenerRules, request.poolSize / 4, request.seed + 1, request.stop);
+  if (stopped(request.stop)) return {};
+  std::vector<PanelDesign> pool;
+  for (int k = 0; k < request.poolSize; ++k)
+    pool.push_back({skins[random() % skins.size()], stiffeners[random() % stiffeners.size()], 0.0});
+  return pool;
+}
+
+// A single laminate's pool: every distinct laminate found among `poolSize` random ones and the
+// block laminates, each once (a design is its laminate alone, so drawing again adds nothing).
+std::vector<PanelDesign> singleLaminatePool(const PlanRequest& request) {
+  std::vector<StackingSequence> skins =
+      laminatePool(request.skinRules, request.poolSize, request.seed, request.stop);
+  std::vector<PanelDesign> pool;
+  StackingSequence none;
+  none.setPlyTotal(0);
+  for (StackingSequence& skin : skins) pool.push_back({std::move(skin), none, 0.0});
+  return pool;
+}
+
+}  // namespace
+
+SamplingPlan dOptimalPlan(const PlanRequest& request) {
+  SamplingPlan plan;
+  const bool single = request.stiffenerRules.plyTotal == 0;
+  const QuadraticTerms& terms = QuadraticTerms::forStiffener(request.stiffenerRules.plyTotal);
+  plan.terms = terms.count();
+  std::mt19937 random(request.seed + 2);
+  const std::vector<PanelDesign> pool = single ? singleLaminatePool(request) : panelPool(request, random);
   if (stopped(request.stop)) {
     plan.stopped = true;
     return plan;
   }
-  std::mt19937 random(request.seed + 2);
-  std::vector<PanelDesign> pool;
-  Eigen::MatrixXd rows(kQuadraticTerms, request.poolSize);
-  for (int k = 0; k < request.poolSize; ++k) {
-    PanelDesign design{skins[random() % skins.size()], stiffeners[random() % stiffeners.size()], 0.0};
-    rows.col(k) = rowOf(design);
-    pool.push_back(std::move(design));
-  }
+  Eigen::MatrixXd rows(terms.count(), static_cast<Eigen::Index>(pool.size()));
+  for (std::size_t k = 0; k < pool.size(); ++k) rows.col(k) = rowOf(pool[k], terms);
   if (request.count < 1) fatal(Stream::Err, "error: a plan needs at least one design", true);
   std::vector<int> chosen(request.count);
   for (int& c : chosen) c = static_cast<int>(random() % pool.size());
@@ -183,7 +206,7 @@ SamplingPlan dOptimalPlan(const PlanRequest& request) {
   }
   plan.logDetPlan = logDet(information(rows, chosen) / request.count);
   plan.logDetRandom = logDet(information(rows, plain) / request.count);
-  plan.efficiencyAgainstRandom = std::exp((plan.logDetPlan - plan.logDetRandom) / kQuadraticTerms);
+  plan.efficiencyAgainstRandom = std::exp((plan.logDetPlan - plan.logDetRandom) / terms.count());
   return plan;
 }
 

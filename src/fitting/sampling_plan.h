@@ -10,10 +10,12 @@
 namespace kelm {
 
 // What a sampling plan is asked for: the two laminates' totals and rules, how many designs,
-// the seed of every random draw, and how many random allowed designs to choose from.
+// the seed of every random draw, and how many random allowed designs to choose from. A
+// stiffener of 0 plies asks for a plan of single laminates (the skin alone) for the 15 terms
+// of x1, x2, x5 and x6.
 struct PlanRequest {
   LaminateRules skinRules;    // plyTotal and halfPlyCount set
-  LaminateRules stiffenerRules;
+  LaminateRules stiffenerRules;  // plyTotal 0: no stiffener
   int count = 0;
   std::uint32_t seed = 1;
   int poolSize = 2000;
@@ -21,14 +23,16 @@ struct PlanRequest {
   const StopRequest* stop = nullptr;
 };
 
-// A plan of buildable designs spread so that the 45-term quadratic is well determined: a
+// A plan of buildable designs spread so that the quadratic (45 terms of a panel, 15 of a single
+// laminate) is well determined: a
 // D-optimal choice (exchange algorithm on the information matrix) from a seeded pool of random
 // allowed designs and the extreme designs (blocks of one orientation), and how it compares
 // with a plain random choice of the same size from the same pool.
 struct SamplingPlan {
   std::vector<PanelDesign> designs;
   int poolSize = 0;
-  // (det M_plan / det M_random)^(1/45): the plan's D-efficiency against the random plan.
+  int terms = 0;  // of the quadratic the plan determines: 45, or 15 for a single laminate
+  // (det M_plan / det M_random)^(1/terms): the plan's D-efficiency against the random plan.
   double efficiencyAgainstRandom = 0.0;
   double logDetPlan = 0.0;    // log det of the plan's information matrix (per sample)
   double logDetRandom = 0.0;  // the same for the random plan

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "fitting/quadratic_terms.h"
 
 namespace kelm {
@@ -11,5 +13,12 @@ namespace kelm {
 // distance from the target is C minus its value.
 QuadraticCoefficients targetSurface(const SurfaceParameters& target, const SurfaceParameters& weights);
 double targetOffset(const SurfaceParameters& target, const SurfaceParameters& weights);
+
+// The same over the variables of `terms` alone (a single laminate's x1, x2, x5, x6), one
+// coefficient per term; the other parameters' targets and weights are not read.
+std::vector<double> targetSurface(const SurfaceParameters& target, const SurfaceParameters& weights,
+                                  const QuadraticTerms& terms);
+double targetOffset(const SurfaceParameters& target, const SurfaceParameters& weights,
+                    const QuadraticTerms& terms);
 
 }  // namespace kelm

@@ -11,6 +11,7 @@
 #include "fitting/target_surface.h"
 #include "laminate/design_rules.h"
 #include "response/full_objective.h"
+#include "response/laminate_terms.h"
 #include "response/rs_file.h"
 #include "support/capture.h"
 #include "support/failure.h"
@@ -18,10 +19,12 @@
 namespace kelm {
 namespace {
 
-double quadraticAt(const QuadraticCoefficients& c, const SurfaceParameters& x) {
+template <typename Coefficients>
+double quadraticAt(const Coefficients& c, const SurfaceParameters& x,
+                   const QuadraticTerms& terms = QuadraticTerms::panel()) {
   double row[kQuadraticTerms], value = 0.0;
-  quadraticRow(x, row);
-  for (int k = 0; k < kQuadraticTerms; ++k) value += c[k] * row[k];
+  terms.row(x, row);
+  for (int k = 0; k < terms.count(); ++k) value += c[k] * row[k];
   return value;
 }
 
@@ -56,7 +59,7 @@ TEST(FittingTest, KnownQuadraticRoundTripsThroughFitAndFile) {
   EXPECT_GT(rough.pressRms, rough.rmsResidual);
 
   ResponseSurface surface;
-  parseRsText(surfaceFileText(fit.coefficients, "fitted\ntwo lines"), surface);
+  parseRsText(fittedSurfaceText(fit, "fitted\ntwo lines"), surface);
   FullObjective objective;
   objective.setFullObjective(surface);
   ASSERT_EQ(surface.termValues().size(), static_cast<std::size_t>(kQuadraticTerms));
@@ -102,6 +105,44 @@ TEST(FittingTest, PlanKeepsTheRulesAndBeatsARandomPlan) {
   EXPECT_GT(plan.efficiencyAgainstRandom, 1.5);
   const SamplingPlan again = dOptimalPlan(request);
   EXPECT_EQ(again.designs.front().skin, plan.designs.front().skin);  // the seed decides
+}
+
+// A plan of single laminates (no stiffener) determines the 15 terms of x1, x2, x5, x6: a known
+// quadratic sampled on it comes back, and its file reads no stiffener parameter, so the
+// single-laminate searches take it.
+TEST(FittingTest, SingleLaminatePlanRecoversTheSkinQuadratic) {
+  PlanRequest request;
+  request.skinRules.plyTotal = 24;
+  request.skinRules.halfPlyCount = 12;
+  request.stiffenerRules.plyTotal = 0;
+  request.stiffenerRules.balance = false;
+  request.count = 30;
+  request.seed = 9;
+  request.poolSize = 400;
+  const SamplingPlan plan = dOptimalPlan(request);
+  ASSERT_EQ(plan.designs.size(), 30u);
+  EXPECT_EQ(plan.terms, 15);
+  EXPECT_GT(plan.efficiencyAgainstRandom, 1.0);
+  const QuadraticTerms& terms = QuadraticTerms::singleLaminate();
+  std::mt19937 random(4);
+  std::normal_distribution<double> normal(0.0, 1.0);
+  std::vector<double> truth(terms.count());
+  for (double& c : truth) c = normal(random);
+  std::vector<SurfaceParameters> x;
+  std::vector<double> y;
+  for (const PanelDesign& d : plan.designs) {
+    EXPECT_EQ(d.stiffener.plyCount(), 0);
+    x.push_back(fileParameters(d));
+    y.push_back(quadraticAt(truth, x.back(), terms));
+  }
+  const QuadraticFit fit = fitQuadratic(x, y, {}, terms);
+  ASSERT_EQ(fit.coefficients.size(), truth.size());
+  for (int k = 0; k < terms.count(); ++k) EXPECT_NEAR(fit.coefficients[k], truth[k], 1e-8) << k;
+  EXPECT_NE(fitReport(fit, "r").find("30 samples, 15 terms"), std::string::npos);
+  ResponseSurface surface;
+  parseRsText(fittedSurfaceText(fit, ""), surface);
+  EXPECT_EQ(surface.termValues().size(), 15u);
+  EXPECT_FALSE(firstStiffenerTerm(surface));
 }
 
 // The target of a design's own parameters brings back that design at distance 0 (value C).
