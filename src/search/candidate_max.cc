@@ -60,6 +60,17 @@ inline double incrementAt(double form, const double* h, double s, const double* 
   return t * s;
 }
 
+// The largest of 0.0 and the increments at the three vertices, the first candidates of both
+// maximisations.
+double vertexMaximum(const double* h, double s, const CandidateSystems& candidates, int group) {
+  double best = 0.0;
+  for (int v = 0; v < 3; ++v) {
+    const double t = incrementAt(candidates.vertexForms[group][v], h, s, kTriangleVertices[v]);
+    if (t > best) best = t;
+  }
+  return best;
+}
+
 }  // namespace
 
 void CandidateSystems::setLUdecomp(const SurfaceBlocks& blocks) {
@@ -99,11 +110,7 @@ double maximiseOverTriangle(const double* gradient, double s, const Mathmx& hess
                             const CandidateSystems& candidates, int group, double tolerance) {
   const double h[2] = {gradient[0], gradient[1]};
   const double* b = hessian.data();
-  double best = 0.0;
-  for (int v = 0; v < 3; ++v) {
-    const double t = incrementAt(candidates.vertexForms[group][v], h, s, kTriangleVertices[v]);
-    if (t > best) best = t;
-  }
+  double best = vertexMaximum(h, s, candidates, group);
   const double scale = -s;
   const double rhs1 = h[0] / scale;
   const double rhs2 = h[1] / scale;
@@ -130,11 +137,7 @@ double maximiseOverTriangleOnEdges(const double* gradient, double s, const Mathm
                                    const CandidateSystems& candidates, int group) {
   const double h[2] = {gradient[0], gradient[1]};
   const double* b = hessian.data();
-  double best = 0.0;
-  for (int v = 0; v < 3; ++v) {
-    const double t = incrementAt(candidates.vertexForms[group][v], h, s, kTriangleVertices[v]);
-    if (t > best) best = t;
-  }
+  double best = vertexMaximum(h, s, candidates, group);
   // An interior maximum lies inside T; one computed a hair outside is an edge's.
   if (candidates.solvable[group][0]) {
     double x[2] = {h[0] / -s, h[1] / -s};
