@@ -124,26 +124,37 @@ class SizingRun {
   // True when the sizing ends here: a design found, or the run stopped.
   bool decide(Decision& decision) {
     const Candidate& c = decision.totals;
-    std::vector<std::string> args = argumentsFor(args_, c);
     ExtensionOptions own = extensionsFor(extensions_, c);
     if (!remainingTime(own)) {
       decision.outcome = "stopped";
       reason_ = StopReason::TimeLimit;
       return true;
     }
-    RunOptions guidelines;
-    own.applyGuidelines(guidelines);
     PreparedRun run;
-    prepareRun(run, Program::Alt, args, std::cin, std::cout, guidelines);
-    refuseFixedNumbers(run.options);
-    run.options.tight = own.tight;
-    setThreads(run.options, own);
+    prepare(c, own, run);
     const FailureModes modes = readFailureModes(own);
     if (ruledOut(run, modes, decision)) {
       std::cout << "plies " << totalsText(c) << ": skipped, " << decision.surface
                 << " cannot reach " << decision.limit << " (bound " << decision.bound << ")\n";
       return false;
     }
+    return search(decision, run, modes, own);
+  }
+
+  // The run of one total, as the search of that total alone would prepare it.
+  void prepare(const Candidate& c, const ExtensionOptions& own, PreparedRun& run) const {
+    const std::vector<std::string> args = argumentsFor(args_, c);
+    refuseFixedNumbers(args, own);
+    RunOptions guidelines;
+    own.applyGuidelines(guidelines);
+    prepareRun(run, Program::Alt, args, std::cin, std::cout, guidelines);
+    run.options.tight = own.tight;
+    setThreads(run.options, own);
+  }
+
+  bool search(Decision& decision, const PreparedRun& run, const FailureModes& modes,
+              const ExtensionOptions& own) {
+    const std::string plies = "plies " + totalsText(decision.totals);
     std::unique_ptr<SearchDriver> driver = makeDriver_(run, seed());
     driver->setExtraSurfaces(modes.extras());
     driver->setTop(own.top);
@@ -153,17 +164,17 @@ class SizingRun {
     reason_ = driver->stopReason();
     if (reason_ != StopReason::None) {
       decision.outcome = "stopped";
-      std::cout << "plies " << totalsText(c) << ": stopped before it was decided\n";
+      std::cout << plies << ": stopped before it was decided\n";
       return true;
     }
     if (driver->results().empty()) {
       decision.outcome = "none";
-      std::cout << "plies " << totalsText(c) << ": no design meets the requirements ("
-                << decision.steps << " steps)\n";
+      std::cout << plies << ": no design meets the requirements (" << decision.steps
+                << " steps)\n";
       return false;
     }
     decision.outcome = "found";
-    std::cout << "plies " << totalsText(c) << ":\n";
+    std::cout << plies << ":\n";
     driver->report();
     if (!modes.empty())
       writeSurfaceValues(std::cout, run.options.rsFileName, run.model, modes, driver->results());
@@ -171,9 +182,13 @@ class SizingRun {
     return true;
   }
 
-  // Ply numbers fixed for one total mean nothing across totals.
-  static void refuseFixedNumbers(const RunOptions& options) {
-    if (options.setPlyNumbers || options.plyNumbers.given())
+  // Ply numbers fixed for one total mean nothing across totals; refused before the dialog
+  // could ask for them.
+  static void refuseFixedNumbers(const std::vector<std::string>& args,
+                                 const ExtensionOptions& own) {
+    const bool letterP = args.size() > 2 && args[0].find('p') != std::string::npos &&
+                         args.size() == (own.skinOnly ? 3u : 4u);
+    if (letterP || own.plyNumbers.given())
       fatal(Stream::Err,
             "error: --plies= sizes laminates of many totals; letter p and --ply-numbers= fix "
             "the numbers of one",
