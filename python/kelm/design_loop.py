@@ -64,9 +64,17 @@ _CAP = 1.5
 # design at least this far from every such centre: panels often have good designs in several
 # distant places (other ply counts, another governing mode).
 _SEPARATION = 0.5
-# Every _GLOBAL_ROUND-th round fits the surfaces to every analysis alike and searches the whole
-# space: a good region the plan only brushed still gets proposals.
+# Every _GLOBAL_ROUND-th round fits the surfaces to the whole space and searches all of it: a good
+# region the plan only brushed still gets proposals.
 _GLOBAL_ROUND = 5
+# A region whose proposals fail to beat its centre this many rounds in a row is given up, whatever
+# its radius: on a plateau (a governing mode that the designs near the centre do not change) the
+# radius swings between shrinking on misses and widening on regions emptied by the analyses, and
+# would never reach its smallest.
+_STALE_ROUNDS = 10
+# Whole-space fits weight each analysis by 1 / (analyses within about this distance of it), so
+# that the many analyses of a searched region do not outweigh the rest of the space.
+_BALANCE_WIDTH = 0.3
 
 
 class LoopProgress(NamedTuple):
@@ -193,6 +201,13 @@ class _Loop:
         self.radius = _START_RADIUS
         self.spent: List[numpy.ndarray] = []  # centres whose regions shrank to the smallest
         self.misses = 0  # proposals in a row that did not beat the centre
+        self.stale = 0  # rounds in a row whose proposals did not beat the centre
+        # After a region is given up, the next one is opened at a design found far from every
+        # given-up centre (the anchor); the region's centre is then the best design of its own
+        # lineage: the anchor and the designs analysed since it was opened.
+        self.anchor: Optional[_Record] = None
+        self.anchor_since = 0
+        self.explore = False  # the next round opens a new region
         self.round = 0
         self.start = time.monotonic()
 
@@ -213,6 +228,9 @@ class _Loop:
         while len(self.records) < self.budget:
             self.round += 1
             proposals = self._propose()
+            if not proposals and self.explore:
+                self.explore = False  # every design far from the given-up centres is analysed
+                continue
             if not proposals and self.radius >= _WIDEST_RADIUS:
                 # The fitted requirements may rule out every design left: ask once more
                 # without them before calling the designs exhausted.
@@ -220,12 +238,40 @@ class _Loop:
                 if not proposals:
                     return "exhausted"
             if not proposals:
+                # Every design of the region is analysed: widen it, and count the round as one
+                # the centre was not beaten in.
                 self.radius = min(2 * self.radius, _WIDEST_RADIUS)
+                self._count_stale(self._centre())
                 continue
             centre = self._centre()
             self._analyse_designs(proposals)
-            self._adapt_radius(centre, proposals)
+            if self.explore:
+                self._open_region(proposals)
+            else:
+                self._adapt_radius(centre, proposals)
         return "budget"
+
+    def _count_stale(self, centre: Optional[_Record]) -> None:
+        if centre is None or self.explore:
+            return
+        self.stale += 1
+        if self.stale >= _STALE_ROUNDS:
+            self._give_up(centre)
+
+    def _give_up(self, centre: _Record) -> None:
+        """The region around centre has nothing better to offer: the next round explores."""
+        self.spent.append(numpy.asarray(centre.design.parameters))
+        self.radius = _START_RADIUS
+        self.misses = self.stale = 0
+        self.anchor = None
+        self.explore = True
+
+    def _open_region(self, proposals: List[_Record]) -> None:
+        usable = [p for p in proposals if not p.failed]
+        self.explore = False
+        if usable:
+            self.anchor = max(usable, key=self._score)
+            self.anchor_since = len(self.records)
 
     def _adapt_radius(self, centre: Optional[_Record], proposals: List[_Record]) -> None:
         if centre is None:
@@ -233,19 +279,19 @@ class _Loop:
         if any(not p.failed and self._score(p) > self._score(centre) and self._fresh_region(p)
                for p in proposals):
             self.radius = min(2 * self.radius, _WIDEST_RADIUS)
-            self.misses = 0
+            self.misses = self.stale = 0
             return
         self.misses += 1
-        if self.misses < _PATIENCE:
+        self._count_stale(centre)
+        if self.explore or self.misses < _PATIENCE:
             return
         self.misses = 0
         if self.radius * _SHRINK >= _SMALLEST_RADIUS:
             self.radius *= _SHRINK
         else:
-            # The centre stays best however close the region comes: search around the best
-            # design elsewhere, never stopping while the budget lasts.
-            self.spent.append(numpy.asarray(centre.design.parameters))
-            self.radius = _START_RADIUS
+            # The centre stays best however close the region comes: search elsewhere, never
+            # stopping while the budget lasts.
+            self._give_up(centre)
 
     def _fresh_region(self, record: _Record) -> bool:
         return all(numpy.linalg.norm(numpy.asarray(record.design.parameters) - c) > _SEPARATION
@@ -255,8 +301,12 @@ class _Loop:
         """The best analysed design away from the regions searched to their smallest radius;
         None in a global round, or when every good design lies in such a region: the round then
         searches the whole space."""
-        if self.round % _GLOBAL_ROUND == 0:
+        if self.explore or self.round % _GLOBAL_ROUND == 0:
             return None
+        if self.anchor is not None:
+            lineage = [r for r in self.records[self.anchor_since:]
+                       if not r.failed and self._fresh_region(r)]
+            return max([self.anchor] + lineage, key=self._score)
         usable = [r for r in self.records if not r.failed and self._fresh_region(r)]
         return max(usable, key=self._score) if usable else None
 
@@ -275,6 +325,8 @@ class _Loop:
         if centre is not None:
             region, top = target_surface(list(centre.design.parameters))
             required.append((region, top - self.radius ** 2))
+        elif self.explore:
+            required += _far_from(self.spent, _SEPARATION)
         objectives = [self.surfaces[m] for m in self.modes]
         proposals: List[_Record] = []
         while len(proposals) < min(self.batch, self.budget - len(self.records)):
@@ -307,7 +359,7 @@ class _Loop:
         usable = [r for r in self.records if not r.failed]
         x = numpy.array([r.design.parameters for r in usable])
         centre = self._centre()
-        weights = None if centre is None else self._local_weights(x, centre)
+        weights = _balanced_weights(x) if centre is None else self._local_weights(x, centre)
         cap = _CAP * max(self._best_value(), 0.0) if self._best_value() > 0 else None
         fits = {}
         for name in self.names:
@@ -571,6 +623,27 @@ def _exclusion(designs) -> dict:
     from . import optimize
 
     return {"exclude": designs} if "exclude" in inspect.signature(optimize).parameters else {}
+
+
+def _far_from(centres, distance: float) -> list:
+    """Requirements keeping a search at least distance away from each centre (lamination
+    parameters): |x - c|^2 >= distance^2, written as -(C - |x - c|^2) >= distance^2 - C."""
+    from . import target_surface
+
+    required = []
+    for centre in centres:
+        near, top = target_surface(list(centre))
+        far = Surface.from_arrays(-near.constant, -near.linear, -near.hessian)
+        required.append((far, distance ** 2 - top))
+    return required
+
+
+def _balanced_weights(x: numpy.ndarray) -> numpy.ndarray:
+    """Weights of a whole-space fit: a cluster of analyses counts about as much as one analysis
+    alone in its part of the space."""
+    distance2 = ((x[:, None, :] - x[None, :, :]) ** 2).sum(axis=2)
+    crowd = numpy.exp(-distance2 / _BALANCE_WIDTH ** 2).sum(axis=1)
+    return 1.0 / crowd
 
 
 def _default_plan(budget: int) -> int:
