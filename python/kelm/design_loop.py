@@ -266,6 +266,11 @@ class _Loop:
         self.anchor = None
         self.explore = True
 
+    def _explored(self) -> List[numpy.ndarray]:
+        """The points a new region must keep away from: every analysed design and every
+        given-up centre."""
+        return [numpy.asarray(r.design.parameters) for r in self.records] + list(self.spent)
+
     def _open_region(self, proposals: List[_Record]) -> None:
         usable = [p for p in proposals if not p.failed]
         self.explore = False
@@ -326,7 +331,7 @@ class _Loop:
             region, top = target_surface(list(centre.design.parameters))
             required.append((region, top - self.radius ** 2))
         elif self.explore:
-            required += _far_from(self.spent, _SEPARATION)
+            required += _far_from(self._explored(), _SEPARATION)
         objectives = [self.surfaces[m] for m in self.modes]
         proposals: List[_Record] = []
         while len(proposals) < min(self.batch, self.budget - len(self.records)):
