@@ -169,5 +169,5 @@ def test_a_plateau_of_the_governing_mode_does_not_hold_the_loop():
     judge = gap_table.Judge(model, 12, 16, "-bf")
     optimum = optima.cached_optimum("shear_blade", 12, 16, "-bf")["value"]
     result = kelm.optimize_model(judge.analyse_designs, 12, 16, modes=list(model.MODES),
-                                 rules="-bf", budget=100, seed=1)
+                                 rules="-bf", budget=100, plan=60, seed=1)
     assert result.value == pytest.approx(optimum, rel=1e-9)
