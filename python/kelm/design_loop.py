@@ -14,8 +14,12 @@ far:
    were not analysed yet, inside the trust region (a distance requirement around the best
    design) and meeting the fitted requirements;
 4. the proposals are analysed; the region grows when a proposal beats the best design and
-   shrinks when none does; once it is at its smallest it opens wide again, so the loop never
-   stalls while the budget lasts.
+   shrinks when none does;
+5. a region is given up once it is at its smallest, or once its centre has stayed unbeaten for
+   ten rounds (a plateau: the governing mode is one the designs near the centre do not change).
+   The next region opens at the best design of whole-space surfaces (fitted with the analyses
+   weighted against crowding) among those far from every analysed design, so the loop never
+   stalls while the budget lasts, and a good region the plan missed still gets found.
 
 The answer is always the best *analysed* design, never a prediction.
 
