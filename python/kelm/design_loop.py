@@ -350,6 +350,8 @@ class _Loop:
                 break
             proposals.append(_Record(fresh[0], self.round, {}, predicted=float(found.value),
                                      radius=self.radius))
+            if self.explore:  # a batch that explores spreads out
+                required += _far_from([fresh[0].parameters], _SEPARATION)
         return proposals
 
     def _more_plan_designs(self) -> List[_Record]:
