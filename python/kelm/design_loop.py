@@ -64,9 +64,9 @@ _LOCAL_SAMPLES = 60
 _SMALLEST_WEIGHT = 1e-3
 # A mode is fitted to min(value, _CAP * best value): above it the mode does not govern.
 _CAP = 1.5
-# Once a region has shrunk to its smallest radius around a centre, the next centre is the best
-# design at least this far from every such centre: panels often have good designs in several
-# distant places (other ply counts, another governing mode).
+# Once a region is given up, the next region opens at a design at least this far from every
+# analysed design, and no centre is taken this close to a given-up one: panels often have good
+# designs in several distant places (other ply counts, another governing mode).
 _SEPARATION = 0.5
 # Every _GLOBAL_ROUND-th round fits the surfaces to the whole space and searches all of it: a good
 # region the plan only brushed still gets proposals.
@@ -203,11 +203,11 @@ class _Loop:
         self.seen = set()
         self.surfaces: Dict[str, Surface] = {}
         self.radius = _START_RADIUS
-        self.spent: List[numpy.ndarray] = []  # centres whose regions shrank to the smallest
+        self.spent: List[numpy.ndarray] = []  # centres of the regions given up
         self.misses = 0  # proposals in a row that did not beat the centre
         self.stale = 0  # rounds in a row whose proposals did not beat the centre
         # After a region is given up, the next one is opened at a design found far from every
-        # given-up centre (the anchor); the region's centre is then the best design of its own
+        # analysed design (the anchor); the region's centre is then the best design of its own
         # lineage: the anchor and the designs analysed since it was opened.
         self.anchor: Optional[_Record] = None
         self.anchor_since = 0
@@ -233,7 +233,7 @@ class _Loop:
             self.round += 1
             proposals = self._propose()
             if not proposals and self.explore:
-                self.explore = False  # every design far from the given-up centres is analysed
+                self.explore = False  # no unanalysed design lies far from the analysed ones
                 continue
             if not proposals and self.radius >= _WIDEST_RADIUS:
                 # The fitted requirements may rule out every design left: ask once more
@@ -307,9 +307,9 @@ class _Loop:
                    for c in self.spent)
 
     def _centre(self) -> Optional[_Record]:
-        """The best analysed design away from the regions searched to their smallest radius;
-        None in a global round, or when every good design lies in such a region: the round then
-        searches the whole space."""
+        """The best analysed design away from the regions given up (after a new region is
+        opened: the best of its lineage); None in a global or exploring round, or when every
+        good design lies in a given-up region: the round then searches the whole space."""
         if self.explore or self.round % _GLOBAL_ROUND == 0:
             return None
         if self.anchor is not None:
