@@ -14,8 +14,12 @@ far:
    were not analysed yet, inside the trust region (a distance requirement around the best
    design) and meeting the fitted requirements;
 4. the proposals are analysed; the region grows when a proposal beats the best design and
-   shrinks when none does; once it is at its smallest it opens wide again, so the loop never
-   stalls while the budget lasts.
+   shrinks when none does;
+5. a region is given up once it is at its smallest, or once its centre has stayed unbeaten for
+   ten rounds (a plateau: the governing mode is one the designs near the centre do not change).
+   The next region opens at the best design of whole-space surfaces (fitted with the analyses
+   weighted against crowding) among those far from every analysed design, so the loop never
+   stalls while the budget lasts, and a good region the plan missed still gets found.
 
 The answer is always the best *analysed* design, never a prediction.
 
@@ -60,13 +64,21 @@ _LOCAL_SAMPLES = 60
 _SMALLEST_WEIGHT = 1e-3
 # A mode is fitted to min(value, _CAP * best value): above it the mode does not govern.
 _CAP = 1.5
-# Once a region has shrunk to its smallest radius around a centre, the next centre is the best
-# design at least this far from every such centre: panels often have good designs in several
-# distant places (other ply counts, another governing mode).
+# Once a region is given up, the next region opens at a design at least this far from every
+# analysed design, and no centre is taken this close to a given-up one: panels often have good
+# designs in several distant places (other ply counts, another governing mode).
 _SEPARATION = 0.5
-# Every _GLOBAL_ROUND-th round fits the surfaces to every analysis alike and searches the whole
-# space: a good region the plan only brushed still gets proposals.
+# Every _GLOBAL_ROUND-th round fits the surfaces to the whole space and searches all of it: a good
+# region the plan only brushed still gets proposals.
 _GLOBAL_ROUND = 5
+# A region whose proposals fail to beat its centre this many rounds in a row is given up, whatever
+# its radius: on a plateau (a governing mode that the designs near the centre do not change) the
+# radius swings between shrinking on misses and widening on regions emptied by the analyses, and
+# would never reach its smallest.
+_STALE_ROUNDS = 10
+# Whole-space fits weight each analysis by 1 / (analyses within about this distance of it), so
+# that the many analyses of a searched region do not outweigh the rest of the space.
+_BALANCE_WIDTH = 0.3
 
 
 class LoopProgress(NamedTuple):
@@ -191,8 +203,15 @@ class _Loop:
         self.seen = set()
         self.surfaces: Dict[str, Surface] = {}
         self.radius = _START_RADIUS
-        self.spent: List[numpy.ndarray] = []  # centres whose regions shrank to the smallest
+        self.spent: List[numpy.ndarray] = []  # centres of the regions given up
         self.misses = 0  # proposals in a row that did not beat the centre
+        self.stale = 0  # rounds in a row whose proposals did not beat the centre
+        # After a region is given up, the next one is opened at a design found far from every
+        # analysed design (the anchor); the region's centre is then the best design of its own
+        # lineage: the anchor and the designs analysed since it was opened.
+        self.anchor: Optional[_Record] = None
+        self.anchor_since = 0
+        self.explore = False  # the next round opens a new region
         self.round = 0
         self.start = time.monotonic()
 
@@ -213,6 +232,9 @@ class _Loop:
         while len(self.records) < self.budget:
             self.round += 1
             proposals = self._propose()
+            if not proposals and self.explore:
+                self.explore = False  # no unanalysed design lies far from the analysed ones
+                continue
             if not proposals and self.radius >= _WIDEST_RADIUS:
                 # The fitted requirements may rule out every design left: ask once more
                 # without them before calling the designs exhausted.
@@ -220,12 +242,45 @@ class _Loop:
                 if not proposals:
                     return "exhausted"
             if not proposals:
+                # Every design of the region is analysed: widen it, and count the round as one
+                # the centre was not beaten in.
                 self.radius = min(2 * self.radius, _WIDEST_RADIUS)
+                self._count_stale(self._centre())
                 continue
             centre = self._centre()
             self._analyse_designs(proposals)
-            self._adapt_radius(centre, proposals)
+            if self.explore:
+                self._open_region(proposals)
+            else:
+                self._adapt_radius(centre, proposals)
         return "budget"
+
+    def _count_stale(self, centre: Optional[_Record]) -> None:
+        if centre is None or self.explore:
+            return
+        self.stale += 1
+        if self.stale >= _STALE_ROUNDS:
+            self._give_up(centre)
+
+    def _give_up(self, centre: _Record) -> None:
+        """The region around centre has nothing better to offer: the next round explores."""
+        self.spent.append(numpy.asarray(centre.design.parameters))
+        self.radius = _START_RADIUS
+        self.misses = self.stale = 0
+        self.anchor = None
+        self.explore = True
+
+    def _explored(self) -> List[numpy.ndarray]:
+        """The points a new region must keep away from: every analysed design and every
+        given-up centre."""
+        return [numpy.asarray(r.design.parameters) for r in self.records] + list(self.spent)
+
+    def _open_region(self, proposals: List[_Record]) -> None:
+        usable = [p for p in proposals if not p.failed]
+        self.explore = False
+        if usable:
+            self.anchor = max(usable, key=self._score)
+            self.anchor_since = len(self.records)
 
     def _adapt_radius(self, centre: Optional[_Record], proposals: List[_Record]) -> None:
         if centre is None:
@@ -233,30 +288,34 @@ class _Loop:
         if any(not p.failed and self._score(p) > self._score(centre) and self._fresh_region(p)
                for p in proposals):
             self.radius = min(2 * self.radius, _WIDEST_RADIUS)
-            self.misses = 0
+            self.misses = self.stale = 0
             return
         self.misses += 1
-        if self.misses < _PATIENCE:
+        self._count_stale(centre)
+        if self.explore or self.misses < _PATIENCE:
             return
         self.misses = 0
         if self.radius * _SHRINK >= _SMALLEST_RADIUS:
             self.radius *= _SHRINK
         else:
-            # The centre stays best however close the region comes: search around the best
-            # design elsewhere, never stopping while the budget lasts.
-            self.spent.append(numpy.asarray(centre.design.parameters))
-            self.radius = _START_RADIUS
+            # The centre stays best however close the region comes: search elsewhere, never
+            # stopping while the budget lasts.
+            self._give_up(centre)
 
     def _fresh_region(self, record: _Record) -> bool:
         return all(numpy.linalg.norm(numpy.asarray(record.design.parameters) - c) > _SEPARATION
                    for c in self.spent)
 
     def _centre(self) -> Optional[_Record]:
-        """The best analysed design away from the regions searched to their smallest radius;
-        None in a global round, or when every good design lies in such a region: the round then
-        searches the whole space."""
-        if self.round % _GLOBAL_ROUND == 0:
+        """The best analysed design away from the regions given up (after a new region is
+        opened: the best of its lineage); None in a global or exploring round, or when every
+        good design lies in a given-up region: the round then searches the whole space."""
+        if self.explore or self.round % _GLOBAL_ROUND == 0:
             return None
+        if self.anchor is not None:
+            lineage = [r for r in self.records[self.anchor_since:]
+                       if not r.failed and self._fresh_region(r)]
+            return max([self.anchor] + lineage, key=self._score)
         usable = [r for r in self.records if not r.failed and self._fresh_region(r)]
         return max(usable, key=self._score) if usable else None
 
@@ -275,6 +334,8 @@ class _Loop:
         if centre is not None:
             region, top = target_surface(list(centre.design.parameters))
             required.append((region, top - self.radius ** 2))
+        elif self.explore:
+            required += _far_from(self._explored(), _SEPARATION)
         objectives = [self.surfaces[m] for m in self.modes]
         proposals: List[_Record] = []
         while len(proposals) < min(self.batch, self.budget - len(self.records)):
@@ -289,6 +350,8 @@ class _Loop:
                 break
             proposals.append(_Record(fresh[0], self.round, {}, predicted=float(found.value),
                                      radius=self.radius))
+            if self.explore:  # a batch that explores spreads out
+                required += _far_from([fresh[0].parameters], _SEPARATION)
         return proposals
 
     def _more_plan_designs(self) -> List[_Record]:
@@ -307,7 +370,7 @@ class _Loop:
         usable = [r for r in self.records if not r.failed]
         x = numpy.array([r.design.parameters for r in usable])
         centre = self._centre()
-        weights = None if centre is None else self._local_weights(x, centre)
+        weights = _balanced_weights(x) if centre is None else self._local_weights(x, centre)
         cap = _CAP * max(self._best_value(), 0.0) if self._best_value() > 0 else None
         fits = {}
         for name in self.names:
@@ -571,6 +634,27 @@ def _exclusion(designs) -> dict:
     from . import optimize
 
     return {"exclude": designs} if "exclude" in inspect.signature(optimize).parameters else {}
+
+
+def _far_from(centres, distance: float) -> list:
+    """Requirements keeping a search at least distance away from each centre (lamination
+    parameters): |x - c|^2 >= distance^2, written as -(C - |x - c|^2) >= distance^2 - C."""
+    from . import target_surface
+
+    required = []
+    for centre in centres:
+        near, top = target_surface(list(centre))
+        far = Surface.from_arrays(-near.constant, -near.linear, -near.hessian)
+        required.append((far, distance ** 2 - top))
+    return required
+
+
+def _balanced_weights(x: numpy.ndarray) -> numpy.ndarray:
+    """Weights of a whole-space fit: a cluster of analyses counts about as much as one analysis
+    alone in its part of the space."""
+    distance2 = ((x[:, None, :] - x[None, :, :]) ** 2).sum(axis=2)
+    crowd = numpy.exp(-distance2 / _BALANCE_WIDTH ** 2).sum(axis=1)
+    return 1.0 / crowd
 
 
 def _default_plan(budget: int) -> int:

@@ -5,6 +5,7 @@ and its time limit, and runs batches through executors; kelm_loop does the same 
 import concurrent.futures
 import math
 import os
+import pathlib
 import subprocess
 import sys
 
@@ -151,3 +152,22 @@ def test_kelm_loop_runs_a_command_and_resumes(build, examples, tmp_path):
                                            "--budget=47", "--plan=46"],
                             capture_output=True, text=True)
     assert broken.returncode == 1 and "every analysis of the plan failed" in broken.stderr
+
+
+def test_a_plateau_of_the_governing_mode_does_not_hold_the_loop():
+    """The blade panel under compression and shear of the loop's bench, 12/16 plies: the plan's
+    best designs share one skin whose buckling governs whatever the blade, so no proposal near
+    them can beat them; the true optimum has another skin, 1.9 away in lamination parameters.
+    The loop must give that plateau up and open a region where nothing was analysed."""
+    bench = pathlib.Path(__file__).resolve().parents[2] / "bench" / "design_loop"
+    sys.path.insert(0, str(bench))
+    import gap_table
+    import models
+    import optima
+
+    model = models.load("shear_blade")
+    judge = gap_table.Judge(model, 12, 16, "-bf")
+    optimum = optima.cached_optimum("shear_blade", 12, 16, "-bf")["value"]
+    result = kelm.optimize_model(judge.analyse_designs, 12, 16, modes=list(model.MODES),
+                                 rules="-bf", budget=100, plan=60, seed=1)
+    assert result.value == pytest.approx(optimum, rel=1e-9)
