@@ -87,7 +87,8 @@ class LightestRun {
           result_.ruledOutTotals.push_back({static_cast<int>(p), total.plies, "bound"});
           continue;
         }
-        TableSearch alone(panelAlone(structure_, static_cast<int>(p)), {total.plies});
+        const BlendedStructure single = panelAlone(structure_, static_cast<int>(p));
+        TableSearch alone(single, {total.plies});
         alone.stopAtFirstDesign();
         const TableSearchOutcome outcome = alone.run(stop_);
         result_.nodes += outcome.nodes;

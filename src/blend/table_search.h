@@ -29,6 +29,7 @@ struct TableSearchOutcome {
 // searched or cut on a bound, the best design found is the best there is.
 class TableSearch {
  public:
+  // The structure must outlive the search.
   TableSearch(const BlendedStructure& structure, const std::vector<int>& plies);
   ~TableSearch();
   TableSearch(const TableSearch&) = delete;

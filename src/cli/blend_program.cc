@@ -115,14 +115,26 @@ void writeTable(std::ostream& out, const BlendedDesign& design) {
   }
 }
 
+// The surface that sets a panel's smallest margin: the one to watch (every value is in the JSON
+// document).
+std::size_t criticalSurface(const PanelTotal& total, const PanelValues& values) {
+  std::size_t critical = 0;
+  for (std::size_t s = 0; s < total.surfaces.size(); ++s)
+    if (values.values[s] - total.surfaces[s].limit < values.values[critical] - total.surfaces[critical].limit)
+      critical = s;
+  return critical;
+}
+
 void writePanels(std::ostream& out, const BlendedStructure& structure, const BlendedDesign& design,
                  const BlendVerdict& verdict) {
   for (std::size_t p = 0; p < structure.panels.size(); ++p) {
     const PanelTotal* total = structure.panels[p].at(design.plies[p]);
     out << structure.panels[p].name << ": " << design.plies[p] << " plies " << design.laminates[p].bracketText();
-    for (std::size_t s = 0; s < total->surfaces.size(); ++s) {
+    if (!total->surfaces.empty()) {
+      const std::size_t s = criticalSurface(*total, verdict.panels[p]);
       const ModeSurface& mode = total->surfaces[s];
-      out << "  " << mode.name << " = " << numberText(verdict.panels[p].values[s]);
+      out << "  smallest margin " << numberText(verdict.panels[p].margin) << ": " << mode.name << " = "
+          << numberText(verdict.panels[p].values[s]);
       if (mode.required) out << " (>= " << numberText(mode.limit) << ")";
     }
     out << '\n';
