@@ -1,6 +1,9 @@
 #include "blend/lightest_blend.h"
 
+#include <algorithm>
 #include <cmath>
+#include <map>
+#include <tuple>
 
 #include "alt/surface_ceiling.h"
 #include "blend/count_vectors.h"
@@ -15,7 +18,7 @@ namespace {
 bool ceilingRulesOut(const BlendPanel& panel, const PanelTotal& total) {
   LaminateRules none;
   none.balance = false;
-  const LaminateRules rules = panel.rulesFor(total.plies);
+  const LaminateRules rules = boundedRules(panel.rulesFor(total.plies));
   for (const ModeSurface& mode : total.surfaces)
     if (mode.required && surfaceCeiling(mode.surface, total.plies, 0, rules, none, mode.limit) < mode.limit)
       return true;
@@ -105,9 +108,11 @@ class LightestRun {
   bool tryVector(const std::vector<int>& plies, double weight) {
     ++result_.vectorsTried;
     if (progress_) progress_(plies, weight);
-    const std::string drops = dropsRuleOut(structure_, plies);
-    if (!drops.empty()) {
-      result_.ruledOut.push_back({plies, weight, drops});
+    std::string why = dropsRuleOut(structure_, plies);
+    if (why.empty()) why = pairsRuleOut(plies);
+    if (stopped()) return false;
+    if (!why.empty()) {
+      result_.ruledOut.push_back({plies, weight, why});
       return true;
     }
     TableSearch search(structure_, plies);
@@ -126,6 +131,54 @@ class LightestRun {
     return true;
   }
 
+  // Two panels of one vector alone: with equal totals they share one laminate, otherwise the
+  // thinner is cut from the thicker (with the drop limit when they are neighbours). A pair
+  // that holds no design rules out every vector that holds it; each pair and totals is searched
+  // once, and given up (nothing proved) after a bounded search.
+  std::string pairsRuleOut(const std::vector<int>& plies) {
+    const int thinnest = *std::min_element(plies.begin(), plies.end());
+    const int covering = std::min(structure_.blending.covering, halfPositions(thinnest));
+    for (std::size_t p = 0; p < plies.size(); ++p)
+      for (std::size_t q = p + 1; q < plies.size(); ++q) {
+        const bool adjacent = neighbours(static_cast<int>(p), static_cast<int>(q));
+        if (plies[p] != plies[q] && !adjacent) continue;
+        if (!pairHolds(static_cast<int>(p), plies[p], static_cast<int>(q), plies[q], adjacent, covering))
+          return structure_.panels[p].name + " at " + std::to_string(plies[p]) + " plies and " +
+                 structure_.panels[q].name + " at " + std::to_string(plies[q]) +
+                 (plies[p] == plies[q] ? " cannot share one laminate" : " cannot be blended");
+        if (stopped()) return {};
+      }
+    return {};
+  }
+
+  bool neighbours(int p, int q) const {
+    for (const auto& [a, b] : structure_.adjacent)
+      if ((a == p && b == q) || (a == q && b == p)) return true;
+    return false;
+  }
+
+  bool pairHolds(int p, int tp, int q, int tq, bool adjacent, int covering) {
+    const auto key = std::make_tuple(p, tp, q, tq, covering);
+    const auto known = pairs_.find(key);
+    if (known != pairs_.end()) return known->second;
+    BlendedStructure pair;
+    pair.panels = {structure_.panels[p], structure_.panels[q]};
+    pair.blending = structure_.blending;
+    pair.blending.covering = covering;
+    if (adjacent) pair.adjacent.emplace_back(0, 1);
+    TableSearch search(pair, {tp, tq});
+    search.stopAtFirstDesign();
+    search.limitPositions(kPairPositionLimit);
+    const TableSearchOutcome outcome = search.run(stop_);
+    result_.nodes += outcome.nodes;
+    if (stopped()) return true;  // undecided, and not remembered
+    const bool holds = outcome.status != TableSearchOutcome::Status::Infeasible;
+    pairs_[key] = holds;
+    return holds;
+  }
+
+  static constexpr std::int64_t kPairPositionLimit = 200000;
+
   // Stopped: every vector lighter than `pending` was proved empty.
   LightestBlend stoppedResult(double pending = 0.0) {
     result_.status = LightestBlend::Status::Stopped;
@@ -137,6 +190,7 @@ class LightestRun {
   const StopRequest* stop_;
   const VectorProgress& progress_;
   LightestBlend result_;
+  std::map<std::tuple<int, int, int, int, int>, bool> pairs_;
 };
 
 }  // namespace

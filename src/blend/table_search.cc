@@ -46,6 +46,7 @@ struct TableSearch::State {
   std::vector<double> panelMargin;
 
   bool firstOnly = false;
+  std::int64_t positionLimit = 0;
   const StopRequest* stop = nullptr;
   TableSearchOutcome outcome;
   bool finished = false;
@@ -83,8 +84,9 @@ void TableSearch::State::prepare() {
     rules.push_back(panel.rulesFor(plies[p]));
     totals.push_back(panel.at(plies[p]));
     bounds.emplace_back(totals.back()->surfaces.size());
+    const LaminateRules counted = boundedRules(rules.back());
     for (std::size_t s = 0; s < totals.back()->surfaces.size(); ++s)
-      bounds.back()[s].setModel(totals.back()->surfaces[s].surface, plies[p], 0, rules.back(), none);
+      bounds.back()[s].setModel(totals.back()->surfaces[s].surface, plies[p], 0, counted, none);
   }
   for (const auto& [a, b] : structure.adjacent) {
     const ClassPair pair{std::max(panelClass[a], panelClass[b]), std::min(panelClass[a], panelClass[b])};
@@ -106,6 +108,7 @@ TableSearchOutcome TableSearch::run(const StopRequest* stop) {
   State& s = *state_;
   s.stop = stop;
   s.firstOnly = firstOnly_;
+  s.positionLimit = positionLimit_;
   s.search(0);
   if (s.outcome.status != TableSearchOutcome::Status::Stopped)
     s.outcome.status = s.outcome.found ? TableSearchOutcome::Status::Found : TableSearchOutcome::Status::Infeasible;
@@ -114,7 +117,7 @@ TableSearchOutcome TableSearch::run(const StopRequest* stop) {
 
 void TableSearch::State::search(int depth) {
   if (finished) return;
-  if (stop != nullptr && stop->requested()) {
+  if ((stop != nullptr && stop->requested()) || (positionLimit > 0 && outcome.nodes > positionLimit)) {
     outcome.status = TableSearchOutcome::Status::Stopped;
     finished = true;
     return;

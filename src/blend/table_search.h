@@ -37,12 +37,15 @@ class TableSearch {
 
   // Stops at the first design that meets every requirement instead of the best one.
   void stopAtFirstDesign() { firstOnly_ = true; }
+  // Gives up (status Stopped, nothing proved) after this many guide positions.
+  void limitPositions(std::int64_t limit) { positionLimit_ = limit; }
   TableSearchOutcome run(const StopRequest* stop = nullptr);
 
  private:
   struct State;
   std::unique_ptr<State> state_;
   bool firstOnly_ = false;
+  std::int64_t positionLimit_ = 0;  // 0: none
 };
 
 }  // namespace kelm
