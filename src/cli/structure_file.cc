@@ -1,5 +1,7 @@
 #include "cli/structure_file.h"
 
+#include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <set>
 
@@ -129,9 +131,10 @@ LaminateRules readRules(const SchemaReader& reader, const Json& panel, const std
 std::pair<int, int> readPlies(const SchemaReader& reader, const Json& value, const std::string& where) {
   int first = 0, last = 0;
   if (value.is_string()) {
-    const PlyRange range = plyRangeOf(value.get<std::string>());
-    if (range.panel()) reader.refuse(where, "takes one range A:B");
-    first = range.skinFirst, last = range.skinLast;
+    const std::string text = value.get<std::string>();
+    char colon = 0, rest = 0;
+    if (std::sscanf(text.c_str(), "%d%c%d%c", &first, &colon, &last, &rest) != 3 || colon != ':')
+      reader.refuse(where, "must be \"A:B\" or [A, B]");
   } else if (value.is_array() && value.size() == 2) {
     first = reader.whole(value[0], where + "[0]", 2, 128);
     last = reader.whole(value[1], where + "[1]", 2, 128);
