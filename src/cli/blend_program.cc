@@ -14,6 +14,7 @@
 #include "blend/lightest_blend.h"
 #include "cli/atomic_file.h"
 #include "cli/blend_picture.h"
+#include "cli/live_progress.h"
 #include "cli/stop_signals.h"
 #include "cli/structure_file.h"
 
@@ -225,6 +226,29 @@ Json resultJson(const BlendedStructure& structure, const LightestBlend& result, 
   return doc;
 }
 
+// On a terminal only: the count vector being searched, on one line that the report replaces.
+class ProgressLine {
+ public:
+  ProgressLine() : shown_(LiveProgress::standardErrorIsTerminal()) {}
+  ~ProgressLine() { clear(); }
+  VectorProgress callback() {
+    if (!shown_) return {};
+    return [this](const std::vector<int>& plies, double weight) {
+      ++vectors_;
+      std::cerr << "\r\033[Kcount vector " << vectors_ << ", weight " << numberText(weight) << ": "
+                << pliesText(plies) << std::flush;
+    };
+  }
+  void clear() {
+    if (shown_ && vectors_ > 0) std::cerr << "\r\033[K" << std::flush;
+    vectors_ = 0;
+  }
+
+ private:
+  bool shown_;
+  long long vectors_ = 0;
+};
+
 int exitStatus(const LightestBlend& result, StopReason reason) {
   if (result.status == LightestBlend::Status::Stopped) return stopExitStatus(reason);
   return result.found ? 0 : 2;
@@ -250,7 +274,8 @@ int runBlendProgram(int argc, char** argv) {
   LightestBlend result;
   {
     StopSignals signals(stop, arguments.timeLimit);
-    result = findLightestBlend(structure, &stop);
+    ProgressLine progress;
+    result = findLightestBlend(structure, &stop, progress.callback());
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   BlendVerdict verdict;
