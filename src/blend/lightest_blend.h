@@ -25,6 +25,16 @@ struct RuledOutTotal {
   std::string why;  // "bound" (a surface's ceiling is below its limit) or "search"
 };
 
+// Two panels at two totals that no design can hold together, and why: every count vector that
+// holds them is ruled out.
+struct RuledOutPair {
+  std::string first;
+  int firstPlies = 0;
+  std::string second;
+  int secondPlies = 0;
+  std::string why;
+};
+
 struct LightestBlend {
   enum class Status { Optimal, Infeasible, Stopped };
   Status status = Status::Infeasible;
@@ -36,7 +46,8 @@ struct LightestBlend {
   // the weight (equal to `weight` when optimal).
   double lowerBound = 0.0;
   std::vector<RuledOutTotal> ruledOutTotals;
-  std::vector<RuledOutVector> ruledOut;  // in order of weight
+  std::vector<RuledOutPair> ruledOutPairs;  // in the order learned
+  std::vector<RuledOutVector> ruledOut;     // vectors searched without a design, by weight
   std::int64_t vectorsTried = 0;
   std::int64_t nodes = 0;
 };
@@ -46,9 +57,11 @@ using VectorProgress = std::function<void(const std::vector<int>& plies, double 
 
 // The lightest blended design of the structure: every panel total a panel cannot meet alone is
 // ruled out first (by a surface's ceiling, or by searching the panel alone); then the count
-// vectors are searched by increasing weight until one holds a design; every vector of the same
-// weight is searched too, and the design of the largest smallest margin is kept. The lighter
-// vectors, each proved empty, are the certificate.
+// vectors are searched by increasing weight until one holds a design, each one the lightest
+// not searched yet whose pairs of panels can be blended (pairs are searched alone once and
+// remembered); every vector of the same weight is searched too, and the design of the largest
+// smallest margin is kept. The lighter vectors, each proved empty or holding a pair that cannot
+// be blended, are the certificate.
 LightestBlend findLightestBlend(const BlendedStructure& structure, const StopRequest* stop = nullptr,
                                 const VectorProgress& progress = {});
 

@@ -81,7 +81,10 @@ std::string numberText(double value) {
 
 std::string pliesText(const std::vector<int>& plies) {
   std::string text;
-  for (int p : plies) text += (text.empty() ? "" : "/") + std::to_string(p);
+  for (int p : plies) {
+    if (!text.empty()) text += '/';
+    text += std::to_string(p);
+  }
   return text;
 }
 
@@ -149,7 +152,16 @@ void writeCertificate(std::ostream& out, const BlendedStructure& structure, cons
     out << "ruled out: " << structure.panels[total.panel].name << " at " << total.plies << " plies alone ("
         << (total.why == "bound" ? "a required surface's ceiling is below its limit" : "searched: no design")
         << ")\n";
-  out << "count vectors tried: " << result.vectorsTried << ", ruled out: " << result.ruledOut.size() << '\n';
+  out << "pairs of totals that cannot be blended: " << result.ruledOutPairs.size() << '\n';
+  for (std::size_t i = 0; i < result.ruledOutPairs.size() && i < kListedVectors; ++i) {
+    const RuledOutPair& pair = result.ruledOutPairs[i];
+    out << "  " << pair.first << " at " << pair.firstPlies << " plies, " << pair.second << " at " << pair.secondPlies
+        << ": " << pair.why << '\n';
+  }
+  if (result.ruledOutPairs.size() > kListedVectors)
+    out << "  ... " << result.ruledOutPairs.size() - kListedVectors << " more in the JSON document\n";
+  out << "count vectors searched: " << result.vectorsTried << ", without a design: " << result.ruledOut.size()
+      << '\n';
   for (std::size_t i = 0; i < result.ruledOut.size() && i < kListedVectors; ++i) {
     const RuledOutVector& vector = result.ruledOut[i];
     out << "  " << pliesText(vector.plies) << " weight " << numberText(vector.weight) << ": " << vector.why << '\n';
@@ -220,6 +232,11 @@ Json resultJson(const BlendedStructure& structure, const LightestBlend& result, 
   for (const RuledOutVector& vector : result.ruledOut)
     vectors.push_back({{"plies", vector.plies}, {"weight", vector.weight}, {"why", vector.why}});
   doc["ruled_out_vectors"] = vectors;
+  Json pairs = Json::array();
+  for (const RuledOutPair& pair : result.ruledOutPairs)
+    pairs.push_back({{"panels", {pair.first, pair.second}}, {"plies", {pair.firstPlies, pair.secondPlies}},
+                     {"why", pair.why}});
+  doc["ruled_out_pairs"] = pairs;
   doc["vectors_tried"] = result.vectorsTried;
   doc["guide_positions_searched"] = result.nodes;
   doc["seconds"] = seconds;
