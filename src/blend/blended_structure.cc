@@ -15,14 +15,6 @@ LaminateRules BlendPanel::rulesFor(int plies) const {
   return copy;
 }
 
-LaminateRules boundedRules(const LaminateRules& rules) {
-  LaminateRules bounded = rules;
-  bounded.fourPlyRule = false;
-  bounded.maxRun = 0;
-  bounded.noCrossPlyJump = false;
-  return bounded;
-}
-
 double BlendedStructure::weightOf(const std::vector<int>& plies) const {
   // Summed in panel order, so that equal count vectors always weigh the same to the bit.
   double weight = 0.0;

@@ -41,12 +41,6 @@ struct BlendPanel {
   LaminateRules rulesFor(int plies) const;
 };
 
-// The rules a surface's count bound takes for a panel. Run limits (the 4-ply rule among them)
-// and the cross-ply rule are left to the partial checks: the count bound's arrangeability of
-// the open stretch under them cut designs of laminates grown as part of a blend (found against
-// every guide of small structures), and leaving them out only widens what the bound covers.
-LaminateRules boundedRules(const LaminateRules& rules);
-
 // How the laminates of neighbouring panels must continue into each other.
 enum class BlendForm {
   Table,     // one guide ply order; every panel keeps a prefix of its levels

@@ -19,7 +19,7 @@ namespace {
 bool ceilingRulesOut(const BlendPanel& panel, const PanelTotal& total) {
   LaminateRules none;
   none.balance = false;
-  const LaminateRules rules = boundedRules(panel.rulesFor(total.plies));
+  const LaminateRules rules = panel.rulesFor(total.plies);
   for (const ModeSurface& mode : total.surfaces)
     if (mode.required && surfaceCeiling(mode.surface, total.plies, 0, rules, none, mode.limit) < mode.limit)
       return true;

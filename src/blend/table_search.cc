@@ -34,6 +34,9 @@ struct TableSearch::State {
   std::vector<int> panelClass;                  // 1-based
   std::vector<std::vector<int>> panelsOfClass;  // by class - 1
   std::vector<LaminateRules> rules;
+  // The bounds keep the address of the rules they count under: `rules` is reserved once and
+  // never grows after, so the addresses hold for the search's whole life.
+  LaminateRules noStiffener;
   std::vector<const PanelTotal*> totals;
   std::vector<std::vector<CountCoupledBound>> bounds;  // by panel and surface
   std::vector<ClassPair> pairs;
@@ -75,8 +78,8 @@ void TableSearch::State::prepare() {
   covered = std::min(structure.blending.covering, classes.front());
   maxDrops = structure.blending.maxDrops;
   panelsOfClass.assign(levels, {});
-  LaminateRules none;
-  none.balance = false;
+  noStiffener.balance = false;
+  rules.reserve(plies.size());
   for (std::size_t p = 0; p < plies.size(); ++p) {
     const BlendPanel& panel = structure.panels[p];
     panelClass.push_back(classOf(classes, plies[p]));
@@ -84,9 +87,8 @@ void TableSearch::State::prepare() {
     rules.push_back(panel.rulesFor(plies[p]));
     totals.push_back(panel.at(plies[p]));
     bounds.emplace_back(totals.back()->surfaces.size());
-    const LaminateRules counted = boundedRules(rules.back());
     for (std::size_t s = 0; s < totals.back()->surfaces.size(); ++s)
-      bounds.back()[s].setModel(totals.back()->surfaces[s].surface, plies[p], 0, counted, none);
+      bounds.back()[s].setModel(totals.back()->surfaces[s].surface, plies[p], 0, rules.back(), noStiffener);
   }
   for (const auto& [a, b] : structure.adjacent) {
     const ClassPair pair{std::max(panelClass[a], panelClass[b]), std::min(panelClass[a], panelClass[b])};
