@@ -5,6 +5,7 @@
 
 #include "alt/count_coupled_bound.h"
 #include "blend/blend_check.h"
+#include "blend/margin_combination.h"
 #include "laminate/design_rules.h"
 #include "laminate/panel_design.h"
 #include "search/search_constants.h"
@@ -39,6 +40,9 @@ struct TableSearch::State {
   LaminateRules noStiffener;
   std::vector<const PanelTotal*> totals;
   std::vector<std::vector<CountCoupledBound>> bounds;  // by panel and surface
+  // By panel: bounds of mean margins of its required surfaces (the smallest margin is below
+  // each).
+  std::vector<std::vector<CountCoupledBound>> combined;
   std::vector<ClassPair> pairs;
 
   // The path: laminates of each class and each pair's current run of drops, per depth.
@@ -89,6 +93,10 @@ void TableSearch::State::prepare() {
     bounds.emplace_back(totals.back()->surfaces.size());
     for (std::size_t s = 0; s < totals.back()->surfaces.size(); ++s)
       bounds.back()[s].setModel(totals.back()->surfaces[s].surface, plies[p], 0, rules.back(), noStiffener);
+    const std::vector<ResponseSurface> means = requiredCombinations(*totals.back());
+    combined.emplace_back(means.size());
+    for (std::size_t c = 0; c < means.size(); ++c)
+      combined.back()[c].setModel(means[c], plies[p], 0, rules.back(), noStiffener);
   }
   for (const auto& [a, b] : structure.adjacent) {
     const ClassPair pair{std::max(panelClass[a], panelClass[b]), std::min(panelClass[a], panelClass[b])};
@@ -202,6 +210,14 @@ bool TableSearch::State::panelCanStillWin(int panel, const PanelDesign& partial)
     const double bound = bounds[panel][s].evaluate(partial, needed);
     if (bound < needed - kTieTolerance) return false;
     if (outcome.found && bound <= mode.limit + outcome.margin) return false;
+  }
+  // A mean of required margins must still reach 0 (and beat the best margin): its bound is
+  // below the mean's value of every completion, which is not below the smallest margin.
+  const double needed = outcome.found ? std::max(0.0, outcome.margin) : 0.0;
+  for (CountCoupledBound& mean : combined[panel]) {
+    const double bound = mean.evaluate(partial, needed);
+    if (bound < needed - kTieTolerance) return false;
+    if (outcome.found && bound <= outcome.margin) return false;
   }
   return true;
 }
