@@ -53,6 +53,10 @@ class LightestRun {
     certified_ = restLightest_[0];
     pairCovering_ = structure_.blending.covering;
     for (const auto& panel : options_) pairCovering_ = std::min(pairCovering_, halfPositions(panel.front()));
+    // First the lightest weight, each vector searched only for a first design, so that the
+    // weight is certified as early as it can be; then the largest smallest margin among the
+    // vectors of that weight.
+    std::vector<std::vector<int>> lightest;
     while (true) {
       std::vector<int> plies;
       double weight = 0.0;
@@ -61,8 +65,11 @@ class LightestRun {
       if (result_.found && heavier(weight, result_.weight)) break;
       certified_ = weight;
       tried_.insert(plies);
-      if (!tryVector(plies, weight)) return stoppedResult(weight);
+      if (!tryVector(plies, weight, true)) return stoppedResult(weight);
+      if (lastFound_) lightest.push_back(plies);
     }
+    for (const std::vector<int>& plies : lightest)
+      if (!tryVector(plies, result_.weight, false)) return stoppedResult(result_.weight);
     return finished();
   }
 
@@ -144,13 +151,17 @@ class LightestRun {
     return options;
   }
 
-  // Searches one vector; false when stopped.
-  bool tryVector(const std::vector<int>& plies, double weight) {
-    ++result_.vectorsTried;
+  // Searches one vector (for a first design only, or for the largest smallest margin above the
+  // best so far); false when stopped.
+  bool tryVector(const std::vector<int>& plies, double weight, bool firstOnly) {
+    if (firstOnly) ++result_.vectorsTried;
     if (progress_) progress_(plies, weight);
     TableSearch search(structure_, plies);
+    if (firstOnly) search.stopAtFirstDesign();
+    if (!firstOnly) search.beatMargin(result_.margin);
     const TableSearchOutcome outcome = search.run(stop_);
     result_.nodes += outcome.nodes;
+    lastFound_ = outcome.found;
     if (outcome.found && (!result_.found || outcome.margin > result_.margin)) {
       result_.found = true;
       result_.design = outcome.design;
@@ -158,7 +169,7 @@ class LightestRun {
       result_.weight = weight;
     }
     if (outcome.status == TableSearchOutcome::Status::Stopped) return false;
-    if (!outcome.found)
+    if (firstOnly && !outcome.found)
       result_.ruledOut.push_back({plies, weight, "no blended design (" + std::to_string(outcome.nodes) +
                                                      " guide positions searched)"});
     return true;
@@ -239,6 +250,7 @@ class LightestRun {
   std::vector<int> bestVector_;
   double bestWeight_ = 0.0;
   int pairCovering_ = 0;
+  bool lastFound_ = false;  // whether the vector searched last holds a design
   double certified_ = 0.0;  // every vector lighter than this holds no design
 };
 

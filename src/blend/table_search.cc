@@ -54,6 +54,9 @@ struct TableSearch::State {
 
   bool firstOnly = false;
   std::int64_t positionLimit = 0;
+  // A design must beat this smallest margin (the best found, here or in another search).
+  bool beating = false;
+  double toBeat = 0.0;
   const StopRequest* stop = nullptr;
   TableSearchOutcome outcome;
   bool finished = false;
@@ -119,6 +122,8 @@ TableSearchOutcome TableSearch::run(const StopRequest* stop) {
   s.stop = stop;
   s.firstOnly = firstOnly_;
   s.positionLimit = positionLimit_;
+  s.beating = beating_;
+  s.toBeat = toBeat_;
   s.search(0);
   if (s.outcome.status != TableSearchOutcome::Status::Stopped)
     s.outcome.status = s.outcome.found ? TableSearchOutcome::Status::Found : TableSearchOutcome::Status::Infeasible;
@@ -192,7 +197,7 @@ bool TableSearch::State::completePanelHolds(int panel, const StackingSequence& l
   if (!checkComplete(laminate, rules[panel])) return false;
   const PanelValues values = panelValues(*totals[panel], laminate);
   if (!values.requirementsHold) return false;
-  if (outcome.found && !(values.margin > outcome.margin)) return false;
+  if (beating && !(values.margin > toBeat)) return false;
   panelMargin[panel] = values.margin;
   return true;
 }
@@ -205,19 +210,19 @@ bool TableSearch::State::panelCanStillWin(int panel, const PanelDesign& partial)
     const ModeSurface& mode = surfaces[s];
     double needed = -std::numeric_limits<double>::infinity();
     if (mode.required) needed = mode.limit;
-    if (outcome.found) needed = std::max(needed, mode.limit + outcome.margin);
+    if (beating) needed = std::max(needed, mode.limit + toBeat);
     if (needed == -std::numeric_limits<double>::infinity()) continue;
     const double bound = bounds[panel][s].evaluate(partial, needed);
     if (bound < needed - kTieTolerance) return false;
-    if (outcome.found && bound <= mode.limit + outcome.margin) return false;
+    if (beating && bound <= mode.limit + toBeat) return false;
   }
   // A mean of required margins must still reach 0 (and beat the best margin): its bound is
   // below the mean's value of every completion, which is not below the smallest margin.
-  const double needed = outcome.found ? std::max(0.0, outcome.margin) : 0.0;
+  const double needed = beating ? std::max(0.0, toBeat) : 0.0;
   for (CountCoupledBound& mean : combined[panel]) {
     const double bound = mean.evaluate(partial, needed);
     if (bound < needed - kTieTolerance) return false;
-    if (outcome.found && bound <= outcome.margin) return false;
+    if (beating && bound <= toBeat) return false;
   }
   return true;
 }
@@ -227,6 +232,8 @@ void TableSearch::State::recordLeaf() {
   for (double m : panelMargin) margin = std::min(margin, m);
   outcome.found = true;
   outcome.margin = margin;
+  beating = true;
+  toBeat = margin;
   BlendedDesign& design = outcome.design;
   design.plies = plies;
   design.guide = guide;

@@ -37,6 +37,8 @@ class TableSearch {
 
   // Stops at the first design that meets every requirement instead of the best one.
   void stopAtFirstDesign() { firstOnly_ = true; }
+  // Looks only for designs whose smallest margin beats `margin` (the best of another vector).
+  void beatMargin(double margin) { beating_ = true, toBeat_ = margin; }
   // Gives up (status Stopped, nothing proved) after this many guide positions.
   void limitPositions(std::int64_t limit) { positionLimit_ = limit; }
   TableSearchOutcome run(const StopRequest* stop = nullptr);
@@ -46,6 +48,8 @@ class TableSearch {
   std::unique_ptr<State> state_;
   bool firstOnly_ = false;
   std::int64_t positionLimit_ = 0;  // 0: none
+  bool beating_ = false;
+  double toBeat_ = 0.0;
 };
 
 }  // namespace kelm

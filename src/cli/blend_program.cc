@@ -184,7 +184,10 @@ void writeReport(std::ostream& out, const BlendedStructure& structure, const Lig
     out << "no blended design found\n";
   }
   writeCertificate(out, structure, result);
-  if (result.status == LightestBlend::Status::Stopped) {
+  if (result.status == LightestBlend::Status::Stopped && result.found && !(result.lowerBound < result.weight)) {
+    out << "lower bound = " << numberText(result.lowerBound)
+        << " (certified: the weight is the lightest; stopped while raising the smallest margin)\n";
+  } else if (result.status == LightestBlend::Status::Stopped) {
     out << "lower bound = " << numberText(result.lowerBound) << " (every lighter count vector holds no design)\n";
     if (result.found) out << "gap = " << numberText(result.weight - result.lowerBound) << '\n';
   } else if (result.found) {
