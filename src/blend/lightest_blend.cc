@@ -168,7 +168,10 @@ class LightestRun {
       result_.margin = outcome.margin;
       result_.weight = weight;
     }
-    if (outcome.status == TableSearchOutcome::Status::Stopped) return false;
+    if (outcome.status == TableSearchOutcome::Status::Stopped) {
+      result_.pending = plies;
+      return false;
+    }
     if (firstOnly && !outcome.found)
       result_.ruledOut.push_back({plies, weight, "no blended design (" + std::to_string(outcome.nodes) +
                                                      " guide positions searched)"});

@@ -48,6 +48,7 @@ struct LightestBlend {
   std::vector<RuledOutTotal> ruledOutTotals;
   std::vector<RuledOutPair> ruledOutPairs;  // in the order learned
   std::vector<RuledOutVector> ruledOut;     // vectors searched without a design, by weight
+  std::vector<int> pending;  // stopped: the count vector being searched, if any
   std::int64_t vectorsTried = 0;
   std::int64_t nodes = 0;
 };

@@ -193,6 +193,8 @@ void writeReport(std::ostream& out, const BlendedStructure& structure, const Lig
   } else if (result.found) {
     out << "lower bound = " << numberText(result.lowerBound) << " (certified: the weight is the lightest)\n";
   }
+  if (!result.pending.empty())
+    out << "searching when stopped: " << pliesText(result.pending) << '\n';
   out << "status: " << statusName(result.status) << '\n';
   out << "guide positions searched: " << result.nodes << ", time = " << std::fixed << std::setprecision(3)
       << seconds << " [s]\n";
@@ -240,6 +242,7 @@ Json resultJson(const BlendedStructure& structure, const LightestBlend& result, 
     pairs.push_back({{"panels", {pair.first, pair.second}}, {"plies", {pair.firstPlies, pair.secondPlies}},
                      {"why", pair.why}});
   doc["ruled_out_pairs"] = pairs;
+  doc["searching_when_stopped"] = result.pending;
   doc["vectors_tried"] = result.vectorsTried;
   doc["guide_positions_searched"] = result.nodes;
   doc["seconds"] = seconds;
