@@ -13,8 +13,8 @@ namespace kelm {
 // single surfaces, each free to take its best completion, cannot (modes that trade off).
 ResponseSurface meanMargin(const std::vector<const ModeSurface*>& surfaces);
 
-// The combinations a panel's bound takes: the mean of every required surface and, for up to
-// eight of them, the mean of each pair.
+// The combinations a panel's bound takes: the mean of every required surface (none for fewer
+// than two).
 std::vector<ResponseSurface> requiredCombinations(const PanelTotal& total);
 
 }  // namespace kelm

@@ -117,6 +117,7 @@ Brute bruteForce(const BlendedStructure& structure, const std::vector<int>& plie
 // design passes the independent check with the margin it reports.
 TEST(BlendSearchTest, FixedCountsMatchEveryGuide) {
   int found = 0, infeasible = 0;
+  std::int64_t positions = 0;
   for (std::uint32_t seed = 1; seed <= 60; ++seed) {
     const RuleSet& set = kRuleSets[seed % 3];
     const BlendedStructure structure = randomStructure(seed, set, 3);
@@ -126,6 +127,7 @@ TEST(BlendSearchTest, FixedCountsMatchEveryGuide) {
     const Brute brute = bruteForce(structure, plies);
     TableSearch search(structure, plies);
     const TableSearchOutcome outcome = search.run();
+    positions += outcome.nodes;
     ASSERT_EQ(outcome.found, brute.found) << "seed " << seed;
     if (!brute.found) {
       ++infeasible;
@@ -137,7 +139,8 @@ TEST(BlendSearchTest, FixedCountsMatchEveryGuide) {
     EXPECT_TRUE(verdict.holds()) << "seed " << seed << ": " << verdict.breaks.front().where;
     EXPECT_DOUBLE_EQ(verdict.margin, outcome.margin) << "seed " << seed;
   }
-  std::cout << found << " vectors with designs, " << infeasible << " without\n";
+  std::cout << found << " vectors with designs, " << infeasible << " without, " << positions
+            << " guide positions searched\n";
   EXPECT_GT(found, 15);
   EXPECT_GT(infeasible, 5);
 }
