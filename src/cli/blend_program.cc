@@ -207,7 +207,8 @@ Json resultJson(const BlendedStructure& structure, const LightestBlend& result, 
   doc["program"] = "kelm_blend";
   doc["status"] = statusName(result.status);
   doc["weight"] = result.found ? Json(result.weight) : Json(nullptr);
-  doc["lower_bound"] = result.lowerBound;
+  // No design at all: no weight bounds it from below, and 0 would read as a bound.
+  doc["lower_bound"] = result.status == LightestBlend::Status::Infeasible ? Json(nullptr) : Json(result.lowerBound);
   doc["smallest_margin"] = result.found ? Json(result.margin) : Json(nullptr);
   Json panels = Json::array();
   if (result.found) {
