@@ -6,7 +6,7 @@ EXAMPLE ?= examples/panel_a.rs
 PREFIX ?= /usr/local
 
 WINDOWS_BUILD ?= build-windows
-PROGRAMS = kelm_iter kelm_alt kelm_eval kelm_sample kelm_fit
+PROGRAMS = kelm_iter kelm_alt kelm_eval kelm_sample kelm_fit kelm_blend
 # The interpreter the Python module is built for: Debian's, where numpy and pytest come from.
 PYTHON ?= $(shell test -x /usr/bin/python3 && echo /usr/bin/python3 || command -v python3)
 

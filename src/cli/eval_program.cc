@@ -1,5 +1,6 @@
 #include "cli/eval_program.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "base/fatal.h"
 #include "cli/atomic_file.h"
+#include "cli/blend_program.h"
 #include "cli/guarded_main.h"
 #include "cli/command_line.h"
 #include "cli/eval_command_line.h"
@@ -126,6 +128,10 @@ void recordError(std::string_view message) {
 
 int runEvalProgram(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  if (const auto structure = std::find(args.begin(), args.end(), "--structure"); structure != args.end()) {
+    args.erase(structure);
+    return runStructureCheck(args);
+  }
   const ExtensionOptions extensions = takeExtensionOptions(args, Program::Eval);
   if (extensions.help || extensions.version) {
     std::cout << (extensions.help ? usageText(Program::Eval) : versionLine(Program::Eval));

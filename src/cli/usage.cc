@@ -82,6 +82,8 @@ std::string evalUsage() {
          "       kelm_eval --designs=FILE RSFILE SKIN_TOTAL STIFFENER_TOTAL [OPTIONS]\n"
          "       kelm_eval --skin-only RSFILE SKIN_TOTAL SKIN [OPTIONS]   (one laminate)\n"
          "       kelm_eval --check RSFILE   (where the searches refuse it, and its facts)\n"
+         "       kelm_eval --structure STRUCTURE.json DESIGN.json   (a blended design: every\n"
+         "                 rule and requirement, and which fails where; see kelm_blend)\n"
          "Checks one design: SKIN and STIFFENER are half laminates as the searches print them,\n"
          "e.g. '[45/45/0/90]s'. OPTIONS: b balance rule (default), n none, f 4-ply rule.\n"
          "  --help, -h  this text          --version  the version\n"

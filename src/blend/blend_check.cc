@@ -1,0 +1,223 @@
+#include "blend/blend_check.h"
+
+#include <algorithm>
+#include <limits>
+#include <sstream>
+
+#include "laminate/design_rules.h"
+#include "laminate/panel_design.h"
+#include "search/panel_value.h"
+
+namespace kelm {
+
+namespace {
+
+std::string text(double value) {
+  std::ostringstream out;
+  out.precision(10);
+  out << value;
+  return out.str();
+}
+
+// Each rule switched on, judged alone so that the break names the rule.
+struct NamedRule {
+  const char* name;
+  LaminateRules only;
+};
+
+std::vector<NamedRule> rulesSwitchedOn(const LaminateRules& rules) {
+  LaminateRules none = rules;
+  none.balance = false;
+  none.fourPlyRule = false;
+  none.minSharePercent = 0.0;
+  none.maxRun = 0;
+  none.noCrossPlyJump = false;
+  none.outer45 = false;
+  std::vector<NamedRule> named;
+  if (rules.balance) named.push_back({"balance", none}), named.back().only.balance = true;
+  if (rules.fourPlyRule) named.push_back({"4-ply rule", none}), named.back().only.fourPlyRule = true;
+  if (rules.minSharePercent > 0.0)
+    named.push_back({"minimum share", none}), named.back().only.minSharePercent = rules.minSharePercent;
+  if (rules.maxRun > 0) named.push_back({"run limit", none}), named.back().only.maxRun = rules.maxRun;
+  if (rules.noCrossPlyJump)
+    named.push_back({"cross-ply", none}), named.back().only.noCrossPlyJump = true;
+  if (rules.outer45) named.push_back({"outer 45", none}), named.back().only.outer45 = true;
+  return named;
+}
+
+class Checker {
+ public:
+  Checker(const BlendedStructure& structure, const BlendedDesign& design)
+      : structure_(structure), design_(design) {}
+
+  BlendVerdict run() {
+    const std::size_t n = structure_.panels.size();
+    if (design_.plies.size() != n || design_.laminates.size() != n) {
+      add("panels", "the design has " + std::to_string(design_.laminates.size()) +
+                        " panels; the structure has " + std::to_string(n));
+      return verdict_;
+    }
+    verdict_.weight = structure_.weightOf(design_.plies);
+    verdict_.margin = std::numeric_limits<double>::infinity();
+    verdict_.panels.resize(n);
+    fits_.assign(n, false);
+    for (std::size_t p = 0; p < n; ++p) checkPanel(p);
+    if (structure_.blending.form == BlendForm::Table) checkTable();
+    for (const auto& [a, b] : structure_.adjacent) checkNeighbours(a, b);
+    return verdict_;
+  }
+
+ private:
+  void add(const std::string& rule, const std::string& where) { verdict_.breaks.push_back({rule, where}); }
+  const std::string& name(std::size_t p) const { return structure_.panels[p].name; }
+
+  void checkPanel(std::size_t p) {
+    const BlendPanel& panel = structure_.panels[p];
+    const int plies = design_.plies[p];
+    const StackingSequence& laminate = design_.laminates[p];
+    const PanelTotal* total = panel.at(plies);
+    if (total == nullptr) {
+      add("ply total", name(p) + ": " + std::to_string(plies) + " plies is not an allowed total");
+      return;
+    }
+    if (laminate.plyCount() != halfPositions(plies) || !laminate.complete() ||
+        laminate.halfPlies() * 2 != plies) {
+      add("laminate", name(p) + ": the stack " + laminate.bracketText() + " is not a half laminate of " +
+                          std::to_string(plies) + " plies");
+      return;
+    }
+    fits_[p] = true;
+    for (const NamedRule& rule : rulesSwitchedOn(panel.rulesFor(plies))) {
+      if (!checkComplete(laminate, rule.only))
+        add(rule.name, name(p) + ": " + laminate.bracketText() + " breaks the " + rule.name);
+    }
+    PanelValues values = panelValues(*total, laminate);
+    for (std::size_t s = 0; s < total->surfaces.size(); ++s) {
+      const ModeSurface& surface = total->surfaces[s];
+      if (surface.required && !(values.values[s] >= surface.limit))
+        add("requirement", name(p) + ": " + surface.name + " = " + text(values.values[s]) + " < " +
+                               text(surface.limit));
+    }
+    verdict_.margin = std::min(verdict_.margin, values.margin);
+    verdict_.panels[p] = std::move(values);
+  }
+
+  // The guide holds exactly the positions of each class, every panel is its cut, and the outer
+  // positions run through every panel.
+  void checkTable() {
+    const std::vector<int> classes = countClasses(design_.plies);
+    const int levels = static_cast<int>(classes.size());
+    const std::vector<GuidePosition>& guide = design_.guide;
+    for (std::size_t i = 0; i < guide.size(); ++i)
+      if (guide[i].level < 1 || guide[i].level > levels || guide[i].code < kCode0 || guide[i].code > kCode90) {
+        add("table", "guide position " + std::to_string(i + 1) + " has level " +
+                         std::to_string(guide[i].level) + " outside 1.." + std::to_string(levels));
+        return;
+      }
+    for (int j = 1; j <= levels; ++j) {
+      const auto held = std::count_if(guide.begin(), guide.end(), [&](const GuidePosition& g) { return g.level <= j; });
+      if (held != classes[j - 1]) {
+        add("table", "the guide has " + std::to_string(held) + " positions of level up to " + std::to_string(j) +
+                         "; panels of " + std::to_string(2 * classes[j - 1]) + " plies need " +
+                         std::to_string(classes[j - 1]));
+        return;
+      }
+    }
+    const std::vector<StackingSequence> cut = laminatesFromGuide(guide, design_.plies);
+    for (std::size_t p = 0; p < cut.size(); ++p)
+      if (fits_[p] && !(cut[p] == design_.laminates[p]))
+        add("table", name(p) + ": " + design_.laminates[p].bracketText() + " is not the guide's cut " +
+                         cut[p].bracketText());
+    const int covered = std::min(structure_.blending.covering, classes.front());
+    for (int i = 0; i < covered; ++i)
+      if (guide[i].level != 1)
+        add("covering", "guide position " + std::to_string(i + 1) + " is dropped by the thinnest panels");
+  }
+
+  void checkNeighbours(int a, int b) {
+    if (!fits_[a] || !fits_[b]) return;
+    int thick = a, thin = b;
+    if (design_.laminates[thick].plyCount() < design_.laminates[thin].plyCount()) std::swap(thick, thin);
+    const std::string pair = name(thick) + " to " + name(thin);
+    if (structure_.blending.form == BlendForm::Table) {
+      if (tableWellFormed()) checkTableDrops(thick, thin, pair);
+    } else if (!embeds(design_.laminates[thick], design_.laminates[thin])) {
+      add("subsequence", pair + ": " + design_.laminates[thin].bracketText() +
+                             " cannot be laid as a continuation of " + design_.laminates[thick].bracketText() +
+                             " (order, covering " + std::to_string(structure_.blending.covering) +
+                             ", at most " + std::to_string(structure_.blending.maxDrops) + " consecutive drops)");
+    }
+  }
+
+  bool tableWellFormed() const {
+    return std::none_of(verdict_.breaks.begin(), verdict_.breaks.end(),
+                        [](const RuleBreak& b) { return b.rule == "table"; });
+  }
+
+  void checkTableDrops(int thick, int thin, const std::string& pair) {
+    const std::vector<int> classes = countClasses(design_.plies);
+    const int high = classOf(classes, design_.plies[thick]);
+    const int low = classOf(classes, design_.plies[thin]);
+    int run = 0, longest = 0, end = 0;
+    for (std::size_t i = 0; i < design_.guide.size(); ++i) {
+      const int level = design_.guide[i].level;
+      if (level > high) continue;
+      run = level <= low ? 0 : run + 1;
+      if (run > longest) longest = run, end = static_cast<int>(i) + 1;
+    }
+    if (longest > structure_.blending.maxDrops)
+      add("drops", pair + ": " + std::to_string(longest) + " consecutive positions dropped, ending at guide position " +
+                       std::to_string(end));
+  }
+
+  // Whether the thinner laminate is an order-preserving subsequence of the thicker one with its
+  // outer positions kept and no more than the allowed run of dropped positions anywhere (the
+  // innermost run included). reach[j][r]: the first j thin positions placed, the last r thick
+  // positions dropped.
+  bool embeds(const StackingSequence& thick, const StackingSequence& thin) const {
+    const int n = thick.plyCount(), m = thin.plyCount();
+    const int limit = structure_.blending.maxDrops;
+    const int covered = std::min(structure_.blending.covering, m);
+    std::vector<std::vector<char>> reach(m + 1, std::vector<char>(limit + 1, 0));
+    reach[0][0] = 1;
+    for (int i = 1; i <= n; ++i) {
+      std::vector<std::vector<char>> next(m + 1, std::vector<char>(limit + 1, 0));
+      for (int j = 0; j <= m; ++j)
+        for (int r = 0; r <= limit; ++r) {
+          if (!reach[j][r]) continue;
+          if (j < m && thick.codeAt(i) == thin.codeAt(j + 1) && (j >= covered || i == j + 1)) next[j + 1][0] = 1;
+          if (r < limit && j >= covered) next[j][r + 1] = 1;
+        }
+      reach = std::move(next);
+    }
+    return std::any_of(reach[m].begin(), reach[m].end(), [](char c) { return c != 0; });
+  }
+
+  const BlendedStructure& structure_;
+  const BlendedDesign& design_;
+  BlendVerdict verdict_;
+  std::vector<bool> fits_;
+};
+
+}  // namespace
+
+PanelValues panelValues(const PanelTotal& total, const StackingSequence& laminate) {
+  PanelDesign design;
+  design.skin = laminate;
+  design.stiffener.setPlyTotal(0);
+  PanelValues values;
+  values.margin = std::numeric_limits<double>::infinity();
+  for (const ModeSurface& surface : total.surfaces) {
+    const double value = fullObjective(surface.value, design);
+    values.values.push_back(value);
+    values.margin = std::min(values.margin, value - surface.limit);
+    if (surface.required && !(value >= surface.limit)) values.requirementsHold = false;
+  }
+  return values;
+}
+
+BlendVerdict checkBlendedDesign(const BlendedStructure& structure, const BlendedDesign& design) {
+  return Checker(structure, design).run();
+}
+
+}  // namespace kelm

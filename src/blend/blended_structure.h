@@ -1,0 +1,64 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "laminate/laminate_rules.h"
+#include "response/full_objective.h"
+#include "response/response_surface.h"
+
+namespace kelm {
+
+// One surface of a panel at one ply total, and what the panel asks of it. Its margin is its
+// value less the limit; a required surface must reach the limit, the others only count
+// towards the smallest margin that ranks designs of equal weight.
+struct ModeSurface {
+  std::string name;
+  ResponseSurface surface;
+  FullObjective value;  // prepared from `surface`
+  double limit = 0.0;
+  bool required = false;
+};
+
+// The surfaces of a panel at one of its allowed ply totals.
+struct PanelTotal {
+  int plies = 0;
+  std::vector<ModeSurface> surfaces;
+};
+
+// A panel of the structure: one laminate (a plate or a skin), its weight per ply, its allowed
+// totals (even, ascending, each with its surfaces) and its own rules. The rules' ply total is
+// set for each total where it is used.
+struct BlendPanel {
+  std::string name;
+  double plyWeight = 1.0;
+  LaminateRules rules;
+  std::vector<PanelTotal> totals;
+
+  // The surfaces at `plies`, or null when that total is not allowed.
+  const PanelTotal* at(int plies) const;
+  LaminateRules rulesFor(int plies) const;
+};
+
+// How the laminates of neighbouring panels must continue into each other.
+enum class BlendForm {
+  Table,     // one guide ply order; every panel keeps a prefix of its levels
+  EdgeWise,  // each thinner neighbour an order-preserving subsequence of the thicker
+};
+
+struct BlendingRules {
+  BlendForm form = BlendForm::Table;
+  int covering = 1;  // the outer positions no panel drops
+  int maxDrops = 3;  // consecutive positions one neighbour may drop
+};
+
+struct BlendedStructure {
+  std::vector<BlendPanel> panels;
+  std::vector<std::pair<int, int>> adjacent;  // indices into panels
+  BlendingRules blending;
+
+  double weightOf(const std::vector<int>& plies) const;
+};
+
+}  // namespace kelm

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/stop_request.h"
+#include "blend/blended_design.h"
+#include "blend/blended_structure.h"
+
+namespace kelm {
+
+// A count vector proved to hold no blended design, and why.
+struct RuledOutVector {
+  std::vector<int> plies;
+  double weight = 0.0;
+  std::string why;
+};
+
+// A panel total ruled out before any vector: the panel alone cannot meet its requirements.
+struct RuledOutTotal {
+  int panel = 0;
+  int plies = 0;
+  std::string why;  // "bound" (a surface's ceiling is below its limit) or "search"
+};
+
+// Two panels at two totals that no design can hold together, and why: every count vector that
+// holds them is ruled out.
+struct RuledOutPair {
+  std::string first;
+  int firstPlies = 0;
+  std::string second;
+  int secondPlies = 0;
+  std::string why;
+};
+
+struct LightestBlend {
+  enum class Status { Optimal, Infeasible, Stopped };
+  Status status = Status::Infeasible;
+  bool found = false;
+  BlendedDesign design;  // the lightest design, the best smallest margin among its weight
+  double margin = 0.0;
+  double weight = 0.0;
+  // Every vector lighter than this was proved to hold no design: the certified lower bound of
+  // the weight (equal to `weight` when optimal).
+  double lowerBound = 0.0;
+  std::vector<RuledOutTotal> ruledOutTotals;
+  std::vector<RuledOutPair> ruledOutPairs;  // in the order learned
+  std::vector<RuledOutVector> ruledOut;     // vectors searched without a design, by weight
+  std::vector<int> pending;  // stopped: the count vector being searched, if any
+  std::int64_t vectorsTried = 0;
+  std::int64_t nodes = 0;
+};
+
+// Called once per count vector before it is searched (its totals and weight).
+using VectorProgress = std::function<void(const std::vector<int>& plies, double weight)>;
+
+// The lightest blended design of the structure: every panel total a panel cannot meet alone is
+// ruled out first (by a surface's ceiling, or by searching the panel alone); then the count
+// vectors are searched by increasing weight until one holds a design, each one the lightest
+// not searched yet whose pairs of panels can be blended (pairs are searched alone once and
+// remembered); every vector of the same weight is searched too, and the design of the largest
+// smallest margin is kept. The lighter vectors, each proved empty or holding a pair that cannot
+// be blended, are the certificate.
+LightestBlend findLightestBlend(const BlendedStructure& structure, const StopRequest* stop = nullptr,
+                                const VectorProgress& progress = {});
+
+}  // namespace kelm

@@ -1,0 +1,55 @@
+#include "cli/blend_picture.h"
+
+#include <sstream>
+
+namespace kelm {
+
+namespace {
+
+constexpr int kColumn = 56;
+constexpr int kRow = 12;
+constexpr int kTop = 40;
+constexpr int kLeft = 40;
+
+const char* colourOf(int code) { return code == kCode0 ? "#c0392b" : code == kCode90 ? "#2e86c1" : "#27ae60"; }
+
+}  // namespace
+
+std::string blendPicture(const BlendedStructure& structure, const BlendedDesign& design) {
+  const std::vector<int> classes = countClasses(design.plies);
+  const int columns = static_cast<int>(structure.panels.size());
+  const int rows = static_cast<int>(design.guide.size());
+  const int width = kLeft + columns * kColumn + 20;
+  const int height = kTop + rows * kRow + 40;
+  std::ostringstream svg;
+  svg << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width << "\" height=\"" << height
+      << "\" font-family=\"sans-serif\" font-size=\"10\">\n";
+  svg << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+  for (int p = 0; p < columns; ++p) {
+    const int x = kLeft + p * kColumn;
+    const int level = classOf(classes, design.plies[p]);
+    svg << "<text x=\"" << x + kColumn / 2 << "\" y=\"14\" text-anchor=\"middle\">" << structure.panels[p].name
+        << "</text>\n";
+    svg << "<text x=\"" << x + kColumn / 2 << "\" y=\"28\" text-anchor=\"middle\">" << design.plies[p]
+        << "</text>\n";
+    for (int i = 0; i < rows; ++i) {
+      if (design.guide[i].level > level) continue;
+      svg << "<rect x=\"" << x + 2 << "\" y=\"" << kTop + i * kRow << "\" width=\"" << kColumn - 4 << "\" height=\""
+          << kRow - 1 << "\" fill=\"" << colourOf(design.guide[i].code) << "\"/>\n";
+    }
+  }
+  for (int i = 0; i < rows; ++i)
+    svg << "<text x=\"" << kLeft - 6 << "\" y=\"" << kTop + i * kRow + kRow - 3 << "\" text-anchor=\"end\">"
+        << i + 1 << "</text>\n";
+  const int legend = kTop + rows * kRow + 24;
+  const char* names[3] = {"0", "45", "90"};
+  for (int code = 0; code < 3; ++code) {
+    svg << "<rect x=\"" << kLeft + code * 60 << "\" y=\"" << legend - 9 << "\" width=\"10\" height=\"10\" fill=\""
+        << colourOf(code) << "\"/>\n";
+    svg << "<text x=\"" << kLeft + code * 60 + 14 << "\" y=\"" << legend << "\">" << names[code] << " deg</text>\n";
+  }
+  svg << "</svg>\n";
+  return svg.str();
+}
+
+}  // namespace kelm

@@ -1,0 +1,345 @@
+#include "cli/blend_program.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <iomanip>
+#include <iostream>
+#include <optional>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "base/fatal.h"
+#include "blend/blend_check.h"
+#include "blend/lightest_blend.h"
+#include "cli/atomic_file.h"
+#include "cli/blend_picture.h"
+#include "cli/live_progress.h"
+#include "cli/stop_signals.h"
+#include "cli/structure_file.h"
+
+namespace kelm {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr const char* kBlendUsage =
+    "usage: kelm_blend STRUCTURE.json [--json=FILE] [--time-limit=S] [--svg=FILE]\n"
+    "  The lightest design of the structure's panels whose plies run on from panel to panel\n"
+    "  (one stacking-sequence table), every panel's requirements met; among the lightest, the\n"
+    "  largest smallest margin. Count vectors are tried by increasing weight, each searched\n"
+    "  exactly; the lighter ones, each proved to hold no design, certify the weight.\n"
+    "  --json=FILE      the result as a JSON document (status, weight, lower_bound, panels, ...)\n"
+    "  --time-limit=S   stop after S seconds with the best design found and the certified gap\n"
+    "  --svg=FILE       a picture of the panels and their stacks\n"
+    "  Check any blended design: kelm_eval --structure STRUCTURE.json DESIGN.json\n";
+
+struct BlendArguments {
+  std::string structure;
+  std::string jsonFile;
+  std::string svgFile;
+  std::optional<double> timeLimit;
+};
+
+[[noreturn]] void usageError(const std::string& message) {
+  fatal(Stream::Err, "kelm_blend: " + message + "\n" + kBlendUsage, false);
+}
+
+BlendArguments readArguments(int argc, char** argv) {
+  BlendArguments arguments;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg.rfind("--json=", 0) == 0) {
+      arguments.jsonFile = arg.substr(7);
+    } else if (arg.rfind("--svg=", 0) == 0) {
+      arguments.svgFile = arg.substr(6);
+    } else if (arg.rfind("--time-limit=", 0) == 0) {
+      char* end = nullptr;
+      const std::string value = arg.substr(13);
+      const double seconds = std::strtod(value.c_str(), &end);
+      if (value.empty() || *end != '\0' || !(seconds > 0.0) || !std::isfinite(seconds))
+        usageError("--time-limit= takes a positive number of seconds");
+      arguments.timeLimit = seconds;
+    } else if (arg.rfind("--", 0) == 0) {
+      usageError("unknown option " + arg);
+    } else if (arguments.structure.empty()) {
+      arguments.structure = arg;
+    } else {
+      usageError("one structure file only");
+    }
+  }
+  if (arguments.structure.empty()) usageError("a structure file is needed");
+  return arguments;
+}
+
+std::string numberText(double value) {
+  std::ostringstream out;
+  out << std::setprecision(10) << value;
+  return out.str();
+}
+
+std::string pliesText(const std::vector<int>& plies) {
+  std::string text;
+  for (int p : plies) {
+    if (!text.empty()) text += '/';
+    text += std::to_string(p);
+  }
+  return text;
+}
+
+const char* statusName(LightestBlend::Status status) {
+  switch (status) {
+    case LightestBlend::Status::Optimal: return "optimal";
+    case LightestBlend::Status::Infeasible: return "infeasible";
+    case LightestBlend::Status::Stopped: return "stopped";
+  }
+  return "";
+}
+
+int angleOf(int code) { return code == kCode0 ? 0 : code == kCode90 ? 90 : 45; }
+
+// One column per count class (its ply total), one row per guide position; a dot where the
+// class drops the position.
+void writeTable(std::ostream& out, const BlendedDesign& design) {
+  const std::vector<int> classes = countClasses(design.plies);
+  out << "stacking-sequence table (rows outer to inner, columns by ply total):\n";
+  out << std::setw(8) << "position";
+  for (int c : classes) out << std::setw(6) << 2 * c;
+  out << '\n';
+  for (std::size_t i = 0; i < design.guide.size(); ++i) {
+    out << std::setw(8) << i + 1;
+    for (std::size_t c = 0; c < classes.size(); ++c) {
+      if (design.guide[i].level <= static_cast<int>(c) + 1)
+        out << std::setw(6) << angleOf(design.guide[i].code);
+      else
+        out << std::setw(6) << ".";
+    }
+    out << '\n';
+  }
+}
+
+// The surface that sets a panel's smallest margin: the one to watch (every value is in the JSON
+// document).
+std::size_t criticalSurface(const PanelTotal& total, const PanelValues& values) {
+  std::size_t critical = 0;
+  for (std::size_t s = 0; s < total.surfaces.size(); ++s)
+    if (values.values[s] - total.surfaces[s].limit < values.values[critical] - total.surfaces[critical].limit)
+      critical = s;
+  return critical;
+}
+
+void writePanels(std::ostream& out, const BlendedStructure& structure, const BlendedDesign& design,
+                 const BlendVerdict& verdict) {
+  for (std::size_t p = 0; p < structure.panels.size(); ++p) {
+    const PanelTotal* total = structure.panels[p].at(design.plies[p]);
+    out << structure.panels[p].name << ": " << design.plies[p] << " plies " << design.laminates[p].bracketText();
+    if (!total->surfaces.empty()) {
+      const std::size_t s = criticalSurface(*total, verdict.panels[p]);
+      const ModeSurface& mode = total->surfaces[s];
+      out << "  smallest margin " << numberText(verdict.panels[p].margin) << ": " << mode.name << " = "
+          << numberText(verdict.panels[p].values[s]);
+      if (mode.required) out << " (>= " << numberText(mode.limit) << ")";
+    }
+    out << '\n';
+  }
+}
+
+constexpr std::size_t kListedVectors = 20;
+
+void writeCertificate(std::ostream& out, const BlendedStructure& structure, const LightestBlend& result) {
+  for (const RuledOutTotal& total : result.ruledOutTotals)
+    out << "ruled out: " << structure.panels[total.panel].name << " at " << total.plies << " plies alone ("
+        << (total.why == "bound" ? "a required surface's ceiling is below its limit" : "searched: no design")
+        << ")\n";
+  out << "pairs of totals that cannot be blended: " << result.ruledOutPairs.size() << '\n';
+  for (std::size_t i = 0; i < result.ruledOutPairs.size() && i < kListedVectors; ++i) {
+    const RuledOutPair& pair = result.ruledOutPairs[i];
+    out << "  " << pair.first << " at " << pair.firstPlies << " plies, " << pair.second << " at " << pair.secondPlies
+        << ": " << pair.why << '\n';
+  }
+  if (result.ruledOutPairs.size() > kListedVectors)
+    out << "  ... " << result.ruledOutPairs.size() - kListedVectors << " more in the JSON document\n";
+  out << "count vectors searched: " << result.vectorsTried << ", without a design: " << result.ruledOut.size()
+      << '\n';
+  for (std::size_t i = 0; i < result.ruledOut.size() && i < kListedVectors; ++i) {
+    const RuledOutVector& vector = result.ruledOut[i];
+    out << "  " << pliesText(vector.plies) << " weight " << numberText(vector.weight) << ": " << vector.why << '\n';
+  }
+  if (result.ruledOut.size() > kListedVectors)
+    out << "  ... " << result.ruledOut.size() - kListedVectors << " more in the JSON document\n";
+}
+
+void writeReport(std::ostream& out, const BlendedStructure& structure, const LightestBlend& result,
+                 const BlendVerdict& verdict, double seconds) {
+  out << "panels: " << structure.panels.size() << ", neighbour pairs: " << structure.adjacent.size()
+      << ", covering " << structure.blending.covering << ", at most " << structure.blending.maxDrops
+      << " consecutive drops\n";
+  if (result.found) {
+    writePanels(out, structure, result.design, verdict);
+    writeTable(out, result.design);
+    out << "weight = " << numberText(result.weight) << '\n';
+    out << "smallest margin = " << numberText(result.margin) << '\n';
+  } else {
+    out << "no blended design found\n";
+  }
+  writeCertificate(out, structure, result);
+  if (result.status == LightestBlend::Status::Stopped && result.found && !(result.lowerBound < result.weight)) {
+    out << "lower bound = " << numberText(result.lowerBound)
+        << " (certified: the weight is the lightest; stopped while raising the smallest margin)\n";
+  } else if (result.status == LightestBlend::Status::Stopped) {
+    out << "lower bound = " << numberText(result.lowerBound) << " (every lighter count vector holds no design)\n";
+    if (result.found) out << "gap = " << numberText(result.weight - result.lowerBound) << '\n';
+  } else if (result.found) {
+    out << "lower bound = " << numberText(result.lowerBound) << " (certified: the weight is the lightest)\n";
+  }
+  if (!result.pending.empty())
+    out << "searching when stopped: " << pliesText(result.pending) << '\n';
+  out << "status: " << statusName(result.status) << '\n';
+  out << "guide positions searched: " << result.nodes << ", time = " << std::fixed << std::setprecision(3)
+      << seconds << " [s]\n";
+  out.unsetf(std::ios::fixed);
+}
+
+Json resultJson(const BlendedStructure& structure, const LightestBlend& result, const BlendVerdict& verdict,
+                double seconds) {
+  Json doc;
+  doc["program"] = "kelm_blend";
+  doc["status"] = statusName(result.status);
+  doc["weight"] = result.found ? Json(result.weight) : Json(nullptr);
+  // No design at all: no weight bounds it from below, and 0 would read as a bound.
+  doc["lower_bound"] = result.status == LightestBlend::Status::Infeasible ? Json(nullptr) : Json(result.lowerBound);
+  doc["smallest_margin"] = result.found ? Json(result.margin) : Json(nullptr);
+  Json panels = Json::array();
+  if (result.found) {
+    for (std::size_t p = 0; p < structure.panels.size(); ++p) {
+      Json panel;
+      panel["name"] = structure.panels[p].name;
+      panel["plies"] = result.design.plies[p];
+      panel["stack"] = result.design.laminates[p].bracketText();
+      Json values = Json::object();
+      const PanelTotal* total = structure.panels[p].at(result.design.plies[p]);
+      for (std::size_t s = 0; s < total->surfaces.size(); ++s)
+        values[total->surfaces[s].name] = verdict.panels[p].values[s];
+      panel["values"] = values;
+      panel["margin"] = verdict.panels[p].margin;
+      panels.push_back(panel);
+    }
+  }
+  doc["panels"] = panels;
+  Json table = Json::array();
+  for (const GuidePosition& row : result.design.guide) table.push_back({{"angle", angleOf(row.code)}, {"level", row.level}});
+  doc["table"] = table;
+  Json totals = Json::array();
+  for (const RuledOutTotal& total : result.ruledOutTotals)
+    totals.push_back({{"panel", structure.panels[total.panel].name}, {"plies", total.plies}, {"why", total.why}});
+  doc["ruled_out_totals"] = totals;
+  Json vectors = Json::array();
+  for (const RuledOutVector& vector : result.ruledOut)
+    vectors.push_back({{"plies", vector.plies}, {"weight", vector.weight}, {"why", vector.why}});
+  doc["ruled_out_vectors"] = vectors;
+  Json pairs = Json::array();
+  for (const RuledOutPair& pair : result.ruledOutPairs)
+    pairs.push_back({{"panels", {pair.first, pair.second}}, {"plies", {pair.firstPlies, pair.secondPlies}},
+                     {"why", pair.why}});
+  doc["ruled_out_pairs"] = pairs;
+  doc["searching_when_stopped"] = result.pending;
+  doc["vectors_tried"] = result.vectorsTried;
+  doc["guide_positions_searched"] = result.nodes;
+  doc["seconds"] = seconds;
+  return doc;
+}
+
+// On a terminal only: the count vector being searched, on one line that the report replaces.
+class ProgressLine {
+ public:
+  ProgressLine() : shown_(LiveProgress::standardErrorIsTerminal()) {}
+  ~ProgressLine() { clear(); }
+  VectorProgress callback() {
+    if (!shown_) return {};
+    return [this](const std::vector<int>& plies, double weight) {
+      ++vectors_;
+      std::cerr << "\r\033[Kcount vector " << vectors_ << ", weight " << numberText(weight) << ": "
+                << pliesText(plies) << std::flush;
+    };
+  }
+  void clear() {
+    if (shown_ && vectors_ > 0) std::cerr << "\r\033[K" << std::flush;
+    vectors_ = 0;
+  }
+
+ private:
+  bool shown_;
+  long long vectors_ = 0;
+};
+
+int exitStatus(const LightestBlend& result, StopReason reason) {
+  if (result.status == LightestBlend::Status::Stopped) return stopExitStatus(reason);
+  return result.found ? 0 : 2;
+}
+
+}  // namespace
+
+int runBlendProgram(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::string(argv[i]) == "--help") {
+      std::cout << kBlendUsage;
+      return 0;
+    }
+  const BlendArguments arguments = readArguments(argc, argv);
+  const BlendedStructure structure = readStructureFile(arguments.structure);
+  if (structure.blending.form != BlendForm::Table)
+    fatal(Stream::Err,
+          "kelm_blend: the search blends by a stacking-sequence table only (\"form\": \"table\"); "
+          "check edge-wise designs with kelm_eval --structure",
+          true);
+  StopRequest stop;
+  const auto start = std::chrono::steady_clock::now();
+  LightestBlend result;
+  {
+    StopSignals signals(stop, arguments.timeLimit);
+    ProgressLine progress;
+    result = findLightestBlend(structure, &stop, progress.callback());
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  BlendVerdict verdict;
+  if (result.found) {
+    verdict = checkBlendedDesign(structure, result.design);
+    if (!verdict.holds())  // the search and the check disagree: never report such a design
+      fatal(Stream::Err, "kelm_blend: internal error: the design found breaks " + verdict.breaks.front().rule + ": " +
+                             verdict.breaks.front().where, true);
+  }
+  writeReport(std::cout, structure, result, verdict, seconds);
+  if (!arguments.jsonFile.empty() &&
+      !writeFileAtomically(arguments.jsonFile, resultJson(structure, result, verdict, seconds).dump(1) + "\n"))
+    fatal(Stream::Err, "kelm_blend: cannot write " + arguments.jsonFile, true, FailureKind::File);
+  if (!arguments.svgFile.empty() && result.found &&
+      !writeFileAtomically(arguments.svgFile, blendPicture(structure, result.design)))
+    fatal(Stream::Err, "kelm_blend: cannot write " + arguments.svgFile, true, FailureKind::File);
+  return exitStatus(result, stop.reason());
+}
+
+int runStructureCheck(const std::vector<std::string>& args) {
+  if (args.size() != 2)
+    fatal(Stream::Err, "kelm_eval: usage: kelm_eval --structure STRUCTURE.json DESIGN.json", true);
+  const BlendedStructure structure = readStructureFile(args[0]);
+  const BlendedDesign design = readDesignFile(args[1], structure);
+  const BlendVerdict verdict = checkBlendedDesign(structure, design);
+  for (std::size_t p = 0; p < verdict.panels.size(); ++p) {
+    if (verdict.panels[p].values.empty()) continue;
+    const PanelTotal* total = structure.panels[p].at(design.plies[p]);
+    std::cout << structure.panels[p].name << ": " << design.plies[p] << " plies "
+              << design.laminates[p].bracketText() << "  margin " << numberText(verdict.panels[p].margin);
+    for (std::size_t s = 0; s < total->surfaces.size(); ++s)
+      std::cout << "  " << total->surfaces[s].name << " = " << numberText(verdict.panels[p].values[s]);
+    std::cout << '\n';
+  }
+  for (const RuleBreak& broken : verdict.breaks) std::cout << "broken: " << broken.rule << ": " << broken.where << '\n';
+  if (!verdict.holds()) return 1;
+  std::cout << "weight = " << numberText(verdict.weight) << '\n';
+  std::cout << "smallest margin = " << numberText(verdict.margin) << '\n';
+  std::cout << "every rule and requirement holds\n";
+  return 0;
+}
+
+}  // namespace kelm

@@ -1,0 +1,7 @@
+// kelm_blend: the certified lightest design of a structure of blended panels.
+#include "cli/blend_program.h"
+#include "cli/guarded_main.h"
+
+int main(int argc, char** argv) {
+  return kelm::guardedMain([&] { return kelm::runBlendProgram(argc, argv); });
+}

@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "blend/blend_check.h"
+#include "blend/lightest_blend.h"
+#include "blend/table_search.h"
+#include "support/test_surfaces.h"
+
+namespace kelm {
+namespace {
+
+using testing::linearCode;
+using testing::Term;
+
+// A random single-laminate surface (x1, x2, x5, x6), linear or quadratic.
+ResponseSurface randomLaminateSurface(std::mt19937& random) {
+  std::uniform_real_distribution<double> coefficient(-1.0, 1.0);
+  const int variables[4] = {1, 2, 5, 6};
+  std::vector<Term> terms{{0, coefficient(random)}};
+  for (int v : variables) terms.emplace_back(linearCode(v), coefficient(random));
+  if (random() % 2 == 0)
+    for (int i = 0; i < 4; ++i)
+      for (int j = i; j < 4; ++j)
+        terms.emplace_back(linearCode(variables[i]) + linearCode(variables[j]), coefficient(random));
+  return testing::makeSurface(terms);
+}
+
+// Which rules a random case draws from: the default rule set, the 4-ply rule and a wider
+// covering, and runs of single drops without balance.
+struct RuleSet {
+  bool balance;
+  bool fourPly;
+  int maxRun;
+  int covering;
+  int maxDrops;
+};
+// Trying every guide is slow under the sanitizers: fewer random structures there.
+#ifdef KELM_SANITIZED
+constexpr std::uint32_t kFixedCases = 21;
+#else
+constexpr std::uint32_t kFixedCases = 60;
+#endif
+
+constexpr RuleSet kRuleSets[] = {{true, false, 0, 1, 3}, {true, true, 0, 2, 2}, {false, false, 2, 1, 1}};
+
+BlendedStructure randomStructure(std::uint32_t seed, const RuleSet& set, int totalsPerPanel) {
+  std::mt19937 random(seed);
+  BlendedStructure structure;
+  structure.blending = {BlendForm::Table, set.covering, set.maxDrops};
+  const int panels = 3 + static_cast<int>(random() % (totalsPerPanel > 2 ? 3 : 2));
+  for (int p = 0; p < panels; ++p) {
+    BlendPanel panel;
+    panel.name = "P" + std::to_string(p + 1);
+    panel.plyWeight = 1.0 + static_cast<double>(random() % 3);
+    panel.rules.balance = set.balance;
+    panel.rules.fourPlyRule = set.fourPly;
+    panel.rules.maxRun = set.maxRun;
+    const int lowest = 6 + 2 * static_cast<int>(random() % 2);
+    for (int t = 0; t < totalsPerPanel; ++t) {
+      PanelTotal total;
+      total.plies = lowest + 2 * t;
+      for (int s = 0; s < 2; ++s) {
+        ModeSurface mode;
+        mode.name = "m" + std::to_string(s);
+        mode.surface = randomLaminateSurface(random);
+        mode.value.setFullObjective(mode.surface);
+        mode.required = s == 0 || random() % 2 == 0;
+        mode.limit = mode.required ? -0.6 + 0.2 * static_cast<double>(random() % 5) : 0.0;
+        total.surfaces.push_back(std::move(mode));
+      }
+      panel.totals.push_back(std::move(total));
+    }
+    structure.panels.push_back(std::move(panel));
+  }
+  for (int p = 1; p < panels; ++p) structure.adjacent.emplace_back(static_cast<int>(random() % p), p);
+  if (panels > 3) structure.adjacent.emplace_back(0, panels - 1);
+  return structure;
+}
+
+// Every guide of the count vector (codes and levels in every order), judged by the independent
+// check alone: whether one holds, and the largest smallest margin.
+struct Brute {
+  bool found = false;
+  double margin = -std::numeric_limits<double>::infinity();
+};
+
+Brute bruteForce(const BlendedStructure& structure, const std::vector<int>& plies) {
+  const std::vector<int> classes = countClasses(plies);
+  std::vector<int> quota(classes.size());
+  for (std::size_t c = 0; c < classes.size(); ++c) quota[c] = classes[c] - (c > 0 ? classes[c - 1] : 0);
+  BlendedDesign design;
+  design.plies = plies;
+  design.guide.resize(classes.back());
+  Brute best;
+  std::function<void(int)> place = [&](int depth) {
+    if (depth == classes.back()) {
+      design.laminates = laminatesFromGuide(design.guide, plies);
+      const BlendVerdict verdict = checkBlendedDesign(structure, design);
+      if (verdict.holds() && (!best.found || verdict.margin > best.margin)) best = {true, verdict.margin};
+      return;
+    }
+    for (std::size_t level = 1; level <= classes.size(); ++level) {
+      if (quota[level - 1] == 0) continue;
+      --quota[level - 1];
+      for (int code = 0; code < 3; ++code) {
+        design.guide[depth] = {code, static_cast<int>(level)};
+        place(depth + 1);
+      }
+      ++quota[level - 1];
+    }
+  };
+  place(0);
+  return best;
+}
+
+// The search of a fixed count vector finds exactly what trying every guide finds, and its
+// design passes the independent check with the margin it reports.
+TEST(BlendSearchTest, FixedCountsMatchEveryGuide) {
+  int found = 0, infeasible = 0;
+  std::int64_t positions = 0;
+  for (std::uint32_t seed = 1; seed <= kFixedCases; ++seed) {
+    const RuleSet& set = kRuleSets[seed % 3];
+    const BlendedStructure structure = randomStructure(seed, set, 3);
+    std::mt19937 random(seed * 7919u);
+    std::vector<int> plies;
+    for (const BlendPanel& panel : structure.panels) plies.push_back(panel.totals[random() % 3].plies);
+    const Brute brute = bruteForce(structure, plies);
+    TableSearch search(structure, plies);
+    const TableSearchOutcome outcome = search.run();
+    positions += outcome.nodes;
+    ASSERT_EQ(outcome.found, brute.found) << "seed " << seed;
+    if (!brute.found) {
+      ++infeasible;
+      continue;
+    }
+    ++found;
+    EXPECT_NEAR(outcome.margin, brute.margin, 1e-12) << "seed " << seed;
+    const BlendVerdict verdict = checkBlendedDesign(structure, outcome.design);
+    EXPECT_TRUE(verdict.holds()) << "seed " << seed << ": " << verdict.breaks.front().where;
+    EXPECT_DOUBLE_EQ(verdict.margin, outcome.margin) << "seed " << seed;
+  }
+  std::cout << found << " vectors with designs, " << infeasible << " without, " << positions
+            << " guide positions searched\n";
+  EXPECT_GT(found, static_cast<int>(kFixedCases) / 5);
+  EXPECT_GT(infeasible, static_cast<int>(kFixedCases) / 10);
+}
+
+// The lightest design: the lightest vector holding a design (by trying every guide of every
+// vector), and among that weight the largest smallest margin.
+TEST(BlendSearchTest, LightestWeightMatchesEveryVector) {
+  for (std::uint32_t seed = 1; seed <= 12; ++seed) {
+    const BlendedStructure structure = randomStructure(1000 + seed, kRuleSets[seed % 3], 2);
+    std::vector<int> option(structure.panels.size(), 0);
+    bool anyFound = false;
+    double lightest = 0.0, margin = 0.0;
+    std::function<void(std::size_t)> each = [&](std::size_t p) {
+      if (p == option.size()) {
+        std::vector<int> plies;
+        for (std::size_t q = 0; q < option.size(); ++q) plies.push_back(structure.panels[q].totals[option[q]].plies);
+        const Brute brute = bruteForce(structure, plies);
+        if (!brute.found) return;
+        const double weight = structure.weightOf(plies);
+        if (!anyFound || weight < lightest - 1e-9 || (std::fabs(weight - lightest) < 1e-9 && brute.margin > margin))
+          lightest = weight, margin = brute.margin;
+        anyFound = true;
+        return;
+      }
+      for (option[p] = 0; option[p] < 2; ++option[p]) each(p + 1);
+    };
+    each(0);
+    const LightestBlend result = findLightestBlend(structure);
+    ASSERT_EQ(result.found, anyFound) << "seed " << seed;
+    if (!anyFound) {
+      EXPECT_EQ(result.status, LightestBlend::Status::Infeasible);
+      continue;
+    }
+    EXPECT_EQ(result.status, LightestBlend::Status::Optimal);
+    EXPECT_DOUBLE_EQ(result.weight, lightest) << "seed " << seed;
+    EXPECT_DOUBLE_EQ(result.lowerBound, result.weight);
+    EXPECT_NEAR(result.margin, margin, 1e-12) << "seed " << seed;
+    for (const RuledOutVector& out : result.ruledOut) EXPECT_LT(out.weight, result.weight + 1e-9);
+    EXPECT_TRUE(checkBlendedDesign(structure, result.design).holds()) << "seed " << seed;
+  }
+}
+
+}  // namespace
+}  // namespace kelm

@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "cli/structure_file.h"
+#include "support/failure.h"
+
+namespace kelm {
+namespace {
+
+namespace fs = std::filesystem;
+
+class StructureFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("kelm_structure_" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+    // x5 is largest with 0 deg plies outside: a panel of 8 plies holds with 0 outside.
+    for (int plies = 4; plies <= 12; plies += 2) {
+      write("m_" + std::to_string(plies) + ".rs", "0 0.0\n10000 " + std::to_string(plies / 8.0) + "\n");
+      write("s_" + std::to_string(plies) + ".rs", "0 1.0\n100 0.5\n");  // reads x3: a stiffener term
+    }
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string write(const std::string& name, const std::string& text) {
+    std::ofstream(dir_ / name) << text;
+    return (dir_ / name).string();
+  }
+  std::string structure(const std::string& panelB, const std::string& extra = "") {
+    return write("s.json", R"({"panels": [
+      {"name": "A", "ply_weight": 2, "plies": "4:12", "require": [{"surface": "m_{plies}.rs", "limit": 0.8}]},
+      )" + panelB + R"(], "adjacent": [["A", "B"]])" + extra + "}");
+  }
+  fs::path dir_;
+};
+
+TEST_F(StructureFileTest, SchemaFaultsAreNamed) {
+  const std::string good = R"({"name": "B", "ply_weight": 1, "plies": [4, 8]})";
+  const BlendedStructure read = readStructureFile(structure(good));
+  ASSERT_EQ(read.panels.size(), 2u);
+  EXPECT_EQ(read.panels[0].totals.size(), 5u);
+  EXPECT_EQ(read.panels[0].totals[2].surfaces[0].name, "m_8.rs");
+  EXPECT_EQ(read.adjacent.front(), (std::pair<int, int>{0, 1}));
+  EXPECT_FAILS_WITH(readStructureFile(structure(R"({"name": "B", "ply_weight": 1, "plies": "5:8"})")),
+                    "panels\\[1\\].plies: must be a range of even totals");
+  EXPECT_FAILS_WITH(readStructureFile(structure(R"({"name": "B", "ply_weight": 1, "plies": "4:8", "rule": {}})")),
+                    "panels\\[1\\]: unknown key \"rule\"");
+  EXPECT_FAILS_WITH(readStructureFile(structure(R"({"name": "A", "ply_weight": 1, "plies": "4:8"})")),
+                    "\"A\" names two panels");
+  EXPECT_FAILS_WITH(readStructureFile(structure(good, R"(, "blending": {"form": "zigzag"})")),
+                    "blending.form: must be \"table\" or \"edge-wise\"");
+  EXPECT_FAILS_WITH(readStructureFile(structure(R"({"name": "B", "ply_weight": 1, "plies": "4:8",
+                                                    "objective": ["s_{plies}.rs"]})")),
+                    "s_4.rs: a single laminate's surface reads only x1, x2, x5 and x6");
+  EXPECT_FAILS_WITH(readStructureFile(structure(R"({"name": "B", "ply_weight": 1, "plies": "4:8",
+                                                    "objective": ["none_{plies}.rs"]})")),
+                    "panels\\[1\\].objective: .*none_4.rs: Cannot open");
+  EXPECT_FAILS_WITH(readStructureFile(write("bad.json", "{\"panels\": [")), "bad.json: not JSON");
+}
+
+// kelm_blend's JSON document is a design file: the independent check passes it, and a design
+// edited to break a rule is refused with the rule named.
+TEST_F(StructureFileTest, BlendResultPassesTheIndependentCheck) {
+  const std::string file = structure(R"({"name": "B", "ply_weight": 1, "plies": "4:12", "rules": {"balance": false}})");
+  const std::string json = (dir_ / "out.json").string();
+  const std::string out = (dir_ / "out.txt").string();
+  ASSERT_EQ(std::system((std::string(KELM_BLEND_PATH) + " " + file + " --json=" + json + " > " + out).c_str()), 0);
+  std::ifstream report(out);
+  const std::string text((std::istreambuf_iterator<char>(report)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("status: optimal"), std::string::npos) << text;
+  EXPECT_NE(text.find("weight = 20"), std::string::npos) << text;  // A 8 plies (x2), B 4
+  const std::string check = std::string(KELM_EVAL_PATH) + " --structure " + file + " ";
+  EXPECT_EQ(std::system((check + json + " > /dev/null").c_str()), 0);
+  const BlendedDesign design = readDesignFile(json, readStructureFile(file));
+  EXPECT_EQ(design.plies, (std::vector<int>{8, 4}));
+  std::ifstream in(json);
+  std::string doc((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  doc.replace(doc.find("\"plies\": 8"), 10, "\"plies\": 6");
+  write("edited.json", doc);
+  EXPECT_NE(std::system((check + (dir_ / "edited.json").string() + " > " + out).c_str()), 0);
+}
+
+}  // namespace
+}  // namespace kelm
