@@ -37,37 +37,14 @@ import math
 import os
 import sys
 
-
-def invariants(material):
-    e1, e2, g12, nu12 = material["E1"], material["E2"], material["G12"], material["nu12"]
-    nu21 = nu12 * e2 / e1
-    q = 1.0 - nu12 * nu21
-    q11, q22, q12, q66 = e1 / q, e2 / q, nu12 * e2 / q, g12
-    u1 = (3 * q11 + 3 * q22 + 2 * q12 + 4 * q66) / 8
-    u2 = (q11 - q22) / 2
-    u3 = (q11 + q22 - 2 * q12 - 4 * q66) / 8
-    u4 = (q11 + q22 + 6 * q12 - 4 * q66) / 8
-    u5 = (q11 + q22 - 2 * q12 + 4 * q66) / 8
-    return u1, u2, u3, u4, u5
+# The plate's buckling physics is the plate example's (installed beside this one).
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "plate"))
+from plate_buckling import buckling_mode, invariants, triangle_grid  # noqa: E402
 
 
 def mode_coefficients(u, panel, h, m, n):
-    """(constant, x5, x6) of lambda(m, n) for a laminate of thickness h."""
-    u1, u2, u3, u4, u5 = u
-    p, r = (m / panel["a"]) ** 2, (n / panel["b"]) ** 2
-    scale = math.pi ** 2 * h ** 3 / 12.0 / (panel["Nx"] * p + panel["Ny"] * r)
-    constant = u1 * p * p + 2 * (u4 + 2 * u5) * p * r + u1 * r * r
-    xi1 = u2 * p * p - u2 * r * r
-    xi2 = u3 * p * p - 6 * u3 * p * r + u3 * r * r
-    return scale * constant, scale * xi1, scale * xi2
-
-
-def triangle_grid(steps=40):
-    """Points of the triangle V0 (1, 1), V45 (0, -1), V90 (-1, 1) of (xi1, xi2)."""
-    for i in range(steps + 1):
-        for j in range(steps + 1 - i):
-            a, b = i / steps, j / steps
-            yield a - (1 - a - b), a - b + (1 - a - b)
+    """(constant, x5, x6) of lambda(m, n) of a panel of thickness h."""
+    return buckling_mode(u, panel["a"], panel["b"], panel["Nx"], panel["Ny"], h, m, n)
 
 
 def modes_needed(u, panel):
@@ -77,7 +54,7 @@ def modes_needed(u, panel):
         modes = {(m, n): mode_coefficients(u, panel, 1.0, m, n)
                  for m in range(1, last_m + 1) for n in range(1, last_n + 1)}
         grow_m = grow_n = False
-        for xi1, xi2 in triangle_grid():
+        for xi1, xi2 in triangle_grid(40):
             value = {k: c + a * xi1 + b * xi2 for k, (c, a, b) in modes.items()}
             inner = min(v for (m, n), v in value.items() if m < last_m and n < last_n)
             grow_m |= any(v < 1.1 * inner for (m, n), v in value.items() if m == last_m)

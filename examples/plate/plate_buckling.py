@@ -36,15 +36,18 @@ import math
 import os
 import sys
 
-# Graphite-epoxy (T300/5208) in lb and in: E1, E2, G12, nu12, ply thickness.
-E1, E2, G12, NU12, PLY = 18.5e6, 1.89e6, 0.93e6, 0.3, 0.005
+# Graphite-epoxy (T300/5208) in lb and in: E1, E2, G12, nu12; ply thickness.
+MATERIAL = {"E1": 18.5e6, "E2": 1.89e6, "G12": 0.93e6, "nu12": 0.3}
+PLY = 0.005
 A, B = 20.0, 5.0  # plate length and width, in
 
 
-def invariants():
-    nu21 = NU12 * E2 / E1
-    q = 1.0 - NU12 * nu21
-    q11, q22, q12, q66 = E1 / q, E2 / q, NU12 * E2 / q, G12
+def invariants(material):
+    """U1..U5 of a ply's reduced stiffnesses (material: E1, E2, G12, nu12)."""
+    e1, e2, g12, nu12 = material["E1"], material["E2"], material["G12"], material["nu12"]
+    nu21 = nu12 * e2 / e1
+    q = 1.0 - nu12 * nu21
+    q11, q22, q12, q66 = e1 / q, e2 / q, nu12 * e2 / q, g12
     u1 = (3 * q11 + 3 * q22 + 2 * q12 + 4 * q66) / 8
     u2 = (q11 - q22) / 2
     u3 = (q11 + q22 - 2 * q12 - 4 * q66) / 8
@@ -53,17 +56,21 @@ def invariants():
     return u1, u2, u3, u4, u5
 
 
-def mode_coefficients(plies, m, n, nx, ny):
-    """(constant, x5, x6) of lambda(m, n) for a laminate of `plies` plies."""
-    u1, u2, u3, u4, u5 = invariants()
-    h3 = (plies * PLY) ** 3 / 12.0
-    p, r = (m / A) ** 2, (n / B) ** 2
-    scale = math.pi ** 2 * h3 / (p * nx + r * ny)
+def buckling_mode(u, a, b, nx, ny, h, m, n):
+    """(constant, x5, x6) of lambda(m, n) of an a x b plate of thickness h under nx, ny."""
+    u1, u2, u3, u4, u5 = u
+    p, r = (m / a) ** 2, (n / b) ** 2
+    scale = math.pi ** 2 * h ** 3 / 12.0 / (nx * p + ny * r)
     # D11 p^2 + 2 (D12 + 2 D66) p r + D22 r^2, term by term in 1, xi1, xi2.
     constant = u1 * p * p + 2 * (u4 + 2 * u5) * p * r + u1 * r * r
     xi1 = u2 * p * p - u2 * r * r
-    xi2 = u3 * p * p + 2 * (-u3 - 2 * u3) * p * r + u3 * r * r
+    xi2 = u3 * p * p - 6 * u3 * p * r + u3 * r * r
     return scale * constant, scale * xi1, scale * xi2
+
+
+def mode_coefficients(plies, m, n, nx, ny):
+    """(constant, x5, x6) of lambda(m, n) for a laminate of `plies` plies of this plate."""
+    return buckling_mode(invariants(MATERIAL), A, B, nx, ny, plies * PLY, m, n)
 
 
 def triangle_grid(steps=20):
