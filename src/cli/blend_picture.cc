@@ -2,6 +2,8 @@
 
 #include <sstream>
 
+#include "eval/design_picture.h"
+
 namespace kelm {
 
 namespace {
@@ -11,7 +13,8 @@ constexpr int kRow = 12;
 constexpr int kTop = 40;
 constexpr int kLeft = 40;
 
-const char* colourOf(int code) { return code == kCode0 ? "#c0392b" : code == kCode90 ? "#2e86c1" : "#27ae60"; }
+// The colours of kelm_eval's stacks: a +-45 position as its +45 ply.
+const char* colourOf(int code) { return layerColour(code == kCode0 ? 0 : code == kCode90 ? 90 : 45); }
 
 }  // namespace
 

@@ -20,14 +20,6 @@ constexpr int kDiagramSize = 200;
 constexpr const char* kSkinColour = "#1f77b4";
 constexpr const char* kStiffenerColour = "#d62728";
 
-const char* layerColour(int angle) {
-  switch (angle) {
-    case 0: return "#4e79a7";
-    case 90: return "#f28e2b";
-    case 45: return "#59a14f";
-    default: return "#8cd17d";  // -45
-  }
-}
 
 // The whole stack of one laminate, outer surface on top, in a column at `x`.
 void drawStack(std::ostringstream& svg, const LayupStack& stack, int x, const char* name) {
@@ -77,6 +69,15 @@ void drawLegend(std::ostringstream& svg, bool stiffener) {
 }
 
 }  // namespace
+
+const char* layerColour(int angle) {
+  switch (angle) {
+    case 0: return "#4e79a7";
+    case 90: return "#f28e2b";
+    case 45: return "#59a14f";
+    default: return "#8cd17d";  // -45
+  }
+}
 
 std::string designSvg(const PanelDesign& design, const std::string& title) {
   std::ostringstream svg;

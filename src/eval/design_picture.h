@@ -14,4 +14,7 @@ namespace kelm {
 // smaller, and never runs past the picture's right edge.
 std::string designSvg(const PanelDesign& design, const std::string& title);
 
+// The colour of a ply of `angle` degrees (0, 45, -45 or 90) in every picture of plies.
+const char* layerColour(int angle);
+
 }  // namespace kelm
