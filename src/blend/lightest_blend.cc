@@ -114,12 +114,15 @@ class LightestRun {
     }
   }
 
-  // Every pair of the panel with an earlier one that the table constrains: totals of one class
-  // share a ply order, neighbours must place their drops.
+  // Every pair of the panel with an earlier one that the blending constrains: in a table,
+  // totals of one class share a ply order; neighbours must place their drops. (Two neighbours
+  // alone blend edge-wise exactly when they blend by a table of their own.)
   bool fitsEarlierPanels(int q) {
     for (int p = 0; p < q; ++p) {
       const bool adjacent = neighbours(p, q);
-      if (halfPositions(current_[p]) != halfPositions(current_[q]) && !adjacent) continue;
+      const bool oneOrder = structure_.blending.form == BlendForm::Table &&
+                            halfPositions(current_[p]) == halfPositions(current_[q]);
+      if (!oneOrder && !adjacent) continue;
       if (!pairHolds(p, current_[p], q, current_[q], adjacent)) return false;
       if (stopped()) return false;
     }
@@ -140,9 +143,9 @@ class LightestRun {
         const BlendedStructure single = panelAlone(structure_, static_cast<int>(p));
         TableSearch alone(single, {total.plies});
         alone.stopAtFirstDesign();
-        const TableSearchOutcome outcome = alone.run(stop_);
+        const VectorSearchOutcome outcome = alone.run(stop_);
         result_.nodes += outcome.nodes;
-        if (outcome.status == TableSearchOutcome::Status::Infeasible)
+        if (outcome.status == VectorSearchOutcome::Status::Infeasible)
           result_.ruledOutTotals.push_back({static_cast<int>(p), total.plies, "search"});
         else
           options[p].push_back(total.plies);
@@ -156,10 +159,10 @@ class LightestRun {
   bool tryVector(const std::vector<int>& plies, double weight, bool firstOnly) {
     if (firstOnly) ++result_.vectorsTried;
     if (progress_) progress_(plies, weight);
-    TableSearch search(structure_, plies);
-    if (firstOnly) search.stopAtFirstDesign();
-    if (!firstOnly) search.beatMargin(result_.margin);
-    const TableSearchOutcome outcome = search.run(stop_);
+    const std::unique_ptr<CountVectorSearch> search = makeCountVectorSearch(structure_, plies);
+    if (firstOnly) search->stopAtFirstDesign();
+    if (!firstOnly) search->beatMargin(result_.margin);
+    const VectorSearchOutcome outcome = search->run(stop_);
     result_.nodes += outcome.nodes;
     lastFound_ = outcome.found;
     if (outcome.found && (!result_.found || outcome.margin > result_.margin)) {
@@ -168,13 +171,13 @@ class LightestRun {
       result_.margin = outcome.margin;
       result_.weight = weight;
     }
-    if (outcome.status == TableSearchOutcome::Status::Stopped) {
+    if (outcome.status == VectorSearchOutcome::Status::Stopped) {
       result_.pending = plies;
       return false;
     }
     if (firstOnly && !outcome.found)
       result_.ruledOut.push_back({plies, weight, "no blended design (" + std::to_string(outcome.nodes) +
-                                                     " guide positions searched)"});
+                                                     " positions searched)"});
     return true;
   }
 
@@ -204,10 +207,10 @@ class LightestRun {
     TableSearch search(pair, {tp, tq});
     search.stopAtFirstDesign();
     search.limitPositions(kPairPositionLimit);
-    const TableSearchOutcome outcome = search.run(stop_);
+    const VectorSearchOutcome outcome = search.run(stop_);
     result_.nodes += outcome.nodes;
     if (stopped()) return true;  // undecided, and not remembered
-    const bool holds = outcome.status != TableSearchOutcome::Status::Infeasible;
+    const bool holds = outcome.status != VectorSearchOutcome::Status::Infeasible;
     const char* why = tp == tq                                 ? "cannot share one laminate (searched)"
                       : halfPositions(tp) == halfPositions(tq) ? "cannot share one ply order (searched)"
                                                                : "cannot be blended (searched)";

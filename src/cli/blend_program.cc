@@ -28,7 +28,8 @@ using Json = nlohmann::ordered_json;
 constexpr const char* kBlendUsage =
     "usage: kelm_blend STRUCTURE.json [--json=FILE] [--time-limit=S] [--svg=FILE]\n"
     "  The lightest design of the structure's panels whose plies run on from panel to panel\n"
-    "  (one stacking-sequence table), every panel's requirements met; among the lightest, the\n"
+    "  (one stacking-sequence table, or edge-wise: each thinner neighbour a continuation of the\n"
+    "  thicker), every panel's requirements met; among the lightest, the\n"
     "  largest smallest margin. Count vectors are tried by increasing weight, each searched\n"
     "  exactly; the lighter ones, each proved to hold no design, certify the weight.\n"
     "  --json=FILE      the result as a JSON document (status, weight, lower_bound, panels, ...)\n"
@@ -99,6 +100,8 @@ const char* statusName(LightestBlend::Status status) {
 }
 
 int angleOf(int code) { return code == kCode0 ? 0 : code == kCode90 ? 90 : 45; }
+
+bool edgeWise(const BlendedStructure& structure) { return structure.blending.form == BlendForm::EdgeWise; }
 
 // A class's column heading: its ply total, or both totals ("37/38") where an odd total shares
 // the class's positions, its innermost one as the mid-plane ply.
@@ -184,10 +187,10 @@ void writeReport(std::ostream& out, const BlendedStructure& structure, const Lig
                  const BlendVerdict& verdict, double seconds) {
   out << "panels: " << structure.panels.size() << ", neighbour pairs: " << structure.adjacent.size()
       << ", covering " << structure.blending.covering << ", at most " << structure.blending.maxDrops
-      << " consecutive drops\n";
+      << " consecutive drops" << (edgeWise(structure) ? ", edge-wise" : "") << '\n';
   if (result.found) {
     writePanels(out, structure, result.design, verdict);
-    writeTable(out, result.design);
+    if (!edgeWise(structure)) writeTable(out, result.design);
     out << "weight = " << numberText(result.weight) << '\n';
     out << "smallest margin = " << numberText(result.margin) << '\n';
   } else {
@@ -206,7 +209,7 @@ void writeReport(std::ostream& out, const BlendedStructure& structure, const Lig
   if (!result.pending.empty())
     out << "searching when stopped: " << pliesText(result.pending) << '\n';
   out << "status: " << statusName(result.status) << '\n';
-  out << "guide positions searched: " << result.nodes << ", time = " << std::fixed << std::setprecision(3)
+  out << (edgeWise(structure) ? "positions searched: " : "guide positions searched: ") << result.nodes << ", time = " << std::fixed << std::setprecision(3)
       << seconds << " [s]\n";
   out.unsetf(std::ios::fixed);
 }
@@ -237,9 +240,12 @@ Json resultJson(const BlendedStructure& structure, const LightestBlend& result, 
     }
   }
   doc["panels"] = panels;
-  Json table = Json::array();
-  for (const GuidePosition& row : result.design.guide) table.push_back({{"angle", angleOf(row.code)}, {"level", row.level}});
-  doc["table"] = table;
+  if (!edgeWise(structure)) {
+    Json table = Json::array();
+    for (const GuidePosition& row : result.design.guide)
+      table.push_back({{"angle", angleOf(row.code)}, {"level", row.level}});
+    doc["table"] = table;
+  }
   Json totals = Json::array();
   for (const RuledOutTotal& total : result.ruledOutTotals)
     totals.push_back({{"panel", structure.panels[total.panel].name}, {"plies", total.plies}, {"why", total.why}});
@@ -298,11 +304,6 @@ int runBlendProgram(int argc, char** argv) {
     }
   const BlendArguments arguments = readArguments(argc, argv);
   const BlendedStructure structure = readStructureFile(arguments.structure);
-  if (structure.blending.form != BlendForm::Table)
-    fatal(Stream::Err,
-          "kelm_blend: the search blends by a stacking-sequence table only (\"form\": \"table\"); "
-          "check edge-wise designs with kelm_eval --structure",
-          true);
   StopRequest stop;
   const auto start = std::chrono::steady_clock::now();
   LightestBlend result;
