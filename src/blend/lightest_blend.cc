@@ -1,6 +1,7 @@
 #include "blend/lightest_blend.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -51,6 +52,7 @@ class LightestRun {
     for (std::size_t p = options_.size(); p-- > 0;)
       restLightest_[p] = restLightest_[p + 1] + structure_.panels[p].plyWeight * options_[p].front();
     certified_ = restLightest_[0];
+    findTriples();
     pairCovering_ = structure_.blending.covering;
     for (const auto& panel : options_) pairCovering_ = std::min(pairCovering_, halfPositions(panel.front()));
     // First the lightest weight, each vector searched only for a first design, so that the
@@ -126,7 +128,53 @@ class LightestRun {
       if (!pairHolds(p, current_[p], q, current_[q], adjacent)) return false;
       if (stopped()) return false;
     }
-    return true;
+    for (const Triple& triple : triples_)
+      if (triple.back() == q && !tripleHolds(triple)) return false;
+    return !stopped();
+  }
+
+  // Three panels, one next to the other two, in panel order. A vector's search wanders over
+  // every panel's choices before it meets a conflict of three neighbours; searched alone, such
+  // a conflict is proved in a moment.
+  using Triple = std::array<int, 3>;
+  void findTriples() {
+    const int n = static_cast<int>(structure_.panels.size());
+    for (int b = 0; b < n; ++b)
+      for (int a = 0; a < n; ++a)
+        for (int c = a + 1; c < n; ++c) {
+          if (a == b || c == b || !neighbours(a, b) || !neighbours(b, c)) continue;
+          Triple triple{a, b, c};
+          std::sort(triple.begin(), triple.end());
+          if (std::find(triples_.begin(), triples_.end(), triple) == triples_.end()) triples_.push_back(triple);
+        }
+  }
+
+  bool tripleHolds(const Triple& triple) {
+    const auto key = std::make_tuple(triple, current_[triple[0]], current_[triple[1]], current_[triple[2]]);
+    const auto known = triplesKnown_.find(key);
+    if (known != triplesKnown_.end()) return known->second;
+    BlendedStructure group;
+    group.blending = structure_.blending;
+    group.blending.covering = pairCovering_;
+    std::vector<int> plies;
+    for (int p : triple) group.panels.push_back(structure_.panels[p]), plies.push_back(current_[p]);
+    for (int i = 0; i < 3; ++i)
+      for (int j = i + 1; j < 3; ++j)
+        if (neighbours(triple[i], triple[j])) group.adjacent.emplace_back(i, j);
+    const std::unique_ptr<CountVectorSearch> search = makeCountVectorSearch(group, plies);
+    search->stopAtFirstDesign();
+    search->limitPositions(kPairPositionLimit);
+    const VectorSearchOutcome outcome = search->run(stop_);
+    result_.nodes += outcome.nodes;
+    if (stopped()) return true;  // undecided, and not remembered
+    const bool holds = outcome.status != VectorSearchOutcome::Status::Infeasible;
+    triplesKnown_[key] = holds;
+    if (!holds) {
+      RuledOutGroup out{{}, plies, "cannot be blended together (searched)"};
+      for (int p : triple) out.panels.push_back(structure_.panels[p].name);
+      result_.ruledOutGroups.push_back(out);
+    }
+    return holds;
   }
 
   // Each panel's totals that it can meet alone, ascending.
@@ -251,6 +299,8 @@ class LightestRun {
   const VectorProgress& progress_;
   LightestBlend result_;
   std::map<std::tuple<int, int, int, int>, bool> pairs_;
+  std::vector<Triple> triples_;
+  std::map<std::tuple<Triple, int, int, int>, bool> triplesKnown_;
   std::vector<std::vector<int>> options_;  // each panel's totals that it meets alone
   std::vector<double> restLightest_;       // the lightest weight of the panels from p on
   std::set<std::vector<int>> tried_;

@@ -35,6 +35,14 @@ struct RuledOutPair {
   std::string why;
 };
 
+// Three neighbouring panels at their totals that no design can hold together although every
+// pair of them can: every count vector that holds them is ruled out.
+struct RuledOutGroup {
+  std::vector<std::string> panels;
+  std::vector<int> plies;
+  std::string why;
+};
+
 struct LightestBlend {
   enum class Status { Optimal, Infeasible, Stopped };
   Status status = Status::Infeasible;
@@ -46,7 +54,8 @@ struct LightestBlend {
   // the weight (equal to `weight` when optimal).
   double lowerBound = 0.0;
   std::vector<RuledOutTotal> ruledOutTotals;
-  std::vector<RuledOutPair> ruledOutPairs;  // in the order learned
+  std::vector<RuledOutPair> ruledOutPairs;    // in the order learned
+  std::vector<RuledOutGroup> ruledOutGroups;  // in the order learned
   std::vector<RuledOutVector> ruledOut;     // vectors searched without a design, by weight
   std::vector<int> pending;  // stopped: the count vector being searched, if any
   std::int64_t vectorsTried = 0;

@@ -173,6 +173,17 @@ void writeCertificate(std::ostream& out, const BlendedStructure& structure, cons
   }
   if (result.ruledOutPairs.size() > kListedVectors)
     out << "  ... " << result.ruledOutPairs.size() - kListedVectors << " more in the JSON document\n";
+  if (!result.ruledOutGroups.empty())
+    out << "groups of three neighbours that cannot be blended: " << result.ruledOutGroups.size() << '\n';
+  for (std::size_t i = 0; i < result.ruledOutGroups.size() && i < kListedVectors; ++i) {
+    const RuledOutGroup& group = result.ruledOutGroups[i];
+    out << " ";
+    for (std::size_t k = 0; k < group.panels.size(); ++k)
+      out << (k > 0 ? ", " : " ") << group.panels[k] << " at " << group.plies[k] << " plies";
+    out << ": " << group.why << '\n';
+  }
+  if (result.ruledOutGroups.size() > kListedVectors)
+    out << "  ... " << result.ruledOutGroups.size() - kListedVectors << " more in the JSON document\n";
   out << "count vectors searched: " << result.vectorsTried << ", without a design: " << result.ruledOut.size()
       << '\n';
   for (std::size_t i = 0; i < result.ruledOut.size() && i < kListedVectors; ++i) {
@@ -259,6 +270,10 @@ Json resultJson(const BlendedStructure& structure, const LightestBlend& result, 
     pairs.push_back({{"panels", {pair.first, pair.second}}, {"plies", {pair.firstPlies, pair.secondPlies}},
                      {"why", pair.why}});
   doc["ruled_out_pairs"] = pairs;
+  Json groups = Json::array();
+  for (const RuledOutGroup& group : result.ruledOutGroups)
+    groups.push_back({{"panels", group.panels}, {"plies", group.plies}, {"why", group.why}});
+  doc["ruled_out_groups"] = groups;
   doc["searching_when_stopped"] = result.pending;
   doc["vectors_tried"] = result.vectorsTried;
   doc["guide_positions_searched"] = result.nodes;
