@@ -86,6 +86,8 @@ class BlendResult:
                     "vector is proved to hold no blended design")
         if self.status == "infeasible":
             return "no count vector holds a blended design that meets every requirement"
+        if not self.found and not self.lower_bound:
+            return "stopped before any count vector was decided"
         if not self.found:
             return (f"stopped before a design was found; every count vector lighter than "
                     f"{self.lower_bound:.10g} holds none")
