@@ -14,6 +14,7 @@
 #include "bindings.h"
 #include "blend/blend_check.h"
 #include "blend/blend_document.h"
+#include "blend/blend_picture.h"
 #include "blend/lightest_blend.h"
 #include "blend/structure_file.h"
 
@@ -125,8 +126,8 @@ BlendedStructure structureOf(const std::string& source, bool isText, const std::
   return readStructureFile(source);
 }
 
-// The structure's lightest blended design as kelm_blend's JSON document, and the Python error
-// (Ctrl-C, the progress callback's) that stopped it, if any.
+// The structure's lightest blended design as kelm_blend's JSON document, its picture (empty
+// without a design), and the Python error (Ctrl-C, the progress callback's) that stopped it.
 py::tuple blend(const std::string& source, bool isText, const std::string& base, std::optional<double> timeLimit,
                 py::object progress) {
   const BlendedStructure structure = structureOf(source, isText, base);
@@ -145,7 +146,8 @@ py::tuple blend(const std::string& source, bool isText, const std::string& base,
       fatal(Stream::Err, "kelm.blend: internal error: the design found breaks " + verdict.breaks.front().rule + ": " +
                              verdict.breaks.front().where, true);
   }
-  return py::make_tuple(blendDocument(structure, result, verdict, watched.seconds()), pending);
+  const std::string picture = result.found ? blendPicture(structure, result.design) : std::string();
+  return py::make_tuple(blendDocument(structure, result, verdict, watched.seconds()), picture, pending);
 }
 
 }  // namespace

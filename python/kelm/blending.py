@@ -67,6 +67,7 @@ class BlendResult:
     guide_positions_searched: int
     seconds: float
     _document: dict = field(repr=False, compare=False)
+    _picture: str = field(default="", repr=False, compare=False)
 
     @property
     def success(self) -> bool:
@@ -98,13 +99,21 @@ class BlendResult:
                 f"lighter than {self.lower_bound:.10g} holds none (gap "
                 f"{self.weight - self.lower_bound:.10g})")
 
+    def svg(self) -> Optional[str]:
+        """The picture of kelm_blend --svg (one column per panel, one row per guide position),
+        as SVG text; None without a design."""
+        return self._picture or None
+
+    def _repr_svg_(self) -> Optional[str]:
+        return self.svg()
+
     def to_dict(self) -> dict:
         """The fields of kelm_blend's JSON document (--json=), which kelm_eval --structure reads
         back as a design file."""
         return copy.deepcopy(self._document)
 
     @classmethod
-    def _from_document(cls, document: dict) -> "BlendResult":
+    def _from_document(cls, document: dict, picture: str) -> "BlendResult":
         panels = [BlendedPanel(p["name"], p["plies"],
                                Design(Laminate.parse(p["stack"], p["plies"]), None, p["margin"]),
                                p["stack"], dict(p["values"]), p["margin"])
@@ -115,7 +124,7 @@ class BlendResult:
                    document["ruled_out_totals"], document["ruled_out_pairs"],
                    document["ruled_out_vectors"], document["searching_when_stopped"],
                    document["vectors_tried"], document["guide_positions_searched"],
-                   document["seconds"], document)
+                   document["seconds"], document, picture)
 
 
 def _source(structure: StructureArgument, base) -> tuple:
@@ -166,8 +175,8 @@ def blend(structure: StructureArgument, *, base=None, time_limit: Optional[float
     if _checks.callable_or_none(progress, "progress") is not None:
         def callback(plies: List[int], weight: float) -> bool:
             return not _says_stop(progress(plies, weight))
-    document, pending = _blend(source, is_text, base, time_limit, callback)
-    result = BlendResult._from_document(json.loads(document))
+    document, picture, pending = _blend(source, is_text, base, time_limit, callback)
+    result = BlendResult._from_document(json.loads(document), picture)
     if pending is not None:
         if isinstance(pending, KeyboardInterrupt) and not isinstance(pending, SearchInterrupted):
             raise SearchInterrupted(result) from None

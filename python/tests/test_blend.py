@@ -1,10 +1,13 @@
 """kelm.blend against kelm_blend: the same document, the same refusals, and a search that stops
 when asked with what it has proved."""
 
+import _thread
 import errno
 import json
 import subprocess
 import sys
+import threading
+import time
 
 import pytest
 
@@ -29,15 +32,16 @@ def plates(examples, tmp_path_factory):
     return root
 
 
-def program_document(build, structure_file, out):
-    run = subprocess.run([str(build / "kelm_blend"), str(structure_file), f"--json={out}"],
-                         capture_output=True, text=True)
+def program_document(build, structure_file, out, picture):
+    run = subprocess.run([str(build / "kelm_blend"), str(structure_file), f"--json={out}",
+                          f"--svg={picture}"], capture_output=True, text=True)
     assert run.returncode == 0, run.stderr
     return json.loads(out.read_text())
 
 
 def test_the_result_is_the_programs_document(build, plates, tmp_path):
-    document = program_document(build, plates / "structure.json", tmp_path / "out.json")
+    document = program_document(build, plates / "structure.json", tmp_path / "out.json",
+                                tmp_path / "out.svg")
     by_file = kelm.blend(plates / "structure.json")
     by_dict = kelm.blend(json.loads((plates / "structure.json").read_text()), base=plates)
     del document["seconds"]
@@ -47,6 +51,7 @@ def test_the_result_is_the_programs_document(build, plates, tmp_path):
         del produced["seconds"]
         assert produced == document
     result = by_file
+    assert result._repr_svg_() == (tmp_path / "out.svg").read_text()
     assert result.weight == result.lower_bound == document["weight"]
     assert result.smallest_margin == min(p.margin for p in result.panels)
     assert [p.plies for p in result.panels] == [p["plies"] for p in document["panels"]]
@@ -91,7 +96,7 @@ def test_a_stopped_search_keeps_what_it_proved(plates):
     assert stopped.status == "stopped" and not stopped.success
     plies, weight = seen[0]
     assert stopped.searching_when_stopped == plies and stopped.lower_bound == weight
-    assert "stopped" in stopped.message
+    assert "stopped" in stopped.message and stopped.svg() is None
     timed = kelm.blend(plates / "structure.json", time_limit=0.01)
     assert timed.status == "stopped" and timed.seconds < 0.2
     assert timed.lower_bound is not None and timed.lower_bound <= weight
@@ -105,3 +110,9 @@ def test_a_stopped_search_keeps_what_it_proved(plates):
     with pytest.raises(Refused) as raised:
         kelm.blend(plates / "structure.json", progress=refuse)
     assert raised.value.result.status == "stopped"
+
+    threading.Timer(0.05, _thread.interrupt_main).start()
+    start = time.monotonic()
+    with pytest.raises(kelm.SearchInterrupted) as interrupted:
+        kelm.blend(plates / "structure.json")
+    assert time.monotonic() - start < 0.2 and interrupted.value.result.status == "stopped"

@@ -1,8 +1,8 @@
-#include "cli/blend_picture.h"
+#include "blend/blend_picture.h"
 
 #include <sstream>
 
-#include "eval/design_picture.h"
+#include "laminate/ply_colour.h"
 
 namespace kelm {
 
