@@ -120,15 +120,18 @@ class WatchedBlend {
   std::exception_ptr failure_;
 };
 
-BlendedStructure structureOf(const std::string& source, bool isText, const std::string& base) {
-  if (isText) return readStructureText(source, "structure", base);
-  refuseUnopenable(source, "r", "error: cannot open " + source);
-  return readStructureFile(source);
+// A file's name and a dict's base directory as the file system's own bytes (a name need not be
+// UTF-8); a dict arrives as its JSON text.
+BlendedStructure structureOf(const py::object& source, bool isText, const py::object& base) {
+  if (isText) return readStructureText(source.cast<std::string>(), "structure", checkedPath(base, "base"));
+  const std::string path = checkedPath(source, "structure");
+  refuseUnopenable(path, "r", "error: cannot open " + path);
+  return readStructureFile(path);
 }
 
 // The structure's lightest blended design as kelm_blend's JSON document, its picture (empty
 // without a design), and the Python error (Ctrl-C, the progress callback's) that stopped it.
-py::tuple blend(const std::string& source, bool isText, const std::string& base, std::optional<double> timeLimit,
+py::tuple blend(const py::object& source, bool isText, const py::object& base, std::optional<double> timeLimit,
                 py::object progress) {
   const BlendedStructure structure = structureOf(source, isText, base);
   if (structure.blending.form != BlendForm::Table)

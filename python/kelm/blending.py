@@ -130,16 +130,20 @@ class BlendResult:
 def _source(structure: StructureArgument, base) -> tuple:
     """The compiled reader's input: (file path, False) or (JSON text, True) with its base."""
     if isinstance(structure, dict):
-        base = os.getcwd() if base is None else _checks.path(base, "base")
+        base = os.getcwd() if base is None else base
+        _checks.path(base, "base")
         try:
             text = json.dumps(structure, allow_nan=False)
-        except (TypeError, ValueError) as error:
+        except TypeError as error:
+            raise TypeError(f"structure: not a JSON document ({error})") from None
+        except ValueError as error:
             raise ValueError(f"structure: not a JSON document ({error})") from None
         return text, True, base
     if base is not None:
         raise ValueError("base is for a structure given as a dict: a structure file's surfaces "
                          "are named relative to the file")
-    return _checks.path(structure, "structure"), False, ""
+    _checks.path(structure, "structure")
+    return structure, False, ""
 
 
 def blend(structure: StructureArgument, *, base=None, time_limit: Optional[float] = None,
