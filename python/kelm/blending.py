@@ -99,6 +99,11 @@ class BlendResult:
                 f"lighter than {self.lower_bound:.10g} holds none (gap "
                 f"{self.weight - self.lower_bound:.10g})")
 
+    def __repr__(self) -> str:
+        plies = "/".join(str(p.plies) for p in self.panels) or "no design"
+        return (f"<kelm.BlendResult {self.status} weight {self.weight} lower bound "
+                f"{self.lower_bound}, plies {plies}>")
+
     def svg(self) -> Optional[str]:
         """The picture of kelm_blend --svg (one column per panel, one row per guide position),
         as SVG text; None without a design."""
