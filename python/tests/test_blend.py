@@ -100,6 +100,10 @@ def test_a_stopped_search_keeps_what_it_proved(plates):
     timed = kelm.blend(plates / "structure.json", time_limit=0.01)
     assert timed.status == "stopped" and timed.seconds < 0.2
     assert timed.lower_bound is not None and timed.lower_bound <= weight
+    # Wherever the stop falls (ruling out totals, choosing the next vector, searching it), the
+    # structure, which holds a design, is never reported as holding none.
+    for limit in (0.03, 0.06, 0.09, 0.12, 0.15, 0.2):
+        assert kelm.blend(plates / "structure.json", time_limit=limit).status != "infeasible"
 
     class Refused(Exception):
         pass
