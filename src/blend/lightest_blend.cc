@@ -62,8 +62,10 @@ class LightestRun {
     while (true) {
       std::vector<int> plies;
       double weight = 0.0;
-      if (!lightestUntried(plies, weight)) break;
+      // A stop cuts the enumeration short, so no vector found then proves nothing is left.
+      const bool untried = lightestUntried(plies, weight);
       if (stopped()) return stoppedResult(certified_);
+      if (!untried) break;
       if (result_.found && heavier(weight, result_.weight)) break;
       certified_ = weight;
       tried_.insert(plies);

@@ -2,28 +2,27 @@
 
 #include <chrono>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <iomanip>
 #include <iostream>
 #include <optional>
 #include <sstream>
 
-#include <nlohmann/json.hpp>
-
 #include "base/fatal.h"
 #include "blend/blend_check.h"
+#include "blend/blend_document.h"
+#include "blend/blend_picture.h"
 #include "blend/lightest_blend.h"
+#include "blend/structure_file.h"
 #include "cli/atomic_file.h"
-#include "cli/blend_picture.h"
+#include "cli/blended_design_file.h"
 #include "cli/live_progress.h"
 #include "cli/stop_signals.h"
-#include "cli/structure_file.h"
 
 namespace kelm {
 
 namespace {
-
-using Json = nlohmann::ordered_json;
 
 constexpr const char* kBlendUsage =
     "usage: kelm_blend STRUCTURE.json [--json=FILE] [--time-limit=S] [--svg=FILE]\n"
@@ -90,17 +89,6 @@ std::string pliesText(const std::vector<int>& plies) {
   return text;
 }
 
-const char* statusName(LightestBlend::Status status) {
-  switch (status) {
-    case LightestBlend::Status::Optimal: return "optimal";
-    case LightestBlend::Status::Infeasible: return "infeasible";
-    case LightestBlend::Status::Stopped: return "stopped";
-  }
-  return "";
-}
-
-int angleOf(int code) { return code == kCode0 ? 0 : code == kCode90 ? 90 : 45; }
-
 bool edgeWise(const BlendedStructure& structure) { return structure.blending.form == BlendForm::EdgeWise; }
 
 // A class's column heading: its ply total, or both totals ("37/38") where an odd total shares
@@ -124,7 +112,7 @@ void writeTable(std::ostream& out, const BlendedDesign& design) {
     out << std::setw(8) << i + 1;
     for (std::size_t c = 0; c < classes.size(); ++c) {
       if (design.guide[i].level <= static_cast<int>(c) + 1)
-        out << std::setw(6) << angleOf(design.guide[i].code);
+        out << std::setw(6) << guideAngle(design.guide[i].code);
       else
         out << std::setw(6) << ".";
     }
@@ -219,66 +207,11 @@ void writeReport(std::ostream& out, const BlendedStructure& structure, const Lig
   }
   if (!result.pending.empty())
     out << "searching when stopped: " << pliesText(result.pending) << '\n';
-  out << "status: " << statusName(result.status) << '\n';
-  out << (edgeWise(structure) ? "positions searched: " : "guide positions searched: ") << result.nodes << ", time = " << std::fixed << std::setprecision(3)
+  out << "status: " << blendStatusName(result.status) << '\n';
+  out << (edgeWise(structure) ? "positions searched: " : "guide positions searched: ") << result.nodes
+      << ", time = " << std::fixed << std::setprecision(3)
       << seconds << " [s]\n";
   out.unsetf(std::ios::fixed);
-}
-
-Json resultJson(const BlendedStructure& structure, const LightestBlend& result, const BlendVerdict& verdict,
-                double seconds) {
-  Json doc;
-  doc["program"] = "kelm_blend";
-  doc["status"] = statusName(result.status);
-  doc["weight"] = result.found ? Json(result.weight) : Json(nullptr);
-  // No design at all: no weight bounds it from below, and 0 would read as a bound.
-  doc["lower_bound"] = result.status == LightestBlend::Status::Infeasible ? Json(nullptr) : Json(result.lowerBound);
-  doc["smallest_margin"] = result.found ? Json(result.margin) : Json(nullptr);
-  Json panels = Json::array();
-  if (result.found) {
-    for (std::size_t p = 0; p < structure.panels.size(); ++p) {
-      Json panel;
-      panel["name"] = structure.panels[p].name;
-      panel["plies"] = result.design.plies[p];
-      panel["stack"] = result.design.laminates[p].bracketText();
-      Json values = Json::object();
-      const PanelTotal* total = structure.panels[p].at(result.design.plies[p]);
-      for (std::size_t s = 0; s < total->surfaces.size(); ++s)
-        values[total->surfaces[s].name] = verdict.panels[p].values[s];
-      panel["values"] = values;
-      panel["margin"] = verdict.panels[p].margin;
-      panels.push_back(panel);
-    }
-  }
-  doc["panels"] = panels;
-  if (!edgeWise(structure)) {
-    Json table = Json::array();
-    for (const GuidePosition& row : result.design.guide)
-      table.push_back({{"angle", angleOf(row.code)}, {"level", row.level}});
-    doc["table"] = table;
-  }
-  Json totals = Json::array();
-  for (const RuledOutTotal& total : result.ruledOutTotals)
-    totals.push_back({{"panel", structure.panels[total.panel].name}, {"plies", total.plies}, {"why", total.why}});
-  doc["ruled_out_totals"] = totals;
-  Json vectors = Json::array();
-  for (const RuledOutVector& vector : result.ruledOut)
-    vectors.push_back({{"plies", vector.plies}, {"weight", vector.weight}, {"why", vector.why}});
-  doc["ruled_out_vectors"] = vectors;
-  Json pairs = Json::array();
-  for (const RuledOutPair& pair : result.ruledOutPairs)
-    pairs.push_back({{"panels", {pair.first, pair.second}}, {"plies", {pair.firstPlies, pair.secondPlies}},
-                     {"why", pair.why}});
-  doc["ruled_out_pairs"] = pairs;
-  Json groups = Json::array();
-  for (const RuledOutGroup& group : result.ruledOutGroups)
-    groups.push_back({{"panels", group.panels}, {"plies", group.plies}, {"why", group.why}});
-  doc["ruled_out_groups"] = groups;
-  doc["searching_when_stopped"] = result.pending;
-  doc["vectors_tried"] = result.vectorsTried;
-  doc["guide_positions_searched"] = result.nodes;
-  doc["seconds"] = seconds;
-  return doc;
 }
 
 // On a terminal only: the count vector being searched, on one line that the report replaces.
@@ -337,7 +270,7 @@ int runBlendProgram(int argc, char** argv) {
   }
   writeReport(std::cout, structure, result, verdict, seconds);
   if (!arguments.jsonFile.empty() &&
-      !writeFileAtomically(arguments.jsonFile, resultJson(structure, result, verdict, seconds).dump(1) + "\n"))
+      !writeFileAtomically(arguments.jsonFile, blendDocument(structure, result, verdict, seconds)))
     fatal(Stream::Err, "kelm_blend: cannot write " + arguments.jsonFile, true, FailureKind::File);
   if (!arguments.svgFile.empty() && result.found &&
       !writeFileAtomically(arguments.svgFile, blendPicture(structure, result.design)))

@@ -5,7 +5,8 @@
 #include <fstream>
 #include <string>
 
-#include "cli/structure_file.h"
+#include "blend/structure_file.h"
+#include "cli/blended_design_file.h"
 #include "support/failure.h"
 
 namespace kelm {
@@ -60,6 +61,17 @@ TEST_F(StructureFileTest, SchemaFaultsAreNamed) {
                                                     "objective": ["none_{plies}.rs"]})")),
                     "panels\\[1\\].objective: .*none_4.rs: Cannot open");
   EXPECT_FAILS_WITH(readStructureFile(write("bad.json", "{\"panels\": [")), "bad.json: not JSON");
+}
+
+// A structure built in memory names its surfaces from the base directory it is given.
+TEST_F(StructureFileTest, TextStructureReadsSurfacesFromItsBase) {
+  const std::string text = R"({"panels": [{"name": "A", "ply_weight": 1, "plies": "4:6",
+                                           "require": [{"surface": "m_{plies}.rs", "limit": 0.5}]}]})";
+  const BlendedStructure read = readStructureText(text, "structure", dir_.string());
+  EXPECT_EQ(read.panels[0].totals[1].surfaces[0].name, "m_6.rs");
+  EXPECT_FAILS_WITH(readStructureText(text, "structure", (dir_ / "elsewhere").string()),
+                    "error: structure: panels\\[0\\].require: .*elsewhere/m_4.rs: Cannot open");
+  EXPECT_FAILS_WITH(readStructureText("{\"panels\": []}", "structure", ""), "error: structure: panels: must be a non-empty list");
 }
 
 // kelm_blend's JSON document is a design file: the independent check passes it, and a design

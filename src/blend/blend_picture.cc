@@ -1,9 +1,9 @@
-#include "cli/blend_picture.h"
+#include "blend/blend_picture.h"
 
 #include <algorithm>
 #include <sstream>
 
-#include "eval/design_picture.h"
+#include "laminate/ply_colour.h"
 
 namespace kelm {
 
