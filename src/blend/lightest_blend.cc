@@ -1,7 +1,6 @@
 #include "blend/lightest_blend.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -52,7 +51,7 @@ class LightestRun {
     for (std::size_t p = options_.size(); p-- > 0;)
       restLightest_[p] = restLightest_[p + 1] + structure_.panels[p].plyWeight * options_[p].front();
     certified_ = restLightest_[0];
-    findTriples();
+    findGroups();
     pairCovering_ = structure_.blending.covering;
     for (const auto& panel : options_) pairCovering_ = std::min(pairCovering_, halfPositions(panel.front()));
     // First the lightest weight, each vector searched only for a first design, so that the
@@ -130,39 +129,52 @@ class LightestRun {
       if (!pairHolds(p, current_[p], q, current_[q], adjacent)) return false;
       if (stopped()) return false;
     }
-    for (const Triple& triple : triples_)
-      if (triple.back() == q && !tripleHolds(triple)) return false;
+    for (const std::vector<int>& group : groups_)
+      if (group.back() == q && !groupHolds(group)) return false;
     return !stopped();
   }
 
-  // Three panels, one next to the other two, in panel order. A vector's search wanders over
-  // every panel's choices before it meets a conflict of three neighbours; searched alone, such
-  // a conflict is proved in a moment.
-  using Triple = std::array<int, 3>;
-  void findTriples() {
+  // Connected groups of three and four panels, each in panel order. A vector's search wanders
+  // over every panel's choices before it meets a conflict among a few neighbours; searched
+  // alone, such a conflict is proved in a moment.
+  static constexpr std::size_t kLargestGroup = 4;
+  void findGroups() {
     const int n = static_cast<int>(structure_.panels.size());
-    for (int b = 0; b < n; ++b)
-      for (int a = 0; a < n; ++a)
-        for (int c = a + 1; c < n; ++c) {
-          if (a == b || c == b || !neighbours(a, b) || !neighbours(b, c)) continue;
-          Triple triple{a, b, c};
-          std::sort(triple.begin(), triple.end());
-          if (std::find(triples_.begin(), triples_.end(), triple) == triples_.end()) triples_.push_back(triple);
-        }
+    std::set<std::vector<int>> found;
+    std::vector<std::vector<int>> layer;
+    for (int p = 0; p < n; ++p) layer.push_back({p});
+    for (std::size_t size = 2; size <= kLargestGroup; ++size) {
+      std::set<std::vector<int>> next;
+      for (const std::vector<int>& group : layer)
+        for (int p : group)
+          for (int q = 0; q < n; ++q) {
+            if (!neighbours(p, q) || std::find(group.begin(), group.end(), q) != group.end()) continue;
+            std::vector<int> grown = group;
+            grown.insert(std::upper_bound(grown.begin(), grown.end(), q), q);
+            next.insert(grown);
+          }
+      layer.assign(next.begin(), next.end());
+      if (size >= 3) found.insert(next.begin(), next.end());
+    }
+    groups_.assign(found.begin(), found.end());
+    // Smaller groups first: a conflict of three is proved before the fours that hold it.
+    std::stable_sort(groups_.begin(), groups_.end(),
+                     [](const std::vector<int>& a, const std::vector<int>& b) { return a.size() < b.size(); });
   }
 
-  bool tripleHolds(const Triple& triple) {
-    const auto key = std::make_tuple(triple, current_[triple[0]], current_[triple[1]], current_[triple[2]]);
-    const auto known = triplesKnown_.find(key);
-    if (known != triplesKnown_.end()) return known->second;
+  bool groupHolds(const std::vector<int>& members) {
+    std::vector<int> plies;
+    for (int p : members) plies.push_back(current_[p]);
+    const auto key = std::make_pair(members, plies);
+    const auto known = groupsKnown_.find(key);
+    if (known != groupsKnown_.end()) return known->second;
     BlendedStructure group;
     group.blending = structure_.blending;
     group.blending.covering = pairCovering_;
-    std::vector<int> plies;
-    for (int p : triple) group.panels.push_back(structure_.panels[p]), plies.push_back(current_[p]);
-    for (int i = 0; i < 3; ++i)
-      for (int j = i + 1; j < 3; ++j)
-        if (neighbours(triple[i], triple[j])) group.adjacent.emplace_back(i, j);
+    for (int p : members) group.panels.push_back(structure_.panels[p]);
+    for (std::size_t i = 0; i < members.size(); ++i)
+      for (std::size_t j = i + 1; j < members.size(); ++j)
+        if (neighbours(members[i], members[j])) group.adjacent.emplace_back(i, j);
     const std::unique_ptr<CountVectorSearch> search = makeCountVectorSearch(group, plies);
     search->stopAtFirstDesign();
     search->limitPositions(kPairPositionLimit);
@@ -170,10 +182,10 @@ class LightestRun {
     result_.nodes += outcome.nodes;
     if (stopped()) return true;  // undecided, and not remembered
     const bool holds = outcome.status != VectorSearchOutcome::Status::Infeasible;
-    triplesKnown_[key] = holds;
+    groupsKnown_[key] = holds;
     if (!holds) {
       RuledOutGroup out{{}, plies, "cannot be blended together (searched)"};
-      for (int p : triple) out.panels.push_back(structure_.panels[p].name);
+      for (int p : members) out.panels.push_back(structure_.panels[p].name);
       result_.ruledOutGroups.push_back(out);
     }
     return holds;
@@ -301,8 +313,8 @@ class LightestRun {
   const VectorProgress& progress_;
   LightestBlend result_;
   std::map<std::tuple<int, int, int, int>, bool> pairs_;
-  std::vector<Triple> triples_;
-  std::map<std::tuple<Triple, int, int, int>, bool> triplesKnown_;
+  std::vector<std::vector<int>> groups_;  // connected groups of three and four panels
+  std::map<std::pair<std::vector<int>, std::vector<int>>, bool> groupsKnown_;
   std::vector<std::vector<int>> options_;  // each panel's totals that it meets alone
   std::vector<double> restLightest_;       // the lightest weight of the panels from p on
   std::set<std::vector<int>> tried_;

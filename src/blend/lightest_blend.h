@@ -35,8 +35,8 @@ struct RuledOutPair {
   std::string why;
 };
 
-// Three neighbouring panels at their totals that no design can hold together although every
-// pair of them can: every count vector that holds them is ruled out.
+// A connected group of three or four panels at their totals that no design can hold together:
+// every count vector that holds them is ruled out.
 struct RuledOutGroup {
   std::vector<std::string> panels;
   std::vector<int> plies;

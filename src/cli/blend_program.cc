@@ -162,7 +162,7 @@ void writeCertificate(std::ostream& out, const BlendedStructure& structure, cons
   if (result.ruledOutPairs.size() > kListedVectors)
     out << "  ... " << result.ruledOutPairs.size() - kListedVectors << " more in the JSON document\n";
   if (!result.ruledOutGroups.empty())
-    out << "groups of three neighbours that cannot be blended: " << result.ruledOutGroups.size() << '\n';
+    out << "groups of neighbours that cannot be blended: " << result.ruledOutGroups.size() << '\n';
   for (std::size_t i = 0; i < result.ruledOutGroups.size() && i < kListedVectors; ++i) {
     const RuledOutGroup& group = result.ruledOutGroups[i];
     out << " ";
