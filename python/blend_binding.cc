@@ -49,8 +49,9 @@ class VectorWatch {
 
 class WatchedBlend {
  public:
-  WatchedBlend(const BlendedStructure& structure, std::optional<double> timeLimit, py::object progress)
-      : structure_(structure), timeLimit_(timeLimit), progress_(std::move(progress)) {}
+  WatchedBlend(const BlendedStructure& structure, std::optional<double> timeLimit, py::object progress,
+               std::vector<int> start)
+      : structure_(structure), timeLimit_(timeLimit), progress_(std::move(progress)), startTotals_(std::move(start)) {}
 
   // Runs the search; returns the Python error to raise once the result is built (None: none).
   py::object run() {
@@ -71,7 +72,8 @@ class WatchedBlend {
   void searchThread() {
     try {
       result_ = findLightestBlend(structure_, &stop_,
-                                  [this](const std::vector<int>& plies, double weight) { watch_.publish(plies, weight); });
+                                  [this](const std::vector<int>& plies, double weight) { watch_.publish(plies, weight); },
+                                  startTotals_);
     } catch (...) {
       failure_ = std::current_exception();
     }
@@ -108,6 +110,7 @@ class WatchedBlend {
 
   const BlendedStructure& structure_;
   std::optional<double> timeLimit_;
+  std::vector<int> startTotals_;
   py::object progress_;
   StopRequest stop_;
   VectorWatch watch_;
@@ -132,9 +135,16 @@ BlendedStructure structureOf(const py::object& source, bool isText, const py::ob
 // The structure's lightest blended design as kelm_blend's JSON document, its picture (empty
 // without a design), and the Python error (Ctrl-C, the progress callback's) that stopped it.
 py::tuple blend(const py::object& source, bool isText, const py::object& base, std::optional<double> timeLimit,
-                py::object progress) {
+                py::object progress, const std::vector<int>& start) {
   const BlendedStructure structure = structureOf(source, isText, base);
-  WatchedBlend watched(structure, timeLimit, std::move(progress));
+  if (!start.empty() && start.size() != structure.panels.size())
+    throw py::value_error("start has " + std::to_string(start.size()) + " totals; the structure has " +
+                          std::to_string(structure.panels.size()) + " panels");
+  for (std::size_t p = 0; p < start.size(); ++p)
+    if (structure.panels[p].at(start[p]) == nullptr)
+      throw py::value_error("start: " + std::to_string(start[p]) + " plies is not an allowed total of panel " +
+                            structure.panels[p].name);
+  WatchedBlend watched(structure, timeLimit, std::move(progress), start);
   const py::object pending = watched.run();
   const LightestBlend& result = watched.result();
   BlendVerdict verdict;
@@ -152,7 +162,7 @@ py::tuple blend(const py::object& source, bool isText, const py::object& base, s
 
 void bindBlend(py::module_& m) {
   m.def("_blend", &blend, py::arg("source"), py::arg("is_text"), py::arg("base"), py::arg("time_limit"),
-        py::arg("progress"));
+        py::arg("progress"), py::arg("start"));
 }
 
 }  // namespace kelm::python

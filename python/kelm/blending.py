@@ -154,7 +154,8 @@ def _source(structure: StructureArgument, base) -> tuple:
 
 
 def blend(structure: StructureArgument, *, base=None, time_limit: Optional[float] = None,
-          progress: Optional[Callable[[List[int], float], Optional[bool]]] = None) -> BlendResult:
+          progress: Optional[Callable[[List[int], float], Optional[bool]]] = None,
+          start: Optional[Sequence[int]] = None) -> BlendResult:
     """The certified lightest blended design of a structure (kelm_blend).
 
     structure: the path of a structure file (JSON, see kelm_blend(1)), or the same document as
@@ -165,6 +166,8 @@ def blend(structure: StructureArgument, *, base=None, time_limit: Optional[float
     progress: called with each count vector (one ply total per panel) the search takes up and
         its weight, at most every 20 ms (the latest one); returning False (only False) stops
         the search, status "stopped".
+    start: one allowed ply total per panel (a known design's), searched first for a design, so
+        that a search stopped early still returns a design and its certified gap.
 
     Count vectors are searched by increasing weight, each exactly; the first that holds a design
     gives the weight, and the lighter ones, each proved to hold none, are the certificate
@@ -186,7 +189,8 @@ def blend(structure: StructureArgument, *, base=None, time_limit: Optional[float
     if _checks.callable_or_none(progress, "progress") is not None:
         def callback(plies: List[int], weight: float) -> bool:
             return not _says_stop(progress(plies, weight))
-    document, picture, pending = _blend(source, is_text, base, time_limit, callback)
+    totals = [] if start is None else _checks.whole_list(start, "start")
+    document, picture, pending = _blend(source, is_text, base, time_limit, callback, totals)
     result = BlendResult._from_document(json.loads(document), picture)
     if pending is not None:
         if isinstance(pending, KeyboardInterrupt) and not isinstance(pending, SearchInterrupted):

@@ -63,6 +63,10 @@ def test_the_result_is_the_programs_document(build, plates, tmp_path):
     for panel in result.panels:
         kept = [row.angle for row in result.table if row.level <= classes.index(panel.plies) + 1]
         assert kept == list(panel.design.skin.angles)
+    # Started from a heavier vector, the search still ends at the lightest, certified.
+    heavier = [min(p.plies + 2, 20) for p in result.panels]
+    started = kelm.blend(plates / "structure.json", start=heavier)
+    assert started.status == "optimal" and started.weight == result.weight
 
 
 def test_schema_faults_and_missing_files_are_refused_as_the_program_refuses_them(build, plates, tmp_path):
@@ -87,6 +91,8 @@ def test_schema_faults_and_missing_files_are_refused_as_the_program_refuses_them
         kelm.blend(3)
     with pytest.raises(ValueError, match="time_limit"):
         kelm.blend(plates / "structure.json", time_limit=0)
+    with pytest.raises(ValueError, match="start has 1 totals; the structure has 3 panels"):
+        kelm.blend(plates / "structure.json", start=[8])
 
 
 def test_a_stopped_search_keeps_what_it_proved(plates):

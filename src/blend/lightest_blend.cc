@@ -39,8 +39,9 @@ bool heavier(double weight, double lightest) { return weight > lightest + 1e-12 
 
 class LightestRun {
  public:
-  LightestRun(const BlendedStructure& structure, const StopRequest* stop, const VectorProgress& progress)
-      : structure_(structure), stop_(stop), progress_(progress) {}
+  LightestRun(const BlendedStructure& structure, const StopRequest* stop, const VectorProgress& progress,
+              const std::vector<int>& start)
+      : structure_(structure), stop_(stop), progress_(progress), start_(start) {}
 
   LightestBlend run() {
     options_ = panelOptions();
@@ -52,6 +53,8 @@ class LightestRun {
       restLightest_[p] = restLightest_[p + 1] + structure_.panels[p].plyWeight * options_[p].front();
     certified_ = restLightest_[0];
     findGroups();
+    if (!start_.empty() && !tryVector(start_, structure_.weightOf(start_), true, false))
+      return stoppedResult(certified_);
     pairCovering_ = structure_.blending.covering;
     for (const auto& panel : options_) pairCovering_ = std::min(pairCovering_, halfPositions(panel.front()));
     // First the lightest weight, each vector searched only for a first design, so that the
@@ -177,7 +180,9 @@ class LightestRun {
         if (neighbours(members[i], members[j])) group.adjacent.emplace_back(i, j);
     const std::unique_ptr<CountVectorSearch> search = makeCountVectorSearch(group, plies);
     search->stopAtFirstDesign();
-    search->limitPositions(kPairPositionLimit);
+    // Groups of four are many: each gets a shorter search, so that they never hold up the
+    // vectors (a group left undecided is taken as holding: nothing is proved).
+    search->limitPositions(members.size() < kLargestGroup ? kPairPositionLimit : kQuadPositionLimit);
     const VectorSearchOutcome outcome = search->run(stop_);
     result_.nodes += outcome.nodes;
     if (stopped()) return true;  // undecided, and not remembered
@@ -218,7 +223,7 @@ class LightestRun {
 
   // Searches one vector (for a first design only, or for the largest smallest margin above the
   // best so far); false when stopped.
-  bool tryVector(const std::vector<int>& plies, double weight, bool firstOnly) {
+  bool tryVector(const std::vector<int>& plies, double weight, bool firstOnly, bool certifying = true) {
     if (firstOnly) ++result_.vectorsTried;
     if (progress_) progress_(plies, weight);
     const std::unique_ptr<CountVectorSearch> search = makeCountVectorSearch(structure_, plies);
@@ -227,7 +232,9 @@ class LightestRun {
     const VectorSearchOutcome outcome = search->run(stop_);
     result_.nodes += outcome.nodes;
     lastFound_ = outcome.found;
-    if (outcome.found && (!result_.found || outcome.margin > result_.margin)) {
+    const bool lighter = result_.found && heavier(result_.weight, weight);
+    const bool asLight = result_.found && !lighter && !heavier(weight, result_.weight);
+    if (outcome.found && (!result_.found || lighter || (asLight && outcome.margin > result_.margin))) {
       result_.found = true;
       result_.design = outcome.design;
       result_.margin = outcome.margin;
@@ -237,7 +244,7 @@ class LightestRun {
       result_.pending = plies;
       return false;
     }
-    if (firstOnly && !outcome.found)
+    if (firstOnly && certifying && !outcome.found)
       result_.ruledOut.push_back({plies, weight, "no blended design (" + std::to_string(outcome.nodes) +
                                                      " positions searched)"});
     return true;
@@ -300,6 +307,7 @@ class LightestRun {
   }
 
   static constexpr std::int64_t kPairPositionLimit = 200000;
+  static constexpr std::int64_t kQuadPositionLimit = 20000;
 
   // Stopped: every vector lighter than `pending` was proved empty.
   LightestBlend stoppedResult(double pending) {
@@ -311,6 +319,7 @@ class LightestRun {
   const BlendedStructure& structure_;
   const StopRequest* stop_;
   const VectorProgress& progress_;
+  const std::vector<int>& start_;
   LightestBlend result_;
   std::map<std::tuple<int, int, int, int>, bool> pairs_;
   std::vector<std::vector<int>> groups_;  // connected groups of three and four panels
@@ -329,8 +338,8 @@ class LightestRun {
 }  // namespace
 
 LightestBlend findLightestBlend(const BlendedStructure& structure, const StopRequest* stop,
-                                const VectorProgress& progress) {
-  return LightestRun(structure, stop, progress).run();
+                                const VectorProgress& progress, const std::vector<int>& start) {
+  return LightestRun(structure, stop, progress, start).run();
 }
 
 }  // namespace kelm

@@ -72,7 +72,11 @@ using VectorProgress = std::function<void(const std::vector<int>& plies, double 
 // remembered); every vector of the same weight is searched too, and the design of the largest
 // smallest margin is kept. The lighter vectors, each proved empty or holding a pair that cannot
 // be blended, are the certificate.
+//
+// `start`, when given (one allowed total per panel, e.g. a known design's), is searched first
+// for a design: found, it bounds the weight from above from the outset, so that a run stopped
+// early still reports a design and its certified gap.
 LightestBlend findLightestBlend(const BlendedStructure& structure, const StopRequest* stop = nullptr,
-                                const VectorProgress& progress = {});
+                                const VectorProgress& progress = {}, const std::vector<int>& start = {});
 
 }  // namespace kelm

@@ -25,7 +25,7 @@ namespace kelm {
 namespace {
 
 constexpr const char* kBlendUsage =
-    "usage: kelm_blend STRUCTURE.json [--json=FILE] [--time-limit=S] [--svg=FILE]\n"
+    "usage: kelm_blend STRUCTURE.json [--json=FILE] [--time-limit=S] [--svg=FILE] [--start=T1/T2/...]\n"
     "  The lightest design of the structure's panels whose plies run on from panel to panel\n"
     "  (one stacking-sequence table, or edge-wise: each thinner neighbour a continuation of the\n"
     "  thicker), every panel's requirements met; among the lightest, the\n"
@@ -34,6 +34,8 @@ constexpr const char* kBlendUsage =
     "  --json=FILE      the result as a JSON document (status, weight, lower_bound, panels, ...)\n"
     "  --time-limit=S   stop after S seconds with the best design found and the certified gap\n"
     "  --svg=FILE       a picture of the panels and their stacks\n"
+    "  --start=T1/T2/.. one total per panel (a known design's) searched first for a design, so\n"
+    "                   that a run stopped early reports a design and its certified gap\n"
     "  Check any blended design: kelm_eval --structure STRUCTURE.json DESIGN.json\n";
 
 struct BlendArguments {
@@ -41,6 +43,7 @@ struct BlendArguments {
   std::string jsonFile;
   std::string svgFile;
   std::optional<double> timeLimit;
+  std::string start;  // --start=: totals separated by '/'
 };
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -62,6 +65,9 @@ BlendArguments readArguments(int argc, char** argv) {
       if (value.empty() || *end != '\0' || !(seconds > 0.0) || !std::isfinite(seconds))
         usageError("--time-limit= takes a positive number of seconds");
       arguments.timeLimit = seconds;
+    } else if (arg.rfind("--start=", 0) == 0) {
+      arguments.start = arg.substr(8);
+      if (arguments.start.empty()) usageError("--start= takes one ply total per panel, e.g. 24/20/16");
     } else if (arg.rfind("--", 0) == 0) {
       usageError("unknown option " + arg);
     } else if (arguments.structure.empty()) {
@@ -72,6 +78,28 @@ BlendArguments readArguments(int argc, char** argv) {
   }
   if (arguments.structure.empty()) usageError("a structure file is needed");
   return arguments;
+}
+
+// The totals of --start=, one allowed total per panel of the structure.
+std::vector<int> startTotals(const std::string& text, const BlendedStructure& structure) {
+  std::vector<int> totals;
+  std::istringstream in(text);
+  std::string item;
+  while (std::getline(in, item, '/')) {
+    char* end = nullptr;
+    const long total = std::strtol(item.c_str(), &end, 10);
+    if (item.empty() || *end != '\0' || total < 1 || total > 128)
+      usageError("--start= takes whole ply totals separated by '/', not \"" + item + "\"");
+    totals.push_back(static_cast<int>(total));
+  }
+  if (totals.size() != structure.panels.size())
+    usageError("--start= has " + std::to_string(totals.size()) + " totals; the structure has " +
+               std::to_string(structure.panels.size()) + " panels");
+  for (std::size_t p = 0; p < totals.size(); ++p)
+    if (structure.panels[p].at(totals[p]) == nullptr)
+      usageError("--start=: " + std::to_string(totals[p]) + " plies is not an allowed total of panel " +
+                 structure.panels[p].name);
+  return totals;
 }
 
 std::string numberText(double value) {
@@ -252,13 +280,15 @@ int runBlendProgram(int argc, char** argv) {
     }
   const BlendArguments arguments = readArguments(argc, argv);
   const BlendedStructure structure = readStructureFile(arguments.structure);
+  const std::vector<int> startVector =
+      arguments.start.empty() ? std::vector<int>{} : startTotals(arguments.start, structure);
   StopRequest stop;
   const auto start = std::chrono::steady_clock::now();
   LightestBlend result;
   {
     StopSignals signals(stop, arguments.timeLimit);
     ProgressLine progress;
-    result = findLightestBlend(structure, &stop, progress.callback());
+    result = findLightestBlend(structure, &stop, progress.callback(), startVector);
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   BlendVerdict verdict;
