@@ -67,6 +67,7 @@ std::string blendDocument(const BlendedStructure& structure, const LightestBlend
   for (const RuledOutGroup& group : result.ruledOutGroups)
     groups.push_back({{"panels", group.panels}, {"plies", group.plies}, {"why", group.why}});
   doc["ruled_out_groups"] = groups;
+  if (!result.startOutcome.empty()) doc["start"] = result.startOutcome;
   doc["searching_when_stopped"] = result.pending;
   doc["vectors_tried"] = result.vectorsTried;
   doc["guide_positions_searched"] = result.nodes;

@@ -53,8 +53,7 @@ class LightestRun {
       restLightest_[p] = restLightest_[p + 1] + structure_.panels[p].plyWeight * options_[p].front();
     certified_ = restLightest_[0];
     findGroups();
-    if (!start_.empty() && !tryVector(start_, structure_.weightOf(start_), true, false))
-      return stoppedResult(certified_);
+    if (!start_.empty() && !tryStart()) return stoppedResult(certified_);
     pairCovering_ = structure_.blending.covering;
     for (const auto& panel : options_) pairCovering_ = std::min(pairCovering_, halfPositions(panel.front()));
     // First the lightest weight, each vector searched only for a first design, so that the
@@ -219,6 +218,21 @@ class LightestRun {
       }
     }
     return options;
+  }
+
+  // The start vector: its pairs and groups first (a conflict among a few panels is proved in a
+  // moment), then a search for a first design. False when stopped.
+  bool tryStart() {
+    current_ = start_;
+    for (std::size_t q = 0; q < start_.size(); ++q)
+      if (!fitsEarlierPanels(static_cast<int>(q))) {
+        if (stopped()) return false;
+        result_.startOutcome = "no design: a pair or group of its panels cannot be blended";
+        return true;
+      }
+    if (!tryVector(start_, structure_.weightOf(start_), true, false)) return false;
+    result_.startOutcome = lastFound_ ? "a design found" : "no design (searched)";
+    return true;
   }
 
   // Searches one vector (for a first design only, or for the largest smallest margin above the

@@ -58,6 +58,7 @@ struct LightestBlend {
   std::vector<RuledOutGroup> ruledOutGroups;  // in the order learned
   std::vector<RuledOutVector> ruledOut;     // vectors searched without a design, by weight
   std::vector<int> pending;  // stopped: the count vector being searched, if any
+  std::string startOutcome;  // what the start vector held, when one was given and decided
   std::int64_t vectorsTried = 0;
   std::int64_t nodes = 0;
 };

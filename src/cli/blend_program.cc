@@ -233,6 +233,7 @@ void writeReport(std::ostream& out, const BlendedStructure& structure, const Lig
   } else if (result.found) {
     out << "lower bound = " << numberText(result.lowerBound) << " (certified: the weight is the lightest)\n";
   }
+  if (!result.startOutcome.empty()) out << "start: " << result.startOutcome << '\n';
   if (!result.pending.empty())
     out << "searching when stopped: " << pliesText(result.pending) << '\n';
   out << "status: " << blendStatusName(result.status) << '\n';
