@@ -53,9 +53,9 @@ class LightestRun {
       restLightest_[p] = restLightest_[p + 1] + structure_.panels[p].plyWeight * options_[p].front();
     certified_ = restLightest_[0];
     findGroups();
-    if (!start_.empty() && !tryStart()) return stoppedResult(certified_);
     pairCovering_ = structure_.blending.covering;
     for (const auto& panel : options_) pairCovering_ = std::min(pairCovering_, halfPositions(panel.front()));
+    if (!start_.empty() && !tryStart()) return stoppedResult(certified_);
     // First the lightest weight, each vector searched only for a first design, so that the
     // weight is certified as early as it can be; then the largest smallest margin among the
     // vectors of that weight.
@@ -69,6 +69,11 @@ class LightestRun {
       if (!untried) break;
       if (result_.found && heavier(weight, result_.weight)) break;
       certified_ = weight;
+      // Its groups searched now (a failing one rules it out, and the enumeration learns it).
+      if (!groupsHold(plies)) {
+        if (stopped()) return stoppedResult(weight);
+        continue;
+      }
       tried_.insert(plies);
       if (!tryVector(plies, weight, true)) return stoppedResult(weight);
       if (lastFound_) lightest.push_back(plies);
@@ -132,8 +137,24 @@ class LightestRun {
       if (stopped()) return false;
     }
     for (const std::vector<int>& group : groups_)
-      if (group.back() == q && !groupHolds(group)) return false;
+      if (group.back() == q && knownNotToHold(group)) return false;
     return !stopped();
+  }
+
+  // Groups are many more than pairs: they are searched only for the vector the enumeration
+  // takes up, and there after remembered, so that the enumeration cuts what they ruled out.
+  bool knownNotToHold(const std::vector<int>& members) const {
+    std::vector<int> plies;
+    for (int p : members) plies.push_back(current_[p]);
+    const auto known = groupsKnown_.find(std::make_pair(members, plies));
+    return known != groupsKnown_.end() && !known->second;
+  }
+
+  bool groupsHold(const std::vector<int>& plies) {
+    current_ = plies;
+    for (const std::vector<int>& group : groups_)
+      if (!groupHolds(group) || stopped()) return false;
+    return true;
   }
 
   // Connected groups of three and four panels, each in panel order. A vector's search wanders
@@ -224,12 +245,13 @@ class LightestRun {
   // moment), then a search for a first design. False when stopped.
   bool tryStart() {
     current_ = start_;
-    for (std::size_t q = 0; q < start_.size(); ++q)
-      if (!fitsEarlierPanels(static_cast<int>(q))) {
-        if (stopped()) return false;
-        result_.startOutcome = "no design: a pair or group of its panels cannot be blended";
-        return true;
-      }
+    bool fits = true;
+    for (std::size_t q = 0; q < start_.size() && fits; ++q) fits = fitsEarlierPanels(static_cast<int>(q));
+    if (!fits || !groupsHold(start_)) {
+      if (stopped()) return false;
+      result_.startOutcome = "no design: a pair or group of its panels cannot be blended";
+      return true;
+    }
     if (!tryVector(start_, structure_.weightOf(start_), true, false)) return false;
     result_.startOutcome = lastFound_ ? "a design found" : "no design (searched)";
     return true;
