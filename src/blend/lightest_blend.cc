@@ -60,8 +60,10 @@ class LightestRun {
     while (true) {
       std::vector<int> plies;
       double weight = 0.0;
-      if (!lightestUntried(plies, weight)) break;
+      const bool untried = lightestUntried(plies, weight);
+      // A stop while the pairs were searched leaves vectors neither tried nor ruled out.
       if (stopped()) return stoppedResult(certified_);
+      if (!untried) break;
       if (result_.found && heavier(weight, result_.weight)) break;
       certified_ = weight;
       tried_.insert(plies);
