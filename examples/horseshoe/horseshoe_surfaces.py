@@ -26,10 +26,10 @@ one choice of M, N holds for all totals of a panel.
 The weight of one ply of a panel is density x ply thickness x a x b (lb), so the structure's
 weight is the benchmark's weight formula.
 
-Usage: horseshoe_surfaces.py HORSESHOE_JSON OUT_DIR [FIRST_TOTAL LAST_TOTAL]
+Usage: horseshoe_surfaces.py [--odd] HORSESHOE_JSON OUT_DIR [FIRST_TOTAL LAST_TOTAL]
 writes OUT_DIR/P<id>/mode_<m>_<n>_<plies>.rs for every even total from FIRST to LAST (default
-12 to 48) and OUT_DIR/structure.json (table form, covering 1, at most 3 consecutive drops,
-balance per panel).
+12 to 48; with --odd every total, odd ones with a mid-plane ply) and OUT_DIR/structure.json
+(table form, covering 1, at most 3 consecutive drops, balance per panel).
 """
 
 import json
@@ -72,6 +72,8 @@ def write_surface(path, coefficients, note):
 
 
 def main(argv):
+    odd = "--odd" in argv
+    argv = [a for a in argv if a != "--odd"]
     if len(argv) not in (2, 4):
         sys.exit(__doc__.split("Usage: ")[1].split("\n")[0])
     data = json.load(open(argv[0]))
@@ -89,7 +91,7 @@ def main(argv):
             for n in range(1, last_n + 1):
                 pattern = f"{name}/mode_{m}_{n}_{{plies}}.rs"
                 requirements.append({"surface": pattern, "limit": 1.0})
-                for plies in range(first, last + 1, 2):
+                for plies in range(first, last + 1, 1 if odd else 2):
                     h = plies * material["ply_thickness"]
                     write_surface(os.path.join(out, pattern.replace("{plies}", str(plies))),
                                   mode_coefficients(u, panel, h, m, n),
@@ -100,7 +102,7 @@ def main(argv):
         print(f"{name}: modes m <= {last_m - 1}, n <= {last_n - 1} inside, border m = {last_m}, n = {last_n}")
     structure = {
         "name": data["name"],
-        "blending": {"form": "table", "covering": 1, "max_drops": 3, "totals": "even"},
+        "blending": {"form": "table", "covering": 1, "max_drops": 3, "totals": "mid-plane" if odd else "even"},
         "panels": panels,
         "adjacent": [[f"P{a}", f"P{b}"] for a, b in data["adjacent"]],
     }

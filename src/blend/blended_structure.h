@@ -28,7 +28,7 @@ struct PanelTotal {
 };
 
 // A panel of the structure: one laminate (a plate or a skin), its weight per ply, its allowed
-// totals (even, ascending, each with its surfaces) and its own rules. The rules' ply total is
+// totals (ascending, each with its surfaces; even unless the mid-plane policy allows odd ones) and its own rules. The rules' ply total is
 // set for each total where it is used.
 struct BlendPanel {
   std::string name;
@@ -47,10 +47,19 @@ enum class BlendForm {
   EdgeWise,  // each thinner neighbour an order-preserving subsequence of the thicker
 };
 
+// Which ply totals a panel may take. A laminate of an odd total has a mid-plane ply: it is the
+// innermost position of the half laminate and blends as any other position does, so a thicker
+// neighbour continues it as one ply of a pair and a thinner one may drop it.
+enum class TotalsPolicy {
+  Even,      // every total even: no mid-plane ply
+  MidPlane,  // odd totals too, the mid-plane ply being the half laminate's innermost position
+};
+
 struct BlendingRules {
   BlendForm form = BlendForm::Table;
   int covering = 1;  // the outer positions no panel drops
   int maxDrops = 3;  // consecutive positions one neighbour may drop
+  TotalsPolicy totals = TotalsPolicy::Even;
 };
 
 struct BlendedStructure {

@@ -116,12 +116,12 @@ class LightestRun {
     }
   }
 
-  // Every pair of the panel with an earlier one that the table constrains: equal totals share a
-  // laminate, neighbours must place their drops.
+  // Every pair of the panel with an earlier one that the table constrains: totals of one class
+  // share a ply order, neighbours must place their drops.
   bool fitsEarlierPanels(int q) {
     for (int p = 0; p < q; ++p) {
       const bool adjacent = neighbours(p, q);
-      if (current_[p] != current_[q] && !adjacent) continue;
+      if (halfPositions(current_[p]) != halfPositions(current_[q]) && !adjacent) continue;
       if (!pairHolds(p, current_[p], q, current_[q], adjacent)) return false;
       if (stopped()) return false;
     }
@@ -186,7 +186,7 @@ class LightestRun {
     return false;
   }
 
-  // Two panels alone: with equal totals they share one laminate, otherwise the thinner is cut
+  // Two panels alone: with equal half counts they share one ply order, otherwise the thinner is cut
   // from the thicker (with the drop limit when they are neighbours). A pair that holds no design
   // rules out every vector that holds it. Each pair of totals is searched once, and given up
   // (nothing proved) after a bounded search. A vector's guide keeps its outer positions up to
@@ -210,8 +210,10 @@ class LightestRun {
     result_.nodes += outcome.nodes;
     if (stopped()) return true;  // undecided, and not remembered
     const bool holds = outcome.status != TableSearchOutcome::Status::Infeasible;
-    return learn(p, tp, q, tq, holds,
-                 tp == tq ? "cannot share one laminate (searched)" : "cannot be blended (searched)");
+    const char* why = tp == tq                                 ? "cannot share one laminate (searched)"
+                      : halfPositions(tp) == halfPositions(tq) ? "cannot share one ply order (searched)"
+                                                               : "cannot be blended (searched)";
+    return learn(p, tp, q, tq, holds, why);
   }
 
   bool learn(int p, int tp, int q, int tq, bool holds, const std::string& why) {

@@ -32,8 +32,13 @@ struct TableSearch::State {
   int positions = 0;
   int covered = 0;
   int maxDrops = 0;
-  std::vector<int> panelClass;                  // 1-based
-  std::vector<std::vector<int>> panelsOfClass;  // by class - 1
+  std::vector<int> panelClass;  // 1-based
+  // The distinct totals (a class holds an even total and the odd one below it, whose innermost
+  // position is its mid-plane ply): each has its own laminate, cut from the same guide.
+  std::vector<int> shapes;
+  std::vector<int> shapeClass;
+  std::vector<int> panelShape;
+  std::vector<std::vector<int>> panelsOfShape;
   std::vector<LaminateRules> rules;
   // The bounds keep the address of the rules they count under: `rules` is reserved once and
   // never grows after, so the addresses hold for the search's whole life.
@@ -45,8 +50,8 @@ struct TableSearch::State {
   std::vector<std::vector<CountCoupledBound>> combined;
   std::vector<ClassPair> pairs;
 
-  // The path: laminates of each class and each pair's current run of drops, per depth.
-  std::vector<std::vector<PanelDesign>> laminates;  // [depth][class - 1], skin only
+  // The path: laminates of each total and each pair's current run of drops, per depth.
+  std::vector<std::vector<PanelDesign>> laminates;  // [depth][shape], skin only
   std::vector<std::vector<int>> runs;               // [depth][pair]
   std::vector<int> remaining;                       // open positions per level
   std::vector<GuidePosition> guide;
@@ -84,13 +89,18 @@ void TableSearch::State::prepare() {
   positions = classes.back();
   covered = std::min(structure.blending.covering, classes.front());
   maxDrops = structure.blending.maxDrops;
-  panelsOfClass.assign(levels, {});
+  shapes = plies;
+  std::sort(shapes.begin(), shapes.end());
+  shapes.erase(std::unique(shapes.begin(), shapes.end()), shapes.end());
+  for (int total : shapes) shapeClass.push_back(classOf(classes, total));
+  panelsOfShape.assign(shapes.size(), {});
   noStiffener.balance = false;
   rules.reserve(plies.size());
   for (std::size_t p = 0; p < plies.size(); ++p) {
     const BlendPanel& panel = structure.panels[p];
     panelClass.push_back(classOf(classes, plies[p]));
-    panelsOfClass[panelClass.back() - 1].push_back(static_cast<int>(p));
+    panelShape.push_back(static_cast<int>(std::lower_bound(shapes.begin(), shapes.end(), plies[p]) - shapes.begin()));
+    panelsOfShape[panelShape.back()].push_back(static_cast<int>(p));
     rules.push_back(panel.rulesFor(plies[p]));
     totals.push_back(panel.at(plies[p]));
     bounds.emplace_back(totals.back()->surfaces.size());
@@ -105,10 +115,10 @@ void TableSearch::State::prepare() {
     const ClassPair pair{std::max(panelClass[a], panelClass[b]), std::min(panelClass[a], panelClass[b])};
     if (pair.high != pair.low && std::find(pairs.begin(), pairs.end(), pair) == pairs.end()) pairs.push_back(pair);
   }
-  laminates.assign(positions + 1, std::vector<PanelDesign>(levels));
-  for (int c = 0; c < levels; ++c) {
-    laminates[0][c].skin.setPlyTotal(2 * classes[c]);
-    laminates[0][c].stiffener.setPlyTotal(0);
+  laminates.assign(positions + 1, std::vector<PanelDesign>(shapes.size()));
+  for (std::size_t t = 0; t < shapes.size(); ++t) {
+    laminates[0][t].skin.setPlyTotal(shapes[t]);
+    laminates[0][t].stiffener.setPlyTotal(0);
   }
   runs.assign(positions + 1, std::vector<int>(pairs.size(), 0));
   remaining.assign(levels, 0);
@@ -177,14 +187,15 @@ bool TableSearch::State::dropsAllow(int depth, int level) {
 }
 
 bool TableSearch::State::place(int depth, int level, int code) {
-  for (int c = 0; c < levels; ++c) {
-    PanelDesign& next = laminates[depth + 1][c];
-    next.skin = laminates[depth][c].skin;
-    if (c + 1 >= level) next.skin.setTheta(next.skin.setCount() + 1, code);
+  for (std::size_t t = 0; t < shapes.size(); ++t) {
+    PanelDesign& next = laminates[depth + 1][t];
+    next.skin = laminates[depth][t].skin;
+    if (shapeClass[t] >= level) next.skin.setTheta(next.skin.setCount() + 1, code);
   }
-  for (int c = level - 1; c < levels; ++c) {
-    const PanelDesign& partial = laminates[depth + 1][c];
-    for (int p : panelsOfClass[c]) {
+  for (std::size_t t = 0; t < shapes.size(); ++t) {
+    if (shapeClass[t] < level) continue;
+    const PanelDesign& partial = laminates[depth + 1][t];
+    for (int p : panelsOfShape[t]) {
       if (!checkPartial(partial.skin, rules[p])) return false;
       if (partial.skin.complete() ? !completePanelHolds(p, partial.skin) : !panelCanStillWin(p, partial))
         return false;
@@ -239,7 +250,7 @@ void TableSearch::State::recordLeaf() {
   design.guide = guide;
   design.laminates.clear();
   for (std::size_t p = 0; p < plies.size(); ++p)
-    design.laminates.push_back(laminates[positions][panelClass[p] - 1].skin);
+    design.laminates.push_back(laminates[positions][panelShape[p]].skin);
   if (firstOnly) finished = true;
 }
 

@@ -1,6 +1,7 @@
 #include "cli/blend_program.h"
 
 #include <chrono>
+#include <algorithm>
 #include <cstdlib>
 #include <iomanip>
 #include <iostream>
@@ -99,13 +100,22 @@ const char* statusName(LightestBlend::Status status) {
 
 int angleOf(int code) { return code == kCode0 ? 0 : code == kCode90 ? 90 : 45; }
 
+// A class's column heading: its ply total, or both totals ("37/38") where an odd total shares
+// the class's positions, its innermost one as the mid-plane ply.
+std::string classHeading(const std::vector<int>& plies, int positions) {
+  const bool odd = std::find(plies.begin(), plies.end(), 2 * positions - 1) != plies.end();
+  const bool even = std::find(plies.begin(), plies.end(), 2 * positions) != plies.end();
+  if (odd && even) return std::to_string(2 * positions - 1) + "/" + std::to_string(2 * positions);
+  return std::to_string(odd ? 2 * positions - 1 : 2 * positions);
+}
+
 // One column per count class (its ply total), one row per guide position; a dot where the
 // class drops the position.
 void writeTable(std::ostream& out, const BlendedDesign& design) {
   const std::vector<int> classes = countClasses(design.plies);
   out << "stacking-sequence table (rows outer to inner, columns by ply total):\n";
   out << std::setw(8) << "position";
-  for (int c : classes) out << std::setw(6) << 2 * c;
+  for (int c : classes) out << std::setw(6) << classHeading(design.plies, c);
   out << '\n';
   for (std::size_t i = 0; i < design.guide.size(); ++i) {
     out << std::setw(8) << i + 1;

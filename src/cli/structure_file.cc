@@ -102,10 +102,16 @@ BlendingRules readBlending(const SchemaReader& reader, const Json& root) {
   if (blending.contains("covering")) rules.covering = reader.whole(blending.at("covering"), "blending.covering", 0, 64);
   if (blending.contains("max_drops"))
     rules.maxDrops = reader.whole(blending.at("max_drops"), "blending.max_drops", 1, 64);
-  // Only even totals blend here: the mid-plane ply of an odd total would have to run on as a
-  // pair of plies into a thicker neighbour.
-  if (blending.contains("totals") && reader.text(blending.at("totals"), "blending.totals") != "even")
-    reader.refuse("blending.totals", "only \"even\" totals are blended (no mid-plane ply)");
+  if (blending.contains("totals")) {
+    const std::string totals = reader.text(blending.at("totals"), "blending.totals");
+    if (totals == "even")
+      rules.totals = TotalsPolicy::Even;
+    else if (totals == "mid-plane")
+      rules.totals = TotalsPolicy::MidPlane;
+    else
+      reader.refuse("blending.totals", "must be \"even\" or \"mid-plane\" (odd totals, the mid-plane ply "
+                                       "the innermost position of the half laminate)");
+  }
   return rules;
 }
 
@@ -128,7 +134,8 @@ LaminateRules readRules(const SchemaReader& reader, const Json& panel, const std
   return rules;
 }
 
-std::pair<int, int> readPlies(const SchemaReader& reader, const Json& value, const std::string& where) {
+std::pair<int, int> readPlies(const SchemaReader& reader, const Json& value, const std::string& where,
+                              bool oddAllowed) {
   int first = 0, last = 0;
   if (value.is_string()) {
     const std::string text = value.get<std::string>();
@@ -141,8 +148,11 @@ std::pair<int, int> readPlies(const SchemaReader& reader, const Json& value, con
   } else {
     reader.refuse(where, "must be \"A:B\" or [A, B]");
   }
-  if (first % 2 != 0 || last % 2 != 0 || first > last || first < 2 || last > 128)
-    reader.refuse(where, "must be a range of even totals from 2 to 128, smallest first");
+  if (oddAllowed && (first > last || first < 2 || last > 128))
+    reader.refuse(where, "must be a range of totals from 2 to 128, smallest first");
+  if (!oddAllowed && (first % 2 != 0 || last % 2 != 0 || first > last || first < 2 || last > 128))
+    reader.refuse(where, "must be a range of even totals from 2 to 128, smallest first (odd totals with "
+                         "\"blending\": {\"totals\": \"mid-plane\"})");
   return {first, last};
 }
 
@@ -162,13 +172,15 @@ ModeSurface readSurface(const SchemaReader& reader, const std::string& pattern, 
   return mode;
 }
 
-BlendPanel readPanel(const SchemaReader& reader, const Json& json, const std::string& where) {
+BlendPanel readPanel(const SchemaReader& reader, const Json& json, const std::string& where,
+                     const BlendingRules& blending) {
+  const bool oddAllowed = blending.totals == TotalsPolicy::MidPlane;
   reader.onlyKeys(json, where, {"name", "ply_weight", "plies", "objective", "require", "rules"});
   BlendPanel panel;
   panel.name = reader.text(reader.required(json, "name", where), where + ".name");
   panel.plyWeight = reader.number(reader.required(json, "ply_weight", where), where + ".ply_weight");
   if (!(panel.plyWeight > 0.0) || !std::isfinite(panel.plyWeight)) reader.refuse(where + ".ply_weight", "must be positive");
-  const auto [first, last] = readPlies(reader, reader.required(json, "plies", where), where + ".plies");
+  const auto [first, last] = readPlies(reader, reader.required(json, "plies", where), where + ".plies", oddAllowed);
   panel.rules = readRules(reader, json, where);
   std::vector<std::string> objectives;
   if (json.contains("objective")) {
@@ -189,7 +201,7 @@ BlendPanel readPanel(const SchemaReader& reader, const Json& json, const std::st
       requirements.emplace_back(reader.text(reader.required(list[i], "surface", at), at + ".surface"), limit);
     }
   }
-  for (int plies = first; plies <= last; plies += 2) {
+  for (int plies = first; plies <= last; plies += oddAllowed ? 1 : 2) {
     PanelTotal total;
     total.plies = plies;
     for (const std::string& pattern : objectives)
@@ -224,7 +236,7 @@ BlendedStructure readStructureFile(const std::string& fileName) {
   if (!panels.is_array() || panels.empty()) reader.refuse("panels", "must be a non-empty list");
   std::set<std::string> names;
   for (std::size_t p = 0; p < panels.size(); ++p) {
-    structure.panels.push_back(readPanel(reader, panels[p], "panels[" + std::to_string(p) + "]"));
+    structure.panels.push_back(readPanel(reader, panels[p], "panels[" + std::to_string(p) + "]", structure.blending));
     if (!names.insert(structure.panels.back().name).second)
       reader.refuse("panels[" + std::to_string(p) + "].name", "\"" + structure.panels.back().name + "\" names two panels");
   }

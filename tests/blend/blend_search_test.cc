@@ -36,13 +36,14 @@ ResponseSurface randomLaminateSurface(std::mt19937& random) {
 }
 
 // Which rules a random case draws from: the default rule set, the 4-ply rule and a wider
-// covering, and runs of single drops without balance.
+// covering, runs of single drops without balance, and odd totals beside even ones.
 struct RuleSet {
   bool balance;
   bool fourPly;
   int maxRun;
   int covering;
   int maxDrops;
+  bool oddTotals = false;
 };
 // Trying every guide is slow under the sanitizers: fewer random structures there.
 #ifdef KELM_SANITIZED
@@ -51,12 +52,16 @@ constexpr std::uint32_t kFixedCases = 21;
 constexpr std::uint32_t kFixedCases = 60;
 #endif
 
-constexpr RuleSet kRuleSets[] = {{true, false, 0, 1, 3}, {true, true, 0, 2, 2}, {false, false, 2, 1, 1}};
+constexpr RuleSet kRuleSets[] = {
+    {true, false, 0, 1, 3}, {true, true, 0, 2, 2}, {false, false, 2, 1, 1}, {true, false, 0, 1, 2, true}};
+constexpr std::uint32_t kRuleSetCount = 4;
 
 BlendedStructure randomStructure(std::uint32_t seed, const RuleSet& set, int totalsPerPanel) {
   std::mt19937 random(seed);
   BlendedStructure structure;
-  structure.blending = {BlendForm::Table, set.covering, set.maxDrops};
+  structure.blending = {BlendForm::Table, set.covering, set.maxDrops,
+                        set.oddTotals ? TotalsPolicy::MidPlane : TotalsPolicy::Even};
+  const int step = set.oddTotals ? 1 : 2;
   const int panels = 3 + static_cast<int>(random() % (totalsPerPanel > 2 ? 3 : 2));
   for (int p = 0; p < panels; ++p) {
     BlendPanel panel;
@@ -65,10 +70,10 @@ BlendedStructure randomStructure(std::uint32_t seed, const RuleSet& set, int tot
     panel.rules.balance = set.balance;
     panel.rules.fourPlyRule = set.fourPly;
     panel.rules.maxRun = set.maxRun;
-    const int lowest = 6 + 2 * static_cast<int>(random() % 2);
+    const int lowest = 6 + step * static_cast<int>(random() % 2);
     for (int t = 0; t < totalsPerPanel; ++t) {
       PanelTotal total;
-      total.plies = lowest + 2 * t;
+      total.plies = lowest + step * t;
       for (int s = 0; s < 2; ++s) {
         ModeSurface mode;
         mode.name = "m" + std::to_string(s);
@@ -126,10 +131,10 @@ Brute bruteForce(const BlendedStructure& structure, const std::vector<int>& plie
 // The search of a fixed count vector finds exactly what trying every guide finds, and its
 // design passes the independent check with the margin it reports.
 TEST(BlendSearchTest, FixedCountsMatchEveryGuide) {
-  int found = 0, infeasible = 0;
+  int found = 0, infeasible = 0, oddFound = 0;
   std::int64_t positions = 0;
   for (std::uint32_t seed = 1; seed <= kFixedCases; ++seed) {
-    const RuleSet& set = kRuleSets[seed % 3];
+    const RuleSet& set = kRuleSets[seed % kRuleSetCount];
     const BlendedStructure structure = randomStructure(seed, set, 3);
     std::mt19937 random(seed * 7919u);
     std::vector<int> plies;
@@ -144,22 +149,24 @@ TEST(BlendSearchTest, FixedCountsMatchEveryGuide) {
       continue;
     }
     ++found;
+    if (std::any_of(plies.begin(), plies.end(), [](int t) { return t % 2 != 0; })) ++oddFound;
     EXPECT_NEAR(outcome.margin, brute.margin, 1e-12) << "seed " << seed;
     const BlendVerdict verdict = checkBlendedDesign(structure, outcome.design);
     EXPECT_TRUE(verdict.holds()) << "seed " << seed << ": " << verdict.breaks.front().where;
     EXPECT_DOUBLE_EQ(verdict.margin, outcome.margin) << "seed " << seed;
   }
-  std::cout << found << " vectors with designs, " << infeasible << " without, " << positions
+  std::cout << found << " vectors with designs (" << oddFound << " with odd totals), " << infeasible << " without, " << positions
             << " guide positions searched\n";
   EXPECT_GT(found, static_cast<int>(kFixedCases) / 5);
   EXPECT_GT(infeasible, static_cast<int>(kFixedCases) / 10);
+  EXPECT_GT(oddFound, 0);
 }
 
 // The lightest design: the lightest vector holding a design (by trying every guide of every
 // vector), and among that weight the largest smallest margin.
 TEST(BlendSearchTest, LightestWeightMatchesEveryVector) {
   for (std::uint32_t seed = 1; seed <= 12; ++seed) {
-    const BlendedStructure structure = randomStructure(1000 + seed, kRuleSets[seed % 3], 2);
+    const BlendedStructure structure = randomStructure(1000 + seed, kRuleSets[seed % kRuleSetCount], 2);
     std::vector<int> option(structure.panels.size(), 0);
     bool anyFound = false;
     double lightest = 0.0, margin = 0.0;
