@@ -13,10 +13,11 @@ The outcome of a run:
   infeasible  proved that the counts cannot be blended (or a plate alone cannot hold);
   stopped     neither within the limit.
 
-Usage: run.py KELM_BLEND OUT_DIR CSV [--time-limit=SECONDS] [--sizes=3,4,5,6] [--count=N]
+Usage: run.py KELM_BLEND OUT_DIR CSV [--time-limit=SECONDS] [--sizes=3,4,5,6] [--count=N] [--retry]
        run.py --table CSV
-runs the first N structures of each size (all by default), then prints the table: per size,
-how many were decided, the median and largest time of those decided with a proof.
+runs the first N structures of each size (all by default), then prints the table: per size and
+limit, how many were decided, the median and largest time of those decided with a proof. With
+--retry only the structures that every run in the CSV left stopped run again, with the new limit.
 """
 
 import csv
@@ -73,8 +74,11 @@ def done_runs(path):
         return list(csv.DictReader(f))
 
 
-def sweep(kelm_blend, out, path, limit, sizes, count):
-    done = {(row["size"], row["structure"], row["time_limit"]) for row in done_runs(path)}
+def sweep(kelm_blend, out, path, limit, sizes, count, retry):
+    runs = done_runs(path)
+    done = {(row["size"], row["structure"], row["time_limit"]) for row in runs}
+    decided = {(row["size"], row["structure"]) for row in runs if row["outcome"] != "stopped"}
+    tried = {(row["size"], row["structure"]) for row in runs}
     new_file = not os.path.exists(path)
     with open(path, "a", newline="") as f:
         writer = csv.DictWriter(f, FIELDS, extrasaction="ignore")
@@ -83,6 +87,8 @@ def sweep(kelm_blend, out, path, limit, sizes, count):
         for size, structure in structures(out, sizes, count):
             name = os.path.basename(os.path.dirname(structure))
             if (str(size), name, str(limit)) in done:
+                continue
+            if retry and ((str(size), name) in decided or (str(size), name) not in tried):
                 continue
             with open(structure) as s:
                 panels = len(json.load(s)["panels"])
@@ -115,16 +121,16 @@ def main(argv):
     options = dict(a[2:].split("=", 1) if "=" in a else (a[2:], "") for a in argv if a.startswith("--"))
     usage = "usage: " + __doc__.split("Usage: ")[1].split("\nruns")[0]
     if "table" in options:
-        if len(args) != 0 or not options["table"]:
+        if len(args) != 1 or len(options) != 1:
             sys.exit(usage)
-        print(table(options["table"]))
+        print(table(args[0]))
         return
-    if len(args) != 3 or set(options) - {"time-limit", "sizes", "count"}:
+    if len(args) != 3 or set(options) - {"time-limit", "sizes", "count", "retry"}:
         sys.exit(usage)
     kelm_blend, out, path = args
     sizes = [int(v) for v in options.get("sizes", "3,4,5,6").split(",")]
     count = int(options["count"]) if "count" in options else None
-    sweep(kelm_blend, out, path, options.get("time-limit", "60"), sizes, count)
+    sweep(kelm_blend, out, path, options.get("time-limit", "60"), sizes, count, "retry" in options)
     print(table(path))
 
 
