@@ -105,7 +105,7 @@ def table(path):
     lines = ["| panels | limit (s) | run | decided | optimal | found (margin open) | infeasible | stopped "
              "| median s (proved) | max s (proved) |",
              "|---|---|---|---|---|---|---|---|---|---|"]
-    for key in sorted({(int(r["panels"]), r["time_limit"]) for r in rows}):
+    for key in sorted({(int(r["panels"]), r["time_limit"]) for r in rows}, key=lambda k: (k[0], float(k[1]))):
         group = [r for r in rows if (int(r["panels"]), r["time_limit"]) == key]
         count = {o: sum(r["outcome"] == o for r in group) for o in ("optimal", "found", "infeasible", "stopped")}
         proved = sorted(float(r["seconds"]) for r in group if r["outcome"] in ("optimal", "infeasible"))
