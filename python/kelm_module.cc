@@ -45,4 +45,5 @@ PYBIND11_MODULE(_kelm, m) {
   kelm::python::bindDesignList(m);
   kelm::python::bindSearches(m);
   kelm::python::bindFitting(m);
+  kelm::python::bindBlend(m);
 }

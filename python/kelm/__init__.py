@@ -29,6 +29,7 @@ __all__ = [
     "SearchInterrupted", "Surface", "check_surface", "evaluate", "optimize", "run_panels",
     "Panel", "StudyInterrupted", "panel_row", "Plan", "Fit", "surface_values", "sample_plan", "fit_surface", "target_surface",
     "LoopProgress", "ModelResult", "optimize_model", "SizingResult", "Total", "lightest",
+    "BlendResult", "BlendedPanel", "TableRow", "blend",
 ]
 
 #: The searches ``optimize`` runs: ``"tight"`` (kelm_alt --tight, the fastest exact one),
@@ -153,7 +154,8 @@ class Progress(NamedTuple):
 
 class SearchInterrupted(KeyboardInterrupt):
     """Ctrl-C during a search: the search stopped, and ``result`` holds the best designs found
-    so far (status "interrupted"). Caught by ``except KeyboardInterrupt`` as usual."""
+    so far (status "interrupted"; for kelm.blend a BlendResult, status "stopped"). Caught by
+    ``except KeyboardInterrupt`` as usual."""
 
     def __init__(self, result: Result):
         super().__init__("search interrupted: the best designs found so far are in .result")
@@ -367,3 +369,4 @@ from .studies import Panel, StudyInterrupted, panel_row, run_panels  # noqa: E40
 from .workflow import Fit, Plan, fit_surface, sample_plan, target_surface  # noqa: E402
 from .design_loop import LoopProgress, ModelResult, optimize_model  # noqa: E402
 from .sizing import SizingResult, Total, lightest  # noqa: E402
+from .blending import BlendResult, BlendedPanel, TableRow, blend  # noqa: E402

@@ -133,3 +133,6 @@ def _target(target: List[float], weights: List[float]) -> Tuple[Surface, float]:
 def _surface_ceiling(surface: Surface, skin_plies: int, stiffener_plies: int,
                      skin_rules: Dict[str, Any], stiffener_rules: Dict[str, Any],
                      limit: float) -> float: ...
+def _blend(source: Union[_Path, str], is_text: bool, base: _Path, time_limit: Optional[float],
+           progress: Optional[Callable[[List[int], float], bool]],
+           start: List[int]) -> Tuple[str, str, Optional[BaseException]]: ...

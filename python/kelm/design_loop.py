@@ -154,7 +154,9 @@ def optimize_model(analyse: Callable, skin_plies: int, stiffener_plies: int, *,
     executor: a concurrent.futures executor; client: a Dask distributed Client. With either,
         each design of a batch is analysed by its own call analyse([design]).
     history: a CSV file: the loop's state. Each batch is appended as it is analysed; a loop
-        started with an existing file resumes from it without repeating an analysis.
+        started with an existing file resumes from it without repeating an analysis. The
+        regions given up and the region open are kept beside it (HISTORY.regions.json), so a
+        resumed loop goes on where it stopped.
     progress: called with a LoopProgress after each batch; returning False stops the loop.
     time_limit: seconds after which the loop returns what was analysed so far.
     search_time: seconds each search of the loop may take at most (it keeps its best so far).
@@ -253,6 +255,7 @@ class _Loop:
                 self._open_region(proposals)
             else:
                 self._adapt_radius(centre, proposals)
+            self._save_regions()
         return "budget"
 
     def _count_stale(self, centre: Optional[_Record]) -> None:
@@ -575,6 +578,52 @@ class _Loop:
             out.flush()
             os.fsync(out.fileno())
 
+    # --- the regions' state beside the history ---------------------------------------------
+    def _regions_path(self) -> Optional[str]:
+        return None if self.history_path is None else self.history_path + ".regions.json"
+
+    def _save_regions(self) -> None:
+        """What the rows alone cannot tell after a round: the regions given up, the region
+        opened last and the rounds its centre went unbeaten, written whole (a crash leaves the
+        previous state) beside the history."""
+        path = self._regions_path()
+        if path is None:
+            return
+        import json
+
+        anchor = None if self.anchor is None else self.records.index(self.anchor)
+        state = {"analyses": len(self.records), "round": self.round, "radius": self.radius,
+                 "spent": [list(map(float, c)) for c in self.spent], "misses": self.misses,
+                 "stale": self.stale, "anchor": anchor, "anchor_since": self.anchor_since,
+                 "explore": self.explore}
+        with open(path + ".tmp", "w") as out:
+            json.dump(state, out)
+            out.flush()
+            os.fsync(out.fileno())
+        os.replace(path + ".tmp", path)
+
+    def _resume_regions(self) -> None:
+        """The regions' state, when it was saved after the history's last row (a state older
+        or newer than the rows is ignored: the loop then starts over from the rows alone)."""
+        path = self._regions_path()
+        if path is None or not os.path.exists(path):
+            return
+        import json
+
+        try:
+            with open(path) as source:
+                state = json.load(source)
+            if state["analyses"] != len(self.records):
+                return
+            anchor = state["anchor"]
+            self.anchor = None if anchor is None else self.records[int(anchor)]
+            self.spent = [numpy.asarray(c, dtype=float) for c in state["spent"]]
+            self.round, self.radius = int(state["round"]), float(state["radius"])
+            self.misses, self.stale = int(state["misses"]), int(state["stale"])
+            self.anchor_since, self.explore = int(state["anchor_since"]), bool(state["explore"])
+        except (OSError, ValueError, KeyError, IndexError, TypeError):
+            return
+
     def _resume(self) -> None:
         if self.history_path is None or not os.path.exists(self.history_path):
             return
@@ -601,6 +650,7 @@ class _Loop:
         self.round = max((r.round for r in self.records), default=0)
         radii = [r.radius for r in self.records if math.isfinite(r.radius)]
         self.radius = radii[-1] if radii else self.radius
+        self._resume_regions()
 
     def _result(self, status: str) -> ModelResult:
         import pandas

@@ -154,7 +154,7 @@ def test_kelm_loop_runs_a_command_and_resumes(build, examples, tmp_path):
     assert broken.returncode == 1 and "every analysis of the plan failed" in broken.stderr
 
 
-def test_a_plateau_of_the_governing_mode_does_not_hold_the_loop():
+def test_a_plateau_of_the_governing_mode_does_not_hold_the_loop(tmp_path):
     """The blade panel under compression and shear of the loop's bench, 12/16 plies: the plan's
     best designs share one skin whose buckling governs whatever the blade, so no proposal near
     them can beat them; the true optimum has another skin, 1.9 away in lamination parameters.
@@ -168,6 +168,13 @@ def test_a_plateau_of_the_governing_mode_does_not_hold_the_loop():
     model = models.load("shear_blade")
     judge = gap_table.Judge(model, 12, 16, "-bf")
     optimum = optima.cached_optimum("shear_blade", 12, 16, "-bf")["value"]
+    history = tmp_path / "history.csv"
     result = kelm.optimize_model(judge.analyse_designs, 12, 16, modes=list(model.MODES),
-                                 rules="-bf", budget=100, plan=60, seed=1)
+                                 rules="-bf", budget=100, plan=60, seed=1, history=history)
     assert result.value == pytest.approx(optimum, rel=1e-9)
+    # A loop resumed from the history goes on with the regions given up, not afresh.
+    from kelm import design_loop
+    resumed = design_loop._Loop(judge.analyse_designs, 12, 16, list(model.MODES), None, "-bf", 100, 1,
+                                60, 1, None, None, history, None, None, 2.0)
+    resumed._resume()
+    assert resumed.spent and resumed.round == result.history["round"].max()

@@ -214,3 +214,37 @@ def test_studies(name, skin, rules, method, time_limit, errors, seed):
         return
     assert list(table["status"])[1] == "error" and "FileNotFoundError" in table["message"][1]
     assert list(table["status"])[0] in ("optimal", "infeasible", "time-limit")
+
+
+panel = st.fixed_dictionaries({}, optional={
+    "name": st.one_of(st.sampled_from(["A", "B", ""]), anything),
+    "ply_weight": st.one_of(st.floats(-1, 3), anything),
+    "plies": st.one_of(st.sampled_from(["4:6", "6:4", "5:8", "4:200", "x"]),
+                       st.lists(st.integers(-2, 10), max_size=3), anything),
+    "require": st.one_of(st.lists(st.fixed_dictionaries({"surface": anything, "limit": anything}),
+                                  max_size=1), anything),
+    "rules": st.one_of(st.fixed_dictionaries({}, optional={"balance": anything, "max_run": anything}),
+                       anything),
+    "colour": anything})
+structure = st.one_of(
+    anything, st.sampled_from(["", "/", "missing.json"]),
+    st.fixed_dictionaries({"panels": st.one_of(st.lists(panel, max_size=2), anything)}, optional={
+        "adjacent": st.one_of(st.lists(st.lists(st.sampled_from(["A", "B", "C"]), max_size=3),
+                                       max_size=2), anything),
+        "blending": st.one_of(st.fixed_dictionaries({}, optional={
+            "form": st.sampled_from(["table", "edge-wise", "zigzag"]), "covering": anything,
+            "max_drops": anything, "totals": st.sampled_from(["even", "odd"])}), anything)}))
+
+
+@FUZZ
+@given(structure=structure, time_limit=seconds, progress=st.one_of(st.none(), anything))
+def test_blend(structure, time_limit, progress, tmp_path_factory):
+    base = tmp_path_factory.mktemp("blend") if isinstance(structure, dict) else None
+    try:
+        result = kelm.blend(structure, base=base, time_limit=time_limit, progress=progress)
+    except (TypeError, ValueError, OSError) as error:
+        plain(error)
+    else:
+        assert result.status in ("optimal", "infeasible", "stopped")
+        assert result.success == (result.status == "optimal")
+        assert len(result.panels) in (0, len(structure["panels"]))

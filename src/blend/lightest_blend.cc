@@ -39,8 +39,9 @@ bool heavier(double weight, double lightest) { return weight > lightest + 1e-12 
 
 class LightestRun {
  public:
-  LightestRun(const BlendedStructure& structure, const StopRequest* stop, const VectorProgress& progress)
-      : structure_(structure), stop_(stop), progress_(progress) {}
+  LightestRun(const BlendedStructure& structure, const StopRequest* stop, const VectorProgress& progress,
+              const std::vector<int>& start)
+      : structure_(structure), stop_(stop), progress_(progress), start_(start) {}
 
   LightestBlend run() {
     options_ = panelOptions();
@@ -51,6 +52,8 @@ class LightestRun {
     for (std::size_t p = options_.size(); p-- > 0;)
       restLightest_[p] = restLightest_[p + 1] + structure_.panels[p].plyWeight * options_[p].front();
     certified_ = restLightest_[0];
+    findGroups();
+    if (!start_.empty() && !tryStart()) return stoppedResult(certified_);
     pairCovering_ = structure_.blending.covering;
     for (const auto& panel : options_) pairCovering_ = std::min(pairCovering_, halfPositions(panel.front()));
     // First the lightest weight, each vector searched only for a first design, so that the
@@ -60,8 +63,8 @@ class LightestRun {
     while (true) {
       std::vector<int> plies;
       double weight = 0.0;
+      // A stop cuts the enumeration short, so no vector found then proves nothing is left.
       const bool untried = lightestUntried(plies, weight);
-      // A stop while the pairs were searched leaves vectors neither tried nor ruled out.
       if (stopped()) return stoppedResult(certified_);
       if (!untried) break;
       if (result_.found && heavier(weight, result_.weight)) break;
@@ -116,16 +119,80 @@ class LightestRun {
     }
   }
 
-  // Every pair of the panel with an earlier one that the table constrains: totals of one class
-  // share a ply order, neighbours must place their drops.
+  // Every pair of the panel with an earlier one that the blending constrains: in a table,
+  // totals of one class share a ply order; neighbours must place their drops. (Two neighbours
+  // alone blend edge-wise exactly when they blend by a table of their own.)
   bool fitsEarlierPanels(int q) {
     for (int p = 0; p < q; ++p) {
       const bool adjacent = neighbours(p, q);
-      if (halfPositions(current_[p]) != halfPositions(current_[q]) && !adjacent) continue;
+      const bool oneOrder = structure_.blending.form == BlendForm::Table &&
+                            halfPositions(current_[p]) == halfPositions(current_[q]);
+      if (!oneOrder && !adjacent) continue;
       if (!pairHolds(p, current_[p], q, current_[q], adjacent)) return false;
       if (stopped()) return false;
     }
-    return true;
+    for (const std::vector<int>& group : groups_)
+      if (group.back() == q && !groupHolds(group)) return false;
+    return !stopped();
+  }
+
+  // Connected groups of three and four panels, each in panel order. A vector's search wanders
+  // over every panel's choices before it meets a conflict among a few neighbours; searched
+  // alone, such a conflict is proved in a moment.
+  static constexpr std::size_t kLargestGroup = 4;
+  void findGroups() {
+    const int n = static_cast<int>(structure_.panels.size());
+    std::set<std::vector<int>> found;
+    std::vector<std::vector<int>> layer;
+    for (int p = 0; p < n; ++p) layer.push_back({p});
+    for (std::size_t size = 2; size <= kLargestGroup; ++size) {
+      std::set<std::vector<int>> next;
+      for (const std::vector<int>& group : layer)
+        for (int p : group)
+          for (int q = 0; q < n; ++q) {
+            if (!neighbours(p, q) || std::find(group.begin(), group.end(), q) != group.end()) continue;
+            std::vector<int> grown = group;
+            grown.insert(std::upper_bound(grown.begin(), grown.end(), q), q);
+            next.insert(grown);
+          }
+      layer.assign(next.begin(), next.end());
+      if (size >= 3) found.insert(next.begin(), next.end());
+    }
+    groups_.assign(found.begin(), found.end());
+    // Smaller groups first: a conflict of three is proved before the fours that hold it.
+    std::stable_sort(groups_.begin(), groups_.end(),
+                     [](const std::vector<int>& a, const std::vector<int>& b) { return a.size() < b.size(); });
+  }
+
+  bool groupHolds(const std::vector<int>& members) {
+    std::vector<int> plies;
+    for (int p : members) plies.push_back(current_[p]);
+    const auto key = std::make_pair(members, plies);
+    const auto known = groupsKnown_.find(key);
+    if (known != groupsKnown_.end()) return known->second;
+    BlendedStructure group;
+    group.blending = structure_.blending;
+    group.blending.covering = pairCovering_;
+    for (int p : members) group.panels.push_back(structure_.panels[p]);
+    for (std::size_t i = 0; i < members.size(); ++i)
+      for (std::size_t j = i + 1; j < members.size(); ++j)
+        if (neighbours(members[i], members[j])) group.adjacent.emplace_back(i, j);
+    const std::unique_ptr<CountVectorSearch> search = makeCountVectorSearch(group, plies);
+    search->stopAtFirstDesign();
+    // Groups of four are many: each gets a shorter search, so that they never hold up the
+    // vectors (a group left undecided is taken as holding: nothing is proved).
+    search->limitPositions(members.size() < kLargestGroup ? kPairPositionLimit : kQuadPositionLimit);
+    const VectorSearchOutcome outcome = search->run(stop_);
+    result_.nodes += outcome.nodes;
+    if (stopped()) return true;  // undecided, and not remembered
+    const bool holds = outcome.status != VectorSearchOutcome::Status::Infeasible;
+    groupsKnown_[key] = holds;
+    if (!holds) {
+      RuledOutGroup out{{}, plies, "cannot be blended together (searched)"};
+      for (int p : members) out.panels.push_back(structure_.panels[p].name);
+      result_.ruledOutGroups.push_back(out);
+    }
+    return holds;
   }
 
   // Each panel's totals that it can meet alone, ascending.
@@ -142,9 +209,9 @@ class LightestRun {
         const BlendedStructure single = panelAlone(structure_, static_cast<int>(p));
         TableSearch alone(single, {total.plies});
         alone.stopAtFirstDesign();
-        const TableSearchOutcome outcome = alone.run(stop_);
+        const VectorSearchOutcome outcome = alone.run(stop_);
         result_.nodes += outcome.nodes;
-        if (outcome.status == TableSearchOutcome::Status::Infeasible)
+        if (outcome.status == VectorSearchOutcome::Status::Infeasible)
           result_.ruledOutTotals.push_back({static_cast<int>(p), total.plies, "search"});
         else
           options[p].push_back(total.plies);
@@ -153,30 +220,47 @@ class LightestRun {
     return options;
   }
 
+  // The start vector: its pairs and groups first (a conflict among a few panels is proved in a
+  // moment), then a search for a first design. False when stopped.
+  bool tryStart() {
+    current_ = start_;
+    for (std::size_t q = 0; q < start_.size(); ++q)
+      if (!fitsEarlierPanels(static_cast<int>(q))) {
+        if (stopped()) return false;
+        result_.startOutcome = "no design: a pair or group of its panels cannot be blended";
+        return true;
+      }
+    if (!tryVector(start_, structure_.weightOf(start_), true, false)) return false;
+    result_.startOutcome = lastFound_ ? "a design found" : "no design (searched)";
+    return true;
+  }
+
   // Searches one vector (for a first design only, or for the largest smallest margin above the
   // best so far); false when stopped.
-  bool tryVector(const std::vector<int>& plies, double weight, bool firstOnly) {
+  bool tryVector(const std::vector<int>& plies, double weight, bool firstOnly, bool certifying = true) {
     if (firstOnly) ++result_.vectorsTried;
     if (progress_) progress_(plies, weight);
-    TableSearch search(structure_, plies);
-    if (firstOnly) search.stopAtFirstDesign();
-    if (!firstOnly) search.beatMargin(result_.margin);
-    const TableSearchOutcome outcome = search.run(stop_);
+    const std::unique_ptr<CountVectorSearch> search = makeCountVectorSearch(structure_, plies);
+    if (firstOnly) search->stopAtFirstDesign();
+    if (!firstOnly) search->beatMargin(result_.margin);
+    const VectorSearchOutcome outcome = search->run(stop_);
     result_.nodes += outcome.nodes;
     lastFound_ = outcome.found;
-    if (outcome.found && (!result_.found || outcome.margin > result_.margin)) {
+    const bool lighter = result_.found && heavier(result_.weight, weight);
+    const bool asLight = result_.found && !lighter && !heavier(weight, result_.weight);
+    if (outcome.found && (!result_.found || lighter || (asLight && outcome.margin > result_.margin))) {
       result_.found = true;
       result_.design = outcome.design;
       result_.margin = outcome.margin;
       result_.weight = weight;
     }
-    if (outcome.status == TableSearchOutcome::Status::Stopped) {
+    if (outcome.status == VectorSearchOutcome::Status::Stopped) {
       result_.pending = plies;
       return false;
     }
-    if (firstOnly && !outcome.found)
+    if (firstOnly && certifying && !outcome.found)
       result_.ruledOut.push_back({plies, weight, "no blended design (" + std::to_string(outcome.nodes) +
-                                                     " guide positions searched)"});
+                                                     " positions searched)"});
     return true;
   }
 
@@ -206,10 +290,10 @@ class LightestRun {
     TableSearch search(pair, {tp, tq});
     search.stopAtFirstDesign();
     search.limitPositions(kPairPositionLimit);
-    const TableSearchOutcome outcome = search.run(stop_);
+    const VectorSearchOutcome outcome = search.run(stop_);
     result_.nodes += outcome.nodes;
     if (stopped()) return true;  // undecided, and not remembered
-    const bool holds = outcome.status != TableSearchOutcome::Status::Infeasible;
+    const bool holds = outcome.status != VectorSearchOutcome::Status::Infeasible;
     const char* why = tp == tq                                 ? "cannot share one laminate (searched)"
                       : halfPositions(tp) == halfPositions(tq) ? "cannot share one ply order (searched)"
                                                                : "cannot be blended (searched)";
@@ -237,6 +321,7 @@ class LightestRun {
   }
 
   static constexpr std::int64_t kPairPositionLimit = 200000;
+  static constexpr std::int64_t kQuadPositionLimit = 20000;
 
   // Stopped: every vector lighter than `pending` was proved empty.
   LightestBlend stoppedResult(double pending) {
@@ -248,8 +333,11 @@ class LightestRun {
   const BlendedStructure& structure_;
   const StopRequest* stop_;
   const VectorProgress& progress_;
+  const std::vector<int>& start_;
   LightestBlend result_;
   std::map<std::tuple<int, int, int, int>, bool> pairs_;
+  std::vector<std::vector<int>> groups_;  // connected groups of three and four panels
+  std::map<std::pair<std::vector<int>, std::vector<int>>, bool> groupsKnown_;
   std::vector<std::vector<int>> options_;  // each panel's totals that it meets alone
   std::vector<double> restLightest_;       // the lightest weight of the panels from p on
   std::set<std::vector<int>> tried_;
@@ -264,8 +352,8 @@ class LightestRun {
 }  // namespace
 
 LightestBlend findLightestBlend(const BlendedStructure& structure, const StopRequest* stop,
-                                const VectorProgress& progress) {
-  return LightestRun(structure, stop, progress).run();
+                                const VectorProgress& progress, const std::vector<int>& start) {
+  return LightestRun(structure, stop, progress, start).run();
 }
 
 }  // namespace kelm

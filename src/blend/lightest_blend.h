@@ -35,6 +35,14 @@ struct RuledOutPair {
   std::string why;
 };
 
+// A connected group of three or four panels at their totals that no design can hold together:
+// every count vector that holds them is ruled out.
+struct RuledOutGroup {
+  std::vector<std::string> panels;
+  std::vector<int> plies;
+  std::string why;
+};
+
 struct LightestBlend {
   enum class Status { Optimal, Infeasible, Stopped };
   Status status = Status::Infeasible;
@@ -46,9 +54,11 @@ struct LightestBlend {
   // the weight (equal to `weight` when optimal).
   double lowerBound = 0.0;
   std::vector<RuledOutTotal> ruledOutTotals;
-  std::vector<RuledOutPair> ruledOutPairs;  // in the order learned
+  std::vector<RuledOutPair> ruledOutPairs;    // in the order learned
+  std::vector<RuledOutGroup> ruledOutGroups;  // in the order learned
   std::vector<RuledOutVector> ruledOut;     // vectors searched without a design, by weight
   std::vector<int> pending;  // stopped: the count vector being searched, if any
+  std::string startOutcome;  // what the start vector held, when one was given and decided
   std::int64_t vectorsTried = 0;
   std::int64_t nodes = 0;
 };
@@ -63,7 +73,11 @@ using VectorProgress = std::function<void(const std::vector<int>& plies, double 
 // remembered); every vector of the same weight is searched too, and the design of the largest
 // smallest margin is kept. The lighter vectors, each proved empty or holding a pair that cannot
 // be blended, are the certificate.
+//
+// `start`, when given (one allowed total per panel, e.g. a known design's), is searched first
+// for a design: found, it bounds the weight from above from the outset, so that a run stopped
+// early still reports a design and its certified gap.
 LightestBlend findLightestBlend(const BlendedStructure& structure, const StopRequest* stop = nullptr,
-                                const VectorProgress& progress = {});
+                                const VectorProgress& progress = {}, const std::vector<int>& start = {});
 
 }  // namespace kelm

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "alt/count_coupled_bound.h"
-#include "blend/blend_check.h"
-#include "blend/margin_combination.h"
+#include "blend/panel_bounds.h"
 #include "laminate/design_rules.h"
 #include "laminate/panel_design.h"
 #include "search/search_constants.h"
@@ -39,15 +37,7 @@ struct TableSearch::State {
   std::vector<int> shapeClass;
   std::vector<int> panelShape;
   std::vector<std::vector<int>> panelsOfShape;
-  std::vector<LaminateRules> rules;
-  // The bounds keep the address of the rules they count under: `rules` is reserved once and
-  // never grows after, so the addresses hold for the search's whole life.
-  LaminateRules noStiffener;
-  std::vector<const PanelTotal*> totals;
-  std::vector<std::vector<CountCoupledBound>> bounds;  // by panel and surface
-  // By panel: bounds of mean margins of its required surfaces (the smallest margin is below
-  // each).
-  std::vector<std::vector<CountCoupledBound>> combined;
+  std::vector<std::unique_ptr<PanelBounds>> panelBounds;
   std::vector<ClassPair> pairs;
 
   // The path: laminates of each total and each pair's current run of drops, per depth.
@@ -56,6 +46,13 @@ struct TableSearch::State {
   std::vector<int> remaining;                       // open positions per level
   std::vector<GuidePosition> guide;
   std::vector<double> panelMargin;
+  // The positions that can follow at each depth, most promising first (the largest slack of the
+  // most endangered panel): a first design comes early, and a good margin cuts early.
+  struct Child {
+    GuidePosition position;
+    double slack;
+  };
+  std::vector<std::vector<Child>> children;
 
   bool firstOnly = false;
   std::int64_t positionLimit = 0;
@@ -63,16 +60,15 @@ struct TableSearch::State {
   bool beating = false;
   double toBeat = 0.0;
   const StopRequest* stop = nullptr;
-  TableSearchOutcome outcome;
+  VectorSearchOutcome outcome;
   bool finished = false;
 
   State(const BlendedStructure& s, const std::vector<int>& p) : structure(s), plies(p) {}
   void prepare();
   void search(int depth);
   bool dropsAllow(int depth, int level);
-  bool place(int depth, int level, int code);
-  bool panelCanStillWin(int panel, const PanelDesign& partial);
-  bool completePanelHolds(int panel, const StackingSequence& laminate);
+  bool place(int depth, int level, int code, double* slack = nullptr);
+  void rankChildren(int depth);
   void recordLeaf();
 };
 
@@ -94,22 +90,11 @@ void TableSearch::State::prepare() {
   shapes.erase(std::unique(shapes.begin(), shapes.end()), shapes.end());
   for (int total : shapes) shapeClass.push_back(classOf(classes, total));
   panelsOfShape.assign(shapes.size(), {});
-  noStiffener.balance = false;
-  rules.reserve(plies.size());
   for (std::size_t p = 0; p < plies.size(); ++p) {
-    const BlendPanel& panel = structure.panels[p];
     panelClass.push_back(classOf(classes, plies[p]));
     panelShape.push_back(static_cast<int>(std::lower_bound(shapes.begin(), shapes.end(), plies[p]) - shapes.begin()));
     panelsOfShape[panelShape.back()].push_back(static_cast<int>(p));
-    rules.push_back(panel.rulesFor(plies[p]));
-    totals.push_back(panel.at(plies[p]));
-    bounds.emplace_back(totals.back()->surfaces.size());
-    for (std::size_t s = 0; s < totals.back()->surfaces.size(); ++s)
-      bounds.back()[s].setModel(totals.back()->surfaces[s].surface, plies[p], 0, rules.back(), noStiffener);
-    const std::vector<ResponseSurface> means = requiredCombinations(*totals.back());
-    combined.emplace_back(means.size());
-    for (std::size_t c = 0; c < means.size(); ++c)
-      combined.back()[c].setModel(means[c], plies[p], 0, rules.back(), noStiffener);
+    panelBounds.push_back(std::make_unique<PanelBounds>(structure.panels[p], plies[p]));
   }
   for (const auto& [a, b] : structure.adjacent) {
     const ClassPair pair{std::max(panelClass[a], panelClass[b]), std::min(panelClass[a], panelClass[b])};
@@ -125,9 +110,11 @@ void TableSearch::State::prepare() {
   for (int c = 0; c < levels; ++c) remaining[c] = classes[c] - (c > 0 ? classes[c - 1] : 0);
   guide.resize(positions);
   panelMargin.assign(plies.size(), 0.0);
+  children.assign(positions, {});
+  for (auto& list : children) list.reserve(3 * levels);
 }
 
-TableSearchOutcome TableSearch::run(const StopRequest* stop) {
+VectorSearchOutcome TableSearch::run(const StopRequest* stop) {
   State& s = *state_;
   s.stop = stop;
   s.firstOnly = firstOnly_;
@@ -135,15 +122,15 @@ TableSearchOutcome TableSearch::run(const StopRequest* stop) {
   s.beating = beating_;
   s.toBeat = toBeat_;
   s.search(0);
-  if (s.outcome.status != TableSearchOutcome::Status::Stopped)
-    s.outcome.status = s.outcome.found ? TableSearchOutcome::Status::Found : TableSearchOutcome::Status::Infeasible;
+  if (s.outcome.status != VectorSearchOutcome::Status::Stopped)
+    s.outcome.status = s.outcome.found ? VectorSearchOutcome::Status::Found : VectorSearchOutcome::Status::Infeasible;
   return s.outcome;
 }
 
 void TableSearch::State::search(int depth) {
   if (finished) return;
   if ((stop != nullptr && stop->requested()) || (positionLimit > 0 && outcome.nodes > positionLimit)) {
-    outcome.status = TableSearchOutcome::Status::Stopped;
+    outcome.status = VectorSearchOutcome::Status::Stopped;
     finished = true;
     return;
   }
@@ -151,19 +138,38 @@ void TableSearch::State::search(int depth) {
     recordLeaf();
     return;
   }
-  for (int level = 1; level <= levels && !finished; ++level) {
+  rankChildren(depth);
+  for (const Child& child : children[depth]) {
+    if (finished) break;
+    const int level = child.position.level;
+    --remaining[level - 1];
+    // Placed again: a sibling's subtree overwrote the next depth, and may have raised the margin
+    // to beat since the ranking.
+    if (dropsAllow(depth, level) && place(depth, level, child.position.code)) {
+      guide[depth] = child.position;
+      search(depth + 1);
+    }
+    ++remaining[level - 1];
+  }
+}
+
+// Every position that can follow at this depth, with its slack, most promising first.
+void TableSearch::State::rankChildren(int depth) {
+  std::vector<Child>& list = children[depth];
+  list.clear();
+  for (int level = 1; level <= levels; ++level) {
     if (remaining[level - 1] == 0 || (depth < covered && level != 1)) continue;
     --remaining[level - 1];
     if (dropsAllow(depth, level)) {
-      for (int code = kCode0; code <= kCode90 && !finished; ++code) {
+      for (int code = kCode0; code <= kCode90; ++code) {
         ++outcome.nodes;
-        if (!place(depth, level, code)) continue;
-        guide[depth] = {code, level};
-        search(depth + 1);
+        double slack = 0.0;
+        if (place(depth, level, code, &slack)) list.push_back({{code, level}, slack});
       }
     }
     ++remaining[level - 1];
   }
+  std::stable_sort(list.begin(), list.end(), [](const Child& a, const Child& b) { return a.slack > b.slack; });
 }
 
 // The runs of dropped positions after a position of `level` (already taken from `remaining`),
@@ -186,7 +192,8 @@ bool TableSearch::State::dropsAllow(int depth, int level) {
   return true;
 }
 
-bool TableSearch::State::place(int depth, int level, int code) {
+bool TableSearch::State::place(int depth, int level, int code, double* slack) {
+  if (slack != nullptr) *slack = std::numeric_limits<double>::infinity();
   for (std::size_t t = 0; t < shapes.size(); ++t) {
     PanelDesign& next = laminates[depth + 1][t];
     next.skin = laminates[depth][t].skin;
@@ -196,44 +203,14 @@ bool TableSearch::State::place(int depth, int level, int code) {
     if (shapeClass[t] < level) continue;
     const PanelDesign& partial = laminates[depth + 1][t];
     for (int p : panelsOfShape[t]) {
-      if (!checkPartial(partial.skin, rules[p])) return false;
-      if (partial.skin.complete() ? !completePanelHolds(p, partial.skin) : !panelCanStillWin(p, partial))
+      PanelBounds& panel = *panelBounds[p];
+      if (!checkPartial(partial.skin, panel.rules())) return false;
+      double panelSlack = std::numeric_limits<double>::infinity();
+      if (partial.skin.complete() ? !panel.completeHolds(partial.skin, beating, toBeat, panelMargin[p])
+                                  : !panel.canStillWin(partial, beating, toBeat, &panelSlack))
         return false;
+      if (slack != nullptr) *slack = std::min(*slack, panelSlack);
     }
-  }
-  return true;
-}
-
-bool TableSearch::State::completePanelHolds(int panel, const StackingSequence& laminate) {
-  if (!checkComplete(laminate, rules[panel])) return false;
-  const PanelValues values = panelValues(*totals[panel], laminate);
-  if (!values.requirementsHold) return false;
-  if (beating && !(values.margin > toBeat)) return false;
-  panelMargin[panel] = values.margin;
-  return true;
-}
-
-// Each surface's bound over the completions the panel's rules allow: a required surface must
-// still reach its limit, and every surface must still beat the best design's smallest margin.
-bool TableSearch::State::panelCanStillWin(int panel, const PanelDesign& partial) {
-  const std::vector<ModeSurface>& surfaces = totals[panel]->surfaces;
-  for (std::size_t s = 0; s < surfaces.size(); ++s) {
-    const ModeSurface& mode = surfaces[s];
-    double needed = -std::numeric_limits<double>::infinity();
-    if (mode.required) needed = mode.limit;
-    if (beating) needed = std::max(needed, mode.limit + toBeat);
-    if (needed == -std::numeric_limits<double>::infinity()) continue;
-    const double bound = bounds[panel][s].evaluate(partial, needed);
-    if (bound < needed - kTieTolerance) return false;
-    if (beating && bound <= mode.limit + toBeat) return false;
-  }
-  // A mean of required margins must still reach 0 (and beat the best margin): its bound is
-  // below the mean's value of every completion, which is not below the smallest margin.
-  const double needed = beating ? std::max(0.0, toBeat) : 0.0;
-  for (CountCoupledBound& mean : combined[panel]) {
-    const double bound = mean.evaluate(partial, needed);
-    if (bound < needed - kTieTolerance) return false;
-    if (beating && bound <= toBeat) return false;
   }
   return true;
 }

@@ -2,38 +2,40 @@
 
 #include <chrono>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <iomanip>
 #include <iostream>
 #include <optional>
 #include <sstream>
 
-#include <nlohmann/json.hpp>
-
 #include "base/fatal.h"
 #include "blend/blend_check.h"
+#include "blend/blend_document.h"
+#include "blend/blend_picture.h"
 #include "blend/lightest_blend.h"
+#include "blend/structure_file.h"
 #include "cli/atomic_file.h"
-#include "cli/blend_picture.h"
+#include "cli/blended_design_file.h"
 #include "cli/live_progress.h"
 #include "cli/stop_signals.h"
-#include "cli/structure_file.h"
 
 namespace kelm {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
-
 constexpr const char* kBlendUsage =
-    "usage: kelm_blend STRUCTURE.json [--json=FILE] [--time-limit=S] [--svg=FILE]\n"
+    "usage: kelm_blend STRUCTURE.json [--json=FILE] [--time-limit=S] [--svg=FILE] [--start=T1/T2/...]\n"
     "  The lightest design of the structure's panels whose plies run on from panel to panel\n"
-    "  (one stacking-sequence table), every panel's requirements met; among the lightest, the\n"
+    "  (one stacking-sequence table, or edge-wise: each thinner neighbour a continuation of the\n"
+    "  thicker), every panel's requirements met; among the lightest, the\n"
     "  largest smallest margin. Count vectors are tried by increasing weight, each searched\n"
     "  exactly; the lighter ones, each proved to hold no design, certify the weight.\n"
     "  --json=FILE      the result as a JSON document (status, weight, lower_bound, panels, ...)\n"
     "  --time-limit=S   stop after S seconds with the best design found and the certified gap\n"
     "  --svg=FILE       a picture of the panels and their stacks\n"
+    "  --start=T1/T2/.. one total per panel (a known design's) searched first for a design, so\n"
+    "                   that a run stopped early reports a design and its certified gap\n"
     "  Check any blended design: kelm_eval --structure STRUCTURE.json DESIGN.json\n";
 
 struct BlendArguments {
@@ -41,6 +43,7 @@ struct BlendArguments {
   std::string jsonFile;
   std::string svgFile;
   std::optional<double> timeLimit;
+  std::string start;  // --start=: totals separated by '/'
 };
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -62,6 +65,9 @@ BlendArguments readArguments(int argc, char** argv) {
       if (value.empty() || *end != '\0' || !(seconds > 0.0) || !std::isfinite(seconds))
         usageError("--time-limit= takes a positive number of seconds");
       arguments.timeLimit = seconds;
+    } else if (arg.rfind("--start=", 0) == 0) {
+      arguments.start = arg.substr(8);
+      if (arguments.start.empty()) usageError("--start= takes one ply total per panel, e.g. 24/20/16");
     } else if (arg.rfind("--", 0) == 0) {
       usageError("unknown option " + arg);
     } else if (arguments.structure.empty()) {
@@ -72,6 +78,28 @@ BlendArguments readArguments(int argc, char** argv) {
   }
   if (arguments.structure.empty()) usageError("a structure file is needed");
   return arguments;
+}
+
+// The totals of --start=, one allowed total per panel of the structure.
+std::vector<int> startTotals(const std::string& text, const BlendedStructure& structure) {
+  std::vector<int> totals;
+  std::istringstream in(text);
+  std::string item;
+  while (std::getline(in, item, '/')) {
+    char* end = nullptr;
+    const long total = std::strtol(item.c_str(), &end, 10);
+    if (item.empty() || *end != '\0' || total < 1 || total > 128)
+      usageError("--start= takes whole ply totals separated by '/', not \"" + item + "\"");
+    totals.push_back(static_cast<int>(total));
+  }
+  if (totals.size() != structure.panels.size())
+    usageError("--start= has " + std::to_string(totals.size()) + " totals; the structure has " +
+               std::to_string(structure.panels.size()) + " panels");
+  for (std::size_t p = 0; p < totals.size(); ++p)
+    if (structure.panels[p].at(totals[p]) == nullptr)
+      usageError("--start=: " + std::to_string(totals[p]) + " plies is not an allowed total of panel " +
+                 structure.panels[p].name);
+  return totals;
 }
 
 std::string numberText(double value) {
@@ -89,16 +117,7 @@ std::string pliesText(const std::vector<int>& plies) {
   return text;
 }
 
-const char* statusName(LightestBlend::Status status) {
-  switch (status) {
-    case LightestBlend::Status::Optimal: return "optimal";
-    case LightestBlend::Status::Infeasible: return "infeasible";
-    case LightestBlend::Status::Stopped: return "stopped";
-  }
-  return "";
-}
-
-int angleOf(int code) { return code == kCode0 ? 0 : code == kCode90 ? 90 : 45; }
+bool edgeWise(const BlendedStructure& structure) { return structure.blending.form == BlendForm::EdgeWise; }
 
 // A class's column heading: its ply total, or both totals ("37/38") where an odd total shares
 // the class's positions, its innermost one as the mid-plane ply.
@@ -121,7 +140,7 @@ void writeTable(std::ostream& out, const BlendedDesign& design) {
     out << std::setw(8) << i + 1;
     for (std::size_t c = 0; c < classes.size(); ++c) {
       if (design.guide[i].level <= static_cast<int>(c) + 1)
-        out << std::setw(6) << angleOf(design.guide[i].code);
+        out << std::setw(6) << guideAngle(design.guide[i].code);
       else
         out << std::setw(6) << ".";
     }
@@ -170,6 +189,17 @@ void writeCertificate(std::ostream& out, const BlendedStructure& structure, cons
   }
   if (result.ruledOutPairs.size() > kListedVectors)
     out << "  ... " << result.ruledOutPairs.size() - kListedVectors << " more in the JSON document\n";
+  if (!result.ruledOutGroups.empty())
+    out << "groups of neighbours that cannot be blended: " << result.ruledOutGroups.size() << '\n';
+  for (std::size_t i = 0; i < result.ruledOutGroups.size() && i < kListedVectors; ++i) {
+    const RuledOutGroup& group = result.ruledOutGroups[i];
+    out << " ";
+    for (std::size_t k = 0; k < group.panels.size(); ++k)
+      out << (k > 0 ? ", " : " ") << group.panels[k] << " at " << group.plies[k] << " plies";
+    out << ": " << group.why << '\n';
+  }
+  if (result.ruledOutGroups.size() > kListedVectors)
+    out << "  ... " << result.ruledOutGroups.size() - kListedVectors << " more in the JSON document\n";
   out << "count vectors searched: " << result.vectorsTried << ", without a design: " << result.ruledOut.size()
       << '\n';
   for (std::size_t i = 0; i < result.ruledOut.size() && i < kListedVectors; ++i) {
@@ -184,10 +214,10 @@ void writeReport(std::ostream& out, const BlendedStructure& structure, const Lig
                  const BlendVerdict& verdict, double seconds) {
   out << "panels: " << structure.panels.size() << ", neighbour pairs: " << structure.adjacent.size()
       << ", covering " << structure.blending.covering << ", at most " << structure.blending.maxDrops
-      << " consecutive drops\n";
+      << " consecutive drops" << (edgeWise(structure) ? ", edge-wise" : "") << '\n';
   if (result.found) {
     writePanels(out, structure, result.design, verdict);
-    writeTable(out, result.design);
+    if (!edgeWise(structure)) writeTable(out, result.design);
     out << "weight = " << numberText(result.weight) << '\n';
     out << "smallest margin = " << numberText(result.margin) << '\n';
   } else {
@@ -203,61 +233,14 @@ void writeReport(std::ostream& out, const BlendedStructure& structure, const Lig
   } else if (result.found) {
     out << "lower bound = " << numberText(result.lowerBound) << " (certified: the weight is the lightest)\n";
   }
+  if (!result.startOutcome.empty()) out << "start: " << result.startOutcome << '\n';
   if (!result.pending.empty())
     out << "searching when stopped: " << pliesText(result.pending) << '\n';
-  out << "status: " << statusName(result.status) << '\n';
-  out << "guide positions searched: " << result.nodes << ", time = " << std::fixed << std::setprecision(3)
+  out << "status: " << blendStatusName(result.status) << '\n';
+  out << (edgeWise(structure) ? "positions searched: " : "guide positions searched: ") << result.nodes
+      << ", time = " << std::fixed << std::setprecision(3)
       << seconds << " [s]\n";
   out.unsetf(std::ios::fixed);
-}
-
-Json resultJson(const BlendedStructure& structure, const LightestBlend& result, const BlendVerdict& verdict,
-                double seconds) {
-  Json doc;
-  doc["program"] = "kelm_blend";
-  doc["status"] = statusName(result.status);
-  doc["weight"] = result.found ? Json(result.weight) : Json(nullptr);
-  // No design at all: no weight bounds it from below, and 0 would read as a bound.
-  doc["lower_bound"] = result.status == LightestBlend::Status::Infeasible ? Json(nullptr) : Json(result.lowerBound);
-  doc["smallest_margin"] = result.found ? Json(result.margin) : Json(nullptr);
-  Json panels = Json::array();
-  if (result.found) {
-    for (std::size_t p = 0; p < structure.panels.size(); ++p) {
-      Json panel;
-      panel["name"] = structure.panels[p].name;
-      panel["plies"] = result.design.plies[p];
-      panel["stack"] = result.design.laminates[p].bracketText();
-      Json values = Json::object();
-      const PanelTotal* total = structure.panels[p].at(result.design.plies[p]);
-      for (std::size_t s = 0; s < total->surfaces.size(); ++s)
-        values[total->surfaces[s].name] = verdict.panels[p].values[s];
-      panel["values"] = values;
-      panel["margin"] = verdict.panels[p].margin;
-      panels.push_back(panel);
-    }
-  }
-  doc["panels"] = panels;
-  Json table = Json::array();
-  for (const GuidePosition& row : result.design.guide) table.push_back({{"angle", angleOf(row.code)}, {"level", row.level}});
-  doc["table"] = table;
-  Json totals = Json::array();
-  for (const RuledOutTotal& total : result.ruledOutTotals)
-    totals.push_back({{"panel", structure.panels[total.panel].name}, {"plies", total.plies}, {"why", total.why}});
-  doc["ruled_out_totals"] = totals;
-  Json vectors = Json::array();
-  for (const RuledOutVector& vector : result.ruledOut)
-    vectors.push_back({{"plies", vector.plies}, {"weight", vector.weight}, {"why", vector.why}});
-  doc["ruled_out_vectors"] = vectors;
-  Json pairs = Json::array();
-  for (const RuledOutPair& pair : result.ruledOutPairs)
-    pairs.push_back({{"panels", {pair.first, pair.second}}, {"plies", {pair.firstPlies, pair.secondPlies}},
-                     {"why", pair.why}});
-  doc["ruled_out_pairs"] = pairs;
-  doc["searching_when_stopped"] = result.pending;
-  doc["vectors_tried"] = result.vectorsTried;
-  doc["guide_positions_searched"] = result.nodes;
-  doc["seconds"] = seconds;
-  return doc;
 }
 
 // On a terminal only: the count vector being searched, on one line that the report replaces.
@@ -298,18 +281,15 @@ int runBlendProgram(int argc, char** argv) {
     }
   const BlendArguments arguments = readArguments(argc, argv);
   const BlendedStructure structure = readStructureFile(arguments.structure);
-  if (structure.blending.form != BlendForm::Table)
-    fatal(Stream::Err,
-          "kelm_blend: the search blends by a stacking-sequence table only (\"form\": \"table\"); "
-          "check edge-wise designs with kelm_eval --structure",
-          true);
+  const std::vector<int> startVector =
+      arguments.start.empty() ? std::vector<int>{} : startTotals(arguments.start, structure);
   StopRequest stop;
   const auto start = std::chrono::steady_clock::now();
   LightestBlend result;
   {
     StopSignals signals(stop, arguments.timeLimit);
     ProgressLine progress;
-    result = findLightestBlend(structure, &stop, progress.callback());
+    result = findLightestBlend(structure, &stop, progress.callback(), startVector);
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   BlendVerdict verdict;
@@ -321,7 +301,7 @@ int runBlendProgram(int argc, char** argv) {
   }
   writeReport(std::cout, structure, result, verdict, seconds);
   if (!arguments.jsonFile.empty() &&
-      !writeFileAtomically(arguments.jsonFile, resultJson(structure, result, verdict, seconds).dump(1) + "\n"))
+      !writeFileAtomically(arguments.jsonFile, blendDocument(structure, result, verdict, seconds)))
     fatal(Stream::Err, "kelm_blend: cannot write " + arguments.jsonFile, true, FailureKind::File);
   if (!arguments.svgFile.empty() && result.found &&
       !writeFileAtomically(arguments.svgFile, blendPicture(structure, result.design)))

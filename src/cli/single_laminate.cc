@@ -1,7 +1,5 @@
 #include "cli/single_laminate.h"
 
-#include <sstream>
-
 #include "base/fatal.h"
 #include "cli/command_line.h"
 #include "response/laminate_terms.h"
@@ -22,16 +20,6 @@ RunOptions singleLaminateInputs(const std::vector<std::string>& args) {
   options.rsFileName = args[first + 1];
   options.skinOnly = true;
   return options;
-}
-
-void refuseStiffenerTerms(const ResponseSurface& surface, const std::string& fileName) {
-  const std::optional<std::int32_t> term = firstStiffenerTerm(surface);
-  if (!term) return;
-  std::ostringstream message;
-  message << "error: " << fileName << ": a single laminate's surface reads only x1, x2, x5 and "
-          << "x6, but the term " << std::hex << *term << " (" << termName(*term)
-          << ") reads the stiffener";
-  fatal(Stream::Err, message.str(), true);
 }
 
 }  // namespace kelm

@@ -70,15 +70,6 @@ void drawLegend(std::ostringstream& svg, bool stiffener) {
 
 }  // namespace
 
-const char* layerColour(int angle) {
-  switch (angle) {
-    case 0: return "#4e79a7";
-    case 90: return "#f28e2b";
-    case 45: return "#59a14f";
-    default: return "#8cd17d";  // -45
-  }
-}
-
 std::string designSvg(const PanelDesign& design, const std::string& title) {
   std::ostringstream svg;
   svg << "<svg xmlns='http://www.w3.org/2000/svg' width='" << kWidth << "' height='" << kHeight

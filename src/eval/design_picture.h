@@ -3,6 +3,7 @@
 #include <string>
 
 #include "laminate/panel_design.h"
+#include "laminate/ply_colour.h"  // layerColour, shared by every picture of plies
 
 namespace kelm {
 
@@ -13,8 +14,5 @@ namespace kelm {
 // with the skin's and the stiffener's points marked. A title too long for one line takes two,
 // smaller, and never runs past the picture's right edge.
 std::string designSvg(const PanelDesign& design, const std::string& title);
-
-// The colour of a ply of `angle` degrees (0, 45, -45 or 90) in every picture of plies.
-const char* layerColour(int angle);
 
 }  // namespace kelm

@@ -1,5 +1,9 @@
 #include "response/laminate_terms.h"
 
+#include <sstream>
+
+#include "base/fatal.h"
+
 namespace kelm {
 
 namespace {
@@ -41,6 +45,16 @@ std::optional<std::int32_t> firstStiffenerTerm(const ResponseSurface& surface) {
       if (isStiffenerVariable(variable) && exponentOf(codes[i], variable) > 0) return codes[i];
   }
   return std::nullopt;
+}
+
+void refuseStiffenerTerms(const ResponseSurface& surface, const std::string& fileName) {
+  const std::optional<std::int32_t> term = firstStiffenerTerm(surface);
+  if (!term) return;
+  std::ostringstream message;
+  message << "error: " << fileName << ": a single laminate's surface reads only x1, x2, x5 and "
+          << "x6, but the term " << std::hex << *term << " (" << termName(*term)
+          << ") reads the stiffener";
+  fatal(Stream::Err, message.str(), true);
 }
 
 }  // namespace kelm

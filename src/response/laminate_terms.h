@@ -17,4 +17,8 @@ std::string termName(std::int32_t code);
 // (x3, x4, x7 or x8) with a coefficient other than zero, or none.
 std::optional<std::int32_t> firstStiffenerTerm(const ResponseSurface& surface);
 
+// A single laminate's surface reads only the skin's parameters: a term with a stiffener
+// parameter fails with a message naming it and the file.
+void refuseStiffenerTerms(const ResponseSurface& surface, const std::string& fileName);
+
 }  // namespace kelm

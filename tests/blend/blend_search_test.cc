@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "blend/blend_check.h"
+#include "blend/edge_wise_search.h"
 #include "blend/lightest_blend.h"
 #include "blend/table_search.h"
 #include "support/test_surfaces.h"
@@ -141,7 +142,7 @@ TEST(BlendSearchTest, FixedCountsMatchEveryGuide) {
     for (const BlendPanel& panel : structure.panels) plies.push_back(panel.totals[random() % 3].plies);
     const Brute brute = bruteForce(structure, plies);
     TableSearch search(structure, plies);
-    const TableSearchOutcome outcome = search.run();
+    const VectorSearchOutcome outcome = search.run();
     positions += outcome.nodes;
     ASSERT_EQ(outcome.found, brute.found) << "seed " << seed;
     if (!brute.found) {
@@ -162,11 +163,97 @@ TEST(BlendSearchTest, FixedCountsMatchEveryGuide) {
   EXPECT_GT(oddFound, 0);
 }
 
+// Every complete laminate of `plies` plies.
+std::vector<StackingSequence> everyLaminate(int plies) {
+  StackingSequence empty;
+  empty.setPlyTotal(plies);
+  std::vector<StackingSequence> all{empty};
+  for (int position = 1; position <= empty.plyCount(); ++position) {
+    std::vector<StackingSequence> longer;
+    for (const StackingSequence& laminate : all)
+      for (int code = 0; code < 3; ++code) {
+        longer.push_back(laminate);
+        longer.back().setTheta(position, code);
+      }
+    all = std::move(longer);
+  }
+  return all;
+}
+
+// Edge-wise: every combination of the laminates each panel can take alone, judged by the
+// independent check.
+Brute bruteForceEdgeWise(const BlendedStructure& structure, const std::vector<int>& plies) {
+  std::vector<std::vector<StackingSequence>> admissible(plies.size());
+  for (std::size_t p = 0; p < plies.size(); ++p) {
+    BlendedStructure alone;
+    alone.panels = {structure.panels[p]};
+    alone.blending = structure.blending;
+    for (const StackingSequence& laminate : everyLaminate(plies[p]))
+      if (checkBlendedDesign(alone, {{plies[p]}, {}, {laminate}}).holds()) admissible[p].push_back(laminate);
+  }
+  BlendedDesign design{plies, {}, std::vector<StackingSequence>(plies.size())};
+  Brute best;
+  std::function<void(std::size_t)> choose = [&](std::size_t p) {
+    if (p == plies.size()) {
+      const BlendVerdict verdict = checkBlendedDesign(structure, design);
+      if (verdict.holds() && (!best.found || verdict.margin > best.margin)) best = {true, verdict.margin};
+      return;
+    }
+    for (const StackingSequence& laminate : admissible[p]) design.laminates[p] = laminate, choose(p + 1);
+  };
+  choose(0);
+  return best;
+}
+
+// The edge-wise search of a fixed count vector finds what every combination of laminates finds,
+// and never less than the table (every table design blends edge-wise).
+TEST(BlendSearchTest, EdgeWiseMatchesEveryCombination) {
+  int found = 0, infeasible = 0, beyondTable = 0;
+  for (std::uint32_t seed = 1; seed <= kFixedCases / 2; ++seed) {
+    RuleSet set = kRuleSets[seed % kRuleSetCount];
+    set.covering = std::min(set.covering, 1);
+    BlendedStructure structure = randomStructure(5000 + seed, set, 2);
+    structure.panels.resize(3);
+    std::erase_if(structure.adjacent, [](const auto& pair) { return pair.first > 2 || pair.second > 2; });
+    structure.blending.form = BlendForm::EdgeWise;
+    std::mt19937 random(seed * 104729u);
+    std::vector<int> plies;
+    for (const BlendPanel& panel : structure.panels) plies.push_back(panel.totals[random() % 2].plies);
+    const Brute brute = bruteForceEdgeWise(structure, plies);
+    const VectorSearchOutcome outcome = EdgeWiseSearch(structure, plies).run();
+    ASSERT_EQ(outcome.found, brute.found) << "seed " << seed;
+    if (!brute.found) {
+      ++infeasible;
+      continue;
+    }
+    ++found;
+    EXPECT_NEAR(outcome.margin, brute.margin, 1e-12) << "seed " << seed;
+    const BlendVerdict verdict = checkBlendedDesign(structure, outcome.design);
+    EXPECT_TRUE(verdict.holds()) << "seed " << seed << ": " << verdict.breaks.front().where;
+    structure.blending.form = BlendForm::Table;
+    const VectorSearchOutcome table = TableSearch(structure, plies).run();
+    if (table.found) EXPECT_GE(outcome.margin, table.margin - 1e-12) << "seed " << seed;
+    if (!table.found || table.margin < outcome.margin - 1e-12) ++beyondTable;
+  }
+  std::cout << found << " edge-wise vectors with designs (" << beyondTable << " better than any table), "
+            << infeasible << " without\n";
+  EXPECT_GT(found, 0);
+  EXPECT_GT(infeasible, 0);
+}
+
 // The lightest design: the lightest vector holding a design (by trying every guide of every
 // vector), and among that weight the largest smallest margin.
+// The same edge-wise on three panels (the lightest vector's pairs of neighbours are learned by
+// tables of their own).
 TEST(BlendSearchTest, LightestWeightMatchesEveryVector) {
-  for (std::uint32_t seed = 1; seed <= 12; ++seed) {
-    const BlendedStructure structure = randomStructure(1000 + seed, kRuleSets[seed % kRuleSetCount], 2);
+  for (std::uint32_t seed = 1; seed <= 16; ++seed) {
+    BlendedStructure structure = randomStructure(1000 + seed, kRuleSets[seed % kRuleSetCount], 2);
+    const bool edgeWise = seed > 12;
+    if (edgeWise) {
+      structure.panels.resize(3);
+      std::erase_if(structure.adjacent, [](const auto& pair) { return pair.first > 2 || pair.second > 2; });
+      structure.blending.form = BlendForm::EdgeWise;
+    }
     std::vector<int> option(structure.panels.size(), 0);
     bool anyFound = false;
     double lightest = 0.0, margin = 0.0;
@@ -174,7 +261,7 @@ TEST(BlendSearchTest, LightestWeightMatchesEveryVector) {
       if (p == option.size()) {
         std::vector<int> plies;
         for (std::size_t q = 0; q < option.size(); ++q) plies.push_back(structure.panels[q].totals[option[q]].plies);
-        const Brute brute = bruteForce(structure, plies);
+        const Brute brute = edgeWise ? bruteForceEdgeWise(structure, plies) : bruteForce(structure, plies);
         if (!brute.found) return;
         const double weight = structure.weightOf(plies);
         if (!anyFound || weight < lightest - 1e-9 || (std::fabs(weight - lightest) < 1e-9 && brute.margin > margin))

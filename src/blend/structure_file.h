@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "blend/blended_design.h"
 #include "blend/blended_structure.h"
 
 namespace kelm {
@@ -11,12 +10,12 @@ namespace kelm {
 // allowed even totals in "plies" as "A:B" or [A, B], the "objective" and "require" surfaces
 // with {plies} in their names, read for every total, and their "rules"), the "adjacent" pairs
 // by name and the "blending" rules. Surface names are taken relative to the structure file.
-// Anything that does not fit the schema ends the run with one message naming the key.
+// Anything that does not fit the schema fails with one message naming the key.
 BlendedStructure readStructureFile(const std::string& fileName);
 
-// A blended design as kelm_blend writes it in its JSON document ("panels" with "name",
-// "plies" and "stack"; for the table form "table" with "angle" and "level" per guide
-// position), for the panels of `structure`.
-BlendedDesign readDesignFile(const std::string& fileName, const BlendedStructure& structure);
+// The same structure given as JSON text (built in memory rather than written to a file):
+// `documentName` names it in messages, surface names are taken relative to `baseDirectory`.
+BlendedStructure readStructureText(const std::string& text, const std::string& documentName,
+                                   const std::string& baseDirectory);
 
 }  // namespace kelm

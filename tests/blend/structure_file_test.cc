@@ -5,7 +5,8 @@
 #include <fstream>
 #include <string>
 
-#include "cli/structure_file.h"
+#include "blend/structure_file.h"
+#include "cli/blended_design_file.h"
 #include "support/failure.h"
 
 namespace kelm {
@@ -19,7 +20,7 @@ class StructureFileTest : public ::testing::Test {
     dir_ = fs::temp_directory_path() / ("kelm_structure_" + std::to_string(::getpid()));
     fs::create_directories(dir_);
     // x5 is largest with 0 deg plies outside: a panel of 8 plies holds with 0 outside.
-    for (int plies = 4; plies <= 12; plies += 2) {
+    for (int plies = 4; plies <= 12; ++plies) {
       write("m_" + std::to_string(plies) + ".rs", "0 0.0\n10000 " + std::to_string(plies / 8.0) + "\n");
       write("s_" + std::to_string(plies) + ".rs", "0 1.0\n100 0.5\n");  // reads x3: a stiffener term
     }
@@ -60,6 +61,24 @@ TEST_F(StructureFileTest, SchemaFaultsAreNamed) {
                                                     "objective": ["none_{plies}.rs"]})")),
                     "panels\\[1\\].objective: .*none_4.rs: Cannot open");
   EXPECT_FAILS_WITH(readStructureFile(write("bad.json", "{\"panels\": [")), "bad.json: not JSON");
+  // Odd totals under the mid-plane policy: every total of the range, each with its surfaces.
+  const BlendedStructure odd = readStructureFile(
+      structure(R"({"name": "B", "ply_weight": 1, "plies": "5:8"})", R"(, "blending": {"totals": "mid-plane"})"));
+  EXPECT_EQ(odd.panels[0].totals.size(), 9u);
+  EXPECT_EQ(odd.panels[1].totals.front().plies, 5);
+  EXPECT_FAILS_WITH(readStructureFile(structure(good, R"(, "blending": {"totals": "odd"})")),
+                    "blending.totals: must be \"even\" or \"mid-plane\"");
+}
+
+// A structure built in memory names its surfaces from the base directory it is given.
+TEST_F(StructureFileTest, TextStructureReadsSurfacesFromItsBase) {
+  const std::string text = R"({"panels": [{"name": "A", "ply_weight": 1, "plies": "4:6",
+                                           "require": [{"surface": "m_{plies}.rs", "limit": 0.5}]}]})";
+  const BlendedStructure read = readStructureText(text, "structure", dir_.string());
+  EXPECT_EQ(read.panels[0].totals[1].surfaces[0].name, "m_6.rs");
+  EXPECT_FAILS_WITH(readStructureText(text, "structure", (dir_ / "elsewhere").string()),
+                    "error: structure: panels\\[0\\].require: .*elsewhere/m_4.rs: Cannot open");
+  EXPECT_FAILS_WITH(readStructureText("{\"panels\": []}", "structure", ""), "error: structure: panels: must be a non-empty list");
 }
 
 // kelm_blend's JSON document is a design file: the independent check passes it, and a design

@@ -1,89 +1,28 @@
-#include "cli/structure_file.h"
+#include "blend/structure_file.h"
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <set>
 
-#include <nlohmann/json.hpp>
-
 #include "base/fatal.h"
-#include "cli/ply_range.h"
-#include "cli/single_laminate.h"
-#include "eval/design_check.h"
+#include "blend/schema_reader.h"
+#include "response/laminate_terms.h"
 #include "response/rs_file.h"
 
 namespace kelm {
 
 namespace {
 
-using Json = nlohmann::json;
+using Json = SchemaReader::Json;
 
-class SchemaReader {
- public:
-  explicit SchemaReader(std::string fileName) : fileName_(std::move(fileName)) {}
-
-  [[noreturn]] void refuse(const std::string& where, const std::string& what) const {
-    fatal(Stream::Err, "error: " + fileName_ + ": " + where + ": " + what, true);
-  }
-
-  Json load() const {
-    std::ifstream in(fileName_);
-    if (!in) fatal(Stream::Err, "error: cannot open " + fileName_, true, FailureKind::File);
-    try {
-      return Json::parse(in);
-    } catch (const Json::parse_error& error) {
-      fatal(Stream::Err, "error: " + fileName_ + ": not JSON (" + error.what() + ")", true);
-    }
-  }
-
-  void onlyKeys(const Json& object, const std::string& where, const std::set<std::string>& allowed) const {
-    if (!object.is_object()) refuse(where, "must be an object");
-    for (const auto& item : object.items())
-      if (!allowed.count(item.key())) refuse(where, "unknown key \"" + item.key() + "\"");
-  }
-
-  const Json& required(const Json& object, const std::string& key, const std::string& where) const {
-    if (!object.contains(key)) refuse(where, "\"" + key + "\" is missing");
-    return object.at(key);
-  }
-
-  double number(const Json& value, const std::string& where) const {
-    if (!value.is_number()) refuse(where, "must be a number");
-    return value.get<double>();
-  }
-
-  int whole(const Json& value, const std::string& where, int lowest, int highest) const {
-    if (!value.is_number_integer()) refuse(where, "must be a whole number");
-    const long long v = value.get<long long>();
-    if (v < lowest || v > highest)
-      refuse(where, "must lie in " + std::to_string(lowest) + ".." + std::to_string(highest));
-    return static_cast<int>(v);
-  }
-
-  bool flag(const Json& object, const std::string& key, const std::string& where, bool fallback) const {
-    if (!object.contains(key)) return fallback;
-    if (!object.at(key).is_boolean()) refuse(where + "." + key, "must be true or false");
-    return object.at(key).get<bool>();
-  }
-
-  std::string text(const Json& value, const std::string& where) const {
-    if (!value.is_string() || value.get<std::string>().empty()) refuse(where, "must be a non-empty string");
-    return value.get<std::string>();
-  }
-
-  // A surface file's name next to the structure file.
-  std::string beside(const std::string& name) const {
-    if (!name.empty() && name.front() == '/') return name;
-    const std::size_t slash = fileName_.rfind('/');
-    return slash == std::string::npos ? name : fileName_.substr(0, slash + 1) + name;
-  }
-
-  const std::string& fileName() const { return fileName_; }
-
- private:
-  std::string fileName_;
-};
+// A surface file's name at one ply total: "{plies}" stands for the total.
+std::string withTotal(const std::string& pattern, int plies) {
+  const std::string mark = "{plies}", total = std::to_string(plies);
+  std::string name = pattern;
+  for (std::size_t at = name.find(mark); at != std::string::npos; at = name.find(mark, at + total.size()))
+    name.replace(at, mark.size(), total);
+  return name;
+}
 
 BlendingRules readBlending(const SchemaReader& reader, const Json& root) {
   BlendingRules rules;
@@ -159,12 +98,12 @@ std::pair<int, int> readPlies(const SchemaReader& reader, const Json& value, con
 ModeSurface readSurface(const SchemaReader& reader, const std::string& pattern, int plies,
                         const std::string& where) {
   ModeSurface mode;
-  mode.name = withPlies(pattern, plies, 0);
+  mode.name = withTotal(pattern, plies);
   const std::string path = reader.beside(mode.name);
   try {
     RsFile(path, mode.surface);
   } catch (const Failure& failure) {
-    fatal(Stream::Err, "error: " + reader.fileName() + ": " + where + ": " + path + ": " + failure.message(), true,
+    fatal(Stream::Err, "error: " + reader.documentName() + ": " + where + ": " + path + ": " + failure.message(), true,
           failure.kind());
   }
   refuseStiffenerTerms(mode.surface, path);
@@ -224,11 +163,7 @@ int panelIndex(const SchemaReader& reader, const BlendedStructure& structure, co
   reader.refuse(where, "no panel is named \"" + wanted + "\"");
 }
 
-}  // namespace
-
-BlendedStructure readStructureFile(const std::string& fileName) {
-  const SchemaReader reader(fileName);
-  const Json root = reader.load();
+BlendedStructure readStructure(const SchemaReader& reader, const Json& root) {
   reader.onlyKeys(root, "the document", {"panels", "adjacent", "blending", "name", "comment"});
   BlendedStructure structure;
   structure.blending = readBlending(reader, root);
@@ -255,45 +190,17 @@ BlendedStructure readStructureFile(const std::string& fileName) {
   return structure;
 }
 
-BlendedDesign readDesignFile(const std::string& fileName, const BlendedStructure& structure) {
-  const SchemaReader reader(fileName);
-  const Json root = reader.load();
-  if (!root.is_object()) reader.refuse("the document", "must be an object");
-  const Json& panels = reader.required(root, "panels", "the document");
-  if (!panels.is_array()) reader.refuse("panels", "must be a list");
-  BlendedDesign design;
-  // Each structure panel by name, wherever it stands in the design's list.
-  for (const BlendPanel& wanted : structure.panels) {
-    const Json* found = nullptr;
-    for (const Json& panel : panels)
-      if (panel.is_object() && panel.contains("name") && panel.at("name") == wanted.name) found = &panel;
-    if (found == nullptr) reader.refuse("panels", "no design for panel \"" + wanted.name + "\"");
-    const std::string where = "panel " + wanted.name;
-    const int plies = reader.whole(reader.required(*found, "plies", where), where + ".plies", 1, 128);
-    const std::string stack = reader.text(reader.required(*found, "stack", where), where + ".stack");
-    design.plies.push_back(plies);
-    try {
-      design.laminates.push_back(parseHalfLaminate(stack, plies, wanted.name.c_str()));
-    } catch (const Failure& failure) {
-      reader.refuse(where + ".stack", failure.message());
-    }
-  }
-  if (root.contains("table")) {
-    const Json& table = root.at("table");
-    if (!table.is_array()) reader.refuse("table", "must be a list of {\"angle\", \"level\"}");
-    for (std::size_t i = 0; i < table.size(); ++i) {
-      const std::string at = "table[" + std::to_string(i) + "]";
-      const Json& row = table[i];
-      if (!row.is_object()) reader.refuse(at, "must be an object");
-      const int angle = reader.whole(reader.required(row, "angle", at), at + ".angle", -45, 90);
-      const int level = reader.whole(reader.required(row, "level", at), at + ".level", 1, 128);
-      if (angle != 0 && angle != 45 && angle != -45 && angle != 90) reader.refuse(at + ".angle", "must be 0, 45 or 90");
-      design.guide.push_back({angle == 0 ? kCode0 : angle == 90 ? kCode90 : kCode45, level});
-    }
-  } else if (structure.blending.form == BlendForm::Table) {
-    reader.refuse("the document", "\"table\" is missing (the structure blends by a stacking-sequence table)");
-  }
-  return design;
+}  // namespace
+
+BlendedStructure readStructureFile(const std::string& fileName) {
+  const SchemaReader reader = SchemaReader::forFile(fileName);
+  return readStructure(reader, reader.loadFile());
+}
+
+BlendedStructure readStructureText(const std::string& text, const std::string& documentName,
+                                   const std::string& baseDirectory) {
+  const SchemaReader reader(documentName, baseDirectory);
+  return readStructure(reader, reader.parse(text));
 }
 
 }  // namespace kelm

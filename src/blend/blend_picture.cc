@@ -1,8 +1,9 @@
-#include "cli/blend_picture.h"
+#include "blend/blend_picture.h"
 
+#include <algorithm>
 #include <sstream>
 
-#include "eval/design_picture.h"
+#include "laminate/ply_colour.h"
 
 namespace kelm {
 
@@ -21,7 +22,11 @@ const char* colourOf(int code) { return layerColour(code == kCode0 ? 0 : code ==
 std::string blendPicture(const BlendedStructure& structure, const BlendedDesign& design) {
   const std::vector<int> classes = countClasses(design.plies);
   const int columns = static_cast<int>(structure.panels.size());
-  const int rows = static_cast<int>(design.guide.size());
+  // A table's rows are its guide positions; edge-wise, each panel's own positions from the top.
+  const bool table = !design.guide.empty();
+  int rows = static_cast<int>(design.guide.size());
+  if (!table)
+    for (const StackingSequence& laminate : design.laminates) rows = std::max(rows, laminate.plyCount());
   const int width = kLeft + columns * kColumn + 20;
   const int height = kTop + rows * kRow + 40;
   std::ostringstream svg;
@@ -36,9 +41,10 @@ std::string blendPicture(const BlendedStructure& structure, const BlendedDesign&
     svg << "<text x=\"" << x + kColumn / 2 << "\" y=\"28\" text-anchor=\"middle\">" << design.plies[p]
         << "</text>\n";
     for (int i = 0; i < rows; ++i) {
-      if (design.guide[i].level > level) continue;
+      if (table ? design.guide[i].level > level : i >= design.laminates[p].plyCount()) continue;
+      const int code = table ? design.guide[i].code : design.laminates[p].codeAt(i + 1);
       svg << "<rect x=\"" << x + 2 << "\" y=\"" << kTop + i * kRow << "\" width=\"" << kColumn - 4 << "\" height=\""
-          << kRow - 1 << "\" fill=\"" << colourOf(design.guide[i].code) << "\"/>\n";
+          << kRow - 1 << "\" fill=\"" << colourOf(code) << "\"/>\n";
     }
   }
   for (int i = 0; i < rows; ++i)

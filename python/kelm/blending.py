@@ -1,0 +1,200 @@
+"""Blended panels: the certified lightest design of many adjacent panels whose plies run on from
+one panel into the next (kelm_blend), and the result with its certificate."""
+
+from __future__ import annotations
+
+import copy
+import json
+import os
+from dataclasses import dataclass, field
+from typing import Any, Callable, Dict, List, NamedTuple, Optional, Sequence, Union
+
+from . import _checks
+from ._kelm import Design, Laminate, _blend
+
+StructureArgument = Union[str, bytes, os.PathLike, dict]
+
+
+class TableRow(NamedTuple):
+    """One position of the guide laminate, outer surface first: its angle (0, 45 for a +-45
+    position, 90) and its level (a panel of count class c keeps the positions of level <= c)."""
+
+    angle: int
+    level: int
+
+
+@dataclass(frozen=True)
+class BlendedPanel:
+    """One panel of a blended design: its ply total, its laminate (``design``, a single-laminate
+    kelm.Design whose value is the panel's smallest margin), the half laminate in bracket form
+    (``stack``), the value of each of its surfaces by file name, and its smallest margin."""
+
+    name: str
+    plies: int
+    design: Design
+    stack: str
+    values: Dict[str, float]
+    margin: float
+
+
+@dataclass
+class BlendResult:
+    """What kelm.blend found, read like scipy's OptimizeResult.
+
+    status: "optimal" (the lightest weight, certified, and among its designs the largest
+        smallest margin), "infeasible" (no count vector holds a blended design) or "stopped"
+        (time limit, progress callback or Ctrl-C: the best design found so far, if any, and the
+        certified lower bound).
+    weight, smallest_margin: the design's (None without one). lower_bound: every count vector
+        lighter than it was proved to hold no design (equal to weight when optimal; None when
+        infeasible). panels: a BlendedPanel per panel of the structure (empty without a design).
+    table: the stacking-sequence table, a TableRow per guide position (empty edge-wise).
+    ruled_out_totals, ruled_out_pairs, ruled_out_groups, ruled_out_vectors: the certificate,
+        each entry saying why (groups: three or four connected panels that cannot be blended together).
+    searching_when_stopped: the count vector being searched when stopped (else empty).
+    """
+
+    status: str
+    weight: Optional[float]
+    lower_bound: Optional[float]
+    smallest_margin: Optional[float]
+    panels: List[BlendedPanel]
+    table: List[TableRow]
+    ruled_out_totals: List[dict]
+    ruled_out_pairs: List[dict]
+    ruled_out_groups: List[dict]
+    ruled_out_vectors: List[dict]
+    searching_when_stopped: List[int]
+    vectors_tried: int
+    guide_positions_searched: int
+    seconds: float
+    _document: dict = field(repr=False, compare=False)
+    _picture: str = field(default="", repr=False, compare=False)
+
+    @property
+    def success(self) -> bool:
+        """True when the lightest weight is certified (status "optimal")."""
+        return self.status == "optimal"
+
+    @property
+    def found(self) -> bool:
+        """Whether a blended design is held (also when stopped)."""
+        return self.weight is not None
+
+    @property
+    def message(self) -> str:
+        """What the status means, in words."""
+        if self.status == "optimal":
+            return (f"optimal: weight {self.weight:.10g} is the lightest; every lighter count "
+                    "vector is proved to hold no blended design")
+        if self.status == "infeasible":
+            return "no count vector holds a blended design that meets every requirement"
+        if not self.found and not self.lower_bound:
+            return "stopped before any count vector was decided"
+        if not self.found:
+            return (f"stopped before a design was found; every count vector lighter than "
+                    f"{self.lower_bound:.10g} holds none")
+        if not self.lower_bound < self.weight:
+            return (f"stopped: weight {self.weight:.10g} is certified the lightest, the smallest "
+                    "margin among designs of that weight is not proved the largest")
+        return (f"stopped: the best design found weighs {self.weight:.10g}; every count vector "
+                f"lighter than {self.lower_bound:.10g} holds none (gap "
+                f"{self.weight - self.lower_bound:.10g})")
+
+    def __repr__(self) -> str:
+        plies = "/".join(str(p.plies) for p in self.panels) or "no design"
+        return (f"<kelm.BlendResult {self.status} weight {self.weight} lower bound "
+                f"{self.lower_bound}, plies {plies}>")
+
+    def svg(self) -> Optional[str]:
+        """The picture of kelm_blend --svg (one column per panel, one row per guide position),
+        as SVG text; None without a design."""
+        return self._picture or None
+
+    def _repr_svg_(self) -> Optional[str]:
+        return self.svg()
+
+    def to_dict(self) -> dict:
+        """The fields of kelm_blend's JSON document (--json=), which kelm_eval --structure reads
+        back as a design file."""
+        return copy.deepcopy(self._document)
+
+    @classmethod
+    def _from_document(cls, document: dict, picture: str) -> "BlendResult":
+        panels = [BlendedPanel(p["name"], p["plies"],
+                               Design(Laminate.parse(p["stack"], p["plies"]), None, p["margin"]),
+                               p["stack"], dict(p["values"]), p["margin"])
+                  for p in document["panels"]]
+        return cls(document["status"], document["weight"], document["lower_bound"],
+                   document["smallest_margin"], panels,
+                   [TableRow(row["angle"], row["level"]) for row in document.get("table", [])],
+                   document["ruled_out_totals"], document["ruled_out_pairs"],
+                   document["ruled_out_groups"], document["ruled_out_vectors"], document["searching_when_stopped"],
+                   document["vectors_tried"], document["guide_positions_searched"],
+                   document["seconds"], document, picture)
+
+
+def _source(structure: StructureArgument, base) -> tuple:
+    """The compiled reader's input: (file path, False) or (JSON text, True) with its base."""
+    if isinstance(structure, dict):
+        base = os.getcwd() if base is None else base
+        _checks.path(base, "base")
+        try:
+            text = json.dumps(structure, allow_nan=False)
+        except TypeError as error:
+            raise TypeError(f"structure: not a JSON document ({error})") from None
+        except ValueError as error:
+            raise ValueError(f"structure: not a JSON document ({error})") from None
+        return text, True, base
+    if base is not None:
+        raise ValueError("base is for a structure given as a dict: a structure file's surfaces "
+                         "are named relative to the file")
+    _checks.path(structure, "structure")
+    return structure, False, ""
+
+
+def blend(structure: StructureArgument, *, base=None, time_limit: Optional[float] = None,
+          progress: Optional[Callable[[List[int], float], Optional[bool]]] = None,
+          start: Optional[Sequence[int]] = None) -> BlendResult:
+    """The certified lightest blended design of a structure (kelm_blend).
+
+    structure: the path of a structure file (JSON, see kelm_blend(1)), or the same document as
+        a dict; a dict's surface file names are taken relative to ``base`` (default: the
+        current directory), a file's relative to the file.
+    time_limit: seconds after which the search stops (status "stopped") with the best design
+        found so far and the certified lower bound.
+    progress: called with each count vector (one ply total per panel) the search takes up and
+        its weight, at most every 20 ms (the latest one); returning False (only False) stops
+        the search, status "stopped".
+    start: one allowed ply total per panel (a known design's), searched first for a design, so
+        that a search stopped early still returns a design and its certified gap.
+
+    Count vectors are searched by increasing weight, each exactly; the first that holds a design
+    gives the weight, and the lighter ones, each proved to hold none, are the certificate
+    (``ruled_out_*``). Among designs of that weight the largest smallest margin is kept. Every
+    design returned has passed the independent check of every rule and requirement.
+
+    A structure that does not fit the schema raises ValueError with kelm_blend's message (the
+    place of the fault in the document); a file that cannot be opened, the OSError of its errno
+    (FileNotFoundError, ...) with the file name. The GIL is released while the search runs.
+    Ctrl-C stops it within a tenth of a second and raises kelm.SearchInterrupted whose
+    ``result`` is the BlendResult so far; an exception raised by ``progress`` stops it too and
+    carries the same ``result``.
+    """
+    from . import SearchInterrupted, _says_stop  # the package's own, set up before this module
+
+    source, is_text, base = _source(structure, base)
+    time_limit = _checks.seconds(time_limit, "time_limit")
+    callback = None
+    if _checks.callable_or_none(progress, "progress") is not None:
+        def callback(plies: List[int], weight: float) -> bool:
+            return not _says_stop(progress(plies, weight))
+    totals = [] if start is None else _checks.whole_list(start, "start")
+    document, picture, pending = _blend(source, is_text, base, time_limit, callback, totals)
+    result = BlendResult._from_document(json.loads(document), picture)
+    if pending is not None:
+        if isinstance(pending, KeyboardInterrupt) and not isinstance(pending, SearchInterrupted):
+            raise SearchInterrupted(result) from None
+        pending.result = result
+        raise pending
+    return result

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+#include "blend/blended_design.h"
+#include "blend/blended_structure.h"
+
+namespace kelm {
+
+// A blended design as kelm_blend writes it in its JSON document ("panels" with "name",
+// "plies" and "stack"; for the table form "table" with "angle" and "level" per guide
+// position), for the panels of `structure`. Faults are named as in the structure file.
+BlendedDesign readDesignFile(const std::string& fileName, const BlendedStructure& structure);
+
+}  // namespace kelm
