@@ -29,10 +29,9 @@ import statistics
 import subprocess
 import sys
 import tempfile
-import time
 
 FIELDS = ["size", "structure", "panels", "time_limit", "outcome", "status", "seconds", "cpu_seconds",
-          "guide_positions", "vectors_tried", "ruled_out_totals", "ruled_out_pairs", "exit"]
+          "guide_positions", "vectors_tried", "ruled_out_totals", "ruled_out_pairs", "ruled_out_groups", "exit"]
 
 
 def outcome_of(doc):
@@ -45,10 +44,8 @@ def run_one(kelm_blend, structure, limit):
     with tempfile.TemporaryDirectory() as work:
         report = os.path.join(work, "out.json")
         before = resource.getrusage(resource.RUSAGE_CHILDREN)
-        start = time.monotonic()
         run = subprocess.run(["nice", kelm_blend, structure, f"--json={report}", f"--time-limit={limit}"],
                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-        wall = time.monotonic() - start
         after = resource.getrusage(resource.RUSAGE_CHILDREN)
         if run.returncode not in (0, 2, 124) or not os.path.exists(report):
             sys.exit(f"run.py: {kelm_blend} {structure}: exit {run.returncode}: {run.stderr.strip()}")
@@ -58,7 +55,9 @@ def run_one(kelm_blend, structure, limit):
     return {"outcome": outcome_of(doc), "status": doc["status"], "seconds": f"{doc['seconds']:.3f}",
             "cpu_seconds": f"{cpu:.3f}", "guide_positions": doc["guide_positions_searched"],
             "vectors_tried": doc["vectors_tried"], "ruled_out_totals": len(doc["ruled_out_totals"]),
-            "ruled_out_pairs": len(doc["ruled_out_pairs"]), "exit": run.returncode, "wall": wall}
+            "ruled_out_pairs": len(doc["ruled_out_pairs"]),
+            # groups of neighbours searched alone: not in the documents of older builds
+            "ruled_out_groups": len(doc.get("ruled_out_groups", [])), "exit": run.returncode}
 
 
 def structures(out, sizes, count):
@@ -80,8 +79,10 @@ def sweep(kelm_blend, out, path, limit, sizes, count, retry):
     decided = {(row["size"], row["structure"]) for row in runs if row["outcome"] != "stopped"}
     tried = {(row["size"], row["structure"]) for row in runs}
     new_file = not os.path.exists(path)
+    # A CSV begun by an older runner keeps its own columns.
+    fields = FIELDS if new_file else list(csv.DictReader(open(path)).fieldnames)
     with open(path, "a", newline="") as f:
-        writer = csv.DictWriter(f, FIELDS, extrasaction="ignore")
+        writer = csv.DictWriter(f, fields, extrasaction="ignore")
         if new_file:
             writer.writeheader()
         for size, structure in structures(out, sizes, count):
