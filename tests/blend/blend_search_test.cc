@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <functional>
+#include <iostream>
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "blend/blend_check.h"
@@ -284,6 +287,38 @@ TEST(BlendSearchTest, LightestWeightMatchesEveryVector) {
     for (const RuledOutVector& out : result.ruledOut) EXPECT_LT(out.weight, result.weight + 1e-9);
     EXPECT_TRUE(checkBlendedDesign(structure, result.design).holds()) << "seed " << seed;
   }
+}
+
+// A run stopped at any moment says only what it proved: never "infeasible" for a structure
+// that holds a design. The stop lands at spread-out moments, some of them while pairs of
+// neighbours with many plies are searched alone, before any count vector is tried.
+TEST(BlendSearchTest, StopAtAnyMomentNeverClaimsInfeasible) {
+  const RuleSet loose{true, false, 0, 1, 3};
+  int stoppedRuns = 0;
+  for (std::uint32_t seed = 1; seed <= 4; ++seed) {
+    BlendedStructure structure = randomStructure(2000 + seed, loose, 2);
+    for (BlendPanel& panel : structure.panels)
+      for (PanelTotal& total : panel.totals) {
+        total.plies += 14;  // many plies: the pairs' searches take a while
+        for (ModeSurface& mode : total.surfaces) mode.limit = -2.0;  // easy: a design holds
+      }
+    const LightestBlend full = findLightestBlend(structure);
+    ASSERT_EQ(full.status, LightestBlend::Status::Optimal) << "seed " << seed;
+    for (int microseconds = 500; microseconds <= 60000; microseconds = microseconds * 5 / 4) {
+      StopRequest stop;
+      std::thread timer([&stop, microseconds] {
+        std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
+        stop.request(StopReason::TimeLimit);
+      });
+      const LightestBlend result = findLightestBlend(structure, &stop);
+      timer.join();
+      EXPECT_NE(result.status, LightestBlend::Status::Infeasible) << "seed " << seed << ", stop after "
+                                                                     << microseconds << " us";
+      EXPECT_LE(result.lowerBound, full.weight);
+      stoppedRuns += result.status == LightestBlend::Status::Stopped;
+    }
+  }
+  std::cout << stoppedRuns << " runs stopped before they finished\n";
 }
 
 }  // namespace
