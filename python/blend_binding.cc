@@ -12,6 +12,7 @@
 
 #include "base/fatal.h"
 #include "bindings.h"
+#include "watched_call.h"
 #include "blend/blend_check.h"
 #include "blend/blend_document.h"
 #include "blend/blend_picture.h"
@@ -22,7 +23,6 @@ namespace kelm::python {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kWatchInterval = std::chrono::milliseconds(20);
 
 // The count vector the search is on, handed from the search's thread to the caller's: the
 // caller sees the latest one when it looks, never a queue of them.
@@ -56,38 +56,20 @@ class WatchedBlend {
   // Runs the search; returns the Python error to raise once the result is built (None: none).
   py::object run() {
     start_ = Clock::now();
-    std::thread search([this] { searchThread(); });
-    py::object pending = py::none();
-    while (!waitBriefly())
-      if (pending.is_none()) pending = watchOnce();
-    search.join();
+    py::object pending = runWatched(
+        [this] {
+          result_ = findLightestBlend(structure_, &stop_,
+                                      [this](const std::vector<int>& plies, double weight) { watch_.publish(plies, weight); },
+                                      startTotals_);
+        },
+        [this] { return watchOnce(); });
     seconds_ = std::chrono::duration<double>(Clock::now() - start_).count();
-    if (failure_) std::rethrow_exception(failure_);
     return pending;
   }
   const LightestBlend& result() const { return result_; }
   double seconds() const { return seconds_; }
 
  private:
-  void searchThread() {
-    try {
-      result_ = findLightestBlend(structure_, &stop_,
-                                  [this](const std::vector<int>& plies, double weight) { watch_.publish(plies, weight); },
-                                  startTotals_);
-    } catch (...) {
-      failure_ = std::current_exception();
-    }
-    const std::lock_guard<std::mutex> lock(mutex_);
-    done_ = true;
-    finished_.notify_all();
-  }
-
-  bool waitBriefly() {
-    py::gil_scoped_release release;
-    std::unique_lock<std::mutex> lock(mutex_);
-    return finished_.wait_for(lock, kWatchInterval, [this] { return done_; });
-  }
-
   py::object watchOnce() {
     if (PyErr_CheckSignals() != 0) {
       stop_.request(StopReason::Interrupt);
@@ -110,17 +92,13 @@ class WatchedBlend {
 
   const BlendedStructure& structure_;
   std::optional<double> timeLimit_;
-  std::vector<int> startTotals_;
   py::object progress_;
+  std::vector<int> startTotals_;
   StopRequest stop_;
   VectorWatch watch_;
   LightestBlend result_;
   Clock::time_point start_;
   double seconds_ = 0.0;
-  std::mutex mutex_;
-  std::condition_variable finished_;
-  bool done_ = false;
-  std::exception_ptr failure_;
 };
 
 // A file's name and a dict's base directory as the file system's own bytes (a name need not be

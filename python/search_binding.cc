@@ -20,6 +20,7 @@
 #include "base/fatal.h"
 #include "base/platform_memory.h"
 #include "bindings.h"
+#include "watched_call.h"
 #include "design_list.h"
 #include "iter/branch_and_bound_search.h"
 #include "iter/round_robin_search.h"
@@ -32,7 +33,6 @@ namespace kelm::python {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kWatchInterval = std::chrono::milliseconds(20);
 constexpr double kProgressInterval = 0.25;  // seconds between two progress calls at most
 constexpr int kLargestPlyTotal = 100000;    // the programs refuse larger totals too
 
@@ -121,37 +121,15 @@ class WatchedRun {
   // Returns the Python error to raise after the result is built (None: none).
   py::object run(int skinPlies, int stiffenerPlies) {
     start_ = Clock::now();
-    std::thread search([&] { searchThread(skinPlies, stiffenerPlies); });
-    py::object pending = py::none();
     double lastProgress = 0.0;
-    while (!waitBriefly()) {
-      if (pending.is_none()) pending = watchOnce(lastProgress);
-    }
-    search.join();
+    py::object pending =
+        runWatched([&] { driver_.run(skinPlies, stiffenerPlies); }, [&] { return watchOnce(lastProgress); });
     seconds_ = elapsed();
-    if (failure_) std::rethrow_exception(failure_);
     return pending;
   }
   double seconds() const { return seconds_; }
 
  private:
-  void searchThread(int skinPlies, int stiffenerPlies) {
-    try {
-      driver_.run(skinPlies, stiffenerPlies);
-    } catch (...) {
-      failure_ = std::current_exception();
-    }
-    const std::lock_guard<std::mutex> lock(mutex_);
-    done_ = true;
-    finished_.notify_all();
-  }
-
-  bool waitBriefly() {
-    py::gil_scoped_release release;
-    std::unique_lock<std::mutex> lock(mutex_);
-    return finished_.wait_for(lock, kWatchInterval, [this] { return done_; });
-  }
-
   double elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
 
   py::object watchOnce(double& lastProgress) {
@@ -184,10 +162,6 @@ class WatchedRun {
   py::object progress_;
   Clock::time_point start_;
   double seconds_ = 0.0;
-  std::mutex mutex_;
-  std::condition_variable finished_;
-  bool done_ = false;
-  std::exception_ptr failure_;
 };
 
 // A finished search without a design proves that none meets the rules and requirements (the

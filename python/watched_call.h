@@ -21,6 +21,40 @@ namespace kelm::python {
 
 namespace py = pybind11;
 
+// A search the call waits for: `work()` runs in a thread of its own while the caller's thread,
+// the GIL released in between, calls `watch()` every 20 ms until the work has ended; `watch`
+// returns the Python error to raise once the result is built (None: none yet), and the first one
+// is kept. The work's own exception is raised again here.
+template <class Work, class Watch>
+py::object runWatched(Work work, Watch watch) {
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  std::exception_ptr failure;
+  std::thread thread([&] {
+    try {
+      work();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    const std::lock_guard<std::mutex> lock(mutex);
+    done = true;
+    finished.notify_all();
+  });
+  py::object pending = py::none();
+  for (;;) {
+    {
+      py::gil_scoped_release release;
+      std::unique_lock<std::mutex> lock(mutex);
+      if (finished.wait_for(lock, std::chrono::milliseconds(20), [&] { return done; })) break;
+    }
+    if (pending.is_none()) pending = watch();
+  }
+  thread.join();
+  if (failure) std::rethrow_exception(failure);
+  return pending;
+}
+
 template <class Value>
 struct WatchedCallState {
   std::mutex mutex;

@@ -245,12 +245,7 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: Optional[int],
                                 asdict(skin_rules), asdict(stiffener_rules), seed,
                                 time_limit, threads, memory, callback, min_of, require, excluded,
                                 top or 0)
-    if pending is not None:
-        if isinstance(pending, KeyboardInterrupt) and not isinstance(pending, SearchInterrupted):
-            raise SearchInterrupted(result) from None
-        pending.result = result
-        raise pending
-    return result
+    return _returned(result, pending)
 
 
 _EXCLUDING_METHODS = ("tight", "tree", "exhaustive")
@@ -279,6 +274,17 @@ def _excluded_codes(exclude, skin_plies: int, stiffener_plies: int) -> list:
             raise TypeError(f"exclude[{i}] must be a kelm.Design or a pair "
                             "(skin_codes, stiffener_codes)") from None
     return pairs
+
+
+def _returned(result, pending):
+    """A search's result, or the error that stopped it (Ctrl-C as SearchInterrupted, the
+    progress callback's own exception) raised carrying that result."""
+    if pending is None:
+        return result
+    if isinstance(pending, KeyboardInterrupt) and not isinstance(pending, SearchInterrupted):
+        raise SearchInterrupted(result) from None
+    pending.result = result
+    raise pending
 
 
 def _says_stop(answer) -> bool:

@@ -181,7 +181,7 @@ def blend(structure: StructureArgument, *, base=None, time_limit: Optional[float
     ``result`` is the BlendResult so far; an exception raised by ``progress`` stops it too and
     carries the same ``result``.
     """
-    from . import SearchInterrupted, _says_stop  # the package's own, set up before this module
+    from . import _returned, _says_stop  # the package's own, set up before this module
 
     source, is_text, base = _source(structure, base)
     time_limit = _checks.seconds(time_limit, "time_limit")
@@ -191,10 +191,4 @@ def blend(structure: StructureArgument, *, base=None, time_limit: Optional[float
             return not _says_stop(progress(plies, weight))
     totals = [] if start is None else _checks.whole_list(start, "start")
     document, picture, pending = _blend(source, is_text, base, time_limit, callback, totals)
-    result = BlendResult._from_document(json.loads(document), picture)
-    if pending is not None:
-        if isinstance(pending, KeyboardInterrupt) and not isinstance(pending, SearchInterrupted):
-            raise SearchInterrupted(result) from None
-        pending.result = result
-        raise pending
-    return result
+    return _returned(BlendResult._from_document(json.loads(document), picture), pending)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -20,6 +22,48 @@ struct VectorSearchOutcome {
   std::int64_t nodes = 0;      // positions tried
 };
 
+// What a search of one vector carries along, whatever its form: the caller's settings, the
+// outcome so far, and whether it has ended.
+struct VectorSearchRun {
+  bool firstOnly = false;
+  std::int64_t positionLimit = 0;  // 0: none
+  // A design must beat this smallest margin (the best found, here or in another search).
+  bool beating = false;
+  double toBeat = 0.0;
+  const StopRequest* stop = nullptr;
+  VectorSearchOutcome outcome;
+  bool finished = false;
+
+  // Whether the search must end now: it has, or a stop was asked, or the positions ran out
+  // (then the outcome says stopped).
+  bool mustEnd() {
+    if (finished) return true;
+    if ((stop != nullptr && stop->requested()) || (positionLimit > 0 && outcome.nodes > positionLimit)) {
+      outcome.status = VectorSearchOutcome::Status::Stopped;
+      finished = true;
+    }
+    return finished;
+  }
+  // A complete design whose panels' margins are `margins`: from now on only a larger smallest
+  // margin counts. Returns where to store the design.
+  BlendedDesign& recordDesign(const std::vector<double>& margins) {
+    double margin = std::numeric_limits<double>::infinity();
+    for (double m : margins) margin = std::min(margin, m);
+    outcome.found = true;
+    outcome.margin = margin;
+    beating = true;
+    toBeat = margin;
+    if (firstOnly) finished = true;
+    return outcome.design;
+  }
+  // The outcome once the search has returned.
+  const VectorSearchOutcome& concluded() {
+    if (outcome.status != VectorSearchOutcome::Status::Stopped)
+      outcome.status = outcome.found ? VectorSearchOutcome::Status::Found : VectorSearchOutcome::Status::Infeasible;
+    return outcome;
+  }
+};
+
 // The exact search of the blended designs of one count vector (one total per panel), in the
 // structure's blending form.
 class CountVectorSearch {
@@ -35,6 +79,15 @@ class CountVectorSearch {
   virtual VectorSearchOutcome run(const StopRequest* stop = nullptr) = 0;
 
  protected:
+  // The settings handed to a run that begins.
+  void begin(VectorSearchRun& run, const StopRequest* stop) const {
+    run.stop = stop;
+    run.firstOnly = firstOnly_;
+    run.positionLimit = positionLimit_;
+    run.beating = beating_;
+    run.toBeat = toBeat_;
+  }
+
   bool firstOnly_ = false;
   std::int64_t positionLimit_ = 0;  // 0: none
   bool beating_ = false;

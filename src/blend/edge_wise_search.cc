@@ -24,7 +24,7 @@ struct ThickerNeighbour {
 
 }  // namespace
 
-struct EdgeWiseSearch::State {
+struct EdgeWiseSearch::State : VectorSearchRun {
   const BlendedStructure& structure;
   std::vector<int> plies;
   std::vector<int> order;  // panels, thickest first
@@ -38,13 +38,6 @@ struct EdgeWiseSearch::State {
   std::vector<double> panelMargin;
   std::vector<StackingSequence> chosen;
 
-  bool firstOnly = false;
-  std::int64_t positionLimit = 0;
-  bool beating = false;
-  double toBeat = 0.0;
-  const StopRequest* stop = nullptr;
-  VectorSearchOutcome outcome;
-  bool finished = false;
 
   State(const BlendedStructure& s, const std::vector<int>& p) : structure(s), plies(p) {}
   void prepare();
@@ -90,16 +83,9 @@ void EdgeWiseSearch::State::prepare() {
 }
 
 VectorSearchOutcome EdgeWiseSearch::run(const StopRequest* stop) {
-  State& s = *state_;
-  s.stop = stop;
-  s.firstOnly = firstOnly_;
-  s.positionLimit = positionLimit_;
-  s.beating = beating_;
-  s.toBeat = toBeat_;
-  s.searchPanel(0);
-  if (s.outcome.status != VectorSearchOutcome::Status::Stopped)
-    s.outcome.status = s.outcome.found ? VectorSearchOutcome::Status::Found : VectorSearchOutcome::Status::Infeasible;
-  return s.outcome;
+  begin(*state_, stop);
+  state_->searchPanel(0);
+  return state_->concluded();
 }
 
 // The panel starts: its thicker neighbours' laminates are chosen, so the positions of each code
@@ -124,12 +110,7 @@ void EdgeWiseSearch::State::searchPanel(int k) {
 }
 
 void EdgeWiseSearch::State::searchPosition(int k, int depth) {
-  if (finished) return;
-  if ((stop != nullptr && stop->requested()) || (positionLimit > 0 && outcome.nodes > positionLimit)) {
-    outcome.status = VectorSearchOutcome::Status::Stopped;
-    finished = true;
-    return;
-  }
+  if (mustEnd()) return;
   const int p = order[k];
   PanelBounds& panel = *panelBounds[k];
   const PanelDesign& partial = laminates[k][depth];
@@ -178,16 +159,10 @@ bool EdgeWiseSearch::State::follows(int k, int depth, int code) {
 }
 
 void EdgeWiseSearch::State::recordLeaf() {
-  double margin = std::numeric_limits<double>::infinity();
-  for (double m : panelMargin) margin = std::min(margin, m);
-  outcome.found = true;
-  outcome.margin = margin;
-  beating = true;
-  toBeat = margin;
-  outcome.design.plies = plies;
-  outcome.design.guide.clear();
-  outcome.design.laminates = chosen;
-  if (firstOnly) finished = true;
+  BlendedDesign& design = recordDesign(panelMargin);
+  design.plies = plies;
+  design.guide.clear();
+  design.laminates = chosen;
 }
 
 std::unique_ptr<CountVectorSearch> makeCountVectorSearch(const BlendedStructure& structure,

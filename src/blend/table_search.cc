@@ -22,7 +22,7 @@ struct ClassPair {
 
 }  // namespace
 
-struct TableSearch::State {
+struct TableSearch::State : VectorSearchRun {
   const BlendedStructure& structure;
   std::vector<int> plies;
   std::vector<int> classes;  // half-position count of each class, ascending
@@ -54,14 +54,6 @@ struct TableSearch::State {
   };
   std::vector<std::vector<Child>> children;
 
-  bool firstOnly = false;
-  std::int64_t positionLimit = 0;
-  // A design must beat this smallest margin (the best found, here or in another search).
-  bool beating = false;
-  double toBeat = 0.0;
-  const StopRequest* stop = nullptr;
-  VectorSearchOutcome outcome;
-  bool finished = false;
 
   State(const BlendedStructure& s, const std::vector<int>& p) : structure(s), plies(p) {}
   void prepare();
@@ -115,25 +107,13 @@ void TableSearch::State::prepare() {
 }
 
 VectorSearchOutcome TableSearch::run(const StopRequest* stop) {
-  State& s = *state_;
-  s.stop = stop;
-  s.firstOnly = firstOnly_;
-  s.positionLimit = positionLimit_;
-  s.beating = beating_;
-  s.toBeat = toBeat_;
-  s.search(0);
-  if (s.outcome.status != VectorSearchOutcome::Status::Stopped)
-    s.outcome.status = s.outcome.found ? VectorSearchOutcome::Status::Found : VectorSearchOutcome::Status::Infeasible;
-  return s.outcome;
+  begin(*state_, stop);
+  state_->search(0);
+  return state_->concluded();
 }
 
 void TableSearch::State::search(int depth) {
-  if (finished) return;
-  if ((stop != nullptr && stop->requested()) || (positionLimit > 0 && outcome.nodes > positionLimit)) {
-    outcome.status = VectorSearchOutcome::Status::Stopped;
-    finished = true;
-    return;
-  }
+  if (mustEnd()) return;
   if (depth == positions) {
     recordLeaf();
     return;
@@ -216,19 +196,12 @@ bool TableSearch::State::place(int depth, int level, int code, double* slack) {
 }
 
 void TableSearch::State::recordLeaf() {
-  double margin = std::numeric_limits<double>::infinity();
-  for (double m : panelMargin) margin = std::min(margin, m);
-  outcome.found = true;
-  outcome.margin = margin;
-  beating = true;
-  toBeat = margin;
-  BlendedDesign& design = outcome.design;
+  BlendedDesign& design = recordDesign(panelMargin);
   design.plies = plies;
   design.guide = guide;
   design.laminates.clear();
   for (std::size_t p = 0; p < plies.size(); ++p)
     design.laminates.push_back(laminates[positions][panelShape[p]].skin);
-  if (firstOnly) finished = true;
 }
 
 }  // namespace kelm
