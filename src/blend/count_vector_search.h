@@ -94,8 +94,12 @@ class CountVectorSearch {
   double toBeat_ = 0.0;
 };
 
-// The search of the structure's form: a table, or edge-wise. The structure must outlive it.
+class CompletionsCache;
+
+// The search of the structure's form: a table, or edge-wise. The structure (and the cache of
+// panels' laminates, when given) must outlive it.
 std::unique_ptr<CountVectorSearch> makeCountVectorSearch(const BlendedStructure& structure,
-                                                         const std::vector<int>& plies);
+                                                         const std::vector<int>& plies,
+                                                         CompletionsCache* completions = nullptr);
 
 }  // namespace kelm

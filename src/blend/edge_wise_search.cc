@@ -166,9 +166,10 @@ void EdgeWiseSearch::State::recordLeaf() {
 }
 
 std::unique_ptr<CountVectorSearch> makeCountVectorSearch(const BlendedStructure& structure,
-                                                         const std::vector<int>& plies) {
+                                                         const std::vector<int>& plies,
+                                                         CompletionsCache* completions) {
   if (structure.blending.form == BlendForm::EdgeWise) return std::make_unique<EdgeWiseSearch>(structure, plies);
-  return std::make_unique<TableSearch>(structure, plies);
+  return std::make_unique<TableSearch>(structure, plies, completions);
 }
 
 }  // namespace kelm

@@ -69,22 +69,38 @@ class LightestRun {
       if (!untried) break;
       if (result_.found && heavier(weight, result_.weight)) break;
       certified_ = weight;
-      // Its groups searched now (a failing one rules it out, and the enumeration learns it).
-      if (!groupsHold(plies)) {
-        if (stopped()) return stoppedResult(weight);
-        continue;
-      }
+      const Decision decision = decideVector(plies, weight, true);
+      if (decision == Decision::Stopped) return stoppedResult(weight);
+      if (decision == Decision::GroupFails) continue;  // the enumeration learns the group
       tried_.insert(plies);
-      if (!tryVector(plies, weight, true)) return stoppedResult(weight);
       if (lastFound_) lightest.push_back(plies);
     }
     for (const std::vector<int>& plies : lightest)
-      if (!tryVector(plies, result_.weight, false)) return stoppedResult(result_.weight);
+      if (tryVector(plies, result_.weight, false) == Decision::Stopped) return stoppedResult(result_.weight);
     return finished();
   }
 
  private:
   bool stopped() const { return stop_ != nullptr && stop_->requested(); }
+
+  enum class Decision { Searched, GroupFails, Undecided, Stopped };
+
+  // A vector is decided by its groups of neighbours and by its own search, in rounds of growing
+  // searches: a conflict among a few panels is proved by their group in a moment, while the
+  // whole vector wanders over every panel's choices before it meets it; and a vector that holds
+  // a design may show it long before its groups are all settled.
+  Decision decideVector(const std::vector<int>& plies, double weight, bool certifying) {
+    for (std::int64_t budget = kFirstGroupBudget;; budget *= 4) {
+      if (!groupsHold(plies, budget)) {
+        if (!stopped()) return Decision::GroupFails;
+        result_.pending = plies;
+        return Decision::Stopped;
+      }
+      if (budget == kFirstGroupBudget) ++result_.vectorsTried;
+      const Decision decision = tryVector(plies, weight, true, certifying, budget * kVectorBudgetFactor);
+      if (decision != Decision::Undecided) return decision;
+    }
+  }
 
   LightestBlend finished() {
     result_.status = result_.found ? LightestBlend::Status::Optimal : LightestBlend::Status::Infeasible;
@@ -147,20 +163,19 @@ class LightestRun {
     std::vector<int> plies;
     for (int p : members) plies.push_back(current_[p]);
     const auto known = groupsKnown_.find(std::make_pair(members, plies));
-    return known != groupsKnown_.end() && !known->second;
+    return known != groupsKnown_.end() && known->second.decided && !known->second.holds;
   }
 
-  bool groupsHold(const std::vector<int>& plies) {
+  // Whether no group of the vector is known, within `budget` positions each, to hold no design.
+  bool groupsHold(const std::vector<int>& plies, std::int64_t budget) {
     current_ = plies;
     for (const std::vector<int>& group : groups_)
-      if (!groupHolds(group) || stopped()) return false;
+      if (!groupHolds(group, budget) || stopped()) return false;
     return true;
   }
 
-  // Connected groups of three and four panels, each in panel order. A vector's search wanders
-  // over every panel's choices before it meets a conflict among a few neighbours; searched
-  // alone, such a conflict is proved in a moment.
-  static constexpr std::size_t kLargestGroup = 4;
+  // Connected groups of three to six panels, each in panel order, smaller first.
+  static constexpr std::size_t kLargestGroup = 6;
   void findGroups() {
     const int n = static_cast<int>(structure_.panels.size());
     std::set<std::vector<int>> found;
@@ -177,7 +192,8 @@ class LightestRun {
             next.insert(grown);
           }
       layer.assign(next.begin(), next.end());
-      if (size >= 3) found.insert(next.begin(), next.end());
+      // The whole structure is the vector's own search.
+      if (size >= 3 && size < static_cast<std::size_t>(n)) found.insert(next.begin(), next.end());
     }
     groups_.assign(found.begin(), found.end());
     // Smaller groups first: a conflict of three is proved before the fours that hold it.
@@ -185,12 +201,16 @@ class LightestRun {
                      [](const std::vector<int>& a, const std::vector<int>& b) { return a.size() < b.size(); });
   }
 
-  bool groupHolds(const std::vector<int>& members) {
+  // A group searched within `budget` positions (and remembered): false only when proved to
+  // hold no design; a group left undecided is taken as holding, and searched further when a
+  // later round asks for more.
+  bool groupHolds(const std::vector<int>& members, std::int64_t budget) {
     std::vector<int> plies;
     for (int p : members) plies.push_back(current_[p]);
     const auto key = std::make_pair(members, plies);
-    const auto known = groupsKnown_.find(key);
-    if (known != groupsKnown_.end()) return known->second;
+    GroupKnowledge& known = groupsKnown_[key];
+    if (known.decided) return known.holds;
+    if (known.searchedWithin >= budget) return true;
     BlendedStructure group;
     group.blending = structure_.blending;
     group.blending.covering = pairCovering_;
@@ -198,22 +218,21 @@ class LightestRun {
     for (std::size_t i = 0; i < members.size(); ++i)
       for (std::size_t j = i + 1; j < members.size(); ++j)
         if (neighbours(members[i], members[j])) group.adjacent.emplace_back(i, j);
-    const std::unique_ptr<CountVectorSearch> search = makeCountVectorSearch(group, plies);
+    const std::unique_ptr<CountVectorSearch> search = makeCountVectorSearch(group, plies, &completions_);
     search->stopAtFirstDesign();
-    // Groups of four are many: each gets a shorter search, so that they never hold up the
-    // vectors (a group left undecided is taken as holding: nothing is proved).
-    search->limitPositions(members.size() < kLargestGroup ? kPairPositionLimit : kQuadPositionLimit);
+    search->limitPositions(budget);
     const VectorSearchOutcome outcome = search->run(stop_);
     result_.nodes += outcome.nodes;
     if (stopped()) return true;  // undecided, and not remembered
-    const bool holds = outcome.status != VectorSearchOutcome::Status::Infeasible;
-    groupsKnown_[key] = holds;
-    if (!holds) {
+    known.searchedWithin = budget;
+    known.decided = outcome.status != VectorSearchOutcome::Status::Stopped;
+    known.holds = outcome.status != VectorSearchOutcome::Status::Infeasible;
+    if (!known.holds) {
       RuledOutGroup out{{}, plies, "cannot be blended together (searched)"};
       for (int p : members) out.panels.push_back(structure_.panels[p].name);
       result_.ruledOutGroups.push_back(out);
     }
-    return holds;
+    return known.holds;
   }
 
   // Each panel's totals that it can meet alone, ascending.
@@ -247,24 +266,23 @@ class LightestRun {
     current_ = start_;
     bool fits = true;
     for (std::size_t q = 0; q < start_.size() && fits; ++q) fits = fitsEarlierPanels(static_cast<int>(q));
-    if (!fits || !groupsHold(start_)) {
-      if (stopped()) return false;
-      result_.startOutcome = "no design: a pair or group of its panels cannot be blended";
-      return true;
-    }
-    if (!tryVector(start_, structure_.weightOf(start_), true, false)) return false;
-    result_.startOutcome = lastFound_ ? "a design found" : "no design (searched)";
+    const Decision decision = fits ? decideVector(start_, structure_.weightOf(start_), false) : Decision::GroupFails;
+    if (decision == Decision::Stopped || stopped()) return false;
+    result_.startOutcome = decision == Decision::GroupFails ? "no design: a pair or group of its panels cannot be blended"
+                           : lastFound_                     ? "a design found"
+                                                            : "no design (searched)";
     return true;
   }
 
   // Searches one vector (for a first design only, or for the largest smallest margin above the
-  // best so far); false when stopped.
-  bool tryVector(const std::vector<int>& plies, double weight, bool firstOnly, bool certifying = true) {
-    if (firstOnly) ++result_.vectorsTried;
+  // best so far), within `limit` positions when given.
+  Decision tryVector(const std::vector<int>& plies, double weight, bool firstOnly, bool certifying = true,
+                     std::int64_t limit = 0) {
     if (progress_) progress_(plies, weight);
-    const std::unique_ptr<CountVectorSearch> search = makeCountVectorSearch(structure_, plies);
+    const std::unique_ptr<CountVectorSearch> search = makeCountVectorSearch(structure_, plies, &completions_);
     if (firstOnly) search->stopAtFirstDesign();
     if (!firstOnly) search->beatMargin(result_.margin);
+    if (limit > 0) search->limitPositions(limit);
     const VectorSearchOutcome outcome = search->run(stop_);
     result_.nodes += outcome.nodes;
     lastFound_ = outcome.found;
@@ -277,13 +295,14 @@ class LightestRun {
       result_.weight = weight;
     }
     if (outcome.status == VectorSearchOutcome::Status::Stopped) {
+      if (!stopped()) return Decision::Undecided;
       result_.pending = plies;
-      return false;
+      return Decision::Stopped;
     }
     if (firstOnly && certifying && !outcome.found)
       result_.ruledOut.push_back({plies, weight, "no blended design (" + std::to_string(outcome.nodes) +
                                                      " positions searched)"});
-    return true;
+    return Decision::Searched;
   }
 
   bool neighbours(int p, int q) const {
@@ -309,7 +328,7 @@ class LightestRun {
     pair.blending = structure_.blending;
     pair.blending.covering = pairCovering_;
     if (adjacent) pair.adjacent.emplace_back(0, 1);
-    TableSearch search(pair, {tp, tq});
+    TableSearch search(pair, {tp, tq}, &completions_);
     search.stopAtFirstDesign();
     search.limitPositions(kPairPositionLimit);
     const VectorSearchOutcome outcome = search.run(stop_);
@@ -343,7 +362,9 @@ class LightestRun {
   }
 
   static constexpr std::int64_t kPairPositionLimit = 200000;
-  static constexpr std::int64_t kQuadPositionLimit = 20000;
+  // The first round's positions for each group, and the vector's own per group position.
+  static constexpr std::int64_t kFirstGroupBudget = 2000;
+  static constexpr std::int64_t kVectorBudgetFactor = 50;
 
   // Stopped: every vector lighter than `pending` was proved empty.
   LightestBlend stoppedResult(double pending) {
@@ -359,10 +380,16 @@ class LightestRun {
   LightestBlend result_;
   std::map<std::tuple<int, int, int, int>, bool> pairs_;
   std::vector<std::vector<int>> groups_;  // connected groups of three and four panels
-  std::map<std::pair<std::vector<int>, std::vector<int>>, bool> groupsKnown_;
+  struct GroupKnowledge {
+    bool decided = false;
+    bool holds = true;
+    std::int64_t searchedWithin = 0;  // positions of the longest search that left it undecided
+  };
+  std::map<std::pair<std::vector<int>, std::vector<int>>, GroupKnowledge> groupsKnown_;
   std::vector<std::vector<int>> options_;  // each panel's totals that it meets alone
   std::vector<double> restLightest_;       // the lightest weight of the panels from p on
   std::set<std::vector<int>> tried_;
+  CompletionsCache completions_;
   std::vector<int> current_;
   std::vector<int> bestVector_;
   double bestWeight_ = 0.0;

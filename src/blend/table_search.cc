@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "blend/failed_states.h"
 #include "blend/panel_bounds.h"
 #include "laminate/design_rules.h"
 #include "laminate/panel_design.h"
@@ -38,6 +39,11 @@ struct TableSearch::State : VectorSearchRun {
   std::vector<int> panelShape;
   std::vector<std::vector<int>> panelsOfShape;
   std::vector<std::unique_ptr<PanelBounds>> panelBounds;
+  // Each panel's set of laminates, when the cache holds it (else null), and where the panel's
+  // laminate stands in it at each depth.
+  CompletionsCache* cache = nullptr;
+  std::vector<const PanelCompletions*> completions;
+  std::vector<std::vector<int>> setNodes;  // [depth][panel]
   std::vector<ClassPair> pairs;
 
   // The path: laminates of each total and each pair's current run of drops, per depth.
@@ -53,19 +59,28 @@ struct TableSearch::State : VectorSearchRun {
     double slack;
   };
   std::vector<std::vector<Child>> children;
+  // States searched without a design: each shape's laminate so far and each pair's run of drops
+  // determine all that can follow.
+  std::unique_ptr<FailedStates> failed;
+  int codeWords = 0;  // per shape
+  std::vector<std::vector<std::uint64_t>> keys;  // [depth]
+  std::int64_t designsRecorded = 0;
 
 
-  State(const BlendedStructure& s, const std::vector<int>& p) : structure(s), plies(p) {}
+  State(const BlendedStructure& s, const std::vector<int>& p, CompletionsCache* c) : structure(s), plies(p), cache(c) {}
   void prepare();
   void search(int depth);
   bool dropsAllow(int depth, int level);
   bool place(int depth, int level, int code, double* slack = nullptr);
+  bool panelCanWin(int p, int depth, int code, const PanelDesign& partial, double* slack);
   void rankChildren(int depth);
   void recordLeaf();
+  const std::uint64_t* stateKey(int depth);
 };
 
-TableSearch::TableSearch(const BlendedStructure& structure, const std::vector<int>& plies)
-    : state_(std::make_unique<State>(structure, plies)) {
+TableSearch::TableSearch(const BlendedStructure& structure, const std::vector<int>& plies,
+                         CompletionsCache* completions)
+    : state_(std::make_unique<State>(structure, plies, completions)) {
   state_->prepare();
 }
 
@@ -87,7 +102,9 @@ void TableSearch::State::prepare() {
     panelShape.push_back(static_cast<int>(std::lower_bound(shapes.begin(), shapes.end(), plies[p]) - shapes.begin()));
     panelsOfShape[panelShape.back()].push_back(static_cast<int>(p));
     panelBounds.push_back(std::make_unique<PanelBounds>(structure.panels[p], plies[p]));
+    completions.push_back(cache != nullptr ? cache->at(structure.panels[p], plies[p]) : nullptr);
   }
+  setNodes.assign(positions + 1, std::vector<int>(plies.size(), PanelCompletions::kRoot));
   for (const auto& [a, b] : structure.adjacent) {
     const ClassPair pair{std::max(panelClass[a], panelClass[b]), std::min(panelClass[a], panelClass[b])};
     if (pair.high != pair.low && std::find(pairs.begin(), pairs.end(), pair) == pairs.end()) pairs.push_back(pair);
@@ -104,6 +121,31 @@ void TableSearch::State::prepare() {
   panelMargin.assign(plies.size(), 0.0);
   children.assign(positions, {});
   for (auto& list : children) list.reserve(3 * levels);
+  if (positions <= StackingSequence::kPackablePositions) {
+    codeWords = positions <= 32 ? 1 : 2;
+    const std::size_t words = shapes.size() * codeWords + (shapes.size() + 3) / 4 + (pairs.size() + 3) / 4;
+    failed = std::make_unique<FailedStates>(words);
+    keys.assign(positions + 1, std::vector<std::uint64_t>(words, 0));
+  }
+}
+
+// The state at this depth as words: each shape's codes and count of positions set, each pair's
+// run of drops.
+const std::uint64_t* TableSearch::State::stateKey(int depth) {
+  std::uint64_t* key = keys[depth].data();
+  std::fill(key, key + keys[depth].size(), 0);
+  std::size_t w = 0;
+  for (std::size_t t = 0; t < shapes.size(); ++t) {
+    const StackingSequence& laminate = laminates[depth][t].skin;
+    const StackingSequence::PackedCodes codes = laminate.packedCodes();
+    for (int i = 0; i < codeWords; ++i) key[w++] = codes.words[i];
+  }
+  for (std::size_t t = 0; t < shapes.size(); ++t)
+    key[w + t / 4] |= static_cast<std::uint64_t>(laminates[depth][t].skin.setCount()) << (16 * (t % 4));
+  w += (shapes.size() + 3) / 4;
+  for (std::size_t i = 0; i < pairs.size(); ++i)
+    key[w + i / 4] |= static_cast<std::uint64_t>(runs[depth][i] & 0xffff) << (16 * (i % 4));
+  return key;
 }
 
 VectorSearchOutcome TableSearch::run(const StopRequest* stop) {
@@ -118,6 +160,12 @@ void TableSearch::State::search(int depth) {
     recordLeaf();
     return;
   }
+  const std::uint64_t* key = failed != nullptr && depth > 0 ? stateKey(depth) : nullptr;
+  if (key != nullptr && failed->contains(key)) {
+    failed->countSkip();
+    return;
+  }
+  const std::int64_t designsBefore = designsRecorded;
   rankChildren(depth);
   for (const Child& child : children[depth]) {
     if (finished) break;
@@ -131,6 +179,8 @@ void TableSearch::State::search(int depth) {
     }
     ++remaining[level - 1];
   }
+  // Searched to the end without a design: with the margin to beat only rising, it never holds one.
+  if (key != nullptr && !finished && designsRecorded == designsBefore) failed->insert(key);
 }
 
 // Every position that can follow at this depth, with its slack, most promising first.
@@ -179,23 +229,41 @@ bool TableSearch::State::place(int depth, int level, int code, double* slack) {
     next.skin = laminates[depth][t].skin;
     if (shapeClass[t] >= level) next.skin.setTheta(next.skin.setCount() + 1, code);
   }
+  setNodes[depth + 1] = setNodes[depth];
   for (std::size_t t = 0; t < shapes.size(); ++t) {
     if (shapeClass[t] < level) continue;
     const PanelDesign& partial = laminates[depth + 1][t];
     for (int p : panelsOfShape[t]) {
-      PanelBounds& panel = *panelBounds[p];
-      if (!checkPartial(partial.skin, panel.rules())) return false;
       double panelSlack = std::numeric_limits<double>::infinity();
-      if (partial.skin.complete() ? !panel.completeHolds(partial.skin, beating, toBeat, panelMargin[p])
-                                  : !panel.canStillWin(partial, beating, toBeat, &panelSlack))
-        return false;
+      if (!panelCanWin(p, depth, code, partial, &panelSlack)) return false;
       if (slack != nullptr) *slack = std::min(*slack, panelSlack);
     }
   }
   return true;
 }
 
+// Whether the panel's laminate, one position longer, can still be completed to meet its
+// requirements (and beat the best margin): looked up in its set of laminates when it has one,
+// else bounded by its surfaces.
+bool TableSearch::State::panelCanWin(int p, int depth, int code, const PanelDesign& partial, double* slack) {
+  if (const PanelCompletions* set = completions[p]) {
+    const int node = set->next(setNodes[depth][p], code);
+    if (node == PanelCompletions::kNone) return false;
+    const double best = set->bestMargin(node);
+    if (beating && !(best > toBeat)) return false;
+    setNodes[depth + 1][p] = node;
+    if (partial.skin.complete()) panelMargin[p] = best;
+    *slack = best - (beating ? std::max(0.0, toBeat) : 0.0);
+    return true;
+  }
+  PanelBounds& panel = *panelBounds[p];
+  if (!checkPartial(partial.skin, panel.rules())) return false;
+  return partial.skin.complete() ? panel.completeHolds(partial.skin, beating, toBeat, panelMargin[p])
+                                 : panel.canStillWin(partial, beating, toBeat, slack);
+}
+
 void TableSearch::State::recordLeaf() {
+  ++designsRecorded;
   BlendedDesign& design = recordDesign(panelMargin);
   design.plies = plies;
   design.guide = guide;

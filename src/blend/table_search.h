@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "blend/count_vector_search.h"
+#include "blend/panel_completions.h"
 
 namespace kelm {
 
@@ -17,8 +18,10 @@ namespace kelm {
 // searched or cut on a bound, the best design found is the best there is.
 class TableSearch : public CountVectorSearch {
  public:
-  // The structure must outlive the search.
-  TableSearch(const BlendedStructure& structure, const std::vector<int>& plies);
+  // The structure (and the cache, when given) must outlive the search. Panels whose laminates
+  // the cache holds are followed along their sets of laminates instead of bounded.
+  TableSearch(const BlendedStructure& structure, const std::vector<int>& plies,
+              CompletionsCache* completions = nullptr);
   ~TableSearch();
   TableSearch(const TableSearch&) = delete;
   TableSearch& operator=(const TableSearch&) = delete;

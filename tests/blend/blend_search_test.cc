@@ -13,6 +13,7 @@
 
 #include "blend/blend_check.h"
 #include "blend/edge_wise_search.h"
+#include "blend/failed_states.h"
 #include "blend/lightest_blend.h"
 #include "blend/table_search.h"
 #include "support/test_surfaces.h"
@@ -147,6 +148,14 @@ TEST(BlendSearchTest, FixedCountsMatchEveryGuide) {
     const VectorSearchOutcome outcome = search.run();
     positions += outcome.nodes;
     ASSERT_EQ(outcome.found, brute.found) << "seed " << seed;
+    // Followed along each panel's set of laminates instead of its bounds: the same answer.
+    CompletionsCache cache;
+    TableSearch alongSets(structure, plies, &cache);
+    const VectorSearchOutcome fromSets = alongSets.run();
+    ASSERT_EQ(fromSets.found, brute.found) << "seed " << seed;
+    if (brute.found) {
+      EXPECT_EQ(fromSets.margin, outcome.margin) << "seed " << seed;
+    }
     if (!brute.found) {
       ++infeasible;
       continue;
@@ -234,7 +243,9 @@ TEST(BlendSearchTest, EdgeWiseMatchesEveryCombination) {
     EXPECT_TRUE(verdict.holds()) << "seed " << seed << ": " << verdict.breaks.front().where;
     structure.blending.form = BlendForm::Table;
     const VectorSearchOutcome table = TableSearch(structure, plies).run();
-    if (table.found) EXPECT_GE(outcome.margin, table.margin - 1e-12) << "seed " << seed;
+    if (table.found) {
+      EXPECT_GE(outcome.margin, table.margin - 1e-12) << "seed " << seed;
+    }
     if (!table.found || table.margin < outcome.margin - 1e-12) ++beyondTable;
   }
   std::cout << found << " edge-wise vectors with designs (" << beyondTable << " better than any table), "
@@ -319,6 +330,29 @@ TEST(BlendSearchTest, StopAtAnyMomentNeverClaimsInfeasible) {
     }
   }
   std::cout << stoppedRuns << " runs stopped before they finished\n";
+}
+
+// A full table starts afresh: it forgets states, but never holds one that was not put in.
+TEST(BlendSearchTest, FailedStatesForgetButNeverInvent) {
+  FailedStates states(3, 40 * 32);  // room for 40 keys of three words
+  std::uint64_t key[3] = {0, 0, 0};
+  for (std::uint64_t i = 0; i < 100; ++i) {
+    key[0] = i, key[2] = i * i;
+    states.insert(key);
+    EXPECT_TRUE(states.contains(key));
+  }
+  int held = 0;
+  for (std::uint64_t i = 0; i < 200; ++i) {
+    key[0] = i, key[2] = i * i;
+    if (states.contains(key)) {
+      EXPECT_LT(i, 100u);
+      ++held;
+    }
+    key[2] = i * i + 1;
+    EXPECT_FALSE(states.contains(key));
+  }
+  EXPECT_GT(held, 0);
+  EXPECT_LE(held, 40);
 }
 
 }  // namespace

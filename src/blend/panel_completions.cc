@@ -1,0 +1,102 @@
+#include "blend/panel_completions.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "blend/panel_bounds.h"
+#include "laminate/design_rules.h"
+#include "laminate/panel_design.h"
+#include "search/search_constants.h"
+
+namespace kelm {
+
+// Grows the panel's laminate outer to inner, cut where its rules fail or its surfaces' bounds
+// show that no completion meets the requirements; a subtree that holds no laminate leaves no
+// node behind.
+class CompletionBuilder {
+ public:
+  CompletionBuilder(PanelCompletions& set, const BlendPanel& panel, int plies, std::int64_t laminateLimit,
+                    std::int64_t positionLimit)
+      : set_(set), bounds_(panel, plies), laminateLimit_(laminateLimit), positionLimit_(positionLimit) {
+    path_.assign(halfPositions(plies) + 1, PanelDesign());
+    for (PanelDesign& laminate : path_) {
+      laminate.skin.setPlyTotal(plies);
+      laminate.stiffener.setPlyTotal(0);
+    }
+  }
+
+  void build() {
+    set_.nodes_.emplace_back();
+    set_.complete_ = grow(PanelCompletions::kRoot, 0);
+    if (!set_.complete_) set_.nodes_.clear();
+  }
+
+ private:
+  // False when a limit was passed.
+  bool grow(int node, int depth) {
+    if (depth + 1 == static_cast<int>(path_.size())) {
+      double margin = 0.0;
+      if (bounds_.completeHolds(path_[depth].skin, false, 0.0, margin)) {
+        set_.nodes_[node].bestMargin = margin;
+        set_.nodes_[node].laminates = 1;
+        ++set_.laminates_;
+      }
+      return set_.laminates_ <= laminateLimit_;
+    }
+    double best = -std::numeric_limits<double>::infinity();
+    std::int64_t below = 0;
+    for (int code = kCode0; code <= kCode90; ++code) {
+      if (++positions_ > positionLimit_) return false;
+      PanelDesign& laminate = path_[depth + 1];
+      laminate.skin = path_[depth].skin;
+      laminate.skin.setTheta(depth + 1, code);
+      if (checkPartial(laminate.skin, bounds_.rules()) &&
+          (laminate.skin.complete() || bounds_.canStillWin(laminate, false, 0.0))) {
+        const int child = static_cast<int>(set_.nodes_.size());
+        set_.nodes_.emplace_back();
+        if (!grow(child, depth + 1)) return false;
+        if (set_.nodes_[child].laminates == 0) {
+          set_.nodes_.pop_back();  // the last node made, and nothing below it
+        } else {
+          set_.nodes_[node].child[code] = child;
+          best = std::max(best, set_.nodes_[child].bestMargin);
+          below += set_.nodes_[child].laminates;
+        }
+      }
+    }
+    set_.nodes_[node].bestMargin = best;
+    set_.nodes_[node].laminates = below;
+    return true;
+  }
+
+  PanelCompletions& set_;
+  PanelBounds bounds_;
+  std::vector<PanelDesign> path_;  // the laminate at each depth
+  std::int64_t laminateLimit_;
+  std::int64_t positionLimit_;
+  std::int64_t positions_ = 0;
+};
+
+PanelCompletions::PanelCompletions(const BlendPanel& panel, int plies, std::int64_t laminateLimit,
+                                   std::int64_t positionLimit) {
+  CompletionBuilder(*this, panel, plies, laminateLimit, positionLimit).build();
+}
+
+const PanelCompletions* CompletionsCache::at(const BlendPanel& panel, int plies) {
+  const auto known = sets_.find(std::make_pair(panel.name, plies));
+  if (known != sets_.end()) return known->second->complete() ? known->second.get() : nullptr;
+  const auto thinner = tooMany_.find(panel.name);
+  if ((thinner != tooMany_.end() && thinner->second <= plies) || held_ >= kHeldLimit) return nullptr;
+  auto set = std::make_unique<PanelCompletions>(panel, plies, std::min(kLaminateLimit, kHeldLimit - held_),
+                                                kPositionLimit);
+  if (!set->complete()) {
+    int& thinnest = tooMany_.try_emplace(panel.name, plies).first->second;
+    thinnest = std::min(thinnest, plies);
+  }
+  if (set->complete()) held_ += set->laminates();
+  PanelCompletions* const kept = set.get();
+  sets_[std::make_pair(panel.name, plies)] = std::move(set);
+  return kept->complete() ? kept : nullptr;
+}
+
+}  // namespace kelm

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "blend/blended_structure.h"
+#include "laminate/stacking_sequence.h"
+
+namespace kelm {
+
+// Every laminate of one panel at one total that meets the panel's rules and requirements, held
+// as a tree of its positions outer to inner. A panel near its lightest total holds few such
+// laminates, and with them at hand a blend search knows exactly whether a growing laminate can
+// still be completed (and the best smallest margin it can still reach) in one step, where the
+// surfaces' bounds only bound it. Built only when the laminates are few: `complete()` says
+// whether they all fitted within the limit.
+class PanelCompletions {
+ public:
+  static constexpr int kNone = -1;
+  static constexpr int kRoot = 0;
+
+  PanelCompletions(const BlendPanel& panel, int plies, std::int64_t laminateLimit, std::int64_t positionLimit);
+
+  bool complete() const { return complete_; }
+  std::int64_t laminates() const { return laminates_; }
+  // The node reached from `node` by one more position of `code`, or kNone when no laminate
+  // that holds goes on so.
+  int next(int node, int code) const { return nodes_[node].child[code]; }
+  // The largest smallest margin of the laminates below `node`.
+  double bestMargin(int node) const { return nodes_[node].bestMargin; }
+  std::int64_t laminatesBelow(int node) const { return nodes_[node].laminates; }
+
+ private:
+  struct Node {
+    int child[3] = {kNone, kNone, kNone};
+    double bestMargin = 0.0;
+    std::int64_t laminates = 0;
+  };
+  std::vector<Node> nodes_;
+  std::int64_t laminates_ = 0;
+  bool complete_ = false;
+
+  friend class CompletionBuilder;
+};
+
+// The completion sets of one structure's panels, each built once when first asked for and
+// kept (null when too many laminates hold). Keyed by panel name and total: the searches of
+// pairs, groups and whole vectors copy panels into structures of their own.
+class CompletionsCache {
+ public:
+  const PanelCompletions* at(const BlendPanel& panel, int plies);
+
+  // Beyond these the bounds are left to do the work: a set of many laminates costs more to
+  // build than it saves.
+  // A thicker total holds more laminates: once a panel's total passed the limit, thicker
+  // ones are not tried. All sets together hold at most kHeldLimit laminates.
+  static constexpr std::int64_t kLaminateLimit = 300000;
+  static constexpr std::int64_t kPositionLimit = 3000000;
+  static constexpr std::int64_t kHeldLimit = 3000000;
+
+ private:
+  std::map<std::pair<std::string, int>, std::unique_ptr<PanelCompletions>> sets_;
+  std::map<std::string, int> tooMany_;  // each panel's thinnest total past the limit
+  std::int64_t held_ = 0;
+};
+
+}  // namespace kelm
