@@ -1,6 +1,7 @@
 #include "blend/panel_completions.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "blend/panel_bounds.h"
@@ -37,14 +38,14 @@ class CompletionBuilder {
     if (depth + 1 == static_cast<int>(path_.size())) {
       double margin = 0.0;
       if (bounds_.completeHolds(path_[depth].skin, false, 0.0, margin)) {
-        set_.nodes_[node].bestMargin = margin;
-        set_.nodes_[node].laminates = 1;
+        set_.nodes_[node].bestMargin = roundedUp(margin);
         ++set_.laminates_;
+        found_ = true;
       }
       return set_.laminates_ <= laminateLimit_;
     }
-    double best = -std::numeric_limits<double>::infinity();
-    std::int64_t below = 0;
+    float best = -std::numeric_limits<float>::infinity();
+    bool below = false;
     for (int code = kCode0; code <= kCode90; ++code) {
       if (++positions_ > positionLimit_) return false;
       PanelDesign& laminate = path_[depth + 1];
@@ -54,19 +55,25 @@ class CompletionBuilder {
           (laminate.skin.complete() || bounds_.canStillWin(laminate, false, 0.0))) {
         const int child = static_cast<int>(set_.nodes_.size());
         set_.nodes_.emplace_back();
+        found_ = false;
         if (!grow(child, depth + 1)) return false;
-        if (set_.nodes_[child].laminates == 0) {
+        if (!found_) {
           set_.nodes_.pop_back();  // the last node made, and nothing below it
         } else {
           set_.nodes_[node].child[code] = child;
           best = std::max(best, set_.nodes_[child].bestMargin);
-          below += set_.nodes_[child].laminates;
+          below = true;
         }
       }
     }
     set_.nodes_[node].bestMargin = best;
-    set_.nodes_[node].laminates = below;
+    found_ = below;
     return true;
+  }
+
+  static float roundedUp(double margin) {
+    const float rounded = static_cast<float>(margin);
+    return rounded < margin ? std::nextafter(rounded, std::numeric_limits<float>::infinity()) : rounded;
   }
 
   PanelCompletions& set_;
@@ -75,6 +82,7 @@ class CompletionBuilder {
   std::int64_t laminateLimit_;
   std::int64_t positionLimit_;
   std::int64_t positions_ = 0;
+  bool found_ = false;  // whether the subtree grown last holds a laminate
 };
 
 PanelCompletions::PanelCompletions(const BlendPanel& panel, int plies, std::int64_t laminateLimit,

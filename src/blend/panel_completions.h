@@ -30,15 +30,14 @@ class PanelCompletions {
   // The node reached from `node` by one more position of `code`, or kNone when no laminate
   // that holds goes on so.
   int next(int node, int code) const { return nodes_[node].child[code]; }
-  // The largest smallest margin of the laminates below `node`.
+  // Not below the largest smallest margin of the laminates below `node` (rounded up to a
+  // float, so that a node takes 16 bytes; a complete laminate's margin is computed anew).
   double bestMargin(int node) const { return nodes_[node].bestMargin; }
-  std::int64_t laminatesBelow(int node) const { return nodes_[node].laminates; }
 
  private:
   struct Node {
     int child[3] = {kNone, kNone, kNone};
-    double bestMargin = 0.0;
-    std::int64_t laminates = 0;
+    float bestMargin = 0.0f;
   };
   std::vector<Node> nodes_;
   std::int64_t laminates_ = 0;
@@ -58,9 +57,9 @@ class CompletionsCache {
   // build than it saves.
   // A thicker total holds more laminates: once a panel's total passed the limit, thicker
   // ones are not tried. All sets together hold at most kHeldLimit laminates.
-  static constexpr std::int64_t kLaminateLimit = 300000;
-  static constexpr std::int64_t kPositionLimit = 3000000;
-  static constexpr std::int64_t kHeldLimit = 3000000;
+  static constexpr std::int64_t kLaminateLimit = 2000000;
+  static constexpr std::int64_t kPositionLimit = 20000000;
+  static constexpr std::int64_t kHeldLimit = 8000000;
 
  private:
   std::map<std::pair<std::string, int>, std::unique_ptr<PanelCompletions>> sets_;

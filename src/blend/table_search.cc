@@ -252,9 +252,8 @@ bool TableSearch::State::panelCanWin(int p, int depth, int code, const PanelDesi
     const double best = set->bestMargin(node);
     if (beating && !(best > toBeat)) return false;
     setNodes[depth + 1][p] = node;
-    if (partial.skin.complete()) panelMargin[p] = best;
     *slack = best - (beating ? std::max(0.0, toBeat) : 0.0);
-    return true;
+    return !partial.skin.complete() || panelBounds[p]->completeHolds(partial.skin, beating, toBeat, panelMargin[p]);
   }
   PanelBounds& panel = *panelBounds[p];
   if (!checkPartial(partial.skin, panel.rules())) return false;
