@@ -79,8 +79,11 @@ class CountVectorSearch {
   virtual VectorSearchOutcome run(const StopRequest* stop = nullptr) = 0;
 
  protected:
-  // The settings handed to a run that begins.
+  // The settings handed to a run that begins. A search may run again (with a larger position
+  // limit): it starts afresh, keeping only what it learnt of states that hold no design.
   void begin(VectorSearchRun& run, const StopRequest* stop) const {
+    run.outcome = VectorSearchOutcome();
+    run.finished = false;
     run.stop = stop;
     run.firstOnly = firstOnly_;
     run.positionLimit = positionLimit_;

@@ -15,7 +15,7 @@ namespace kelm {
 // searched again).
 class FailedStates {
  public:
-  explicit FailedStates(std::size_t keyWords, std::size_t byteLimit = std::size_t{256} << 20);
+  explicit FailedStates(std::size_t keyWords, std::size_t byteLimit = std::size_t{128} << 20);
 
   bool contains(const std::uint64_t* key) const;
   void insert(const std::uint64_t* key);

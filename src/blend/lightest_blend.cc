@@ -76,7 +76,7 @@ class LightestRun {
       if (lastFound_) lightest.push_back(plies);
     }
     for (const std::vector<int>& plies : lightest)
-      if (tryVector(plies, result_.weight, false) == Decision::Stopped) return stoppedResult(result_.weight);
+      if (tryVector(plies, result_.weight) == Decision::Stopped) return stoppedResult(result_.weight);
     return finished();
   }
 
@@ -89,15 +89,24 @@ class LightestRun {
   // searches: a conflict among a few panels is proved by their group in a moment, while the
   // whole vector wanders over every panel's choices before it meets it; and a vector that holds
   // a design may show it long before its groups are all settled.
+  // Round k searches the groups of up to 3 + k panels (the larger ones are many, and each
+  // costs more). The vector's own search is kept from round to round, so that a round goes on
+  // past what the last one proved rather than searching it again.
   Decision decideVector(const std::vector<int>& plies, double weight, bool certifying) {
-    for (std::int64_t budget = kFirstGroupBudget;; budget *= 4) {
-      if (!groupsHold(plies, budget)) {
+    std::unique_ptr<CountVectorSearch> search;
+    std::size_t largest = 3;
+    for (std::int64_t budget = kFirstGroupBudget;; budget *= 4, largest = std::min(largest + 1, kLargestGroup)) {
+      if (!groupsHold(plies, budget, largest)) {
         if (!stopped()) return Decision::GroupFails;
         result_.pending = plies;
         return Decision::Stopped;
       }
-      if (budget == kFirstGroupBudget) ++result_.vectorsTried;
-      const Decision decision = tryVector(plies, weight, true, certifying, budget * kVectorBudgetFactor);
+      if (search == nullptr) {
+        ++result_.vectorsTried;
+        search = makeCountVectorSearch(structure_, plies, &completions_);
+      }
+      search->limitPositions(budget * kVectorBudgetFactor);
+      const Decision decision = tryVector(*search, plies, weight, true, certifying);
       if (decision != Decision::Undecided) return decision;
     }
   }
@@ -166,11 +175,12 @@ class LightestRun {
     return known != groupsKnown_.end() && known->second.decided && !known->second.holds;
   }
 
-  // Whether no group of the vector is known, within `budget` positions each, to hold no design.
-  bool groupsHold(const std::vector<int>& plies, std::int64_t budget) {
+  // Whether no group of the vector (of up to `largest` panels) is known, within `budget`
+  // positions each, to hold no design.
+  bool groupsHold(const std::vector<int>& plies, std::int64_t budget, std::size_t largest) {
     current_ = plies;
     for (const std::vector<int>& group : groups_)
-      if (!groupHolds(group, budget) || stopped()) return false;
+      if (group.size() <= largest && (!groupHolds(group, budget) || stopped())) return false;
     return true;
   }
 
@@ -274,16 +284,19 @@ class LightestRun {
     return true;
   }
 
-  // Searches one vector (for a first design only, or for the largest smallest margin above the
-  // best so far), within `limit` positions when given.
-  Decision tryVector(const std::vector<int>& plies, double weight, bool firstOnly, bool certifying = true,
-                     std::int64_t limit = 0) {
-    if (progress_) progress_(plies, weight);
+  // Searches one vector for the largest smallest margin above the best so far.
+  Decision tryVector(const std::vector<int>& plies, double weight) {
     const std::unique_ptr<CountVectorSearch> search = makeCountVectorSearch(structure_, plies, &completions_);
-    if (firstOnly) search->stopAtFirstDesign();
-    if (!firstOnly) search->beatMargin(result_.margin);
-    if (limit > 0) search->limitPositions(limit);
-    const VectorSearchOutcome outcome = search->run(stop_);
+    search->beatMargin(result_.margin);
+    return tryVector(*search, plies, weight, false, true);
+  }
+
+  // Runs a vector's search (for a first design only, or as set up).
+  Decision tryVector(CountVectorSearch& search, const std::vector<int>& plies, double weight, bool firstOnly,
+                     bool certifying) {
+    if (progress_) progress_(plies, weight);
+    if (firstOnly) search.stopAtFirstDesign();
+    const VectorSearchOutcome outcome = search.run(stop_);
     result_.nodes += outcome.nodes;
     lastFound_ = outcome.found;
     const bool lighter = result_.found && heavier(result_.weight, weight);

@@ -30,6 +30,7 @@ class CompletionBuilder {
     set_.nodes_.emplace_back();
     set_.complete_ = grow(PanelCompletions::kRoot, 0);
     if (!set_.complete_) set_.nodes_.clear();
+    set_.nodes_.shrink_to_fit();  // grown by doubling: up to half of it would stand empty
   }
 
  private:
@@ -90,21 +91,24 @@ PanelCompletions::PanelCompletions(const BlendPanel& panel, int plies, std::int6
   CompletionBuilder(*this, panel, plies, laminateLimit, positionLimit).build();
 }
 
-const PanelCompletions* CompletionsCache::at(const BlendPanel& panel, int plies) {
-  const auto known = sets_.find(std::make_pair(panel.name, plies));
-  if (known != sets_.end()) return known->second->complete() ? known->second.get() : nullptr;
-  const auto thinner = tooMany_.find(panel.name);
-  if ((thinner != tooMany_.end() && thinner->second <= plies) || held_ >= kHeldLimit) return nullptr;
-  auto set = std::make_unique<PanelCompletions>(panel, plies, std::min(kLaminateLimit, kHeldLimit - held_),
-                                                kPositionLimit);
+const PanelCompletions* CompletionsCache::at(const BlendPanel& panel, int plies, std::int64_t budget) {
+  const auto key = std::make_pair(panel.name, plies);
+  const auto known = sets_.find(key);
+  if (known != sets_.end()) return known->second.get();
+  std::int64_t limit = std::min(kLaminateLimit, kHeldLimit - held_);
+  if (budget > 0) limit = std::min(limit, budget);
+  const auto thinner = givenUp_.find(panel.name);
+  if (limit <= 0 || (thinner != givenUp_.end() && thinner->second.first <= plies && thinner->second.second >= limit))
+    return nullptr;
+  auto set = std::make_unique<PanelCompletions>(panel, plies, limit, limit * kPositionsPerLaminate);
   if (!set->complete()) {
-    int& thinnest = tooMany_.try_emplace(panel.name, plies).first->second;
-    thinnest = std::min(thinnest, plies);
+    auto& given = givenUp_.try_emplace(panel.name, plies, limit).first->second;
+    if (plies < given.first) given = {plies, limit};
+    if (plies == given.first) given.second = std::max(given.second, limit);
+    return nullptr;
   }
-  if (set->complete()) held_ += set->laminates();
-  PanelCompletions* const kept = set.get();
-  sets_[std::make_pair(panel.name, plies)] = std::move(set);
-  return kept->complete() ? kept : nullptr;
+  held_ += set->laminates();
+  return (sets_[key] = std::move(set)).get();
 }
 
 }  // namespace kelm

@@ -46,24 +46,27 @@ class PanelCompletions {
   friend class CompletionBuilder;
 };
 
-// The completion sets of one structure's panels, each built once when first asked for and
-// kept (null when too many laminates hold). Keyed by panel name and total: the searches of
-// pairs, groups and whole vectors copy panels into structures of their own.
+// The completion sets of one structure's panels, each built once and kept. Keyed by panel name
+// and total: the searches of pairs, groups and whole vectors copy panels into structures of
+// their own.
 class CompletionsCache {
  public:
-  const PanelCompletions* at(const BlendPanel& panel, int plies);
+  // The panel's set at this total, or null when it holds more laminates than a search of
+  // `budget` guide positions (0: no limit) may spend on building it, or than the cache holds.
+  // A set given up on is tried again, further, for a larger budget.
+  const PanelCompletions* at(const BlendPanel& panel, int plies, std::int64_t budget);
 
-  // Beyond these the bounds are left to do the work: a set of many laminates costs more to
-  // build than it saves.
-  // A thicker total holds more laminates: once a panel's total passed the limit, thicker
-  // ones are not tried. All sets together hold at most kHeldLimit laminates.
+  // Beyond these the bounds are left to do the work. All sets together hold at most
+  // kHeldLimit laminates.
   static constexpr std::int64_t kLaminateLimit = 2000000;
-  static constexpr std::int64_t kPositionLimit = 20000000;
+  static constexpr std::int64_t kPositionsPerLaminate = 10;
   static constexpr std::int64_t kHeldLimit = 8000000;
 
  private:
   std::map<std::pair<std::string, int>, std::unique_ptr<PanelCompletions>> sets_;
-  std::map<std::string, int> tooMany_;  // each panel's thinnest total past the limit
+  // Per panel, the thinnest total given up on and the laminates it was given up at (its own
+  // total included): a thicker total holds more laminates.
+  std::map<std::string, std::pair<int, std::int64_t>> givenUp_;
   std::int64_t held_ = 0;
 };
 

@@ -102,7 +102,7 @@ void TableSearch::State::prepare() {
     panelShape.push_back(static_cast<int>(std::lower_bound(shapes.begin(), shapes.end(), plies[p]) - shapes.begin()));
     panelsOfShape[panelShape.back()].push_back(static_cast<int>(p));
     panelBounds.push_back(std::make_unique<PanelBounds>(structure.panels[p], plies[p]));
-    completions.push_back(cache != nullptr ? cache->at(structure.panels[p], plies[p]) : nullptr);
+    completions.push_back(nullptr);
   }
   setNodes.assign(positions + 1, std::vector<int>(plies.size(), PanelCompletions::kRoot));
   for (const auto& [a, b] : structure.adjacent) {
@@ -150,6 +150,11 @@ const std::uint64_t* TableSearch::State::stateKey(int depth) {
 
 VectorSearchOutcome TableSearch::run(const StopRequest* stop) {
   begin(*state_, stop);
+  // The sets are asked for here, where the search knows how far it may go: a set is built
+  // only when it costs no more than that.
+  if (state_->cache != nullptr)
+    for (std::size_t p = 0; p < state_->plies.size(); ++p)
+      state_->completions[p] = state_->cache->at(state_->structure.panels[p], state_->plies[p], positionLimit_);
   state_->search(0);
   return state_->concluded();
 }
