@@ -50,7 +50,7 @@ class BlendResult:
         infeasible). panels: a BlendedPanel per panel of the structure (empty without a design).
     table: the stacking-sequence table, a TableRow per guide position (empty edge-wise).
     ruled_out_totals, ruled_out_pairs, ruled_out_groups, ruled_out_vectors: the certificate,
-        each entry saying why (groups: three or four connected panels that cannot be blended together).
+        each entry saying why (groups: three to six connected panels that cannot be blended together).
     searching_when_stopped: the count vector being searched when stopped (else empty).
     """
 

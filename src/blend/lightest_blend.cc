@@ -392,7 +392,7 @@ class LightestRun {
   const std::vector<int>& start_;
   LightestBlend result_;
   std::map<std::tuple<int, int, int, int>, bool> pairs_;
-  std::vector<std::vector<int>> groups_;  // connected groups of three and four panels
+  std::vector<std::vector<int>> groups_;  // connected groups of three to six panels
   struct GroupKnowledge {
     bool decided = false;
     bool holds = true;

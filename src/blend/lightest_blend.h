@@ -35,7 +35,7 @@ struct RuledOutPair {
   std::string why;
 };
 
-// A connected group of three or four panels at their totals that no design can hold together:
+// A connected group of three to six panels at their totals that no design can hold together:
 // every count vector that holds them is ruled out.
 struct RuledOutGroup {
   std::vector<std::string> panels;
