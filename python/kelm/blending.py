@@ -52,6 +52,8 @@ class BlendResult:
     ruled_out_totals, ruled_out_pairs, ruled_out_groups, ruled_out_vectors: the certificate,
         each entry saying why (groups: three to six connected panels that cannot be blended together).
     searching_when_stopped: the count vector being searched when stopped (else empty).
+    guides_annealed: guides tried by the annealing that looks for designs early (it finds
+        designs; only the exact searches prove a vector holds none).
     """
 
     status: str
@@ -68,6 +70,7 @@ class BlendResult:
     vectors_tried: int
     guide_positions_searched: int
     seconds: float
+    guides_annealed: int
     _document: dict = field(repr=False, compare=False)
     _picture: str = field(default="", repr=False, compare=False)
 
@@ -131,7 +134,7 @@ class BlendResult:
                    document["ruled_out_totals"], document["ruled_out_pairs"],
                    document["ruled_out_groups"], document["ruled_out_vectors"], document["searching_when_stopped"],
                    document["vectors_tried"], document["guide_positions_searched"],
-                   document["seconds"], document, picture)
+                   document["seconds"], document.get("guides_annealed", 0), document, picture)
 
 
 def _source(structure: StructureArgument, base) -> tuple:

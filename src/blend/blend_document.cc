@@ -71,6 +71,7 @@ std::string blendDocument(const BlendedStructure& structure, const LightestBlend
   doc["searching_when_stopped"] = result.pending;
   doc["vectors_tried"] = result.vectorsTried;
   doc["guide_positions_searched"] = result.nodes;
+  doc["guides_annealed"] = result.guidesAnnealed;
   doc["seconds"] = seconds;
   return doc.dump(1) + "\n";
 }

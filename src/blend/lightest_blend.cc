@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "alt/surface_ceiling.h"
+#include "blend/guide_annealing.h"
 #include "blend/table_search.h"
 
 namespace kelm {
@@ -56,6 +57,8 @@ class LightestRun {
     pairCovering_ = structure_.blending.covering;
     for (const auto& panel : options_) pairCovering_ = std::min(pairCovering_, halfPositions(panel.front()));
     if (!start_.empty() && !tryStart()) return stoppedResult(certified_);
+    findLightDesign();
+    if (stopped()) return stoppedResult(certified_);
     // First the lightest weight, each vector searched only for a first design, so that the
     // weight is certified as early as it can be; then the largest smallest margin among the
     // vectors of that weight.
@@ -101,6 +104,11 @@ class LightestRun {
         result_.pending = plies;
         return Decision::Stopped;
       }
+      if (annealedDesign(plies, weight, budget * kAnnealFactor)) return Decision::Searched;
+      if (stopped()) {
+        result_.pending = plies;
+        return Decision::Stopped;
+      }
       if (search == nullptr) {
         ++result_.vectorsTried;
         search = makeCountVectorSearch(structure_, plies, &completions_);
@@ -109,6 +117,90 @@ class LightestRun {
       const Decision decision = tryVector(*search, plies, weight, true, certifying);
       if (decision != Decision::Undecided) return decision;
     }
+  }
+
+  // A design of the vector found by annealing its guide, started from the lightest design known
+  // (table form only; finding none proves nothing). Taken as the vector's first design.
+  bool annealedDesign(const std::vector<int>& plies, double weight, std::int64_t evaluations) {
+    if (structure_.blending.form != BlendForm::Table) return false;
+    const AnnealingOutcome outcome = anneal(plies, evaluations, result_.found ? &result_.design : nullptr);
+    lastFound_ = outcome.found;
+    if (!outcome.found) return false;
+    if (progress_) progress_(plies, weight);
+    keepDesign(outcome.design, outcome.margin, weight);
+    return true;
+  }
+
+  AnnealingOutcome anneal(const std::vector<int>& plies, std::int64_t evaluations, const BlendedDesign* near) {
+    const AnnealingOutcome outcome = annealGuide(structure_, plies, evaluations, ++annealingSeed_, stop_, near);
+    result_.guidesAnnealed += outcome.evaluations;
+    return outcome;
+  }
+
+  // The design kept when it is lighter than the one held, or as light with a larger smallest
+  // margin.
+  void keepDesign(const BlendedDesign& design, double margin, double weight) {
+    const bool lighter = result_.found && heavier(result_.weight, weight);
+    const bool asLight = result_.found && !lighter && !heavier(weight, result_.weight);
+    if (result_.found && !lighter && !(asLight && margin > result_.margin)) return;
+    result_.found = true;
+    result_.design = design;
+    result_.margin = margin;
+    result_.weight = weight;
+  }
+
+  // A light design early, so that a run stopped before the weight is certified still reports a
+  // design and its gap, and the enumeration stops at its weight: a design of every panel a few
+  // plies above its lightest total (each panel raised alike until one is found), then lighter
+  // ones, a panel at a time, the heaviest plies first, each annealed from the last design,
+  // until no panel can be lightened. Table form only; it proves nothing.
+  void findLightDesign() {
+    if (structure_.blending.form != BlendForm::Table) return;
+    std::vector<std::size_t> index(options_.size(), 0);
+    std::vector<int> plies(options_.size());
+    if (result_.found) {
+      plies = result_.design.plies;
+      for (std::size_t p = 0; p < plies.size(); ++p)
+        index[p] = std::find(options_[p].begin(), options_[p].end(), plies[p]) - options_[p].begin();
+    }
+    for (std::size_t raise = 1; !result_.found && raise <= kLightDesignRaises; ++raise) {
+      for (std::size_t p = 0; p < plies.size(); ++p) {
+        index[p] = std::min(raise, options_[p].size() - 1);
+        plies[p] = options_[p][index[p]];
+      }
+      const AnnealingOutcome outcome = anneal(plies, kLightDesignEvaluations, nullptr);
+      if (stopped()) return;
+      if (outcome.found) keepDesign(outcome.design, outcome.margin, structure_.weightOf(plies));
+    }
+    if (!result_.found) return;
+    std::vector<int> order(plies.size());
+    for (std::size_t p = 0; p < order.size(); ++p) order[p] = static_cast<int>(p);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+      return structure_.panels[a].plyWeight > structure_.panels[b].plyWeight;
+    });
+    for (bool lightened = true; lightened;) {
+      lightened = false;
+      for (int p : order) {
+        if (index[p] == 0 || std::find(options_[p].begin(), options_[p].end(), plies[p]) == options_[p].end()) continue;
+        std::vector<int> lighter = plies;
+        lighter[p] = options_[p][index[p] - 1];
+        if (!dropsFit(lighter, p)) continue;
+        const AnnealingOutcome outcome = anneal(lighter, kLightDesignEvaluations, &result_.design);
+        if (stopped()) return;
+        if (!outcome.found) continue;
+        keepDesign(outcome.design, outcome.margin, structure_.weightOf(lighter));
+        plies = lighter;
+        --index[p];
+        lightened = true;
+      }
+    }
+  }
+
+  // Whether the panel's neighbours can place its drops at these totals.
+  bool dropsFit(const std::vector<int>& plies, int p) const {
+    for (int q = 0; q < static_cast<int>(plies.size()); ++q)
+      if (q != p && !dropsConflict(p, plies[p], q, plies[q], neighbours(p, q)).empty()) return false;
+    return true;
   }
 
   LightestBlend finished() {
@@ -299,14 +391,7 @@ class LightestRun {
     const VectorSearchOutcome outcome = search.run(stop_);
     result_.nodes += outcome.nodes;
     lastFound_ = outcome.found;
-    const bool lighter = result_.found && heavier(result_.weight, weight);
-    const bool asLight = result_.found && !lighter && !heavier(weight, result_.weight);
-    if (outcome.found && (!result_.found || lighter || (asLight && outcome.margin > result_.margin))) {
-      result_.found = true;
-      result_.design = outcome.design;
-      result_.margin = outcome.margin;
-      result_.weight = weight;
-    }
+    if (outcome.found) keepDesign(outcome.design, outcome.margin, weight);
     if (outcome.status == VectorSearchOutcome::Status::Stopped) {
       if (!stopped()) return Decision::Undecided;
       result_.pending = plies;
@@ -378,6 +463,12 @@ class LightestRun {
   // The first round's positions for each group, and the vector's own per group position.
   static constexpr std::int64_t kFirstGroupBudget = 2000;
   static constexpr std::int64_t kVectorBudgetFactor = 50;
+  // Guides annealed per round's group position before a vector's own search, and for each
+  // vector of the light design's descent; how many plies (in steps of allowed totals) every
+  // panel is raised at most to find the descent's first design.
+  static constexpr std::int64_t kAnnealFactor = 10;
+  static constexpr std::int64_t kLightDesignEvaluations = 200000;
+  static constexpr std::size_t kLightDesignRaises = 4;
 
   // Stopped: every vector lighter than `pending` was proved empty.
   LightestBlend stoppedResult(double pending) {
@@ -408,6 +499,7 @@ class LightestRun {
   double bestWeight_ = 0.0;
   int pairCovering_ = 0;
   bool lastFound_ = false;  // whether the vector searched last holds a design
+  std::uint64_t annealingSeed_ = 0;  // each annealing draws from its own seed
   double certified_ = 0.0;  // every vector lighter than this holds no design
 };
 

@@ -61,6 +61,7 @@ struct LightestBlend {
   std::string startOutcome;  // what the start vector held, when one was given and decided
   std::int64_t vectorsTried = 0;
   std::int64_t nodes = 0;
+  std::int64_t guidesAnnealed = 0;  // guides tried by the annealing that looks for designs
 };
 
 // Called once per count vector before it is searched (its totals and weight).

@@ -237,6 +237,7 @@ void writeReport(std::ostream& out, const BlendedStructure& structure, const Lig
   if (!result.pending.empty())
     out << "searching when stopped: " << pliesText(result.pending) << '\n';
   out << "status: " << blendStatusName(result.status) << '\n';
+  if (result.guidesAnnealed > 0) out << "guides annealed: " << result.guidesAnnealed << '\n';
   out << (edgeWise(structure) ? "positions searched: " : "guide positions searched: ") << result.nodes
       << ", time = " << std::fixed << std::setprecision(3)
       << seconds << " [s]\n";

@@ -14,6 +14,7 @@
 #include "blend/blend_check.h"
 #include "blend/edge_wise_search.h"
 #include "blend/failed_states.h"
+#include "blend/guide_annealing.h"
 #include "blend/lightest_blend.h"
 #include "blend/table_search.h"
 #include "support/test_surfaces.h"
@@ -135,7 +136,7 @@ Brute bruteForce(const BlendedStructure& structure, const std::vector<int>& plie
 // The search of a fixed count vector finds exactly what trying every guide finds, and its
 // design passes the independent check with the margin it reports.
 TEST(BlendSearchTest, FixedCountsMatchEveryGuide) {
-  int found = 0, infeasible = 0, oddFound = 0;
+  int found = 0, infeasible = 0, oddFound = 0, annealedFound = 0;
   std::int64_t positions = 0;
   for (std::uint32_t seed = 1; seed <= kFixedCases; ++seed) {
     const RuleSet& set = kRuleSets[seed % kRuleSetCount];
@@ -156,6 +157,14 @@ TEST(BlendSearchTest, FixedCountsMatchEveryGuide) {
     if (brute.found) {
       EXPECT_EQ(fromSets.margin, outcome.margin) << "seed " << seed;
     }
+    // Annealing finds only designs that hold: none where there is none, and most that exist.
+    const AnnealingOutcome annealed = annealGuide(structure, plies, 20000, seed);
+    ASSERT_TRUE(!annealed.found || brute.found) << "seed " << seed;
+    annealedFound += annealed.found;
+    if (annealed.found) {
+      EXPECT_TRUE(checkBlendedDesign(structure, annealed.design).holds()) << "seed " << seed;
+      EXPECT_LE(annealed.margin, brute.margin + 1e-12) << "seed " << seed;
+    }
     if (!brute.found) {
       ++infeasible;
       continue;
@@ -168,8 +177,9 @@ TEST(BlendSearchTest, FixedCountsMatchEveryGuide) {
     EXPECT_DOUBLE_EQ(verdict.margin, outcome.margin) << "seed " << seed;
   }
   std::cout << found << " vectors with designs (" << oddFound << " with odd totals), " << infeasible << " without, " << positions
-            << " guide positions searched\n";
+            << " guide positions searched; annealing found " << annealedFound << "\n";
   EXPECT_GT(found, static_cast<int>(kFixedCases) / 5);
+  EXPECT_GE(annealedFound * 4, found * 3);
   EXPECT_GT(infeasible, static_cast<int>(kFixedCases) / 10);
   EXPECT_GT(oddFound, 0);
 }
