@@ -178,22 +178,31 @@ class LightestRun {
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
       return structure_.panels[a].plyWeight > structure_.panels[b].plyWeight;
     });
-    for (bool lightened = true; lightened;) {
-      lightened = false;
-      for (int p : order) {
-        if (index[p] == 0 || std::find(options_[p].begin(), options_[p].end(), plies[p]) == options_[p].end()) continue;
-        std::vector<int> lighter = plies;
-        lighter[p] = options_[p][index[p] - 1];
-        if (!dropsFit(lighter, p)) continue;
-        const AnnealingOutcome outcome = anneal(lighter, kLightDesignEvaluations, &result_.design);
-        if (stopped()) return;
-        if (!outcome.found) continue;
-        keepDesign(outcome.design, outcome.margin, structure_.weightOf(lighter));
-        plies = lighter;
-        --index[p];
-        lightened = true;
-      }
+    while (lightenOne(plies, index, order)) {
     }
+  }
+
+  // One panel a step lighter, the heaviest plies first; false when none can be (or stopped).
+  bool lightenOne(std::vector<int>& plies, std::vector<std::size_t>& index, const std::vector<int>& order) {
+    bool any = false;
+    for (int p : order)
+      if (lightened(plies, index, p)) any = true;
+    return any && !stopped();
+  }
+
+  // The totals with panel p a step lighter, kept when annealing from the last design finds a
+  // design of them.
+  bool lightened(std::vector<int>& plies, std::vector<std::size_t>& index, int p) {
+    if (stopped() || index[p] == 0 || index[p] >= options_[p].size()) return false;
+    std::vector<int> next = plies;
+    next[p] = options_[p][index[p] - 1];
+    if (!dropsFit(next, p)) return false;
+    const AnnealingOutcome outcome = anneal(next, kLightDesignEvaluations, &result_.design);
+    if (!outcome.found) return false;
+    keepDesign(outcome.design, outcome.margin, structure_.weightOf(next));
+    plies = next;
+    --index[p];
+    return true;
   }
 
   // Whether the panel's neighbours can place its drops at these totals.

@@ -17,8 +17,8 @@ namespace kelm {
 class CompletionBuilder {
  public:
   CompletionBuilder(PanelCompletions& set, const BlendPanel& panel, int plies, std::int64_t laminateLimit,
-                    std::int64_t positionLimit)
-      : set_(set), bounds_(panel, plies), laminateLimit_(laminateLimit), positionLimit_(positionLimit) {
+                    std::int64_t positionLimit, const StopRequest* stop)
+      : set_(set), bounds_(panel, plies), laminateLimit_(laminateLimit), positionLimit_(positionLimit), stop_(stop) {
     path_.assign(halfPositions(plies) + 1, PanelDesign());
     for (PanelDesign& laminate : path_) {
       laminate.skin.setPlyTotal(plies);
@@ -49,6 +49,7 @@ class CompletionBuilder {
     bool below = false;
     for (int code = kCode0; code <= kCode90; ++code) {
       if (++positions_ > positionLimit_) return false;
+      if ((positions_ & 4095) == 0 && stop_ != nullptr && stop_->requested()) return false;
       PanelDesign& laminate = path_[depth + 1];
       laminate.skin = path_[depth].skin;
       laminate.skin.setTheta(depth + 1, code);
@@ -83,15 +84,17 @@ class CompletionBuilder {
   std::int64_t laminateLimit_;
   std::int64_t positionLimit_;
   std::int64_t positions_ = 0;
+  const StopRequest* stop_;
   bool found_ = false;  // whether the subtree grown last holds a laminate
 };
 
 PanelCompletions::PanelCompletions(const BlendPanel& panel, int plies, std::int64_t laminateLimit,
-                                   std::int64_t positionLimit) {
-  CompletionBuilder(*this, panel, plies, laminateLimit, positionLimit).build();
+                                   std::int64_t positionLimit, const StopRequest* stop) {
+  CompletionBuilder(*this, panel, plies, laminateLimit, positionLimit, stop).build();
 }
 
-const PanelCompletions* CompletionsCache::at(const BlendPanel& panel, int plies, std::int64_t budget) {
+const PanelCompletions* CompletionsCache::at(const BlendPanel& panel, int plies, std::int64_t budget,
+                                             const StopRequest* stop) {
   const auto key = std::make_pair(panel.name, plies);
   const auto known = sets_.find(key);
   if (known != sets_.end()) return known->second.get();
@@ -100,7 +103,8 @@ const PanelCompletions* CompletionsCache::at(const BlendPanel& panel, int plies,
   const auto thinner = givenUp_.find(panel.name);
   if (limit <= 0 || (thinner != givenUp_.end() && thinner->second.first <= plies && thinner->second.second >= limit))
     return nullptr;
-  auto set = std::make_unique<PanelCompletions>(panel, plies, limit, limit * kPositionsPerLaminate);
+  auto set = std::make_unique<PanelCompletions>(panel, plies, limit, limit * kPositionsPerLaminate, stop);
+  if (!set->complete() && stop != nullptr && stop->requested()) return nullptr;
   if (!set->complete()) {
     auto& given = givenUp_.try_emplace(panel.name, plies, limit).first->second;
     if (plies < given.first) given = {plies, limit};

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/stop_request.h"
 #include "blend/blended_structure.h"
 #include "laminate/stacking_sequence.h"
 
@@ -23,7 +24,9 @@ class PanelCompletions {
   static constexpr int kNone = -1;
   static constexpr int kRoot = 0;
 
-  PanelCompletions(const BlendPanel& panel, int plies, std::int64_t laminateLimit, std::int64_t positionLimit);
+  // A stop asked for while it builds leaves it incomplete.
+  PanelCompletions(const BlendPanel& panel, int plies, std::int64_t laminateLimit, std::int64_t positionLimit,
+                   const StopRequest* stop = nullptr);
 
   bool complete() const { return complete_; }
   std::int64_t laminates() const { return laminates_; }
@@ -53,8 +56,10 @@ class CompletionsCache {
  public:
   // The panel's set at this total, or null when it holds more laminates than a search of
   // `budget` guide positions (0: no limit) may spend on building it, or than the cache holds.
-  // A set given up on is tried again, further, for a larger budget.
-  const PanelCompletions* at(const BlendPanel& panel, int plies, std::int64_t budget);
+  // A set given up on is tried again, further, for a larger budget; one cut short by a stop is
+  // not taken as given up.
+  const PanelCompletions* at(const BlendPanel& panel, int plies, std::int64_t budget,
+                             const StopRequest* stop = nullptr);
 
   // Beyond these the bounds are left to do the work. All sets together hold at most
   // kHeldLimit laminates.

@@ -154,7 +154,7 @@ VectorSearchOutcome TableSearch::run(const StopRequest* stop) {
   // only when it costs no more than that.
   if (state_->cache != nullptr)
     for (std::size_t p = 0; p < state_->plies.size(); ++p)
-      state_->completions[p] = state_->cache->at(state_->structure.panels[p], state_->plies[p], positionLimit_);
+      state_->completions[p] = state_->cache->at(state_->structure.panels[p], state_->plies[p], positionLimit_, stop);
   state_->search(0);
   return state_->concluded();
 }
