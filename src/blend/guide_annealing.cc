@@ -20,8 +20,8 @@ constexpr double kRuleBreak = 0.3;
 constexpr double kDropExcess = 0.3;
 // The temperatures each pass cools from and to, and the guides of a pass: passes restart from
 // the best guide so far.
-constexpr double kHot = 0.2;
-constexpr double kCold = 0.002;
+constexpr double kHot = 0.5;
+constexpr double kCold = 0.001;
 constexpr std::int64_t kPassLength = 50000;
 
 class GuideAnnealer {
