@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 
 #include "blend/blend_check.h"
@@ -26,8 +27,9 @@ constexpr std::int64_t kPassLength = 50000;
 
 class GuideAnnealer {
  public:
-  GuideAnnealer(const BlendedStructure& structure, const std::vector<int>& plies, std::uint64_t seed)
-      : structure_(structure), plies_(plies), random_(seed) {
+  GuideAnnealer(const BlendedStructure& structure, const std::vector<int>& plies, std::uint64_t seed,
+                AnnealingGoal goal)
+      : goal(goal), structure_(structure), plies_(plies), random_(seed) {
     prepare();
   }
 
@@ -37,34 +39,36 @@ class GuideAnnealer {
       guideNear(*near);
     else
       randomGuide();
-    double current = penalty();
-    if (current == 0.0 && holdsDesign(outcome)) return outcome;
+    double current = cost();
+    if (firstFound(outcome)) return outcome;
     std::vector<Row> best = guide_;
-    double bestPenalty = current;
+    double bestCost = current;
     while (outcome.evaluations < evaluations) {
       const std::int64_t length = std::min(kPassLength, evaluations - outcome.evaluations);
       for (std::int64_t step = 0; step < length; ++step, ++outcome.evaluations) {
-        if ((outcome.evaluations & 1023) == 0 && stop != nullptr && stop->requested()) return outcome;
+        if ((outcome.evaluations & 1023) == 0 && stop != nullptr && stop->requested()) return concluded(outcome);
         const double temperature = kHot * std::pow(kCold / kHot, static_cast<double>(step) / length);
         before_ = guide_;
         if (!move()) {
           guide_ = before_;
           continue;
         }
-        const double next = penalty();
+        const double next = cost();
         if (next <= current || uniform() < std::exp((current - next) / temperature)) {
-          if (next == 0.0 && current != 0.0 && holdsDesign(outcome)) return outcome;
+          if (next < current && firstFound(outcome)) return outcome;
           current = next;
-          if (current < bestPenalty) bestPenalty = current, best = guide_;
+          if (current < bestCost) bestCost = current, best = guide_;
         } else {
           guide_ = before_;
         }
       }
       guide_ = best;
-      current = bestPenalty;
+      current = bestCost;
     }
-    return outcome;
+    return concluded(outcome);
   }
+
+  const AnnealingGoal goal;
 
  private:
   struct ClassPair {
@@ -164,10 +168,36 @@ class GuideAnnealer {
     return coveringHolds();
   }
 
-  // How far the guide is from a design: 0 exactly when every pair drops within the limit and
-  // every panel meets its rules and requirements.
+  // What the annealing lowers. For a first design, how far the guide is from one: 0 exactly
+  // when every pair drops within the limit and every panel meets its rules and requirements.
+  // For the largest margin, every design costs less than any guide that is not one, and a
+  // larger smallest margin less; the best design met is kept.
+  double cost() {
+    const double shortfall = penalty();
+    if (goal == AnnealingGoal::FirstDesign) return shortfall;
+    if (shortfall > 0.0) return 1.0 + shortfall;
+    if (margin_ > bestMargin_) bestMargin_ = margin_, marginGuide_ = guide_;
+    return std::clamp(-margin_, -1.0, 1.0);
+  }
+
+  // A first design: the guide costs nothing and passes the independent check.
+  bool firstFound(AnnealingOutcome& outcome) {
+    return goal == AnnealingGoal::FirstDesign && penaltyOfLast_ == 0.0 && holdsDesign(outcome);
+  }
+
+  // For the largest margin, the best design met.
+  AnnealingOutcome& concluded(AnnealingOutcome& outcome) {
+    if (goal == AnnealingGoal::LargestMargin && !marginGuide_.empty()) {
+      guide_ = marginGuide_;
+      holdsDesign(outcome);
+    }
+    return outcome;
+  }
+
+  // How far the guide is from a design (and, for the largest margin, its smallest margin).
   double penalty() {
     double total = 0.0;
+    margin_ = std::numeric_limits<double>::infinity();
     const int limit = structure_.blending.maxDrops;
     for (const ClassPair& pair : pairs_) {
       int run = 0;
@@ -180,6 +210,7 @@ class GuideAnnealer {
     }
     for (std::size_t t = 0; t < shapes_.size(); ++t) cutLaminate(t);
     for (std::size_t p = 0; p < plies_.size(); ++p) total += panelPenalty(p);
+    penaltyOfLast_ = total;
     return total;
   }
 
@@ -192,13 +223,15 @@ class GuideAnnealer {
         laminate.setTheta(++position, row.code);
   }
 
-  double panelPenalty(std::size_t p) const {
+  double panelPenalty(std::size_t p) {
     const PanelDesign& design = designs_[panelShape_[p]];
     double total = checkComplete(design.skin, rules_[p]) ? 0.0 : kRuleBreak;
+    const bool everySurface = goal == AnnealingGoal::LargestMargin;
     for (const ModeSurface& mode : totals_[p]->surfaces) {
-      if (!mode.required) continue;
+      if (!mode.required && !everySurface) continue;
       const double value = fullObjective(mode.value, design);
-      if (value >= mode.limit) continue;
+      if (everySurface) margin_ = std::min(margin_, value - mode.limit);
+      if (!mode.required || value >= mode.limit) continue;
       const double scale = std::fabs(mode.limit) > 0.0 ? std::fabs(mode.limit) : 1.0;
       total += std::isnan(value) ? 1.0 : (mode.limit - value) / scale;
     }
@@ -240,14 +273,18 @@ class GuideAnnealer {
   std::vector<ClassPair> pairs_;
   std::vector<Row> guide_;
   std::vector<Row> before_;  // the guide before the change being judged
+  double penaltyOfLast_ = 0.0;  // of the guide judged last
+  double margin_ = 0.0;         // its smallest margin, for the largest margin
+  double bestMargin_ = -std::numeric_limits<double>::infinity();
+  std::vector<Row> marginGuide_;  // the design of the largest smallest margin met
 };
 
 }  // namespace
 
 AnnealingOutcome annealGuide(const BlendedStructure& structure, const std::vector<int>& plies,
                              std::int64_t evaluations, std::uint64_t seed, const StopRequest* stop,
-                             const BlendedDesign* near) {
-  return GuideAnnealer(structure, plies, seed).run(evaluations, stop, near);
+                             const BlendedDesign* near, AnnealingGoal goal) {
+  return GuideAnnealer(structure, plies, seed, goal).run(evaluations, stop, near);
 }
 
 }  // namespace kelm

@@ -18,6 +18,10 @@ struct AnnealingOutcome {
   std::int64_t evaluations = 0;
 };
 
+// What the annealing looks for: any design (it ends at the first), or the design of the
+// largest smallest margin it meets within its guides.
+enum class AnnealingGoal { FirstDesign, LargestMargin };
+
 // Looks for one blended design of the count vector in the table form by simulated annealing
 // over guides: every guide it tries holds the right number of positions of each level and
 // keeps the covered positions; what it minimises is how far the panels' laminates are from
@@ -29,6 +33,6 @@ struct AnnealingOutcome {
 // is usually a few changes away from it.
 AnnealingOutcome annealGuide(const BlendedStructure& structure, const std::vector<int>& plies,
                              std::int64_t evaluations, std::uint64_t seed, const StopRequest* stop = nullptr,
-                             const BlendedDesign* near = nullptr);
+                             const BlendedDesign* near = nullptr, AnnealingGoal goal = AnnealingGoal::FirstDesign);
 
 }  // namespace kelm
