@@ -29,7 +29,7 @@ class GuideAnnealer {
  public:
   GuideAnnealer(const BlendedStructure& structure, const std::vector<int>& plies, std::uint64_t seed,
                 AnnealingGoal goal)
-      : goal(goal), structure_(structure), plies_(plies), random_(seed) {
+      : goal_(goal), structure_(structure), plies_(plies), random_(seed) {
     prepare();
   }
 
@@ -67,8 +67,6 @@ class GuideAnnealer {
     }
     return concluded(outcome);
   }
-
-  const AnnealingGoal goal;
 
  private:
   struct ClassPair {
@@ -174,7 +172,7 @@ class GuideAnnealer {
   // larger smallest margin less; the best design met is kept.
   double cost() {
     const double shortfall = penalty();
-    if (goal == AnnealingGoal::FirstDesign) return shortfall;
+    if (goal_ == AnnealingGoal::FirstDesign) return shortfall;
     if (shortfall > 0.0) return 1.0 + shortfall;
     if (margin_ > bestMargin_) bestMargin_ = margin_, marginGuide_ = guide_;
     return std::clamp(-margin_, -1.0, 1.0);
@@ -182,12 +180,12 @@ class GuideAnnealer {
 
   // A first design: the guide costs nothing and passes the independent check.
   bool firstFound(AnnealingOutcome& outcome) {
-    return goal == AnnealingGoal::FirstDesign && penaltyOfLast_ == 0.0 && holdsDesign(outcome);
+    return goal_ == AnnealingGoal::FirstDesign && penaltyOfLast_ == 0.0 && holdsDesign(outcome);
   }
 
   // For the largest margin, the best design met.
   AnnealingOutcome& concluded(AnnealingOutcome& outcome) {
-    if (goal == AnnealingGoal::LargestMargin && !marginGuide_.empty()) {
+    if (goal_ == AnnealingGoal::LargestMargin && !marginGuide_.empty()) {
       guide_ = marginGuide_;
       holdsDesign(outcome);
     }
@@ -226,7 +224,7 @@ class GuideAnnealer {
   double panelPenalty(std::size_t p) {
     const PanelDesign& design = designs_[panelShape_[p]];
     double total = checkComplete(design.skin, rules_[p]) ? 0.0 : kRuleBreak;
-    const bool everySurface = goal == AnnealingGoal::LargestMargin;
+    const bool everySurface = goal_ == AnnealingGoal::LargestMargin;
     for (const ModeSurface& mode : totals_[p]->surfaces) {
       if (!mode.required && !everySurface) continue;
       const double value = fullObjective(mode.value, design);
@@ -257,6 +255,7 @@ class GuideAnnealer {
   int below(int n) { return static_cast<int>(random_() % static_cast<std::uint64_t>(n)); }
   double uniform() { return static_cast<double>(random_() >> 11) * 0x1.0p-53; }
 
+  const AnnealingGoal goal_;
   const BlendedStructure& structure_;
   const std::vector<int>& plies_;
   std::mt19937_64 random_;
