@@ -337,6 +337,24 @@ class LightestRun {
     GroupKnowledge& known = groupsKnown_[key];
     if (known.decided) return known.holds;
     if (known.searchedWithin >= budget) return true;
+    const VectorSearchOutcome outcome = searchGroup(members, plies, budget);
+    if (stopped()) return true;  // undecided, and not remembered
+    known.searchedWithin = budget;
+    known.decided = outcome.status != VectorSearchOutcome::Status::Stopped;
+    known.holds = outcome.status != VectorSearchOutcome::Status::Infeasible;
+    if (!known.holds) {
+      RuledOutGroup out{{}, plies, "cannot be blended together (searched)"};
+      for (int p : members) out.panels.push_back(structure_.panels[p].name);
+      result_.ruledOutGroups.push_back(out);
+    }
+    return known.holds;
+  }
+
+  // The members alone at these totals, searched for a first design within `budget` positions.
+  // The covering is cut to the thinnest count any vector can have, so that what a group rules
+  // out no vector holds.
+  VectorSearchOutcome searchGroup(const std::vector<int>& members, const std::vector<int>& plies,
+                                  std::int64_t budget) {
     BlendedStructure group;
     group.blending = structure_.blending;
     group.blending.covering = pairCovering_;
@@ -349,16 +367,7 @@ class LightestRun {
     search->limitPositions(budget);
     const VectorSearchOutcome outcome = search->run(stop_);
     result_.nodes += outcome.nodes;
-    if (stopped()) return true;  // undecided, and not remembered
-    known.searchedWithin = budget;
-    known.decided = outcome.status != VectorSearchOutcome::Status::Stopped;
-    known.holds = outcome.status != VectorSearchOutcome::Status::Infeasible;
-    if (!known.holds) {
-      RuledOutGroup out{{}, plies, "cannot be blended together (searched)"};
-      for (int p : members) out.panels.push_back(structure_.panels[p].name);
-      result_.ruledOutGroups.push_back(out);
-    }
-    return known.holds;
+    return outcome;
   }
 
   // Each panel's totals that it can meet alone, ascending.
