@@ -342,6 +342,25 @@ TEST(BlendSearchTest, StopAtAnyMomentNeverClaimsInfeasible) {
   std::cout << stoppedRuns << " runs stopped before they finished\n";
 }
 
+// A panel's set of laminates cut short by a stop is not taken as too large: asked again
+// without the stop, it is built.
+TEST(BlendSearchTest, SetCutShortByAStopIsBuiltLater) {
+  BlendedStructure structure = randomStructure(17, kRuleSets[0], 2);
+  BlendPanel& panel = structure.panels.front();
+  for (PanelTotal& total : panel.totals) {
+    total.plies += 14;  // many laminates: the build runs long enough to see the stop
+    for (ModeSurface& mode : total.surfaces) mode.limit = -2.0;
+  }
+  StopRequest stop;
+  stop.request(StopReason::Interrupt);
+  CompletionsCache cache;
+  const int plies = panel.totals.back().plies;
+  EXPECT_EQ(cache.at(panel, plies, 0, &stop), nullptr);
+  const PanelCompletions* set = cache.at(panel, plies, 0);
+  ASSERT_NE(set, nullptr);
+  EXPECT_TRUE(set->complete());
+}
+
 // A full table starts afresh: it forgets states, but never holds one that was not put in.
 TEST(BlendSearchTest, FailedStatesForgetButNeverInvent) {
   FailedStates states(3, 40 * 32);  // room for 40 keys of three words
