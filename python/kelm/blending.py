@@ -174,8 +174,11 @@ def blend(structure: StructureArgument, *, base=None, time_limit: Optional[float
 
     Count vectors are searched by increasing weight, each exactly; the first that holds a design
     gives the weight, and the lighter ones, each proved to hold none, are the certificate
-    (``ruled_out_*``). Among designs of that weight the largest smallest margin is kept. Every
-    design returned has passed the independent check of every rule and requirement.
+    (``ruled_out_*``). Among designs of that weight the largest smallest margin is kept. In the
+    table form designs are also looked for by seeded annealing of the table (a light one before
+    the enumeration, so that a stopped search still has a design and its gap); it finds designs
+    but proves nothing. Every design returned has passed the independent check of every rule and
+    requirement.
 
     A structure that does not fit the schema raises ValueError with kelm_blend's message (the
     place of the fault in the document); a file that cannot be opened, the OSError of its errno
