@@ -91,7 +91,9 @@ class Checker {
       if (!checkComplete(laminate, rule.only))
         add(rule.name, name(p) + ": " + laminate.bracketText() + " breaks the " + rule.name);
     }
-    PanelValues values = panelValues(*total, laminate);
+    StackingSequence stiffener;
+    if (!stiffenerFits(p, stiffener)) return;
+    PanelValues values = panelValues(*total, laminate, stiffener);
     for (std::size_t s = 0; s < total->surfaces.size(); ++s) {
       const ModeSurface& surface = total->surfaces[s];
       if (surface.required && !(values.values[s] >= surface.limit))
@@ -100,6 +102,32 @@ class Checker {
     }
     verdict_.margin = std::min(verdict_.margin, values.margin);
     verdict_.panels[p] = std::move(values);
+  }
+
+  // A stiffened panel's stiffener: a whole half laminate of its total that meets its own rules
+  // (a plate's has no plies). False when it is not one, so that no values are taken.
+  bool stiffenerFits(std::size_t p, StackingSequence& stiffener) {
+    const PanelStiffener& wanted = structure_.panels[p].stiffener;
+    stiffener.setPlyTotal(0);
+    if (!structure_.stiffened()) return true;
+    if (design_.stiffeners.size() != structure_.panels.size()) {
+      if (p == 0) add("stiffener", "the design has " + std::to_string(design_.stiffeners.size()) +
+                                       " stiffeners; the structure has " + std::to_string(structure_.panels.size()) +
+                                       " panels");
+      return false;
+    }
+    stiffener = design_.stiffeners[p];
+    if (stiffener.plyCount() != halfPositions(wanted.plies) || !stiffener.complete() ||
+        stiffener.halfPlies() * 2 != wanted.plies) {
+      add("stiffener", name(p) + ": the stiffener " + stiffener.bracketText() + " is not a half laminate of " +
+                           std::to_string(wanted.plies) + " plies");
+      return false;
+    }
+    if (wanted.plies == 0) return true;
+    for (const NamedRule& rule : rulesSwitchedOn(wanted.rulesFor()))
+      if (!checkComplete(stiffener, rule.only))
+        add(rule.name, name(p) + " stiffener: " + stiffener.bracketText() + " breaks the " + rule.name);
+    return true;
   }
 
   // The guide holds exactly the positions of each class, every panel is its cut, and the outer
@@ -201,18 +229,50 @@ class Checker {
 
 }  // namespace
 
-PanelValues panelValues(const PanelTotal& total, const StackingSequence& laminate) {
-  PanelDesign design;
-  design.skin = laminate;
-  design.stiffener.setPlyTotal(0);
-  PanelValues values;
+namespace {
+
+void valuesOf(const PanelTotal& total, const PanelDesign& design, PanelValues& values) {
+  values.values.clear();
   values.margin = std::numeric_limits<double>::infinity();
+  values.requirementsHold = true;
   for (const ModeSurface& surface : total.surfaces) {
     const double value = fullObjective(surface.value, design);
     values.values.push_back(value);
     values.margin = std::min(values.margin, value - surface.limit);
     if (surface.required && !(value >= surface.limit)) values.requirementsHold = false;
   }
+}
+
+}  // namespace
+
+PanelValues panelValues(const PanelTotal& total, const StackingSequence& laminate) {
+  PanelDesign design;
+  design.skin = laminate;
+  PanelValues values;
+  if (total.stiffeners.empty()) {
+    design.stiffener.setPlyTotal(0);
+    valuesOf(total, design, values);
+    return values;
+  }
+  PanelValues trial;
+  for (std::size_t s = 0; s < total.stiffeners.size(); ++s) {
+    design.stiffener = total.stiffeners[s];
+    valuesOf(total, design, trial);
+    const bool better = values.stiffener < 0 || (trial.requirementsHold && !values.requirementsHold) ||
+                        (trial.requirementsHold == values.requirementsHold && trial.margin > values.margin);
+    if (!better) continue;
+    std::swap(values, trial);
+    values.stiffener = static_cast<int>(s);
+  }
+  return values;
+}
+
+PanelValues panelValues(const PanelTotal& total, const StackingSequence& laminate, const StackingSequence& stiffener) {
+  PanelDesign design;
+  design.skin = laminate;
+  design.stiffener = stiffener;
+  PanelValues values;
+  valuesOf(total, design, values);
   return values;
 }
 

@@ -10,7 +10,7 @@ namespace kelm {
 
 // A rule or requirement a blended design breaks, and where.
 struct RuleBreak {
-  std::string rule;   // "panels", "ply total", "laminate", "balance", "4-ply rule", "guideline",
+  std::string rule;   // "panels", "ply total", "laminate", "stiffener", "balance", "4-ply rule", "guideline",
                       // "requirement", "table", "covering", "drops", "subsequence"
   std::string where;  // a sentence naming the panel(s) and positions
 };
@@ -21,8 +21,13 @@ struct PanelValues {
   std::vector<double> values;
   double margin = 0.0;
   bool requirementsHold = true;
+  int stiffener = -1;  // a stiffened panel's: which of the total's stiffeners gave them
 };
+// A plate's values, or a stiffened panel's with its best stiffener for this skin (the
+// requirements met, then the largest smallest margin).
 PanelValues panelValues(const PanelTotal& total, const StackingSequence& laminate);
+// The values with this stiffener (of no plies for a plate).
+PanelValues panelValues(const PanelTotal& total, const StackingSequence& laminate, const StackingSequence& stiffener);
 
 struct BlendVerdict {
   std::vector<RuleBreak> breaks;

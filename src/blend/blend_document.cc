@@ -33,6 +33,10 @@ std::string blendDocument(const BlendedStructure& structure, const LightestBlend
       panel["name"] = structure.panels[p].name;
       panel["plies"] = result.design.plies[p];
       panel["stack"] = result.design.laminates[p].bracketText();
+      if (structure.panels[p].stiffener.plies > 0) {
+        panel["stiffener_plies"] = structure.panels[p].stiffener.plies;
+        panel["stiffener"] = result.design.stiffeners[p].bracketText();
+      }
       Json values = Json::object();
       const PanelTotal* total = structure.panels[p].at(result.design.plies[p]);
       for (std::size_t s = 0; s < total->surfaces.size(); ++s)

@@ -15,11 +15,13 @@ struct GuidePosition {
 };
 
 // A blended design: each panel's ply total and half laminate, and for the table form the
-// guide they were cut from.
+// guide they were cut from; for a structure with stiffened panels, each panel's stiffener (a
+// plate's of no plies).
 struct BlendedDesign {
   std::vector<int> plies;
   std::vector<GuidePosition> guide;  // empty for edge-wise designs
   std::vector<StackingSequence> laminates;
+  std::vector<StackingSequence> stiffeners;  // empty when no panel is stiffened
 };
 
 // The distinct half-position counts of the panels, ascending: the table's count classes.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "laminate/laminate_rules.h"
+#include "laminate/stacking_sequence.h"
 #include "response/full_objective.h"
 #include "response/response_surface.h"
 
@@ -15,16 +16,31 @@ namespace kelm {
 // towards the smallest margin that ranks designs of equal weight.
 struct ModeSurface {
   std::string name;
+  // What the bounds of a growing laminate read: the skin's parameters only. A plate's surface
+  // itself; a stiffened panel's, a ceiling of its surface over the stiffeners it may take.
   ResponseSurface surface;
-  FullObjective value;  // prepared from `surface`
+  FullObjective value;  // the panel's own surface, in all eight parameters
   double limit = 0.0;
   bool required = false;
 };
 
-// The surfaces of a panel at one of its allowed ply totals.
+// The surfaces of a panel at one of its allowed ply totals. A stiffened panel also holds the
+// stiffener laminates worth trying: one per set of lamination parameters that no other beats
+// on every surface for every skin.
 struct PanelTotal {
   int plies = 0;
   std::vector<ModeSurface> surfaces;
+  std::vector<StackingSequence> stiffeners;  // empty for a plate
+};
+
+// A stiffened panel's stiffener: its own laminate of a fixed total, chosen per panel (it does
+// not blend with its neighbours' stiffeners). No plies: a plate.
+struct PanelStiffener {
+  int plies = 0;
+  double plyWeight = 0.0;
+  LaminateRules rules;
+
+  LaminateRules rulesFor() const;
 };
 
 // A panel of the structure: one laminate (a plate or a skin), its weight per ply, its allowed
@@ -35,6 +51,7 @@ struct BlendPanel {
   double plyWeight = 1.0;
   LaminateRules rules;
   std::vector<PanelTotal> totals;
+  PanelStiffener stiffener;
 
   // The surfaces at `plies`, or null when that total is not allowed.
   const PanelTotal* at(int plies) const;
@@ -67,7 +84,10 @@ struct BlendedStructure {
   std::vector<std::pair<int, int>> adjacent;  // indices into panels
   BlendingRules blending;
 
+  // The skins' weight at these totals plus the stiffeners' (fixed) weight.
   double weightOf(const std::vector<int>& plies) const;
+  double stiffenersWeight() const;
+  bool stiffened() const;
 };
 
 }  // namespace kelm

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "blend/panel_bounds.h"
+#include "blend/panel_stiffeners.h"
 #include "blend/table_search.h"
 #include "laminate/design_rules.h"
 
@@ -163,6 +164,7 @@ void EdgeWiseSearch::State::recordLeaf() {
   design.plies = plies;
   design.guide.clear();
   design.laminates = chosen;
+  chooseStiffeners(structure, design);
 }
 
 std::unique_ptr<CountVectorSearch> makeCountVectorSearch(const BlendedStructure& structure,

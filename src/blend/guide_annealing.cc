@@ -6,6 +6,7 @@
 #include <random>
 
 #include "blend/blend_check.h"
+#include "blend/panel_stiffeners.h"
 #include "laminate/design_rules.h"
 #include "laminate/panel_design.h"
 #include "search/panel_value.h"
@@ -223,17 +224,37 @@ class GuideAnnealer {
 
   double panelPenalty(std::size_t p) {
     const PanelDesign& design = designs_[panelShape_[p]];
-    double total = checkComplete(design.skin, rules_[p]) ? 0.0 : kRuleBreak;
+    const double rules = checkComplete(design.skin, rules_[p]) ? 0.0 : kRuleBreak;
+    const std::vector<StackingSequence>& stiffeners = totals_[p]->stiffeners;
+    if (stiffeners.empty()) return shortfall(*totals_[p], design, rules, margin_);
+    // A stiffened panel counts with the stiffener that brings it closest to a design (then the
+    // largest margin).
+    stiffened_.skin = design.skin;
+    double least = std::numeric_limits<double>::infinity(), best = -least;
+    for (const StackingSequence& stiffener : stiffeners) {
+      stiffened_.stiffener = stiffener;
+      double margin = std::numeric_limits<double>::infinity();
+      const double cost = shortfall(*totals_[p], stiffened_, rules, margin);
+      if (cost < least || (cost == least && margin > best)) least = cost, best = margin;
+    }
+    margin_ = std::min(margin_, best);
+    return least;
+  }
+
+  // `start` plus the required surfaces' relative shortfall; for the largest margin, `margin`
+  // lowered to the design's smallest margin.
+  double shortfall(const PanelTotal& total, const PanelDesign& design, double start, double& margin) const {
+    double sum = start;
     const bool everySurface = goal_ == AnnealingGoal::LargestMargin;
-    for (const ModeSurface& mode : totals_[p]->surfaces) {
+    for (const ModeSurface& mode : total.surfaces) {
       if (!mode.required && !everySurface) continue;
       const double value = fullObjective(mode.value, design);
-      if (everySurface) margin_ = std::min(margin_, value - mode.limit);
+      if (everySurface) margin = std::min(margin, value - mode.limit);
       if (!mode.required || value >= mode.limit) continue;
       const double scale = std::fabs(mode.limit) > 0.0 ? std::fabs(mode.limit) : 1.0;
-      total += std::isnan(value) ? 1.0 : (mode.limit - value) / scale;
+      sum += std::isnan(value) ? 1.0 : (mode.limit - value) / scale;
     }
-    return total;
+    return sum;
   }
 
   // The guide as a design, if the independent check passes it.
@@ -242,6 +263,7 @@ class GuideAnnealer {
     design.plies = plies_;
     for (const Row& row : guide_) design.guide.push_back({row.code, levelOfRank_[row.rank - 1]});
     design.laminates = laminatesFromGuide(design.guide, plies_);
+    chooseStiffeners(structure_, design);
     const BlendVerdict verdict = checkBlendedDesign(structure_, design);
     if (!verdict.holds()) return false;
     outcome.found = true;
@@ -275,6 +297,7 @@ class GuideAnnealer {
   double penaltyOfLast_ = 0.0;  // of the guide judged last
   double margin_ = 0.0;         // its smallest margin, for the largest margin
   double bestMargin_ = -std::numeric_limits<double>::infinity();
+  PanelDesign stiffened_;  // a stiffened panel's skin with each of its stiffeners in turn
   std::vector<Row> marginGuide_;  // the design of the largest smallest margin met
 };
 

@@ -52,7 +52,7 @@ class LightestRun {
     restLightest_.assign(options_.size() + 1, 0.0);
     for (std::size_t p = options_.size(); p-- > 0;)
       restLightest_[p] = restLightest_[p + 1] + structure_.panels[p].plyWeight * options_[p].front();
-    certified_ = restLightest_[0];
+    certified_ = restLightest_[0] + structure_.stiffenersWeight();
     findGroups();
     pairCovering_ = structure_.blending.covering;
     for (const auto& panel : options_) pairCovering_ = std::min(pairCovering_, halfPositions(panel.front()));
@@ -243,7 +243,7 @@ class LightestRun {
     descend(0, 0.0);
     if (bestVector_.empty()) return false;
     plies = bestVector_;
-    weight = bestWeight_;
+    weight = bestWeight_ + structure_.stiffenersWeight();  // as the structure weighs a design
     return true;
   }
 

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "base/fatal.h"
+#include "blend/panel_stiffeners.h"
 #include "blend/schema_reader.h"
 #include "response/laminate_terms.h"
 #include "response/rs_file.h"
@@ -15,13 +16,22 @@ namespace {
 
 using Json = SchemaReader::Json;
 
-// A surface file's name at one ply total: "{plies}" stands for the total.
-std::string withTotal(const std::string& pattern, int plies) {
-  const std::string mark = "{plies}", total = std::to_string(plies);
+// Positions tried at most to list a stiffener's laminates (a 30-ply stiffener under no rules
+// needs about 21 million).
+constexpr std::int64_t kStiffenerPositionLimit = 30000000;
+
+std::string replaced(const std::string& pattern, const std::string& mark, int plies) {
+  const std::string total = std::to_string(plies);
   std::string name = pattern;
   for (std::size_t at = name.find(mark); at != std::string::npos; at = name.find(mark, at + total.size()))
     name.replace(at, mark.size(), total);
   return name;
+}
+
+// A surface file's name at one ply total: "{plies}" stands for the (skin's) total and
+// "{stiffener}" for a stiffened panel's stiffener total.
+std::string withTotal(const std::string& pattern, int plies, int stiffenerPlies) {
+  return replaced(replaced(pattern, "{plies}", plies), "{stiffener}", stiffenerPlies);
 }
 
 BlendingRules readBlending(const SchemaReader& reader, const Json& root) {
@@ -96,9 +106,9 @@ std::pair<int, int> readPlies(const SchemaReader& reader, const Json& value, con
 }
 
 ModeSurface readSurface(const SchemaReader& reader, const std::string& pattern, int plies,
-                        const std::string& where) {
+                        const PanelStiffener& stiffener, const std::string& where) {
   ModeSurface mode;
-  mode.name = withTotal(pattern, plies);
+  mode.name = withTotal(pattern, plies, stiffener.plies);
   const std::string path = reader.beside(mode.name);
   try {
     RsFile(path, mode.surface);
@@ -106,21 +116,46 @@ ModeSurface readSurface(const SchemaReader& reader, const std::string& pattern, 
     fatal(Stream::Err, "error: " + reader.documentName() + ": " + where + ": " + path + ": " + failure.message(), true,
           failure.kind());
   }
-  refuseStiffenerTerms(mode.surface, path);
+  if (stiffener.plies == 0) refuseStiffenerTerms(mode.surface, path);
   mode.value.setFullObjective(mode.surface);
   return mode;
+}
+
+// A stiffened panel's stiffener ({"plies", "ply_weight", "rules"}), or none for a plate, and
+// the laminates it may take.
+PanelStiffener readStiffener(const SchemaReader& reader, const Json& panel, const std::string& where,
+                             std::vector<StackingSequence>& laminates) {
+  PanelStiffener stiffener;
+  if (!panel.contains("stiffener")) return stiffener;
+  const Json& json = panel.at("stiffener");
+  const std::string at = where + ".stiffener";
+  reader.onlyKeys(json, at, {"plies", "ply_weight", "rules"});
+  stiffener.plies = reader.whole(reader.required(json, "plies", at), at + ".plies", 1, 128);
+  stiffener.plyWeight = reader.number(reader.required(json, "ply_weight", at), at + ".ply_weight");
+  if (!(stiffener.plyWeight > 0.0) || !std::isfinite(stiffener.plyWeight))
+    reader.refuse(at + ".ply_weight", "must be positive");
+  stiffener.rules = readRules(reader, json, at);
+  try {
+    laminates = stiffenerLaminates(stiffener, kStiffenerPositionLimit);
+  } catch (const Failure& failure) {
+    reader.refuse(at + ".plies", failure.message());
+  }
+  if (laminates.empty()) reader.refuse(at, "no stiffener laminate of this total meets its rules");
+  return stiffener;
 }
 
 BlendPanel readPanel(const SchemaReader& reader, const Json& json, const std::string& where,
                      const BlendingRules& blending) {
   const bool oddAllowed = blending.totals == TotalsPolicy::MidPlane;
-  reader.onlyKeys(json, where, {"name", "ply_weight", "plies", "objective", "require", "rules"});
+  reader.onlyKeys(json, where, {"name", "ply_weight", "plies", "objective", "require", "rules", "stiffener"});
   BlendPanel panel;
   panel.name = reader.text(reader.required(json, "name", where), where + ".name");
   panel.plyWeight = reader.number(reader.required(json, "ply_weight", where), where + ".ply_weight");
   if (!(panel.plyWeight > 0.0) || !std::isfinite(panel.plyWeight)) reader.refuse(where + ".ply_weight", "must be positive");
   const auto [first, last] = readPlies(reader, reader.required(json, "plies", where), where + ".plies", oddAllowed);
   panel.rules = readRules(reader, json, where);
+  std::vector<StackingSequence> stiffeners;
+  panel.stiffener = readStiffener(reader, json, where, stiffeners);
   std::vector<std::string> objectives;
   if (json.contains("objective")) {
     const Json& list = json.at("objective");
@@ -144,12 +179,13 @@ BlendPanel readPanel(const SchemaReader& reader, const Json& json, const std::st
     PanelTotal total;
     total.plies = plies;
     for (const std::string& pattern : objectives)
-      total.surfaces.push_back(readSurface(reader, pattern, plies, where + ".objective"));
+      total.surfaces.push_back(readSurface(reader, pattern, plies, panel.stiffener, where + ".objective"));
     for (const auto& [pattern, limit] : requirements) {
-      total.surfaces.push_back(readSurface(reader, pattern, plies, where + ".require"));
+      total.surfaces.push_back(readSurface(reader, pattern, plies, panel.stiffener, where + ".require"));
       total.surfaces.back().required = true;
       total.surfaces.back().limit = limit;
     }
+    if (!stiffeners.empty()) prepareStiffenedTotal(total, stiffeners);
     panel.totals.push_back(std::move(total));
   }
   return panel;

@@ -6,6 +6,7 @@
 #include "blend/failed_states.h"
 #include "blend/panel_bounds.h"
 #include "laminate/design_rules.h"
+#include "blend/panel_stiffeners.h"
 #include "laminate/panel_design.h"
 #include "search/search_constants.h"
 
@@ -274,6 +275,7 @@ void TableSearch::State::recordLeaf() {
   design.laminates.clear();
   for (std::size_t p = 0; p < plies.size(); ++p)
     design.laminates.push_back(laminates[positions][panelShape[p]].skin);
+  chooseStiffeners(structure, design);
 }
 
 }  // namespace kelm

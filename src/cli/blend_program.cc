@@ -158,11 +158,18 @@ std::size_t criticalSurface(const PanelTotal& total, const PanelValues& values) 
   return critical;
 }
 
+// A stiffened panel's stiffener, after its skin.
+void writeStiffener(std::ostream& out, const BlendPanel& panel, const BlendedDesign& design, std::size_t p) {
+  if (panel.stiffener.plies > 0 && p < design.stiffeners.size())
+    out << ", stiffener " << panel.stiffener.plies << " plies " << design.stiffeners[p].bracketText();
+}
+
 void writePanels(std::ostream& out, const BlendedStructure& structure, const BlendedDesign& design,
                  const BlendVerdict& verdict) {
   for (std::size_t p = 0; p < structure.panels.size(); ++p) {
     const PanelTotal* total = structure.panels[p].at(design.plies[p]);
     out << structure.panels[p].name << ": " << design.plies[p] << " plies " << design.laminates[p].bracketText();
+    writeStiffener(out, structure.panels[p], design, p);
     if (!total->surfaces.empty()) {
       const std::size_t s = criticalSurface(*total, verdict.panels[p]);
       const ModeSurface& mode = total->surfaces[s];
@@ -320,7 +327,9 @@ int runStructureCheck(const std::vector<std::string>& args) {
     if (verdict.panels[p].values.empty()) continue;
     const PanelTotal* total = structure.panels[p].at(design.plies[p]);
     std::cout << structure.panels[p].name << ": " << design.plies[p] << " plies "
-              << design.laminates[p].bracketText() << "  margin " << numberText(verdict.panels[p].margin);
+              << design.laminates[p].bracketText();
+    writeStiffener(std::cout, structure.panels[p], design, p);
+    std::cout << "  margin " << numberText(verdict.panels[p].margin);
     for (std::size_t s = 0; s < total->surfaces.size(); ++s)
       std::cout << "  " << total->surfaces[s].name << " = " << numberText(verdict.panels[p].values[s]);
     std::cout << '\n';

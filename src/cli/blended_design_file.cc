@@ -8,6 +8,25 @@ namespace kelm {
 
 using Json = SchemaReader::Json;
 
+namespace {
+
+// A stiffened panel's stiffener ("stiffener": its half laminate in bracket form, of the
+// structure's stiffener total); a plate's has no plies.
+StackingSequence stiffenerOf(const SchemaReader& reader, const Json& panel, const BlendPanel& wanted,
+                             const std::string& where) {
+  StackingSequence none;
+  none.setPlyTotal(0);
+  if (wanted.stiffener.plies == 0) return none;
+  const std::string stack = reader.text(reader.required(panel, "stiffener", where), where + ".stiffener");
+  try {
+    return parseHalfLaminate(stack, wanted.stiffener.plies, (wanted.name + " stiffener").c_str());
+  } catch (const Failure& failure) {
+    reader.refuse(where + ".stiffener", failure.message());
+  }
+}
+
+}  // namespace
+
 BlendedDesign readDesignFile(const std::string& fileName, const BlendedStructure& structure) {
   const SchemaReader reader = SchemaReader::forFile(fileName);
   const Json root = reader.loadFile();
@@ -30,6 +49,7 @@ BlendedDesign readDesignFile(const std::string& fileName, const BlendedStructure
     } catch (const Failure& failure) {
       reader.refuse(where + ".stack", failure.message());
     }
+    if (structure.stiffened()) design.stiffeners.push_back(stiffenerOf(reader, *found, wanted, where));
   }
   if (root.contains("table")) {
     const Json& table = root.at("table");

@@ -54,7 +54,7 @@ std::vector<std::string> rulesBroken(const BlendVerdict& verdict) {
 TEST(BlendCheckTest, EdgeWiseNeedsAnOrderedEmbeddingWithinTheDropLimit) {
   const BlendedStructure structure = row(BlendForm::EdgeWise, 1);
   const StackingSequence a = laminate(12, {1, 0, 2, 0, 1, 2});
-  BlendedDesign design{{12, 8, 8}, {}, {a, laminate(8, {1, 2, 0, 2}), laminate(8, {1, 2, 0, 2})}};
+  BlendedDesign design{{12, 8, 8}, {}, {a, laminate(8, {1, 2, 0, 2}), laminate(8, {1, 2, 0, 2})}, {}};
   EXPECT_TRUE(checkBlendedDesign(structure, design).holds());
   design.laminates[1] = design.laminates[2] = laminate(8, {1, 0, 1, 2});  // drops 90, 0: a run of 2
   EXPECT_EQ(rulesBroken(checkBlendedDesign(structure, design)), (std::vector<std::string>{"subsequence"}));

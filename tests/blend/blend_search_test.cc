@@ -16,6 +16,7 @@
 #include "blend/failed_states.h"
 #include "blend/guide_annealing.h"
 #include "blend/lightest_blend.h"
+#include "blend/panel_stiffeners.h"
 #include "blend/table_search.h"
 #include "support/test_surfaces.h"
 
@@ -210,9 +211,9 @@ Brute bruteForceEdgeWise(const BlendedStructure& structure, const std::vector<in
     alone.panels = {structure.panels[p]};
     alone.blending = structure.blending;
     for (const StackingSequence& laminate : everyLaminate(plies[p]))
-      if (checkBlendedDesign(alone, {{plies[p]}, {}, {laminate}}).holds()) admissible[p].push_back(laminate);
+      if (checkBlendedDesign(alone, {{plies[p]}, {}, {laminate}, {}}).holds()) admissible[p].push_back(laminate);
   }
-  BlendedDesign design{plies, {}, std::vector<StackingSequence>(plies.size())};
+  BlendedDesign design{plies, {}, std::vector<StackingSequence>(plies.size()), {}};
   Brute best;
   std::function<void(std::size_t)> choose = [&](std::size_t p) {
     if (p == plies.size()) {
@@ -308,6 +309,134 @@ TEST(BlendSearchTest, LightestWeightMatchesEveryVector) {
     for (const RuledOutVector& out : result.ruledOut) EXPECT_LT(out.weight, result.weight + 1e-9);
     EXPECT_TRUE(checkBlendedDesign(structure, result.design).holds()) << "seed " << seed;
   }
+}
+
+// A random panel surface in all eight parameters, with products of the skin's and the
+// stiffener's parameters.
+ResponseSurface randomPanelSurface(std::mt19937& random) {
+  std::uniform_real_distribution<double> coefficient(-1.0, 1.0);
+  std::vector<Term> terms{{0, coefficient(random)}};
+  for (int v = 1; v <= 8; ++v) terms.emplace_back(linearCode(v), coefficient(random));
+  for (int i = 1; i <= 8; ++i)
+    for (int j = i; j <= 8; ++j)
+      if (random() % 3 == 0) terms.emplace_back(linearCode(i) + linearCode(j), coefficient(random));
+  return testing::makeSurface(terms);
+}
+
+// The structure of `randomStructure` with a stiffener of 4 or 5 plies on every panel but the
+// last, and surfaces that read it.
+BlendedStructure randomStiffenedStructure(std::uint32_t seed, const RuleSet& set) {
+  BlendedStructure structure = randomStructure(seed, set, 2);
+  std::mt19937 random(seed * 31u);
+  for (std::size_t p = 0; p + 1 < structure.panels.size(); ++p) {
+    BlendPanel& panel = structure.panels[p];
+    panel.stiffener.plies = 4 + static_cast<int>(random() % 2);
+    panel.stiffener.plyWeight = 0.5;
+    panel.stiffener.rules.balance = set.balance;
+    const std::vector<StackingSequence> stiffeners = stiffenerLaminates(panel.stiffener, 1000000);
+    for (PanelTotal& total : panel.totals) {
+      for (ModeSurface& mode : total.surfaces) {
+        mode.surface = randomPanelSurface(random);
+        mode.value.setFullObjective(mode.surface);
+      }
+      prepareStiffenedTotal(total, stiffeners);
+    }
+  }
+  return structure;
+}
+
+// Every guide with every panel's best stiffener among all its laminates (not only those kept),
+// judged by the independent check.
+Brute bruteForceStiffened(const BlendedStructure& structure, const std::vector<int>& plies) {
+  const std::vector<int> classes = countClasses(plies);
+  std::vector<int> quota(classes.size());
+  for (std::size_t c = 0; c < classes.size(); ++c) quota[c] = classes[c] - (c > 0 ? classes[c - 1] : 0);
+  std::vector<std::vector<StackingSequence>> stiffeners;
+  for (const BlendPanel& panel : structure.panels)
+    stiffeners.push_back(panel.stiffener.plies > 0 ? stiffenerLaminates(panel.stiffener, 1000000)
+                                                   : std::vector<StackingSequence>{StackingSequence()});
+  BlendedDesign design;
+  design.plies = plies;
+  design.guide.resize(classes.back());
+  design.stiffeners.resize(plies.size());
+  Brute best;
+  std::function<void(int)> place = [&](int depth) {
+    if (depth == classes.back()) {
+      design.laminates = laminatesFromGuide(design.guide, plies);
+      for (std::size_t p = 0; p < plies.size(); ++p) {
+        const PanelTotal& total = *structure.panels[p].at(plies[p]);
+        PanelValues chosen;
+        for (const StackingSequence& stiffener : stiffeners[p]) {
+          const PanelValues values = panelValues(total, design.laminates[p], stiffener);
+          if (chosen.values.empty() || (values.requirementsHold && !chosen.requirementsHold) ||
+              (values.requirementsHold == chosen.requirementsHold && values.margin > chosen.margin))
+            chosen = values, design.stiffeners[p] = stiffener;
+        }
+      }
+      const BlendVerdict verdict = checkBlendedDesign(structure, design);
+      if (verdict.holds() && (!best.found || verdict.margin > best.margin)) best = {true, verdict.margin};
+      return;
+    }
+    for (std::size_t level = 1; level <= classes.size(); ++level) {
+      if (quota[level - 1] == 0) continue;
+      --quota[level - 1];
+      for (int code = 0; code < 3; ++code) {
+        design.guide[depth] = {code, static_cast<int>(level)};
+        place(depth + 1);
+      }
+      ++quota[level - 1];
+    }
+  };
+  for (std::size_t p = 0; p < plies.size(); ++p) design.stiffeners[p].setPlyTotal(structure.panels[p].stiffener.plies);
+  for (std::size_t p = 0; p < plies.size(); ++p)
+    if (structure.panels[p].stiffener.plies == 0) design.stiffeners[p].setPlyTotal(0);
+  place(0);
+  return best;
+}
+
+// Stiffened panels: the skins blend and each panel takes its own stiffener. The search of a
+// vector (over the stiffeners kept and the skins' ceilings) and the lightest design find what
+// every guide with every stiffener finds, and the weight counts the stiffeners.
+TEST(BlendSearchTest, StiffenedPanelsMatchEveryGuideAndStiffener) {
+  int found = 0, infeasible = 0;
+  for (std::uint32_t seed = 1; seed <= kFixedCases / 4; ++seed) {
+    const RuleSet& set = kRuleSets[seed % kRuleSetCount];
+    const BlendedStructure structure = randomStiffenedStructure(7000 + seed, set);
+    std::mt19937 random(seed * 7919u);
+    std::vector<int> plies;
+    for (const BlendPanel& panel : structure.panels) plies.push_back(panel.totals[random() % 2].plies);
+    const Brute brute = bruteForceStiffened(structure, plies);
+    const VectorSearchOutcome outcome = TableSearch(structure, plies).run();
+    ASSERT_EQ(outcome.found, brute.found) << "seed " << seed;
+    if (!brute.found) {
+      ++infeasible;
+      continue;
+    }
+    ++found;
+    EXPECT_NEAR(outcome.margin, brute.margin, 1e-12) << "seed " << seed;
+    const BlendVerdict verdict = checkBlendedDesign(structure, outcome.design);
+    EXPECT_TRUE(verdict.holds()) << "seed " << seed << ": " << verdict.breaks.front().where;
+    if (seed % 3 != 0) continue;
+    const LightestBlend lightest = findLightestBlend(structure);
+    ASSERT_EQ(lightest.status, LightestBlend::Status::Optimal) << "seed " << seed;
+    EXPECT_LE(lightest.weight, structure.weightOf(plies) + 1e-12);
+    EXPECT_EQ(lightest.weight, structure.weightOf(lightest.design.plies));
+    EXPECT_TRUE(checkBlendedDesign(structure, lightest.design).holds()) << "seed " << seed;
+    // Every lighter vector holds no design.
+    std::vector<int> lighter(structure.panels.size());
+    std::function<void(std::size_t)> each = [&](std::size_t p) {
+      if (p == lighter.size()) {
+        if (structure.weightOf(lighter) < lightest.weight - 1e-9)
+          EXPECT_FALSE(bruteForceStiffened(structure, lighter).found) << "seed " << seed;
+        return;
+      }
+      for (const PanelTotal& total : structure.panels[p].totals) lighter[p] = total.plies, each(p + 1);
+    };
+    each(0);
+  }
+  std::cout << found << " stiffened vectors with designs, " << infeasible << " without\n";
+  EXPECT_GT(found, 0);
+  EXPECT_GT(infeasible, 0);
 }
 
 // A run stopped at any moment says only what it proved: never "infeasible" for a structure
