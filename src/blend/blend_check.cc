@@ -246,24 +246,20 @@ void valuesOf(const PanelTotal& total, const PanelDesign& design, PanelValues& v
 }  // namespace
 
 PanelValues panelValues(const PanelTotal& total, const StackingSequence& laminate) {
-  PanelDesign design;
-  design.skin = laminate;
   PanelValues values;
-  if (total.stiffeners.empty()) {
+  if (total.stiffeners == nullptr) {
+    PanelDesign design;
+    design.skin = laminate;
     design.stiffener.setPlyTotal(0);
     valuesOf(total, design, values);
     return values;
   }
-  PanelValues trial;
-  for (std::size_t s = 0; s < total.stiffeners.size(); ++s) {
-    design.stiffener = total.stiffeners[s];
-    valuesOf(total, design, trial);
-    const bool better = values.stiffener < 0 || (trial.requirementsHold && !values.requirementsHold) ||
-                        (trial.requirementsHold == values.requirementsHold && trial.margin > values.margin);
-    if (!better) continue;
-    std::swap(values, trial);
-    values.stiffener = static_cast<int>(s);
-  }
+  StiffenerPick pick;
+  total.stiffeners->best(laminate, pick);
+  values.values = std::move(pick.values);
+  values.margin = pick.margin;
+  values.requirementsHold = pick.requirementsHold;
+  values.stiffener = pick.stiffener;
   return values;
 }
 

@@ -21,7 +21,7 @@ struct PanelValues {
   std::vector<double> values;
   double margin = 0.0;
   bool requirementsHold = true;
-  int stiffener = -1;  // a stiffened panel's: which of the total's stiffeners gave them
+  int stiffener = -1;  // a stiffened panel's: which of its stiffeners gave them
 };
 // A plate's values, or a stiffened panel's with its best stiffener for this skin (the
 // requirements met, then the largest smallest margin).

@@ -1,11 +1,12 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "blend/stiffener_choice.h"
 #include "laminate/laminate_rules.h"
-#include "laminate/stacking_sequence.h"
 #include "response/full_objective.h"
 #include "response/response_surface.h"
 
@@ -24,13 +25,12 @@ struct ModeSurface {
   bool required = false;
 };
 
-// The surfaces of a panel at one of its allowed ply totals. A stiffened panel also holds the
-// stiffener laminates worth trying: one per set of lamination parameters that no other beats
-// on every surface for every skin.
+// The surfaces of a panel at one of its allowed ply totals; a stiffened panel's also what they
+// ask of its stiffener.
 struct PanelTotal {
   int plies = 0;
   std::vector<ModeSurface> surfaces;
-  std::vector<StackingSequence> stiffeners;  // empty for a plate
+  std::shared_ptr<const StiffenerChoice> stiffeners;  // null for a plate
 };
 
 // A stiffened panel's stiffener: its own laminate of a fixed total, chosen per panel (it does

@@ -225,20 +225,13 @@ class GuideAnnealer {
   double panelPenalty(std::size_t p) {
     const PanelDesign& design = designs_[panelShape_[p]];
     const double rules = checkComplete(design.skin, rules_[p]) ? 0.0 : kRuleBreak;
-    const std::vector<StackingSequence>& stiffeners = totals_[p]->stiffeners;
-    if (stiffeners.empty()) return shortfall(*totals_[p], design, rules, margin_);
-    // A stiffened panel counts with the stiffener that brings it closest to a design (then the
-    // largest margin).
-    stiffened_.skin = design.skin;
-    double least = std::numeric_limits<double>::infinity(), best = -least;
-    for (const StackingSequence& stiffener : stiffeners) {
-      stiffened_.stiffener = stiffener;
-      double margin = std::numeric_limits<double>::infinity();
-      const double cost = shortfall(*totals_[p], stiffened_, rules, margin);
-      if (cost < least || (cost == least && margin > best)) least = cost, best = margin;
-    }
-    margin_ = std::min(margin_, best);
-    return least;
+    if (totals_[p]->stiffeners == nullptr) return shortfall(*totals_[p], design, rules, margin_);
+    // A stiffened panel counts with its best stiffener for this skin.
+    const PanelValues values = panelValues(*totals_[p], design.skin);
+    double sum = rules;
+    for (std::size_t s = 0; s < values.values.size(); ++s) sum += shortfallOf(totals_[p]->surfaces[s], values.values[s]);
+    if (goal_ == AnnealingGoal::LargestMargin) margin_ = std::min(margin_, values.margin);
+    return sum;
   }
 
   // `start` plus the required surfaces' relative shortfall; for the largest margin, `margin`
@@ -251,10 +244,16 @@ class GuideAnnealer {
       const double value = fullObjective(mode.value, design);
       if (everySurface) margin = std::min(margin, value - mode.limit);
       if (!mode.required || value >= mode.limit) continue;
-      const double scale = std::fabs(mode.limit) > 0.0 ? std::fabs(mode.limit) : 1.0;
-      sum += std::isnan(value) ? 1.0 : (mode.limit - value) / scale;
+      sum += shortfallOf(mode, value);
     }
     return sum;
+  }
+
+  // A required surface's shortfall relative to its limit (nothing when it is met).
+  static double shortfallOf(const ModeSurface& mode, double value) {
+    if (!mode.required || value >= mode.limit) return 0.0;
+    const double scale = std::fabs(mode.limit) > 0.0 ? std::fabs(mode.limit) : 1.0;
+    return std::isnan(value) ? 1.0 : (mode.limit - value) / scale;
   }
 
   // The guide as a design, if the independent check passes it.
@@ -297,7 +296,6 @@ class GuideAnnealer {
   double penaltyOfLast_ = 0.0;  // of the guide judged last
   double margin_ = 0.0;         // its smallest margin, for the largest margin
   double bestMargin_ = -std::numeric_limits<double>::infinity();
-  PanelDesign stiffened_;  // a stiffened panel's skin with each of its stiffeners in turn
   std::vector<Row> marginGuide_;  // the design of the largest smallest margin met
 };
 

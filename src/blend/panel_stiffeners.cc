@@ -5,7 +5,6 @@
 #include <cmath>
 #include <functional>
 #include <limits>
-#include <numeric>
 #include <set>
 
 #include "base/fatal.h"
@@ -19,7 +18,6 @@ namespace {
 // Model positions of the skin's and the stiffener's parameters (0-based), and the file
 // variables of the skin's.
 constexpr int kSkin[4] = {0, 1, 2, 3};
-constexpr int kStiffener[4] = {4, 5, 6, 7};
 constexpr int kSkinVariable[4] = {1, 2, 5, 6};
 
 std::int32_t linearCode(int variable) { return 1 << (4 * (variable - 1)); }
@@ -31,30 +29,19 @@ struct FixedStiffener {
   std::array<double, 4> linear{};
 };
 
-FixedStiffener fixStiffener(const ResponseSurface& surface, const double* s) {
-  const Vector b = surface.linear();
-  const Mathmx a = surface.quadratic();
+// A surface's constant and skin-linear coefficients with the stiffener's parameters `s` put in.
+FixedStiffener fixedAt(const StiffenerTerms& t, const double* s) {
   FixedStiffener fixed;
-  fixed.constant = surface.constant;
+  fixed.constant = t.constant;
   for (int l = 0; l < 4; ++l) {
-    const int i = kStiffener[l] + 1;
-    fixed.constant += b(i) * s[l];
-    for (int m = 0; m < 4; ++m) fixed.constant += 0.5 * a(i, kStiffener[m] + 1) * s[l] * s[m];
+    fixed.constant += t.stiffenerLinear[l] * s[l];
+    for (int m = 0; m < 4; ++m) fixed.constant += t.stiffenerQuadratic[l][m] * s[l] * s[m];
   }
   for (int k = 0; k < 4; ++k) {
-    const int i = kSkin[k] + 1;
-    fixed.linear[k] = b(i);
-    for (int l = 0; l < 4; ++l) fixed.linear[k] += a(i, kStiffener[l] + 1) * s[l];
+    fixed.linear[k] = t.skinLinear[k];
+    for (int l = 0; l < 4; ++l) fixed.linear[k] += t.cross[k][l] * s[l];
   }
   return fixed;
-}
-
-// Whether `strong` gives every skin (each parameter within [-1, 1]) at least the value `weak`
-// gives it: the difference is linear in the skin's parameters, least at a corner of the box.
-bool atLeastEverywhere(const FixedStiffener& strong, const FixedStiffener& weak) {
-  double least = strong.constant - weak.constant;
-  for (int k = 0; k < 4; ++k) least -= std::fabs(strong.linear[k] - weak.linear[k]);
-  return least >= 0.0;
 }
 
 // The skin's own terms of the whole surface, with the linear coefficients `middle` and the
@@ -102,13 +89,14 @@ ResponseSurface ceilingOver(const ResponseSurface& whole, const std::vector<Fixe
 
 std::vector<StackingSequence> stiffenerLaminates(const PanelStiffener& stiffener, std::int64_t limit) {
   const LaminateRules rules = stiffener.rulesFor();
-  StackingSequence laminate;
-  laminate.setPlyTotal(stiffener.plies);
+  std::vector<StackingSequence> path(halfPositions(stiffener.plies) + 1);  // the laminate at each depth
+  path[0].setPlyTotal(stiffener.plies);
   std::set<std::array<double, 4>> seen;
   std::vector<StackingSequence> kept;
   std::int64_t tried = 0;
-  const std::function<void(int)> grow = [&](int position) {
-    if (position > laminate.plyCount()) {
+  const std::function<void(int)> grow = [&](int depth) {
+    const StackingSequence& laminate = path[depth];
+    if (laminate.complete()) {
       if (!checkComplete(laminate, rules)) return;
       const double* p = laminate.parameters();
       if (seen.insert({p[0], p[1], p[2], p[3]}).second) kept.push_back(laminate);
@@ -119,46 +107,25 @@ std::vector<StackingSequence> stiffenerLaminates(const PanelStiffener& stiffener
         throw Failure(Stream::Err, "a stiffener of " + std::to_string(stiffener.plies) +
                                        " plies has too many laminates to try them all (over " +
                                        std::to_string(limit) + " positions)", true);
-      StackingSequence before = laminate;
-      laminate.setTheta(position, code);
-      if (checkPartial(laminate, rules)) grow(position + 1);
-      laminate = std::move(before);
+      path[depth + 1] = laminate;
+      path[depth + 1].setTheta(depth + 1, code);
+      if (checkPartial(path[depth + 1], rules)) grow(depth + 1);
     }
   };
-  grow(1);
+  grow(0);
   return kept;
 }
 
-void prepareStiffenedTotal(PanelTotal& total, const std::vector<StackingSequence>& candidates) {
-  const std::size_t modes = total.surfaces.size();
-  std::vector<std::vector<FixedStiffener>> fixed(candidates.size(), std::vector<FixedStiffener>(modes));
-  std::vector<double> sum(candidates.size(), 0.0);
-  for (std::size_t c = 0; c < candidates.size(); ++c)
-    for (std::size_t m = 0; m < modes; ++m) {
-      fixed[c][m] = fixStiffener(total.surfaces[m].surface, candidates[c].parameters());
-      sum[c] += fixed[c][m].constant;
-    }
-  // One that beats another everywhere has a larger sum of constants: the strong come first.
-  std::vector<std::size_t> order(candidates.size());
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return sum[a] > sum[b]; });
-  std::vector<std::size_t> kept;
-  for (std::size_t c : order) {
-    const bool beaten = std::any_of(kept.begin(), kept.end(), [&](std::size_t k) {
-      for (std::size_t m = 0; m < modes; ++m)
-        if (!atLeastEverywhere(fixed[k][m], fixed[c][m])) return false;
-      return true;
-    });
-    if (!beaten) kept.push_back(c);
+void prepareStiffenedTotal(PanelTotal& total, const std::shared_ptr<const StiffenerTree>& tree) {
+  std::vector<StiffenerChoice::Surface> surfaces;
+  for (ModeSurface& mode : total.surfaces) {
+    const StiffenerTerms terms(mode.surface);
+    std::vector<FixedStiffener> fixed;
+    for (const StackingSequence& stiffener : tree->laminates()) fixed.push_back(fixedAt(terms, stiffener.parameters()));
+    surfaces.push_back({terms, mode.value, mode.limit, mode.required});
+    mode.surface = ceilingOver(mode.surface, fixed);
   }
-  std::sort(kept.begin(), kept.end());  // in the order of the enumeration
-  total.stiffeners.clear();
-  for (std::size_t c : kept) total.stiffeners.push_back(candidates[c]);
-  for (std::size_t m = 0; m < modes; ++m) {
-    std::vector<FixedStiffener> over;
-    for (std::size_t c : kept) over.push_back(fixed[c][m]);
-    if (!over.empty()) total.surfaces[m].surface = ceilingOver(total.surfaces[m].surface, over);
-  }
+  total.stiffeners = std::make_shared<const StiffenerChoice>(tree, std::move(surfaces));
 }
 
 void chooseStiffeners(const BlendedStructure& structure, BlendedDesign& design) {
@@ -167,9 +134,9 @@ void chooseStiffeners(const BlendedStructure& structure, BlendedDesign& design) 
   for (std::size_t p = 0; p < structure.panels.size(); ++p) {
     design.stiffeners[p].setPlyTotal(0);
     const PanelTotal* total = structure.panels[p].at(design.plies[p]);
-    if (total == nullptr || total->stiffeners.empty()) continue;
+    if (total == nullptr || total->stiffeners == nullptr) continue;
     const PanelValues values = panelValues(*total, design.laminates[p]);
-    design.stiffeners[p] = total->stiffeners[values.stiffener];
+    design.stiffeners[p] = total->stiffeners->laminate(values.stiffener);
   }
 }
 

@@ -14,10 +14,9 @@ namespace kelm {
 std::vector<StackingSequence> stiffenerLaminates(const PanelStiffener& stiffener, std::int64_t limit);
 
 // A stiffened panel at one skin total, its surfaces' whole (eight-parameter) surfaces in
-// `surface` and `value`: keeps of `candidates` the stiffeners that no other beats on every
-// surface for every skin, and gives each surface in `surface` the skin-only ceiling over them
-// that the bounds of a growing skin read.
-void prepareStiffenedTotal(PanelTotal& total, const std::vector<StackingSequence>& candidates);
+// `surface` and `value`: gives it the choice of the tree's stiffeners, and each surface in
+// `surface` the skin-only ceiling over them that the bounds of a growing skin read.
+void prepareStiffenedTotal(PanelTotal& total, const std::shared_ptr<const StiffenerTree>& tree);
 
 // Each stiffened panel's best stiffener for its skin in the design (the requirements met, then
 // the largest smallest margin); nothing for a structure of plates.

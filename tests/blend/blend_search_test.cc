@@ -333,7 +333,7 @@ BlendedStructure randomStiffenedStructure(std::uint32_t seed, const RuleSet& set
     panel.stiffener.plies = 4 + static_cast<int>(random() % 2);
     panel.stiffener.plyWeight = 0.5;
     panel.stiffener.rules.balance = set.balance;
-    const std::vector<StackingSequence> stiffeners = stiffenerLaminates(panel.stiffener, 1000000);
+    const auto stiffeners = std::make_shared<const StiffenerTree>(stiffenerLaminates(panel.stiffener, 1000000));
     for (PanelTotal& total : panel.totals) {
       for (ModeSurface& mode : total.surfaces) {
         mode.surface = randomPanelSurface(random);
@@ -395,7 +395,8 @@ Brute bruteForceStiffened(const BlendedStructure& structure, const std::vector<i
 }
 
 // Stiffened panels: the skins blend and each panel takes its own stiffener. The search of a
-// vector (over the stiffeners kept and the skins' ceilings) and the lightest design find what
+// vector (the skins bounded by their ceilings over the stiffeners, each complete skin's best
+// stiffener found in the tree of their parameters) and the lightest design find what
 // every guide with every stiffener finds, and the weight counts the stiffeners.
 TEST(BlendSearchTest, StiffenedPanelsMatchEveryGuideAndStiffener) {
   int found = 0, infeasible = 0;

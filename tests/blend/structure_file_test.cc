@@ -103,5 +103,40 @@ TEST_F(StructureFileTest, BlendResultPassesTheIndependentCheck) {
   EXPECT_NE(std::system((check + (dir_ / "edited.json").string() + " > " + out).c_str()), 0);
 }
 
+// A stiffened panel: its surfaces read the stiffener ("{stiffener}" names its total), the
+// weight counts it, the report and the document give it, and the check judges the stiffener
+// the document names.
+TEST_F(StructureFileTest, StiffenedPanelEndToEnd) {
+  // s_4.rs = 1 + 0.5 x3: at least 1.4 only with a stiffener of 0 deg plies alone.
+  const std::string file = structure(R"({"name": "B", "ply_weight": 1, "plies": "4:12", "rules": {"balance": false},
+      "stiffener": {"plies": 4, "ply_weight": 0.5}, "require": [{"surface": "s_{stiffener}.rs", "limit": 1.4}]})");
+  const BlendedStructure read = readStructureFile(file);
+  EXPECT_EQ(read.panels[1].totals[0].surfaces[0].name, "s_4.rs");
+  EXPECT_EQ(read.panels[1].totals[0].stiffeners->tree().laminates().size(), 5u);  // the balanced ones
+  const std::string json = (dir_ / "out.json").string();
+  const std::string out = (dir_ / "out.txt").string();
+  ASSERT_EQ(std::system((std::string(KELM_BLEND_PATH) + " " + file + " --json=" + json + " > " + out).c_str()), 0);
+  std::ifstream report(out);
+  const std::string text((std::istreambuf_iterator<char>(report)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("weight = 22"), std::string::npos) << text;  // A 8 plies (x2), B 4, its stiffener 4 (x0.5)
+  EXPECT_NE(text.find(", stiffener 4 plies [0/0]s"), std::string::npos) << text;
+  const std::string check = std::string(KELM_EVAL_PATH) + " --structure " + file + " ";
+  EXPECT_EQ(std::system((check + json + " > /dev/null").c_str()), 0);
+  std::ifstream in(json);
+  std::string doc((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string chosen = "\"stiffener\": \"[0/0]s\"";
+  const std::size_t at = doc.find(chosen);
+  ASSERT_NE(at, std::string::npos) << doc;
+  doc.replace(at, chosen.size(), "\"stiffener\": \"[0/90]s\"");
+  write("edited.json", doc);
+  EXPECT_NE(std::system((check + (dir_ / "edited.json").string() + " > " + out).c_str()), 0);
+  std::ifstream broken(out);
+  const std::string why((std::istreambuf_iterator<char>(broken)), std::istreambuf_iterator<char>());
+  EXPECT_NE(why.find("broken: requirement: B: s_4.rs = 1 < 1.4"), std::string::npos) << why;
+  EXPECT_FAILS_WITH(readStructureFile(structure(R"({"name": "B", "ply_weight": 1, "plies": "4:8",
+                                                    "stiffener": {"plies": 64, "ply_weight": 1}})")),
+                    "panels\\[1\\].stiffener.plies: .*too many laminates");
+}
+
 }  // namespace
 }  // namespace kelm
