@@ -25,9 +25,11 @@ class TableRow(NamedTuple):
 
 @dataclass(frozen=True)
 class BlendedPanel:
-    """One panel of a blended design: its ply total, its laminate (``design``, a single-laminate
-    kelm.Design whose value is the panel's smallest margin), the half laminate in bracket form
-    (``stack``), the value of each of its surfaces by file name, and its smallest margin."""
+    """One panel of a blended design: its ply total, its laminate (``design``, a kelm.Design whose
+    value is the panel's smallest margin: a single laminate, or a stiffened panel's skin and
+    stiffener), the half laminate in bracket form (``stack``), the value of each of its surfaces
+    by file name, and its smallest margin; a stiffened panel's stiffener in bracket form and its
+    ply total (None for a plate)."""
 
     name: str
     plies: int
@@ -35,6 +37,8 @@ class BlendedPanel:
     stack: str
     values: Dict[str, float]
     margin: float
+    stiffener: Optional[str] = None
+    stiffener_plies: Optional[int] = None
 
 
 @dataclass
@@ -125,8 +129,10 @@ class BlendResult:
     @classmethod
     def _from_document(cls, document: dict, picture: str) -> "BlendResult":
         panels = [BlendedPanel(p["name"], p["plies"],
-                               Design(Laminate.parse(p["stack"], p["plies"]), None, p["margin"]),
-                               p["stack"], dict(p["values"]), p["margin"])
+                               Design(Laminate.parse(p["stack"], p["plies"]),
+                                      Laminate.parse(p["stiffener"], p["stiffener_plies"]) if "stiffener" in p else None,
+                                      p["margin"]),
+                               p["stack"], dict(p["values"]), p["margin"], p.get("stiffener"), p.get("stiffener_plies"))
                   for p in document["panels"]]
         return cls(document["status"], document["weight"], document["lower_bound"],
                    document["smallest_margin"], panels,

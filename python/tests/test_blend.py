@@ -127,3 +127,19 @@ def test_a_stopped_search_keeps_what_it_proved(plates):
     with pytest.raises(kelm.SearchInterrupted) as interrupted:
         kelm.blend(plates / "structure.json")
     assert time.monotonic() - start < 0.2 and interrupted.value.result.status == "stopped"
+
+
+def test_a_stiffened_panel_gives_its_stiffener(tmp_path):
+    # 1 + 0.5 x3 reaches 1.4 only with a stiffener of 0 deg plies alone.
+    (tmp_path / "skin.rs").write_text("0 1.0\n")
+    (tmp_path / "stiff_4.rs").write_text("0 1.0\n100 0.5\n")
+    structure = {"panels": [
+        {"name": "A", "ply_weight": 1, "plies": "4:6", "require": [{"surface": "skin.rs", "limit": 0.5}]},
+        {"name": "B", "ply_weight": 1, "plies": "4:6", "stiffener": {"plies": 4, "ply_weight": 0.5},
+         "require": [{"surface": "stiff_{stiffener}.rs", "limit": 1.4}]}], "adjacent": [["A", "B"]]}
+    result = kelm.blend(structure, base=tmp_path)
+    assert result.success and result.weight == 10.0  # two skins of 4 plies, a stiffener of 4 at 0.5
+    plate, stiffened = result.panels
+    assert plate.stiffener is None and plate.design.stiffener is None
+    assert stiffened.stiffener == "[0/0]s" and stiffened.stiffener_plies == 4
+    assert stiffened.design.stiffener.printed == "[0/0]s"

@@ -417,6 +417,14 @@ TEST(BlendSearchTest, StiffenedPanelsMatchEveryGuideAndStiffener) {
     EXPECT_NEAR(outcome.margin, brute.margin, 1e-12) << "seed " << seed;
     const BlendVerdict verdict = checkBlendedDesign(structure, outcome.design);
     EXPECT_TRUE(verdict.holds()) << "seed " << seed << ": " << verdict.breaks.front().where;
+    // Edge-wise, a table's design blends too: at least its margin, and a design that holds.
+    BlendedStructure edgeWise = structure;
+    edgeWise.blending.form = BlendForm::EdgeWise;
+    edgeWise.blending.covering = std::min(edgeWise.blending.covering, 1);
+    const VectorSearchOutcome edge = EdgeWiseSearch(edgeWise, plies).run();
+    ASSERT_TRUE(edge.found) << "seed " << seed;
+    if (structure.blending.covering <= 1) EXPECT_GE(edge.margin, outcome.margin - 1e-12) << "seed " << seed;
+    EXPECT_TRUE(checkBlendedDesign(edgeWise, edge.design).holds()) << "seed " << seed;
     if (seed % 3 != 0) continue;
     const LightestBlend lightest = findLightestBlend(structure);
     ASSERT_EQ(lightest.status, LightestBlend::Status::Optimal) << "seed " << seed;
