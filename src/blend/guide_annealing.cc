@@ -99,6 +99,13 @@ class GuideAnnealer {
       panelShape_.push_back(static_cast<int>(std::lower_bound(shapes_.begin(), shapes_.end(), plies_[p]) - shapes_.begin()));
       rules_.push_back(structure_.panels[p].rulesFor(plies_[p]));
       totals_.push_back(structure_.panels[p].at(plies_[p]));
+      ceilings_.emplace_back();
+      lastStiffened_.emplace_back();
+      if (totals_.back()->stiffeners == nullptr) continue;
+      for (const ModeSurface& mode : totals_.back()->surfaces) {
+        ceilings_.back().emplace_back();
+        ceilings_.back().back().setFullObjective(mode.surface);
+      }
     }
     for (const auto& [a, b] : structure_.adjacent) {
       const int ca = classOf(classes_, plies_[a]), cb = classOf(classes_, plies_[b]);
@@ -226,12 +233,35 @@ class GuideAnnealer {
     const PanelDesign& design = designs_[panelShape_[p]];
     const double rules = checkComplete(design.skin, rules_[p]) ? 0.0 : kRuleBreak;
     if (totals_[p]->stiffeners == nullptr) return shortfall(*totals_[p], design, rules, margin_);
-    // A stiffened panel counts with its best stiffener for this skin.
-    const PanelValues values = panelValues(*totals_[p], design.skin);
-    double sum = rules;
-    for (std::size_t s = 0; s < values.values.size(); ++s) sum += shortfallOf(totals_[p]->surfaces[s], values.values[s]);
-    if (goal_ == AnnealingGoal::LargestMargin) margin_ = std::min(margin_, values.margin);
-    return sum;
+    // A stiffened panel is judged first by its surfaces' ceilings over every stiffener (one
+    // value each); only a skin they let through is given its best stiffener, the costlier search.
+    double optimistic = rules;
+    for (std::size_t s = 0; s < ceilings_[p].size(); ++s)
+      optimistic += shortfallOf(totals_[p]->surfaces[s], fullObjective(ceilings_[p][s], design));
+    if (optimistic > rules) return optimistic;
+    const StiffenedCost& cost = stiffenedCost(p, design.skin);
+    if (goal_ == AnnealingGoal::LargestMargin) margin_ = std::min(margin_, cost.margin);
+    return rules + cost.shortfall;
+  }
+
+  // A stiffened panel's shortfall and margin with its best stiffener (for a first design, any
+  // that meets every requirement), kept for the skin last judged: most moves leave most panels'
+  // skins as they were.
+  struct StiffenedCost {
+    StackingSequence skin;
+    double shortfall = 0.0;
+    double margin = 0.0;
+  };
+  const StiffenedCost& stiffenedCost(std::size_t p, const StackingSequence& skin) {
+    StiffenedCost& last = lastStiffened_[p];
+    if (last.skin.plyCount() == skin.plyCount() && last.skin == skin) return last;
+    StiffenerPick pick;
+    totals_[p]->stiffeners->best(skin, pick, goal_ == AnnealingGoal::FirstDesign);
+    last.skin = skin;
+    last.shortfall = 0.0;
+    for (std::size_t s = 0; s < pick.values.size(); ++s) last.shortfall += shortfallOf(totals_[p]->surfaces[s], pick.values[s]);
+    last.margin = pick.margin;
+    return last;
   }
 
   // `start` plus the required surfaces' relative shortfall; for the largest margin, `margin`
@@ -296,6 +326,8 @@ class GuideAnnealer {
   double penaltyOfLast_ = 0.0;  // of the guide judged last
   double margin_ = 0.0;         // its smallest margin, for the largest margin
   double bestMargin_ = -std::numeric_limits<double>::infinity();
+  std::vector<std::vector<FullObjective>> ceilings_;  // a stiffened panel's skin-only ceilings
+  std::vector<StiffenedCost> lastStiffened_;
   std::vector<Row> marginGuide_;  // the design of the largest smallest margin met
 };
 

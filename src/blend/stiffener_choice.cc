@@ -84,8 +84,8 @@ namespace {
 class StiffenerSearch {
  public:
   StiffenerSearch(const StiffenerTree& tree, const std::vector<StiffenerChoice::Surface>& surfaces,
-                  const StackingSequence& skin, StiffenerPick& pick)
-      : tree_(tree), surfaces_(surfaces), pick_(pick), trial_(surfaces.size()) {
+                  const StackingSequence& skin, StiffenerPick& pick, bool anyHolding)
+      : tree_(tree), surfaces_(surfaces), pick_(pick), trial_(surfaces.size()), anyHolding_(anyHolding) {
     for (int k = 0; k < 4; ++k) x_[k] = skin.parameters()[k];
     for (const StiffenerChoice::Surface& surface : surfaces) {
       const StiffenerTerms& t = surface.terms;
@@ -140,14 +140,14 @@ class StiffenerSearch {
       margin = std::min(margin, ceiling - surfaces_[s].limit);
     }
     if (pick_.stiffener < 0) return true;
-    if (pick_.requirementsHold) return canHold && margin > pick_.margin;
+    if (pick_.requirementsHold) return !anyHolding_ && canHold && margin > pick_.margin;
     return canHold || margin > pick_.margin;
   }
 
   void visit(int index) {
     const StiffenerTree::Node& node = tree_.nodes()[index];
     if (node.children[0] < 0) {
-      for (int i = node.first; i < node.last; ++i) tryLaminate(i);
+      for (int i = node.first; i < node.last && !(anyHolding_ && pick_.requirementsHold); ++i) tryLaminate(i);
       return;
     }
     double margins[2];
@@ -186,13 +186,14 @@ class StiffenerSearch {
   StiffenerPick& pick_;
   std::vector<Reach> reaches_;
   std::vector<double> trial_;
+  bool anyHolding_;
   double x_[8] = {};
 };
 
 }  // namespace
 
-void StiffenerChoice::best(const StackingSequence& skin, StiffenerPick& pick) const {
-  StiffenerSearch(*tree_, surfaces_, skin, pick).run();
+void StiffenerChoice::best(const StackingSequence& skin, StiffenerPick& pick, bool anyHolding) const {
+  StiffenerSearch(*tree_, surfaces_, skin, pick, anyHolding).run();
 }
 
 }  // namespace kelm

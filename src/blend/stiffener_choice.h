@@ -70,8 +70,9 @@ class StiffenerChoice {
   const StiffenerTree& tree() const { return *tree_; }
   const StackingSequence& laminate(int index) const { return tree_->laminates()[index]; }
   // The stiffener that gives this complete skin every requirement (if any does), then the
-  // largest smallest margin, and its values.
-  void best(const StackingSequence& skin, StiffenerPick& pick) const;
+  // largest smallest margin, and its values. `anyHolding`: the first found that meets every
+  // requirement will do.
+  void best(const StackingSequence& skin, StiffenerPick& pick, bool anyHolding = false) const;
 
  private:
   std::shared_ptr<const StiffenerTree> tree_;
