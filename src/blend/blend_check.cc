@@ -245,7 +245,7 @@ void valuesOf(const PanelTotal& total, const PanelDesign& design, PanelValues& v
 
 }  // namespace
 
-PanelValues panelValues(const PanelTotal& total, const StackingSequence& laminate) {
+PanelValues panelValues(const PanelTotal& total, const StackingSequence& laminate, int hint) {
   PanelValues values;
   if (total.stiffeners == nullptr) {
     PanelDesign design;
@@ -255,7 +255,7 @@ PanelValues panelValues(const PanelTotal& total, const StackingSequence& laminat
     return values;
   }
   StiffenerPick pick;
-  total.stiffeners->best(laminate, pick);
+  total.stiffeners->best(laminate, pick, false, hint);
   values.values = std::move(pick.values);
   values.margin = pick.margin;
   values.requirementsHold = pick.requirementsHold;

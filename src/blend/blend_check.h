@@ -24,8 +24,8 @@ struct PanelValues {
   int stiffener = -1;  // a stiffened panel's: which of its stiffeners gave them
 };
 // A plate's values, or a stiffened panel's with its best stiffener for this skin (the
-// requirements met, then the largest smallest margin).
-PanelValues panelValues(const PanelTotal& total, const StackingSequence& laminate);
+// requirements met, then the largest smallest margin; `hint`, a stiffener tried first).
+PanelValues panelValues(const PanelTotal& total, const StackingSequence& laminate, int hint = -1);
 // The values with this stiffener (of no plies for a plate).
 PanelValues panelValues(const PanelTotal& total, const StackingSequence& laminate, const StackingSequence& stiffener);
 

@@ -100,7 +100,8 @@ class GuideAnnealer {
       rules_.push_back(structure_.panels[p].rulesFor(plies_[p]));
       totals_.push_back(structure_.panels[p].at(plies_[p]));
       ceilings_.emplace_back();
-      lastStiffened_.emplace_back();
+      recentStiffened_.emplace_back();
+      lastStiffener_.push_back(-1);
       if (totals_.back()->stiffeners == nullptr) continue;
       for (const ModeSurface& mode : totals_.back()->surfaces) {
         ceilings_.back().emplace_back();
@@ -245,23 +246,29 @@ class GuideAnnealer {
   }
 
   // A stiffened panel's shortfall and margin with its best stiffener (for a first design, any
-  // that meets every requirement), kept for the skin last judged: most moves leave most panels'
-  // skins as they were.
+  // that meets every requirement), kept per skin in a table of recent skins: most moves leave
+  // most panels' skins as they were, and the walk comes back to skins it has met.
   struct StiffenedCost {
     StackingSequence skin;
     double shortfall = 0.0;
     double margin = 0.0;
+    int stiffener = -1;
   };
+  static constexpr std::size_t kRecentSkins = 4096;
   const StiffenedCost& stiffenedCost(std::size_t p, const StackingSequence& skin) {
-    StiffenedCost& last = lastStiffened_[p];
-    if (last.skin.plyCount() == skin.plyCount() && last.skin == skin) return last;
+    std::vector<StiffenedCost>& recent = recentStiffened_[p];
+    if (recent.empty()) recent.resize(kRecentSkins);
+    StiffenedCost& entry = recent[skin.hash() % kRecentSkins];
+    if (entry.skin.plyCount() == skin.plyCount() && entry.skin == skin) return entry;
     StiffenerPick pick;
-    totals_[p]->stiffeners->best(skin, pick, goal_ == AnnealingGoal::FirstDesign);
-    last.skin = skin;
-    last.shortfall = 0.0;
-    for (std::size_t s = 0; s < pick.values.size(); ++s) last.shortfall += shortfallOf(totals_[p]->surfaces[s], pick.values[s]);
-    last.margin = pick.margin;
-    return last;
+    totals_[p]->stiffeners->best(skin, pick, goal_ == AnnealingGoal::FirstDesign, lastStiffener_[p]);
+    lastStiffener_[p] = pick.stiffener;
+    entry.stiffener = pick.stiffener;
+    entry.skin = skin;
+    entry.shortfall = 0.0;
+    for (std::size_t s = 0; s < pick.values.size(); ++s) entry.shortfall += shortfallOf(totals_[p]->surfaces[s], pick.values[s]);
+    entry.margin = pick.margin;
+    return entry;
   }
 
   // `start` plus the required surfaces' relative shortfall; for the largest margin, `margin`
@@ -327,7 +334,8 @@ class GuideAnnealer {
   double margin_ = 0.0;         // its smallest margin, for the largest margin
   double bestMargin_ = -std::numeric_limits<double>::infinity();
   std::vector<std::vector<FullObjective>> ceilings_;  // a stiffened panel's skin-only ceilings
-  std::vector<StiffenedCost> lastStiffened_;
+  std::vector<std::vector<StiffenedCost>> recentStiffened_;  // per panel, by the skin's hash
+  std::vector<int> lastStiffener_;                          // per panel, tried first
   std::vector<Row> marginGuide_;  // the design of the largest smallest margin met
 };
 

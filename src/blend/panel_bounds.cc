@@ -22,7 +22,8 @@ PanelBounds::PanelBounds(const BlendPanel& panel, int plies)
 
 bool PanelBounds::completeHolds(const StackingSequence& laminate, bool beating, double toBeat, double& margin) const {
   if (!checkComplete(laminate, rules_)) return false;
-  const PanelValues values = panelValues(*total_, laminate);
+  const PanelValues values = panelValues(*total_, laminate, lastStiffener_);
+  lastStiffener_ = values.stiffener;
   if (!values.requirementsHold) return false;
   if (beating && !(values.margin > toBeat)) return false;
   margin = values.margin;

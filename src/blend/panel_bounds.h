@@ -34,6 +34,7 @@ class PanelBounds {
   const PanelTotal* total_;
   std::vector<CountCoupledBound> bounds_;    // by surface
   std::vector<CountCoupledBound> combined_;  // bounds of mean margins of the required surfaces
+  mutable int lastStiffener_ = -1;  // a stiffened panel's best stiffener for the last skin
 };
 
 }  // namespace kelm

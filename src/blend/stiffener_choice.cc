@@ -106,11 +106,18 @@ class StiffenerSearch {
       // The bound is summed in another order than the value: a little above it for the rounding.
       reach.base += 1e-9 * size;
       reaches_.push_back(reach);
+      products_.emplace_back();
+      for (int l = 0; l < 4; ++l)
+        for (int m = l; m < 4; ++m) {
+          const double q = l == m ? t.stiffenerQuadratic[l][l] : t.stiffenerQuadratic[l][m] + t.stiffenerQuadratic[m][l];
+          if (q != 0.0) products_.back().push_back({l, m, q});
+        }
     }
   }
 
-  void run() {
+  void run(int hint) {
     pick_.stiffener = -1;
+    if (hint >= 0 && hint < static_cast<int>(tree_.laminates().size())) tryLaminate(hint);
     if (!tree_.nodes().empty()) visit(0);
   }
 
@@ -119,29 +126,37 @@ class StiffenerSearch {
     double base = 0.0;
     double linear[4] = {};
   };
-
-  // Whether some laminate of the node may still beat the pick: the ceilings of every surface
-  // over its box.
-  bool promising(const StiffenerTree::Node& node, double& margin) const {
+  // A product of two stiffener parameters and its coefficient in a surface.
+  struct Product {
+    int l, m;
+    double q;
+  };
+  // The ceilings of a node's surfaces over its box: whether every requirement may hold, and
+  // the largest smallest margin it may reach.
+  struct Bound {
     bool canHold = true;
-    margin = std::numeric_limits<double>::infinity();
+    double margin = std::numeric_limits<double>::infinity();
+  };
+
+  Bound bound(const StiffenerTree::Node& node) const {
+    Bound bound;
     for (std::size_t s = 0; s < surfaces_.size(); ++s) {
       const Reach& reach = reaches_[s];
-      const StiffenerTerms& t = surfaces_[s].terms;
       double ceiling = reach.base;
-      for (int l = 0; l < 4; ++l) {
-        ceiling += std::max(reach.linear[l] * node.low[l], reach.linear[l] * node.high[l]);
-        for (int m = l; m < 4; ++m) {
-          const double q = l == m ? t.stiffenerQuadratic[l][l] : t.stiffenerQuadratic[l][m] + t.stiffenerQuadratic[m][l];
-          ceiling += productCeiling(q, node.low[l], node.high[l], node.low[m], node.high[m], l == m);
-        }
-      }
-      if (surfaces_[s].required && ceiling < surfaces_[s].limit) canHold = false;
-      margin = std::min(margin, ceiling - surfaces_[s].limit);
+      for (int l = 0; l < 4; ++l) ceiling += std::max(reach.linear[l] * node.low[l], reach.linear[l] * node.high[l]);
+      for (const Product& p : products_[s])
+        ceiling += productCeiling(p.q, node.low[p.l], node.high[p.l], node.low[p.m], node.high[p.m], p.l == p.m);
+      if (surfaces_[s].required && ceiling < surfaces_[s].limit) bound.canHold = false;
+      bound.margin = std::min(bound.margin, ceiling - surfaces_[s].limit);
     }
+    return bound;
+  }
+
+  // Whether a node of this bound may still hold a laminate that beats the pick.
+  bool beats(const Bound& bound) const {
     if (pick_.stiffener < 0) return true;
-    if (pick_.requirementsHold) return !anyHolding_ && canHold && margin > pick_.margin;
-    return canHold || margin > pick_.margin;
+    if (pick_.requirementsHold) return !anyHolding_ && bound.canHold && bound.margin > pick_.margin;
+    return bound.canHold || bound.margin > pick_.margin;
   }
 
   void visit(int index) {
@@ -150,15 +165,11 @@ class StiffenerSearch {
       for (int i = node.first; i < node.last && !(anyHolding_ && pick_.requirementsHold); ++i) tryLaminate(i);
       return;
     }
-    double margins[2];
-    const bool open[2] = {promising(tree_.nodes()[node.children[0]], margins[0]),
-                          promising(tree_.nodes()[node.children[1]], margins[1])};
-    const int first = margins[1] > margins[0] ? 1 : 0;
-    for (int c : {first, 1 - first}) {
-      double margin = 0.0;
-      // The pick may have changed since the child was judged.
-      if (open[c] && promising(tree_.nodes()[node.children[c]], margin)) visit(node.children[c]);
-    }
+    const Bound bounds[2] = {bound(tree_.nodes()[node.children[0]]), bound(tree_.nodes()[node.children[1]])};
+    const int first = bounds[1].margin > bounds[0].margin ? 1 : 0;
+    // The pick may rise while the first child is searched.
+    for (int c : {first, 1 - first})
+      if (beats(bounds[c])) visit(node.children[c]);
   }
 
   void tryLaminate(int index) {
@@ -185,6 +196,7 @@ class StiffenerSearch {
   const std::vector<StiffenerChoice::Surface>& surfaces_;
   StiffenerPick& pick_;
   std::vector<Reach> reaches_;
+  std::vector<std::vector<Product>> products_;
   std::vector<double> trial_;
   bool anyHolding_;
   double x_[8] = {};
@@ -192,8 +204,8 @@ class StiffenerSearch {
 
 }  // namespace
 
-void StiffenerChoice::best(const StackingSequence& skin, StiffenerPick& pick, bool anyHolding) const {
-  StiffenerSearch(*tree_, surfaces_, skin, pick, anyHolding).run();
+void StiffenerChoice::best(const StackingSequence& skin, StiffenerPick& pick, bool anyHolding, int hint) const {
+  StiffenerSearch(*tree_, surfaces_, skin, pick, anyHolding).run(hint);
 }
 
 }  // namespace kelm

@@ -71,8 +71,9 @@ class StiffenerChoice {
   const StackingSequence& laminate(int index) const { return tree_->laminates()[index]; }
   // The stiffener that gives this complete skin every requirement (if any does), then the
   // largest smallest margin, and its values. `anyHolding`: the first found that meets every
-  // requirement will do.
-  void best(const StackingSequence& skin, StiffenerPick& pick, bool anyHolding = false) const;
+  // requirement will do. `hint`: a stiffener tried first (a good one cuts most of the tree),
+  // such as the last skin's.
+  void best(const StackingSequence& skin, StiffenerPick& pick, bool anyHolding = false, int hint = -1) const;
 
  private:
   std::shared_ptr<const StiffenerTree> tree_;
