@@ -174,6 +174,11 @@ class StiffenerSearch {
 
   void tryLaminate(int index) {
     const StackingSequence& stiffener = tree_.laminates()[index];
+    // Its ceilings first (the box of one point): cheaper than its values, and most laminates
+    // of a leaf cannot beat the pick.
+    StiffenerTree::Node point;
+    for (int l = 0; l < 4; ++l) point.low[l] = point.high[l] = stiffener.parameters()[l];
+    if (!beats(bound(point))) return;
     for (int l = 0; l < 4; ++l) x_[4 + l] = stiffener.parameters()[l];
     double margin = std::numeric_limits<double>::infinity();
     bool holds = true;
