@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "alt/surface_ceiling.h"
+#include "blend/blend_check.h"
 #include "blend/guide_annealing.h"
 #include "blend/table_search.h"
 
@@ -42,7 +43,12 @@ class LightestRun {
  public:
   LightestRun(const BlendedStructure& structure, const StopRequest* stop, const VectorProgress& progress,
               const std::vector<int>& start)
-      : structure_(structure), stop_(stop), progress_(progress), start_(start) {}
+      : structure_(structure), stop_(stop), progress_(progress), start_(start) {
+    if (structure_.blending.form == BlendForm::EdgeWise) {
+      tableForm_ = structure_;
+      tableForm_.blending.form = BlendForm::Table;
+    }
+  }
 
   LightestBlend run() {
     options_ = panelOptions();
@@ -125,9 +131,8 @@ class LightestRun {
   }
 
   // A design of the vector found by annealing its guide, started from the lightest design known
-  // (table form only; finding none proves nothing). Taken as the vector's first design.
+  // (finding none proves nothing). Taken as the vector's first design.
   bool annealedDesign(const std::vector<int>& plies, double weight, std::int64_t evaluations) {
-    if (structure_.blending.form != BlendForm::Table) return false;
     const AnnealingOutcome outcome = anneal(plies, evaluations, result_.found ? &result_.design : nullptr);
     lastFound_ = outcome.found;
     if (!outcome.found) return false;
@@ -136,19 +141,29 @@ class LightestRun {
     return true;
   }
 
-  AnnealingOutcome anneal(const std::vector<int>& plies, std::int64_t evaluations, const BlendedDesign* near) {
-    const AnnealingOutcome outcome = annealGuide(structure_, plies, evaluations, ++annealingSeed_, stop_, near);
+  // Annealing runs over tables. Edge-wise, every table's design blends too (each thinner
+  // laminate keeps the thicker one's order, its drops in runs no longer than a table allows), so
+  // the structure's table form is annealed and its designs are checked edge-wise; a design
+  // without a guide (found by the edge-wise search) gives no start.
+  AnnealingOutcome anneal(const std::vector<int>& plies, std::int64_t evaluations, const BlendedDesign* near,
+                          AnnealingGoal goal = AnnealingGoal::FirstDesign) {
+    const bool edgeWise = structure_.blending.form == BlendForm::EdgeWise;
+    if (near != nullptr && near->guide.empty()) near = nullptr;
+    AnnealingOutcome outcome = annealGuide(edgeWise ? tableForm_ : structure_, plies, evaluations, ++annealingSeed_,
+                                           stop_, near, goal);
     result_.guidesAnnealed += outcome.evaluations;
+    if (outcome.found && edgeWise) {
+      const BlendVerdict verdict = checkBlendedDesign(structure_, outcome.design);
+      outcome.found = verdict.holds();
+      outcome.margin = verdict.margin;
+    }
     return outcome;
   }
 
   // The design of the largest smallest margin annealing meets for a vector of the lightest
-  // weight, started from the best design held (table form only).
+  // weight, started from the best design held.
   void raiseMarginByAnnealing(const std::vector<int>& plies) {
-    if (structure_.blending.form != BlendForm::Table) return;
-    const AnnealingOutcome outcome = annealGuide(structure_, plies, kMarginEvaluations, ++annealingSeed_, stop_,
-                                                 &result_.design, AnnealingGoal::LargestMargin);
-    result_.guidesAnnealed += outcome.evaluations;
+    const AnnealingOutcome outcome = anneal(plies, kMarginEvaluations, &result_.design, AnnealingGoal::LargestMargin);
     if (outcome.found) keepDesign(outcome.design, outcome.margin, result_.weight);
   }
 
@@ -168,9 +183,8 @@ class LightestRun {
   // design and its gap, and the enumeration stops at its weight: a design of every panel a few
   // plies above its lightest total (each panel raised alike until one is found), then lighter
   // ones, a panel at a time, the heaviest plies first, each annealed from the last design,
-  // until no panel can be lightened. Table form only; it proves nothing.
+  // until no panel can be lightened. It proves nothing.
   void findLightDesign() {
-    if (structure_.blending.form != BlendForm::Table) return;
     std::vector<std::size_t> index(options_.size(), 0);
     std::vector<int> plies(options_.size());
     if (result_.found) {
@@ -227,10 +241,17 @@ class LightestRun {
     return true;
   }
 
+  // An edge-wise design annealed as a table keeps its guide while the run goes on (the start of
+  // the next annealing), not in the result.
+  LightestBlend reported() {
+    if (structure_.blending.form == BlendForm::EdgeWise) result_.design.guide.clear();
+    return result_;
+  }
+
   LightestBlend finished() {
     result_.status = result_.found ? LightestBlend::Status::Optimal : LightestBlend::Status::Infeasible;
     result_.lowerBound = result_.found ? result_.weight : 0.0;
-    return result_;
+    return reported();
   }
 
   // The lightest count vector not searched yet whose pairs of panels can all be blended (a
@@ -508,10 +529,11 @@ class LightestRun {
   LightestBlend stoppedResult(double pending) {
     result_.status = LightestBlend::Status::Stopped;
     result_.lowerBound = pending;
-    return result_;
+    return reported();
   }
 
   const BlendedStructure& structure_;
+  BlendedStructure tableForm_;  // edge-wise: the same structure blended by a table, for annealing
   const StopRequest* stop_;
   const VectorProgress& progress_;
   const std::vector<int>& start_;
