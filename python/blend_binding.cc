@@ -50,8 +50,12 @@ class VectorWatch {
 class WatchedBlend {
  public:
   WatchedBlend(const BlendedStructure& structure, std::optional<double> timeLimit, py::object progress,
-               std::vector<int> start)
-      : structure_(structure), timeLimit_(timeLimit), progress_(std::move(progress)), startTotals_(std::move(start)) {}
+               std::vector<int> start, bool weightOnly)
+      : structure_(structure),
+        timeLimit_(timeLimit),
+        progress_(std::move(progress)),
+        startTotals_(std::move(start)),
+        weightOnly_(weightOnly) {}
 
   // Runs the search; returns the Python error to raise once the result is built (None: none).
   py::object run() {
@@ -60,7 +64,7 @@ class WatchedBlend {
         [this] {
           result_ = findLightestBlend(structure_, &stop_,
                                       [this](const std::vector<int>& plies, double weight) { watch_.publish(plies, weight); },
-                                      startTotals_);
+                                      startTotals_, weightOnly_);
         },
         [this] { return watchOnce(); });
     seconds_ = std::chrono::duration<double>(Clock::now() - start_).count();
@@ -94,6 +98,7 @@ class WatchedBlend {
   std::optional<double> timeLimit_;
   py::object progress_;
   std::vector<int> startTotals_;
+  bool weightOnly_;
   StopRequest stop_;
   VectorWatch watch_;
   LightestBlend result_;
@@ -113,7 +118,7 @@ BlendedStructure structureOf(const py::object& source, bool isText, const py::ob
 // The structure's lightest blended design as kelm_blend's JSON document, its picture (empty
 // without a design), and the Python error (Ctrl-C, the progress callback's) that stopped it.
 py::tuple blend(const py::object& source, bool isText, const py::object& base, std::optional<double> timeLimit,
-                py::object progress, const std::vector<int>& start) {
+                py::object progress, const std::vector<int>& start, bool weightOnly) {
   const BlendedStructure structure = structureOf(source, isText, base);
   if (!start.empty() && start.size() != structure.panels.size())
     throw py::value_error("start has " + std::to_string(start.size()) + " totals; the structure has " +
@@ -122,7 +127,7 @@ py::tuple blend(const py::object& source, bool isText, const py::object& base, s
     if (structure.panels[p].at(start[p]) == nullptr)
       throw py::value_error("start: " + std::to_string(start[p]) + " plies is not an allowed total of panel " +
                             structure.panels[p].name);
-  WatchedBlend watched(structure, timeLimit, std::move(progress), start);
+  WatchedBlend watched(structure, timeLimit, std::move(progress), start, weightOnly);
   const py::object pending = watched.run();
   const LightestBlend& result = watched.result();
   BlendVerdict verdict;
@@ -140,7 +145,7 @@ py::tuple blend(const py::object& source, bool isText, const py::object& base, s
 
 void bindBlend(py::module_& m) {
   m.def("_blend", &blend, py::arg("source"), py::arg("is_text"), py::arg("base"), py::arg("time_limit"),
-        py::arg("progress"), py::arg("start"));
+        py::arg("progress"), py::arg("start"), py::arg("weight_only"));
 }
 
 }  // namespace kelm::python

@@ -84,6 +84,12 @@ class BlendResult:
         return self.status == "optimal"
 
     @property
+    def margin_maximised(self) -> bool:
+        """Whether the smallest margin is proved the largest among the designs of the lightest
+        weight (False when stopped, or when asked for the weight alone)."""
+        return bool(self._document.get("margin_maximised", False))
+
+    @property
     def found(self) -> bool:
         """Whether a blended design is held (also when stopped)."""
         return self.weight is not None
@@ -164,7 +170,7 @@ def _source(structure: StructureArgument, base) -> tuple:
 
 def blend(structure: StructureArgument, *, base=None, time_limit: Optional[float] = None,
           progress: Optional[Callable[[List[int], float], Optional[bool]]] = None,
-          start: Optional[Sequence[int]] = None) -> BlendResult:
+          start: Optional[Sequence[int]] = None, weight_only: bool = False) -> BlendResult:
     """The certified lightest blended design of a structure (kelm_blend).
 
     structure: the path of a structure file (JSON, see kelm_blend(1)), or the same document as
@@ -177,6 +183,8 @@ def blend(structure: StructureArgument, *, base=None, time_limit: Optional[float
         the search, status "stopped".
     start: one allowed ply total per panel (a known design's), searched first for a design, so
         that a search stopped early still returns a design and its certified gap.
+    weight_only: end once the weight is certified, with the first design found of that weight
+        (its smallest margin not raised; ``margin_maximised`` is then False).
 
     Count vectors are searched by increasing weight, each exactly; the first that holds a design
     gives the weight, and the lighter ones, each proved to hold none, are the certificate
@@ -202,5 +210,6 @@ def blend(structure: StructureArgument, *, base=None, time_limit: Optional[float
         def callback(plies: List[int], weight: float) -> bool:
             return not _says_stop(progress(plies, weight))
     totals = [] if start is None else _checks.whole_list(start, "start")
-    document, picture, pending = _blend(source, is_text, base, time_limit, callback, totals)
+    weight_only = _checks.flag(weight_only, "weight_only")
+    document, picture, pending = _blend(source, is_text, base, time_limit, callback, totals, weight_only)
     return _returned(BlendResult._from_document(json.loads(document), picture), pending)

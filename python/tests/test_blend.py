@@ -143,3 +143,8 @@ def test_a_stiffened_panel_gives_its_stiffener(tmp_path):
     assert plate.stiffener is None and plate.design.stiffener is None
     assert stiffened.stiffener == "[0/0]s" and stiffened.stiffener_plies == 4
     assert stiffened.design.stiffener.printed == "[0/0]s"
+    assert result.margin_maximised
+    lightest = kelm.blend(structure, base=tmp_path, weight_only=True)
+    assert lightest.success and lightest.weight == 10.0 and not lightest.margin_maximised
+    with pytest.raises(TypeError, match="weight_only"):
+        kelm.blend(structure, base=tmp_path, weight_only="yes")

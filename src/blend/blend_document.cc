@@ -26,6 +26,7 @@ std::string blendDocument(const BlendedStructure& structure, const LightestBlend
   // No design at all: no weight bounds it from below, and 0 would read as a bound.
   doc["lower_bound"] = result.status == LightestBlend::Status::Infeasible ? Json(nullptr) : Json(result.lowerBound);
   doc["smallest_margin"] = result.found ? Json(result.margin) : Json(nullptr);
+  doc["margin_maximised"] = result.marginMaximised;
   Json panels = Json::array();
   if (result.found) {
     for (std::size_t p = 0; p < structure.panels.size(); ++p) {

@@ -42,8 +42,8 @@ bool heavier(double weight, double lightest) { return weight > lightest + 1e-12 
 class LightestRun {
  public:
   LightestRun(const BlendedStructure& structure, const StopRequest* stop, const VectorProgress& progress,
-              const std::vector<int>& start)
-      : structure_(structure), stop_(stop), progress_(progress), start_(start) {
+              const std::vector<int>& start, bool weightOnly)
+      : structure_(structure), stop_(stop), progress_(progress), start_(start), weightOnly_(weightOnly) {
     if (structure_.blending.form == BlendForm::EdgeWise) {
       tableForm_ = structure_;
       tableForm_.blending.form = BlendForm::Table;
@@ -84,6 +84,7 @@ class LightestRun {
       tried_.insert(plies);
       if (lastFound_) lightest.push_back(plies);
     }
+    if (weightOnly_) return finished();
     // A larger margin found first cuts more of each exact search.
     for (const std::vector<int>& plies : lightest) {
       raiseMarginByAnnealing(plies);
@@ -251,6 +252,7 @@ class LightestRun {
   LightestBlend finished() {
     result_.status = result_.found ? LightestBlend::Status::Optimal : LightestBlend::Status::Infeasible;
     result_.lowerBound = result_.found ? result_.weight : 0.0;
+    result_.marginMaximised = result_.found && !weightOnly_;
     return reported();
   }
 
@@ -537,6 +539,7 @@ class LightestRun {
   const StopRequest* stop_;
   const VectorProgress& progress_;
   const std::vector<int>& start_;
+  const bool weightOnly_;
   LightestBlend result_;
   std::map<std::tuple<int, int, int, int>, bool> pairs_;
   std::vector<std::vector<int>> groups_;  // connected groups of three to six panels
@@ -562,8 +565,8 @@ class LightestRun {
 }  // namespace
 
 LightestBlend findLightestBlend(const BlendedStructure& structure, const StopRequest* stop,
-                                const VectorProgress& progress, const std::vector<int>& start) {
-  return LightestRun(structure, stop, progress, start).run();
+                                const VectorProgress& progress, const std::vector<int>& start, bool weightOnly) {
+  return LightestRun(structure, stop, progress, start, weightOnly).run();
 }
 
 }  // namespace kelm

@@ -62,6 +62,9 @@ struct LightestBlend {
   std::int64_t vectorsTried = 0;
   std::int64_t nodes = 0;
   std::int64_t guidesAnnealed = 0;  // guides tried by the annealing that looks for designs
+  // Whether the design's smallest margin is proved the largest among the lightest designs
+  // (optimal runs that were not asked for the weight alone).
+  bool marginMaximised = false;
 };
 
 // Called once per count vector before it is searched (its totals and weight).
@@ -77,8 +80,10 @@ using VectorProgress = std::function<void(const std::vector<int>& plies, double 
 //
 // `start`, when given (one allowed total per panel, e.g. a known design's), is searched first
 // for a design: found, it bounds the weight from above from the outset, so that a run stopped
-// early still reports a design and its certified gap.
+// early still reports a design and its certified gap. `weightOnly`: the run ends once the
+// weight is certified, with the first design found of that weight (its margin not raised).
 LightestBlend findLightestBlend(const BlendedStructure& structure, const StopRequest* stop = nullptr,
-                                const VectorProgress& progress = {}, const std::vector<int>& start = {});
+                                const VectorProgress& progress = {}, const std::vector<int>& start = {},
+                                bool weightOnly = false);
 
 }  // namespace kelm

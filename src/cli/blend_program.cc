@@ -26,6 +26,7 @@ namespace {
 
 constexpr const char* kBlendUsage =
     "usage: kelm_blend STRUCTURE.json [--json=FILE] [--time-limit=S] [--svg=FILE] [--start=T1/T2/...]\n"
+    "                  [--weight-only]\n"
     "  The lightest design of the structure's panels whose plies run on from panel to panel\n"
     "  (one stacking-sequence table, or edge-wise: each thinner neighbour a continuation of the\n"
     "  thicker), every panel's requirements met; among the lightest, the\n"
@@ -35,7 +36,8 @@ constexpr const char* kBlendUsage =
     "  --time-limit=S   stop after S seconds with the best design found and the certified gap\n"
     "  --svg=FILE       a picture of the panels and their stacks\n"
     "  --start=T1/T2/.. one total per panel (a known design's) searched first for a design, so\n"
-    "                   that a run stopped early reports a design and its certified gap\n"
+    "                   that a run stopped early reports a design and its certified gap\n"    "  --weight-only    end once the weight is certified, with the first design of that weight\n"
+    "                   (its smallest margin not raised)\n"
     "  Check any blended design: kelm_eval --structure STRUCTURE.json DESIGN.json\n";
 
 struct BlendArguments {
@@ -44,6 +46,7 @@ struct BlendArguments {
   std::string svgFile;
   std::optional<double> timeLimit;
   std::string start;  // --start=: totals separated by '/'
+  bool weightOnly = false;
 };
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -68,6 +71,8 @@ BlendArguments readArguments(int argc, char** argv) {
     } else if (arg.rfind("--start=", 0) == 0) {
       arguments.start = arg.substr(8);
       if (arguments.start.empty()) usageError("--start= takes one ply total per panel, e.g. 24/20/16");
+    } else if (arg == "--weight-only") {
+      arguments.weightOnly = true;
     } else if (arg.rfind("--", 0) == 0) {
       usageError("unknown option " + arg);
     } else if (arguments.structure.empty()) {
@@ -226,7 +231,10 @@ void writeReport(std::ostream& out, const BlendedStructure& structure, const Lig
     writePanels(out, structure, result.design, verdict);
     if (!edgeWise(structure)) writeTable(out, result.design);
     out << "weight = " << numberText(result.weight) << '\n';
-    out << "smallest margin = " << numberText(result.margin) << '\n';
+    out << "smallest margin = " << numberText(result.margin);
+    if (result.status == LightestBlend::Status::Optimal && !result.marginMaximised)
+      out << " (not raised: --weight-only, the first design found of the lightest weight)";
+    out << '\n';
   } else {
     out << "no blended design found\n";
   }
@@ -297,7 +305,7 @@ int runBlendProgram(int argc, char** argv) {
   {
     StopSignals signals(stop, arguments.timeLimit);
     ProgressLine progress;
-    result = findLightestBlend(structure, &stop, progress.callback(), startVector);
+    result = findLightestBlend(structure, &stop, progress.callback(), startVector, arguments.weightOnly);
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   BlendVerdict verdict;
