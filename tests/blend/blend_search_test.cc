@@ -338,6 +338,7 @@ BlendedStructure randomStiffenedStructure(std::uint32_t seed, const RuleSet& set
       for (ModeSurface& mode : total.surfaces) {
         mode.surface = randomPanelSurface(random);
         mode.value.setFullObjective(mode.surface);
+        if (mode.required) mode.limit += 0.4;  // the stiffener's terms widen the surfaces' range
       }
       prepareStiffenedTotal(total, stiffeners);
     }
@@ -399,8 +400,8 @@ Brute bruteForceStiffened(const BlendedStructure& structure, const std::vector<i
 // stiffener found in the tree of their parameters) and the lightest design find what
 // every guide with every stiffener finds, and the weight counts the stiffeners.
 TEST(BlendSearchTest, StiffenedPanelsMatchEveryGuideAndStiffener) {
-  int found = 0, infeasible = 0;
-  for (std::uint32_t seed = 1; seed <= kFixedCases / 4; ++seed) {
+  int found = 0, infeasible = 0, lightestChecked = 0;
+  for (std::uint32_t seed = 1; seed <= 15; ++seed) {  // quick enough under the sanitizers too
     const RuleSet& set = kRuleSets[seed % kRuleSetCount];
     const BlendedStructure structure = randomStiffenedStructure(7000 + seed, set);
     std::mt19937 random(seed * 7919u);
@@ -426,6 +427,7 @@ TEST(BlendSearchTest, StiffenedPanelsMatchEveryGuideAndStiffener) {
     if (structure.blending.covering <= 1) EXPECT_GE(edge.margin, outcome.margin - 1e-12) << "seed " << seed;
     EXPECT_TRUE(checkBlendedDesign(edgeWise, edge.design).holds()) << "seed " << seed;
     if (seed % 3 != 0) continue;
+    ++lightestChecked;
     const LightestBlend lightest = findLightestBlend(structure);
     ASSERT_EQ(lightest.status, LightestBlend::Status::Optimal) << "seed " << seed;
     EXPECT_LE(lightest.weight, structure.weightOf(plies) + 1e-12);
@@ -444,6 +446,7 @@ TEST(BlendSearchTest, StiffenedPanelsMatchEveryGuideAndStiffener) {
     each(0);
   }
   std::cout << found << " stiffened vectors with designs, " << infeasible << " without\n";
+  EXPECT_GT(lightestChecked, 0);
   EXPECT_GT(found, 0);
   EXPECT_GT(infeasible, 0);
 }
