@@ -105,7 +105,9 @@ struct Brute {
   double margin = -std::numeric_limits<double>::infinity();
 };
 
-Brute bruteForce(const BlendedStructure& structure, const std::vector<int>& plies) {
+// `complete`, when given, completes each design before the check (a stiffened panel's stiffener).
+Brute bruteForce(const BlendedStructure& structure, const std::vector<int>& plies,
+                 const std::function<void(BlendedDesign&)>& complete = {}) {
   const std::vector<int> classes = countClasses(plies);
   std::vector<int> quota(classes.size());
   for (std::size_t c = 0; c < classes.size(); ++c) quota[c] = classes[c] - (c > 0 ? classes[c - 1] : 0);
@@ -116,6 +118,7 @@ Brute bruteForce(const BlendedStructure& structure, const std::vector<int>& plie
   std::function<void(int)> place = [&](int depth) {
     if (depth == classes.back()) {
       design.laminates = laminatesFromGuide(design.guide, plies);
+      if (complete) complete(design);
       const BlendVerdict verdict = checkBlendedDesign(structure, design);
       if (verdict.holds() && (!best.found || verdict.margin > best.margin)) best = {true, verdict.margin};
       return;
@@ -349,50 +352,24 @@ BlendedStructure randomStiffenedStructure(std::uint32_t seed, const RuleSet& set
 // Every guide with every panel's best stiffener among all its laminates (not only those kept),
 // judged by the independent check.
 Brute bruteForceStiffened(const BlendedStructure& structure, const std::vector<int>& plies) {
-  const std::vector<int> classes = countClasses(plies);
-  std::vector<int> quota(classes.size());
-  for (std::size_t c = 0; c < classes.size(); ++c) quota[c] = classes[c] - (c > 0 ? classes[c - 1] : 0);
   std::vector<std::vector<StackingSequence>> stiffeners;
   for (const BlendPanel& panel : structure.panels)
     stiffeners.push_back(panel.stiffener.plies > 0 ? stiffenerLaminates(panel.stiffener, 1000000)
                                                    : std::vector<StackingSequence>{StackingSequence()});
-  BlendedDesign design;
-  design.plies = plies;
-  design.guide.resize(classes.back());
-  design.stiffeners.resize(plies.size());
-  Brute best;
-  std::function<void(int)> place = [&](int depth) {
-    if (depth == classes.back()) {
-      design.laminates = laminatesFromGuide(design.guide, plies);
-      for (std::size_t p = 0; p < plies.size(); ++p) {
-        const PanelTotal& total = *structure.panels[p].at(plies[p]);
-        PanelValues chosen;
-        for (const StackingSequence& stiffener : stiffeners[p]) {
-          const PanelValues values = panelValues(total, design.laminates[p], stiffener);
-          if (chosen.values.empty() || (values.requirementsHold && !chosen.requirementsHold) ||
-              (values.requirementsHold == chosen.requirementsHold && values.margin > chosen.margin))
-            chosen = values, design.stiffeners[p] = stiffener;
-        }
+  return bruteForce(structure, plies, [&](BlendedDesign& design) {
+    design.stiffeners.assign(plies.size(), StackingSequence());
+    for (std::size_t p = 0; p < plies.size(); ++p) {
+      design.stiffeners[p].setPlyTotal(0);
+      const PanelTotal& total = *structure.panels[p].at(plies[p]);
+      PanelValues chosen;
+      for (const StackingSequence& stiffener : stiffeners[p]) {
+        const PanelValues values = panelValues(total, design.laminates[p], stiffener);
+        if (chosen.values.empty() || (values.requirementsHold && !chosen.requirementsHold) ||
+            (values.requirementsHold == chosen.requirementsHold && values.margin > chosen.margin))
+          chosen = values, design.stiffeners[p] = stiffener;
       }
-      const BlendVerdict verdict = checkBlendedDesign(structure, design);
-      if (verdict.holds() && (!best.found || verdict.margin > best.margin)) best = {true, verdict.margin};
-      return;
     }
-    for (std::size_t level = 1; level <= classes.size(); ++level) {
-      if (quota[level - 1] == 0) continue;
-      --quota[level - 1];
-      for (int code = 0; code < 3; ++code) {
-        design.guide[depth] = {code, static_cast<int>(level)};
-        place(depth + 1);
-      }
-      ++quota[level - 1];
-    }
-  };
-  for (std::size_t p = 0; p < plies.size(); ++p) design.stiffeners[p].setPlyTotal(structure.panels[p].stiffener.plies);
-  for (std::size_t p = 0; p < plies.size(); ++p)
-    if (structure.panels[p].stiffener.plies == 0) design.stiffeners[p].setPlyTotal(0);
-  place(0);
-  return best;
+  });
 }
 
 // Stiffened panels: the skins blend and each panel takes its own stiffener. The search of a
