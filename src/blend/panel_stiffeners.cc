@@ -15,8 +15,7 @@ namespace kelm {
 
 namespace {
 
-// Model positions of the skin's and the stiffener's parameters (0-based), and the file
-// variables of the skin's.
+// Model positions of the skin's parameters (0-based), and their file variables.
 constexpr int kSkin[4] = {0, 1, 2, 3};
 constexpr int kSkinVariable[4] = {1, 2, 5, 6};
 
