@@ -86,6 +86,15 @@ double CountCoupledBound::evaluate(const PanelDesign& design, double best) {
   if (loose < needed) return loose;
   skin.boxAbove(needed - (shared + stiffener.best()));
   stiffener.boxAbove(needed - (shared + skin.best()));
+  // Each skin count with its own coupling to the stiffener counts left: fewer rows to rank.
+  const double base = value_ + surface_.margin + stiffener.best();
+  double dropped = kMinusInfinity;  // the largest bound of a count dropped
+  const bool anyLeft = skin.keepAbove([&](const LaminateCountScan::Candidate& c) {
+    const double upper = base + c.value + countCoupling(0, *c.entry);
+    if (upper < needed) dropped = std::max(dropped, upper);
+    return !(upper < needed);
+  });
+  if (!anyLeft) return dropped;
   const double boxBound =
       value_ + couplingBound() + surface_.margin + skin.best() + stiffener.best();
   if (boxBound < needed) return boxBound;

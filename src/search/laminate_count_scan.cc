@@ -170,6 +170,18 @@ void LaminateCountScan::boxAbove(double threshold) {
   }
 }
 
+bool LaminateCountScan::keepAbove(const std::function<bool(const Candidate&)>& keep) {
+  emptyBox(box_);
+  std::size_t kept = 0;
+  for (const Candidate* c : above_) {
+    if (!keep(*c)) continue;
+    widenBox(*c->entry, box_);
+    above_[kept++] = c;
+  }
+  above_.resize(kept);
+  return kept > 0;
+}
+
 // Ties in the own part keep the table's order, so the result never depends on the sort.
 const std::vector<const LaminateCountScan::Candidate*>& LaminateCountScan::sortedAbove() {
   std::sort(above_.begin(), above_.end(), [](const Candidate* a, const Candidate* b) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -51,6 +52,9 @@ class LaminateCountScan {
   // Narrows the box to the counts whose own part reaches `threshold`, and keeps them (their
   // own parts exact) for sortedAbove().
   void boxAbove(double threshold);
+  // Keeps of the last boxAbove()'s counts those `keep` passes, and narrows the box to them.
+  // False when none is left (the box is then empty).
+  bool keepAbove(const std::function<bool(const Candidate&)>& keep);
   // The counts of the last boxAbove(), largest own part first.
   const std::vector<const Candidate*>& sortedAbove();
 
