@@ -86,15 +86,17 @@ double CountCoupledBound::evaluate(const PanelDesign& design, double best) {
   if (loose < needed) return loose;
   skin.boxAbove(needed - (shared + stiffener.best()));
   stiffener.boxAbove(needed - (shared + skin.best()));
-  // Each skin count with its own coupling to the stiffener counts left: fewer rows to rank.
-  const double base = value_ + surface_.margin + stiffener.best();
+  // Each count with its own coupling to the other laminate's counts left: fewer to rank.
   double dropped = kMinusInfinity;  // the largest bound of a count dropped
-  const bool anyLeft = skin.keepAbove([&](const LaminateCountScan::Candidate& c) {
-    const double upper = base + c.value + countCoupling(0, *c.entry);
-    if (upper < needed) dropped = std::max(dropped, upper);
-    return !(upper < needed);
-  });
-  if (!anyLeft) return dropped;
+  for (int l = 0; l < kLaminates; ++l) {
+    const double base = value_ + surface_.margin + scans_[1 - l].best();
+    const bool anyLeft = scans_[l].keepAbove([&](const LaminateCountScan::Candidate& c) {
+      const double upper = base + c.value + countCoupling(l, *c.entry);
+      if (upper < needed) dropped = std::max(dropped, upper);
+      return !(upper < needed);
+    });
+    if (!anyLeft) return dropped;
+  }
   const double boxBound =
       value_ + couplingBound() + surface_.margin + skin.best() + stiffener.best();
   if (boxBound < needed) return boxBound;
