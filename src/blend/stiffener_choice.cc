@@ -106,12 +106,7 @@ class StiffenerSearch {
       // The bound is summed in another order than the value: a little above it for the rounding.
       reach.base += 1e-9 * size;
       reaches_.push_back(reach);
-      products_.emplace_back();
-      for (int l = 0; l < 4; ++l)
-        for (int m = l; m < 4; ++m) {
-          const double q = l == m ? t.stiffenerQuadratic[l][l] : t.stiffenerQuadratic[l][m] + t.stiffenerQuadratic[m][l];
-          if (q != 0.0) products_.back().push_back({l, m, q});
-        }
+
     }
   }
 
@@ -126,11 +121,6 @@ class StiffenerSearch {
     double base = 0.0;
     double linear[4] = {};
   };
-  // A product of two stiffener parameters and its coefficient in a surface.
-  struct Product {
-    int l, m;
-    double q;
-  };
   // The ceilings of a node's surfaces over its box: whether every requirement may hold, and
   // the largest smallest margin it may reach.
   struct Bound {
@@ -144,7 +134,7 @@ class StiffenerSearch {
       const Reach& reach = reaches_[s];
       double ceiling = reach.base;
       for (int l = 0; l < 4; ++l) ceiling += std::max(reach.linear[l] * node.low[l], reach.linear[l] * node.high[l]);
-      for (const Product& p : products_[s])
+      for (const StiffenerChoice::Product& p : surfaces_[s].products)
         ceiling += productCeiling(p.q, node.low[p.l], node.high[p.l], node.low[p.m], node.high[p.m], p.l == p.m);
       if (surfaces_[s].required && ceiling < surfaces_[s].limit) bound.canHold = false;
       bound.margin = std::min(bound.margin, ceiling - surfaces_[s].limit);
@@ -201,13 +191,24 @@ class StiffenerSearch {
   const std::vector<StiffenerChoice::Surface>& surfaces_;
   StiffenerPick& pick_;
   std::vector<Reach> reaches_;
-  std::vector<std::vector<Product>> products_;
   std::vector<double> trial_;
   bool anyHolding_;
   double x_[8] = {};
 };
 
 }  // namespace
+
+StiffenerChoice::StiffenerChoice(std::shared_ptr<const StiffenerTree> tree, std::vector<Surface> surfaces)
+    : tree_(std::move(tree)), surfaces_(std::move(surfaces)) {
+  for (Surface& surface : surfaces_) {
+    const StiffenerTerms& t = surface.terms;
+    for (int l = 0; l < 4; ++l)
+      for (int m = l; m < 4; ++m) {
+        const double q = l == m ? t.stiffenerQuadratic[l][l] : t.stiffenerQuadratic[l][m] + t.stiffenerQuadratic[m][l];
+        if (q != 0.0) surface.products.push_back({l, m, q});
+      }
+  }
+}
 
 void StiffenerChoice::best(const StackingSequence& skin, StiffenerPick& pick, bool anyHolding, int hint) const {
   StiffenerSearch(*tree_, surfaces_, skin, pick, anyHolding).run(hint);

@@ -58,14 +58,19 @@ struct StiffenerPick {
 // (shared by its totals) and each surface's terms, limit and whether it is required.
 class StiffenerChoice {
  public:
+  // A product of two stiffener parameters and its coefficient in a surface.
+  struct Product {
+    int l, m;
+    double q;
+  };
   struct Surface {
     StiffenerTerms terms;
     FullObjective value;
     double limit;
     bool required;
+    std::vector<Product> products = {};  // the stiffener's own products, set up once
   };
-  StiffenerChoice(std::shared_ptr<const StiffenerTree> tree, std::vector<Surface> surfaces)
-      : tree_(std::move(tree)), surfaces_(std::move(surfaces)) {}
+  StiffenerChoice(std::shared_ptr<const StiffenerTree> tree, std::vector<Surface> surfaces);
 
   const StiffenerTree& tree() const { return *tree_; }
   const StackingSequence& laminate(int index) const { return tree_->laminates()[index]; }

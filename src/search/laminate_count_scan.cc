@@ -170,16 +170,9 @@ void LaminateCountScan::boxAbove(double threshold) {
   }
 }
 
-bool LaminateCountScan::keepAbove(const std::function<bool(const Candidate&)>& keep) {
+void LaminateCountScan::reboxAbove() {
   emptyBox(box_);
-  std::size_t kept = 0;
-  for (const Candidate* c : above_) {
-    if (!keep(*c)) continue;
-    widenBox(*c->entry, box_);
-    above_[kept++] = c;
-  }
-  above_.resize(kept);
-  return kept > 0;
+  for (const Candidate* c : above_) widenBox(*c->entry, box_);
 }
 
 // Ties in the own part keep the table's order, so the result never depends on the sort.

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -54,7 +53,17 @@ class LaminateCountScan {
   void boxAbove(double threshold);
   // Keeps of the last boxAbove()'s counts those `keep` passes, and narrows the box to them.
   // False when none is left (the box is then empty).
-  bool keepAbove(const std::function<bool(const Candidate&)>& keep);
+  // (A template: it runs on every node of the tight search, where a std::function of its
+  // captures would allocate.)
+  template <typename Keep>
+  bool keepAbove(const Keep& keep) {
+    std::size_t kept = 0;
+    for (const Candidate* c : above_)
+      if (keep(*c)) above_[kept++] = c;
+    above_.resize(kept);
+    reboxAbove();
+    return kept > 0;
+  }
   // The counts of the last boxAbove(), largest own part first.
   const std::vector<const Candidate*>& sortedAbove();
 
@@ -68,6 +77,7 @@ class LaminateCountScan {
   bool scanCounts(const StackingSequence& sequence, const double* gradient, double floor,
                   bool withBox);
   double ownPart(const CountEntry& entry, bool exact) const;
+  void reboxAbove();
   bool allowed(const StackingSequence& sequence, const CountEntry& entry) const;
   void markArrangeable();
   void countSetCodes(const StackingSequence& sequence);

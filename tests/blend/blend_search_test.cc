@@ -401,7 +401,9 @@ TEST(BlendSearchTest, StiffenedPanelsMatchEveryGuideAndStiffener) {
     edgeWise.blending.covering = std::min(edgeWise.blending.covering, 1);
     const VectorSearchOutcome edge = EdgeWiseSearch(edgeWise, plies).run();
     ASSERT_TRUE(edge.found) << "seed " << seed;
-    if (structure.blending.covering <= 1) EXPECT_GE(edge.margin, outcome.margin - 1e-12) << "seed " << seed;
+    if (structure.blending.covering <= 1) {
+      EXPECT_GE(edge.margin, outcome.margin - 1e-12) << "seed " << seed;
+    }
     EXPECT_TRUE(checkBlendedDesign(edgeWise, edge.design).holds()) << "seed " << seed;
     if (seed % 3 != 0) continue;
     ++lightestChecked;
@@ -414,8 +416,9 @@ TEST(BlendSearchTest, StiffenedPanelsMatchEveryGuideAndStiffener) {
     std::vector<int> lighter(structure.panels.size());
     std::function<void(std::size_t)> each = [&](std::size_t p) {
       if (p == lighter.size()) {
-        if (structure.weightOf(lighter) < lightest.weight - 1e-9)
+        if (structure.weightOf(lighter) < lightest.weight - 1e-9) {
           EXPECT_FALSE(bruteForceStiffened(structure, lighter).found) << "seed " << seed;
+        }
         return;
       }
       for (const PanelTotal& total : structure.panels[p].totals) lighter[p] = total.plies, each(p + 1);
