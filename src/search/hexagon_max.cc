@@ -1,6 +1,7 @@
 #include "search/hexagon_max.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "numerics/small_algebra.h"
 
@@ -27,14 +28,14 @@ void BendingForm::set(const Mathmx& bending) {
 // v_i + t s_i + half t^2 k_i (t from 0 to 1), largest inside the edge at t = -s_i / k_i when
 // k_i < 0.
 double BendingForm::maxOverHexagon(const CountEntry& entry, const double h[2]) const {
-  constexpr int n = CountEntry::kCorners;
-  double value[n];
-  double along[n];
+  const int n = entry.cornerCount;
+  double value[CountEntry::kMaxCorners];
+  double along[CountEntry::kMaxCorners];
   for (int i = 0; i < n; ++i) {
     along[i] = small::dot2(h, entry.corner[i]);
     value[i] = along[i] + entry.cornerCurvature[i];
   }
-  double best = value[0];
+  double best = -std::numeric_limits<double>::infinity();
   for (int i = 0; i < n; ++i) {
     best = std::max(best, value[i]);
     const double k = entry.edgeCurvature[i];
@@ -52,7 +53,7 @@ double BendingForm::maxOverHexagon(const CountEntry& entry, const double h[2]) c
 }
 
 bool BendingForm::inside(const CountEntry& entry, const double* point) const {
-  constexpr int n = CountEntry::kCorners;
+  const int n = entry.cornerCount;
   bool left = true;
   bool right = true;
   for (int i = 0; i < n; ++i) {

@@ -32,7 +32,8 @@ void LaminateCountScan::setModel(int plyTotal, const LaminateBlocks& blocks,
                                  const LaminateRules& rules, const StopRequest* stop) {
   rules_ = &rules;
   auto table = std::make_shared<OpenCountTable>();
-  table->build(plyTotal, blocks, rules.runLimit(), stop);
+  table->build(plyTotal, blocks,
+               Arrangement{rules.runLimit(), rules.noCrossPlyJump, rules.outer45}, stop);
   table_ = std::move(table);
   bending_.set(blocks.bending);
   candidates_.assign(table_->largestGroup(), Candidate{nullptr, 0.0, false});
@@ -41,25 +42,6 @@ void LaminateCountScan::setModel(int plyTotal, const LaminateBlocks& blocks,
   empty.setPlyTotal(plyTotal);
   const double share = rules.minSharePercent;
   pliesNeeded_ = share > 0.0 ? pliesNeeded(empty, share) : 0;
-  markArrangeable();
-}
-
-// The open positions of a completion are a stretch of the whole half that ends at its innermost
-// position: its runs are parts of the laminate's runs, its innermost run part of the innermost
-// one, and it has no cross-ply jump where the laminate has none. So its codes must be
-// arrangeable under the same limits (a stretch of fewer than three positions is not judged,
-// which only admits more); the outermost position belongs to it only when nothing is set.
-void LaminateCountScan::markArrangeable() {
-  const LaminateRules& rules = *rules_;
-  arrangeable_.clear();
-  for (int k = 0; k <= table_->positions(); ++k) {
-    const Arrangement arrangement{rules.runLimit(), rules.noCrossPlyJump, rules.outer45 && k == 0};
-    for (const CountEntry* e = table_->begin(k); e != table_->end(k); ++e) {
-      const bool open = e->codeCount(0) + e->codeCount(1) + e->codeCount(2) > 0;
-      arrangeable_.push_back(!open || arrangementAllows(e->codeCount(0), e->codeCount(1),
-                                                        e->codeCount(2), arrangement, e->midCode));
-    }
-  }
 }
 
 void LaminateCountScan::countSetCodes(const StackingSequence& sequence) {
@@ -75,7 +57,7 @@ void LaminateCountScan::countSetCodes(const StackingSequence& sequence) {
 bool LaminateCountScan::allowed(const StackingSequence& sequence, const CountEntry& entry) const {
   if (sequence.complete()) return true;
   const LaminateRules& rules = *rules_;
-  if (!arrangeable_[&entry - table_->begin(0)]) return false;
+  if (!entry.reachable) return false;
   const int* set = setCodes_;
   if (rules.plyNumbersFixed && (entry.codeCount(0) != rules.ply0 - set[0] ||
                                 entry.codeCount(1) != rules.ply45 - set[1]))
@@ -101,7 +83,7 @@ double LaminateCountScan::ownPart(const CountEntry& e, bool exact) const {
   if (exact) return inPlane + bending_.maxOverHexagon(e, h);
   // The linear part is largest at a corner.
   double linear = h[0] * e.corner[0][0] + h[1] * e.corner[0][1];
-  for (int i = 1; i < CountEntry::kCorners; ++i)
+  for (int i = 1; i < e.cornerCount; ++i)
     linear = std::max(linear, h[0] * e.corner[i][0] + h[1] * e.corner[i][1]);
   return inPlane + (linear + e.curvatureBound);
 }
@@ -134,8 +116,9 @@ bool LaminateCountScan::scanCounts(const StackingSequence& sequence, const doubl
   int count = 0;
   int top = 0;
   if (withBox) emptyBox(box_);
-  const CountEntry* last = table_->end(sequence.setCount());
-  for (const CountEntry* e = table_->begin(sequence.setCount()); e != last; ++e) {
+  const int boundary = table_->boundaryOf(sequence);
+  const CountEntry* last = table_->end(sequence.setCount(), boundary);
+  for (const CountEntry* e = table_->begin(sequence.setCount(), boundary); e != last; ++e) {
     if (!allowed(sequence, *e)) continue;
     if (withBox) widenBox(*e, box_);
     candidates[count] = {e, ownPart(*e, false), false};

@@ -79,7 +79,6 @@ class LaminateCountScan {
   double ownPart(const CountEntry& entry, bool exact) const;
   void reboxAbove();
   bool allowed(const StackingSequence& sequence, const CountEntry& entry) const;
-  void markArrangeable();
   void countSetCodes(const StackingSequence& sequence);
 
   // Read only once built: copies of the scan (one per thread of a search) share it.
@@ -94,9 +93,6 @@ class LaminateCountScan {
   std::vector<Candidate> candidates_;  // scratch of the node in progress
   int candidateCount_ = 0;
   std::vector<const Candidate*> above_;  // scratch: the counts of the last boxAbove()
-  // Per entry of the table: whether the open positions alone can hold its codes under the run
-  // limits and the cross-ply rule (every completion's open part must).
-  std::vector<char> arrangeable_;
 };
 
 }  // namespace kelm

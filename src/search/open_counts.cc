@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "laminate/angle_code.h"
 #include "laminate/stacking_sequence.h"
+#include <optional>
 #include "numerics/small_algebra.h"
 
 namespace kelm {
@@ -13,7 +15,7 @@ namespace {
 
 // The six block orders, walking the hexagon's boundary: each differs from the one before by
 // swapping two neighbouring blocks.
-constexpr int kBlockOrders[CountEntry::kCorners][3] = {{0, 1, 2}, {1, 0, 2}, {1, 2, 0},
+constexpr int kBlockOrders[CountEntry::kBlockCorners][3] = {{0, 1, 2}, {1, 0, 2}, {1, 2, 0},
                                                        {2, 1, 0}, {2, 0, 1}, {0, 2, 1}};
 
 // The share of the bending stiffness outside depth p (p positions from the surface).
@@ -59,9 +61,10 @@ void fillSurfaceTerms(CountEntry& entry, const LaminateBlocks& blocks) {
   entry.inPlaneCurvature = halfForm(blocks.inPlane, entry.inPlane);
   const Mathmx bendingFromInPlane = blocks.coupling.transpose();
   matVec2(bendingFromInPlane.data(), entry.inPlane, entry.inPlaneIntoBending);
-  for (int i = 0; i < CountEntry::kCorners; ++i) {
+  const int n = entry.cornerCount;
+  for (int i = 0; i < n; ++i) {
     const double* d = entry.corner[i];
-    const double* next = entry.corner[(i + 1) % CountEntry::kCorners];
+    const double* next = entry.corner[(i + 1) % n];
     const double edge[2] = {next[0] - d[0], next[1] - d[1]};
     double bd[2];
     matVec2(blocks.bending.data(), d, bd);
@@ -75,129 +78,249 @@ void fillSurfaceTerms(CountEntry& entry, const LaminateBlocks& blocks) {
 // Twice the signed area of the corners' polygon.
 double doubledArea(const CountEntry& entry) {
   double area = 0.0;
-  for (int i = 0; i < CountEntry::kCorners; ++i) {
+  const int n = entry.cornerCount;
+  for (int i = 0; i < n; ++i) {
     const double* p = entry.corner[i];
-    const double* q = entry.corner[(i + 1) % CountEntry::kCorners];
+    const double* q = entry.corner[(i + 1) % n];
     area += p[0] * q[1] - p[1] * q[0];
   }
   return area;
 }
 
+
+// The directions that cut the corners: where two codes tie (each code's pair of bending
+// parameters is (1, 1), (0, -1) or (-1, 1)), walked by angle.
+const std::vector<double>& cutDirections() {
+  static const std::vector<double> directions = [] {
+    const double ties[6][2] = {{2, 1}, {0, 1}, {-2, 1}, {-2, -1}, {0, -1}, {2, -1}};
+    std::vector<double> all;
+    for (const auto& tie : ties) {
+      const double length = std::hypot(tie[0], tie[1]);
+      all.insert(all.end(), {tie[0] / length, tie[1] / length});
+    }
+    return all;
+  }();
+  return directions;
+}
+
+// Slack on each cut's line: the table's sums run in another order than a laminate's own.
+constexpr double kCutSlack = 1e-12;
+// Corners this close together are one.
+constexpr double kSameCorner = 1e-15;
+
+// Keeps the part of the polygon `corners` (n of them) with u . d <= limit; -1 when that would
+// take more corners than an entry holds (never for a convex polygon).
+int cutPolygon(double (*corners)[2], int n, const double* u, double limit) {
+  double kept[CountEntry::kMaxCorners][2];
+  int count = 0;
+  bool overflow = false;
+  auto keep = [&](double x, double y) {
+    if (count > 0 && std::fabs(x - kept[count - 1][0]) < kSameCorner &&
+        std::fabs(y - kept[count - 1][1]) < kSameCorner)
+      return;
+    if (count == CountEntry::kMaxCorners) {
+      overflow = true;
+      return;
+    }
+    kept[count][0] = x;
+    kept[count][1] = y;
+    ++count;
+  };
+  for (int i = 0; i < n; ++i) {
+    const double* p = corners[i];
+    const double* q = corners[(i + 1) % n];
+    const double fp = u[0] * p[0] + u[1] * p[1] - limit;
+    const double fq = u[0] * q[0] + u[1] * q[1] - limit;
+    if (fp <= 0.0) keep(p[0], p[1]);
+    if ((fp < 0.0 && fq > 0.0) || (fp > 0.0 && fq < 0.0)) {
+      const double t = fp / (fp - fq);
+      keep(p[0] + t * (q[0] - p[0]), p[1] + t * (q[1] - p[1]));
+    }
+  }
+  if (overflow) return -1;
+  while (count > 1 && std::fabs(kept[0][0] - kept[count - 1][0]) < kSameCorner &&
+         std::fabs(kept[0][1] - kept[count - 1][1]) < kSameCorner)
+    --count;
+  std::copy(&kept[0][0], &kept[0][0] + 2 * count, &corners[0][0]);
+  return count;
+}
+
 }  // namespace
 
-void blockBendingIncrement(double halfPlies, int setCount, const int count[3], const int order[3],
-                           double increment[2]) {
+void blockBendingIncrement(const std::vector<double>& cubes, int setCount, const int count[3],
+                           const int order[3], double increment[2]) {
   increment[0] = increment[1] = 0.0;
   int depth = setCount;
   for (int block = 0; block < 3; ++block) {
     const int code = order[block];
     if (count[code] == 0) continue;
-    const double weight = outerCube(halfPlies, depth) - outerCube(halfPlies, depth + count[code]);
+    const double weight = cubes[depth] - cubes[depth + count[code]];
     addCode(code, weight, increment);
     depth += count[code];
   }
 }
 
-namespace {
-
-// The most plies of a run-limited code a stretch of `length` positions can hold.
-int mostLimited(int length, int runLimit) { return length - length / (runLimit + 1); }
-
-// The counts of each code among the first k of `open` positions that are largest in `order`:
-// each code between what the limits leave it, the preferred codes filled first.
-bool greedyPrefix(int k, int open, const int count[3], const int order[3], int runLimit,
-                  int prefix[3]) {
-  int low[3], high[3];
-  int left = k;
-  for (int code = 0; code < 3; ++code) {
-    const bool limited = code != kCode45;
-    high[code] = std::min(count[code], limited ? mostLimited(k, runLimit) : k);
-    const int inner = limited ? mostLimited(open - k, runLimit) : open - k;
-    low[code] = std::max(0, count[code] - inner);
-    if (low[code] > high[code]) return false;
-    prefix[code] = low[code];
-    left -= low[code];
-  }
-  if (left < 0) return false;
-  for (int i = 0; i < 3; ++i) {
-    const int code = order[i];
-    const int add = std::min(high[code] - low[code], left);
-    prefix[code] += add;
-    left -= add;
-  }
-  return left == 0;
-}
-
-}  // namespace
-
-// Abel summation over the open ordinary positions: position j (from the outside) weighs
-// w_j = outerCube(depth + j - 1) - outerCube(depth + j), and sum w_j c_j equals the sum over k of
-// (w_k - w_(k+1)) times the prefix sum of the first k codes, with w_(open+1) = 0.
-bool limitedBendingIncrement(double halfPlies, int setCount, const int count[3],
-                             const int order[3], int runLimit, double increment[2]) {
-  const int open = count[0] + count[1] + count[2];
-  double sum[2] = {0.0, 0.0};
-  auto weight = [&](int j) {
-    return j > open ? 0.0
-                    : outerCube(halfPlies, setCount + j - 1) - outerCube(halfPlies, setCount + j);
-  };
-  for (int k = 1; k <= open; ++k) {
-    int prefix[3];
-    if (!greedyPrefix(k, open, count, order, runLimit, prefix)) return false;
-    const double step = weight(k) - weight(k + 1);
-    for (int code = 0; code < 3; ++code) addCode(code, step * prefix[code], sum);
-  }
-  increment[0] = sum[0];
-  increment[1] = sum[1];
-  return true;
-}
-
 void OpenCountTable::setCorners(CountEntry& entry, int setCount) const {
-  const double halfPlies = plyTotal_ * 0.5;
-  bool limited = runLimit_ > 0;
-  for (int i = 0; i < CountEntry::kCorners && limited; ++i)
-    limited = limitedBendingIncrement(halfPlies, setCount, entry.count, kBlockOrders[i],
-                                      runLimit_, entry.corner[i]);
-  if (limited) return;
-  for (int i = 0; i < CountEntry::kCorners; ++i)
-    blockBendingIncrement(halfPlies, setCount, entry.count, kBlockOrders[i], entry.corner[i]);
+  entry.cornerCount = CountEntry::kBlockCorners;
+  for (int i = 0; i < CountEntry::kBlockCorners; ++i)
+    blockBendingIncrement(cubes_, setCount, entry.count, kBlockOrders[i], entry.corner[i]);
 }
 
-void OpenCountTable::build(int plyTotal, const LaminateBlocks& blocks, int runLimit,
+// The hexagon cut by each direction's line of the largest u . d the allowed arrangements reach
+// (`reach`, without the mid-plane ply's fixed share). A cut that would leave nothing (rounding)
+// leaves the hexagon as it was; counts no arrangement keeps are marked unreachable.
+void OpenCountTable::cutCorners(CountEntry& entry, const double* reach) const {
+  const std::vector<double>& directions = cutDirections();
+  const int count = static_cast<int>(directions.size()) / 2;
+  if (reach[0] == -std::numeric_limits<double>::infinity()) {
+    entry.reachable = false;
+    return;
+  }
+  double mid[2] = {0.0, 0.0};
+  if (entry.midCode >= 0)
+    addCode(entry.midCode, 1.0 / (8.0 * std::pow(plyTotal_ * 0.5, 3.0)), mid);
+  double corners[CountEntry::kMaxCorners][2];
+  std::copy(&entry.corner[0][0], &entry.corner[0][0] + 2 * entry.cornerCount, &corners[0][0]);
+  int n = entry.cornerCount;
+  for (int j = 0; j < count && n > 0; ++j) {
+    const double* u = &directions[2 * j];
+    const double limit = reach[j] + (u[0] * mid[0] + u[1] * mid[1]) + kCutSlack;
+    n = cutPolygon(corners, n, u, limit);
+    if (n < 0) return;
+  }
+  if (n == 0) return;
+  std::copy(&corners[0][0], &corners[0][0] + 2 * n, &entry.corner[0][0]);
+  entry.cornerCount = n;
+}
+
+void OpenCountTable::build(int plyTotal, const LaminateBlocks& blocks, const Arrangement& rules,
                            const StopRequest* stop) {
-  runLimit_ = runLimit;
   plyTotal_ = plyTotal;
   positions_ = halfPositions(plyTotal);
   entries_.clear();
-  first_.assign(positions_ + 2, 0);
   largestGroup_ = 0;
-  for (int k = 0; k <= positions_; ++k) {
-    first_[k] = static_cast<int>(entries_.size());
-    if (stop != nullptr && stop->requested()) continue;
-    addEntries(k, blocks);
-    largestGroup_ = std::max(largestGroup_, static_cast<int>(entries_.size()) - first_[k]);
+  cubes_.resize(positions_ + 1);
+  for (int p = 0; p <= positions_; ++p) cubes_[p] = outerCube(plyTotal_ * 0.5, p);
+  std::optional<ArrangementSupport> support;
+  const bool arranged =
+      plyTotal > 0 && (rules.runLimit > 0 || rules.noCrossPlyJump || rules.outer45);
+  if (arranged) support.emplace(bendingWeights(), positions_, rules, cutDirections());
+  boundaries_ = support ? support->boundaryCount() : 1;
+  entries_.reserve(entryCount());
+  first_.assign(static_cast<std::size_t>(boundaries_) * (positions_ + 1) + 1, 0);
+  for (int boundary = 0; boundary < boundaries_; ++boundary) {
+    for (int k = 0; k <= positions_; ++k) {
+      const std::size_t g = group(k, boundary);
+      first_[g] = static_cast<int>(entries_.size());
+      if (stop != nullptr && stop->requested()) continue;
+      if (boundary > 0 && !boundaryKept(k)) continue;
+      if (boundary > 0) {  // the same corners as without a boundary, before their cuts
+        const std::size_t from = first_[group(k, 0)], to = first_[group(k, 0) + 1];
+        entries_.insert(entries_.end(), entries_.begin() + from, entries_.begin() + to);
+      } else {
+        addEntries(k);
+      }
+      largestGroup_ = std::max(largestGroup_, static_cast<int>(entries_.size()) - first_[g]);
+    }
   }
-  first_[positions_ + 1] = static_cast<int>(entries_.size());
+  first_.back() = static_cast<int>(entries_.size());
+  if (support && !(stop != nullptr && stop->requested())) cutAll(*support);
+  for (CountEntry& entry : entries_) finishEntry(entry, blocks, rules);
 }
 
-void OpenCountTable::addEntries(int setCount, const LaminateBlocks& blocks) {
+std::size_t OpenCountTable::entryCount() const {
+  if (plyTotal_ == 0) return 1;
+  std::size_t total = 0;
+  for (int boundary = 0; boundary < boundaries_; ++boundary)
+    for (int k = 0; k <= positions_; ++k) {
+      if (boundary > 0 && !boundaryKept(k)) continue;
+      const std::size_t open = std::max(0, ordinaryPositions() - k);
+      const bool midOpen = plyTotal_ % 2 != 0 && k < positions_;
+      total += (midOpen ? 3 : 1) * (open + 1) * (open + 2) / 2;
+    }
+  return total;
+}
+
+std::vector<double> OpenCountTable::bendingWeights() const {
+  std::vector<double> weights(ordinaryPositions());
+  for (int p = 1; p <= ordinaryPositions(); ++p) weights[p - 1] = cubes_[p - 1] - cubes_[p];
+  return weights;
+}
+
+// Boundaries beyond none are kept for the short stretches near the mid-plane, where the last
+// set run decides most: longer ones take the table of no boundary.
+bool OpenCountTable::boundaryKept(int setCount) const {
+  return setCount > 0 && positions_ - setCount <= kBoundedStretch;
+}
+
+// Every group's entries cut by the stretches' reach, for each mid-plane code in turn.
+void OpenCountTable::cutAll(const ArrangementSupport& support) {
+  const bool midPly = plyTotal_ % 2 != 0;
+  const int firstMid = midPly ? 0 : -1;
+  const int lastMid = midPly ? 2 : -1;
+  const int directions = static_cast<int>(cutDirections().size()) / 2;
+  for (int mid = firstMid; mid <= lastMid; ++mid) {
+    support.run(mid, kBoundedStretch, [&](int setCount, int boundary,
+                                          const std::vector<double>& reach) {
+      CountEntry* e = entries_.data() + first_[group(setCount, boundary)];
+      const int open = ordinaryPositions() - setCount;
+      const int perMid = (open + 1) * (open + 2) / 2;
+      if (midPly) e += (mid - firstMid) * perMid;
+      for (int i = 0; i < perMid; ++i) cutCorners(e[i], &reach[static_cast<std::size_t>(i) * directions]);
+    });
+  }
+}
+
+// The boxes, the surface's terms and whether the counts can be arranged at all, once the
+// corners are final.
+void OpenCountTable::finishEntry(CountEntry& entry, const LaminateBlocks& blocks,
+                                 const Arrangement& rules) const {
+  for (int c = 0; c < 2; ++c) {
+    entry.bendingLow[c] = entry.bendingHigh[c] = entry.corner[0][c];
+    for (int i = 1; i < entry.cornerCount; ++i) {
+      entry.bendingLow[c] = std::min(entry.bendingLow[c], entry.corner[i][c]);
+      entry.bendingHigh[c] = std::max(entry.bendingHigh[c], entry.corner[i][c]);
+    }
+  }
+  entry.flat = std::fabs(doubledArea(entry)) < 1e-14;
+  fillSurfaceTerms(entry, blocks);
+  const bool open = entry.codeCount(0) + entry.codeCount(1) + entry.codeCount(2) > 0;
+  const Arrangement stretch{rules.runLimit, rules.noCrossPlyJump,
+                            rules.outer45 && entry.setCount == 0};
+  entry.reachable = entry.reachable &&
+                    (!open || arrangementAllows(entry.codeCount(0), entry.codeCount(1),
+                                                entry.codeCount(2), stretch, entry.midCode));
+}
+
+int OpenCountTable::boundaryOf(const StackingSequence& sequence) const {
+  const int set = sequence.setCount();
+  if (boundaries_ == 1 || !boundaryKept(set)) return 0;
+  const int code = sequence.codeAt(set);
+  if (code == kCode45 || code == kCodeMinus45) return 0;
+  int run = 1;
+  while (run < set && sequence.codeAt(set - run) == code) ++run;
+  const int runStates = (boundaries_ - 1) / 2;
+  return 1 + (code == kCode90 ? runStates : 0) + (std::min(run, runStates) - 1);
+}
+
+void OpenCountTable::addEntries(int setCount) {
   if (plyTotal_ == 0) {  // a laminate without plies (a single laminate's absent stiffener)
     CountEntry nothingOpen;
-    fillSurfaceTerms(nothingOpen, blocks);
+    nothingOpen.setCount = setCount;
     entries_.push_back(nothingOpen);
     return;
   }
   const double halfPlies = plyTotal_ * 0.5;
   const bool midPly = plyTotal_ % 2 != 0;
-  const int ordinaryPositions = midPly ? positions_ - 1 : positions_;
-  const int open = std::max(0, ordinaryPositions - setCount);
+  const int open = std::max(0, ordinaryPositions() - setCount);
   const bool midOpen = midPly && setCount < positions_;
   const int firstMid = midOpen ? 0 : -1;
   const int lastMid = midOpen ? 2 : -1;
   for (int mid = firstMid; mid <= lastMid; ++mid) {
     for (int n0 = 0; n0 <= open; ++n0) {
       for (int n45 = 0; n0 + n45 <= open; ++n45) {
-        CountEntry entry;
+        CountEntry& entry = entries_.emplace_back();
+        entry.setCount = setCount;
         entry.count[0] = n0;
         entry.count[1] = n45;
         entry.count[2] = open - n0 - n45;
@@ -207,18 +330,8 @@ void OpenCountTable::addEntries(int setCount, const LaminateBlocks& blocks) {
         if (mid >= 0) addCode(mid, 1.0 / (2.0 * halfPlies), entry.inPlane);
         const double midBending = 1.0 / (8.0 * std::pow(halfPlies, 3.0));
         setCorners(entry, setCount);
-        for (int i = 0; i < CountEntry::kCorners; ++i)
+        for (int i = 0; i < CountEntry::kBlockCorners; ++i)
           if (mid >= 0) addCode(mid, midBending, entry.corner[i]);
-        for (int c = 0; c < 2; ++c) {
-          entry.bendingLow[c] = entry.bendingHigh[c] = entry.corner[0][c];
-          for (const auto& corner : entry.corner) {
-            entry.bendingLow[c] = std::min(entry.bendingLow[c], corner[c]);
-            entry.bendingHigh[c] = std::max(entry.bendingHigh[c], corner[c]);
-          }
-        }
-        entry.flat = std::fabs(doubledArea(entry)) < 1e-14;
-        fillSurfaceTerms(entry, blocks);
-        entries_.push_back(entry);
       }
     }
   }

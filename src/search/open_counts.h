@@ -3,6 +3,9 @@
 #include <vector>
 
 #include "base/stop_request.h"
+#include "laminate/stacking_sequence.h"
+#include "laminate/ply_arrangement.h"
+#include "search/arrangement_support.h"
 #include "numerics/mathmx.h"
 
 namespace kelm {
@@ -17,20 +20,24 @@ namespace kelm {
 // neighbours). The mid-plane ply of an odd total weighs differently in both and is taken apart:
 // each entry fixes its code.
 //
-// Under a run limit L on 0 and 90 deg plies the blocks of those codes cannot be laid, and the
-// corners come closer: any stretch of k outer open positions holds at most k - floor(k / (L+1))
-// plies of a limited code, and at least what the inner stretch cannot hold. Written by Abel
-// summation, a linear function of the bending increment is a sum of the prefix sums with the
-// non-negative weight differences of neighbouring positions; each prefix is largest for the
-// counts a greedy choice in the function's order of codes gives under those limits. So the
-// increments of every allowed arrangement lie in the hexagon of these six greedy corners, the
-// block corners when nothing limits the runs.
+// Under arrangement rules (run limits, no cross-ply jump, +-45 outermost) the blocks may not be
+// laid, and the hexagon is cut by the lines of the exact largest u . d over the allowed
+// arrangements in the six directions u where two codes tie (see ArrangementSupport), whose
+// lines hold the hexagon's edges when nothing limits the arrangement. What is left is a convex
+// polygon of at most kMaxCorners corners that still holds every allowed arrangement's
+// increment, close to them where the rules keep the codes apart. (Directions between the ties,
+// and greedy corners that bound each code order under a run limit, were tried: they cut
+// nothing more.)
 struct CountEntry {
-  static constexpr int kCorners = 6;
+  static constexpr int kBlockCorners = 6;
+  static constexpr int kMaxCorners = 12;
   int count[3] = {0, 0, 0};  // open ordinary positions of code 0, 1 (+-45), 2 (90)
   int midCode = -1;          // the open mid-plane ply's code, or -1 when it is set or absent
+  int setCount = 0;          // set positions before the open ones
+  bool reachable = true;     // some arrangement of the counts keeps the arrangement rules
+  int cornerCount = kBlockCorners;
   double inPlane[2] = {0.0, 0.0};
-  double corner[kCorners][2] = {};  // bending increment of each block arrangement
+  double corner[kMaxCorners][2] = {};  // the polygon's corners, walked along its boundary
   double bendingLow[2] = {0.0, 0.0};
   double bendingHigh[2] = {0.0, 0.0};
   bool flat = true;  // the corners span no area (a point or a segment)
@@ -41,9 +48,9 @@ struct CountEntry {
   // corner, (D d_i) . e_i and e_i D e_i along each edge e_i = d_(i+1) - d_i.
   double inPlaneCurvature = 0.0;
   double inPlaneIntoBending[2] = {0.0, 0.0};
-  double cornerCurvature[kCorners] = {};
-  double edgeSlope[kCorners] = {};
-  double edgeCurvature[kCorners] = {};
+  double cornerCurvature[kMaxCorners] = {};
+  double edgeSlope[kMaxCorners] = {};
+  double edgeCurvature[kMaxCorners] = {};
   // At least half d D d anywhere in the box of the corners: with the box's bound of the linear
   // part, a cheap upper bound of the hexagon's maximum.
   double curvatureBound = 0.0;
@@ -58,39 +65,58 @@ struct LaminateBlocks {
   const Mathmx& bending;   // D
 };
 
-// Every entry of a laminate of `plyTotal` plies, for each number of set positions.
+// Every entry of a laminate of `plyTotal` plies, for each number of set positions. Under
+// arrangement rules, the entries of short open stretches are also kept for each boundary: the
+// last set code and its run (see ArrangementSupport), which the stretch must continue within
+// the rules.
 class OpenCountTable {
  public:
-  // `runLimit`: the longest run of 0 or 90 deg positions the rules allow (0: none). Long
-  // laminates take a while; a stop request ends it between two set counts, the later groups
-  // left empty (a search stopped in its set-up searches no further).
-  void build(int plyTotal, const LaminateBlocks& blocks, int runLimit = 0,
+  // The longest open stretch whose entries are kept for each boundary.
+  static constexpr int kBoundedStretch = 16;
+
+  // `rules`: the arrangement rules every completion keeps (none by default). Long laminates
+  // take a while; a stop request ends it between two set counts, the later groups left empty
+  // (a search stopped in its set-up searches no further).
+  void build(int plyTotal, const LaminateBlocks& blocks, const Arrangement& rules = {},
              const StopRequest* stop = nullptr);
 
-  const CountEntry* begin(int setCount) const { return entries_.data() + first_[setCount]; }
-  const CountEntry* end(int setCount) const { return entries_.data() + first_[setCount + 1]; }
+  const CountEntry* begin(int setCount, int boundary = 0) const {
+    return entries_.data() + first_[group(setCount, boundary)];
+  }
+  const CountEntry* end(int setCount, int boundary = 0) const {
+    return entries_.data() + first_[group(setCount, boundary) + 1];
+  }
+  // The boundary whose entries serve a sequence's open positions (0 where none is kept).
+  int boundaryOf(const StackingSequence& sequence) const;
   int positions() const { return positions_; }
   int largestGroup() const { return largestGroup_; }
 
  private:
-  void addEntries(int setCount, const LaminateBlocks& blocks);
+  std::size_t group(int setCount, int boundary) const {
+    return static_cast<std::size_t>(boundary) * (positions_ + 1) + setCount;
+  }
+  int ordinaryPositions() const { return plyTotal_ % 2 != 0 ? positions_ - 1 : positions_; }
+  bool boundaryKept(int setCount) const;
+  std::vector<double> bendingWeights() const;
+  std::size_t entryCount() const;
+  void addEntries(int setCount);
   void setCorners(CountEntry& entry, int setCount) const;
+  void cutAll(const ArrangementSupport& support);
+  void cutCorners(CountEntry& entry, const double* reach) const;
+  void finishEntry(CountEntry& entry, const LaminateBlocks& blocks, const Arrangement& rules) const;
 
   int plyTotal_ = 0;
   int positions_ = 0;
   int largestGroup_ = 0;
-  int runLimit_ = 0;
+  int boundaries_ = 1;
+  std::vector<double> cubes_;  // the share of the bending stiffness outside each depth
   std::vector<CountEntry> entries_;
-  std::vector<int> first_;  // entries of set count k: [first_[k], first_[k + 1])
+  std::vector<int> first_;  // entries of group g: [first_[g], first_[g + 1])
 };
 
 // The block arrangement of counts `count` in code order `order`, filling open ordinary
-// positions setCount + 1 on of a laminate of half thickness `halfPlies`: its bending increment.
-void blockBendingIncrement(double halfPlies, int setCount, const int count[3], const int order[3],
-                           double increment[2]);
-// The greedy corner of counts `count` in code order `order` under run limit `runLimit` (see
-// above). False, with nothing written, when no arrangement of the counts keeps the limit.
-bool limitedBendingIncrement(double halfPlies, int setCount, const int count[3],
-                             const int order[3], int runLimit, double increment[2]);
-
+// positions setCount + 1 on of a laminate: its bending increment.
+// `cubes[p]`: the share of the bending stiffness outside depth p.
+void blockBendingIncrement(const std::vector<double>& cubes, int setCount, const int count[3],
+                           const int order[3], double increment[2]);
 }  // namespace kelm
