@@ -72,7 +72,7 @@ struct LaminateBlocks {
 class OpenCountTable {
  public:
   // The longest open stretch whose entries are kept for each boundary.
-  static constexpr int kBoundedStretch = 16;
+  static constexpr int kBoundedStretch = 32;
 
   // `rules`: the arrangement rules every completion keeps (none by default). Long laminates
   // take a while; a stop request ends it between two set counts, the later groups left empty
