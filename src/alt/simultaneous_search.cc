@@ -29,9 +29,12 @@ constexpr int kNoExclusion = -1;
 // Under design guidelines a draw rarely passes, and a random phase takes a good part of a
 // second on long laminates: the stop request is read every so many draws.
 constexpr int kDrawsBetweenStopChecks = 256;
-// Tries of the tight mode's local search, per start design and in all: a few milliseconds.
-constexpr long long kLocalTriesPerStart = 4000;
-constexpr long long kLocalTries = 40000;
+// Tries of the tight mode's local search, per start design and in all. It ends sooner where no
+// change improves, within milliseconds on most panels: only long laminates, whose designs have
+// many neighbours and long ways up, spend it (96 plies a laminate take some 40,000 tries a
+// start; the whole budget takes a second or two at 128 plies).
+constexpr long long kLocalTriesPerStart = 100000;
+constexpr long long kLocalTries = 1000000;
 // What one open design takes in a store: its record and its key and slot in the heap.
 constexpr std::int64_t kHeapEntryBytes = 16;
 
