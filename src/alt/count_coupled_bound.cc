@@ -19,14 +19,6 @@ double productMax(double h, double uLow, double uHigh, double vLow, double vHigh
   return std::max(std::max(a * vLow, a * vHigh), std::max(b * vLow, b * vHigh));
 }
 
-// The largest of c . d over an entry's hexagon: at a corner.
-double cornerMax(const CountEntry& e, const double c[2]) {
-  double largest = c[0] * e.corner[0][0] + c[1] * e.corner[0][1];
-  for (int i = 1; i < e.cornerCount; ++i)
-    largest = std::max(largest, c[0] * e.corner[i][0] + c[1] * e.corner[i][1]);
-  return largest;
-}
-
 }  // namespace
 
 void CountCoupledBound::setModel(const ResponseSurface& model, int skinPlyTotal,

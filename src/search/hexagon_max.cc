@@ -24,11 +24,36 @@ void BendingForm::set(const Mathmx& bending) {
   inverse_[3] = d[0] / determinant;
 }
 
+namespace {
+
+// The corners of an entry: six, the block hexagon, known to the compiler (most entries: every
+// entry without arrangement rules), or as many as a cut polygon has.
+template <int kFixed>
+int cornersOf(const CountEntry& entry) {
+  return kFixed > 0 ? kFixed : entry.cornerCount;
+}
+
+template <int kFixed>
+bool inside(const CountEntry& entry, const double* point) {
+  const int n = cornersOf<kFixed>(entry);
+  bool left = true;
+  bool right = true;
+  for (int i = 0; i < n; ++i) {
+    const double* p = entry.corner[i];
+    const double* q = entry.corner[(i + 1) % n];
+    const double cross = (q[0] - p[0]) * (point[1] - p[1]) - (q[1] - p[1]) * (point[0] - p[0]);
+    left = left && cross >= -kInsideSlack;
+    right = right && cross <= kInsideSlack;
+  }
+  return left || right;
+}
+
 // The corners' values first; along each edge from corner i the quadratic is
 // v_i + t s_i + half t^2 k_i (t from 0 to 1), largest inside the edge at t = -s_i / k_i when
 // k_i < 0.
-double BendingForm::maxOverHexagon(const CountEntry& entry, const double h[2]) const {
-  const int n = entry.cornerCount;
+template <int kFixed>
+double maxOverBoundary(const CountEntry& entry, const double h[2]) {
+  const int n = cornersOf<kFixed>(entry);
   double value[CountEntry::kMaxCorners];
   double along[CountEntry::kMaxCorners];
   for (int i = 0; i < n; ++i) {
@@ -43,27 +68,24 @@ double BendingForm::maxOverHexagon(const CountEntry& entry, const double h[2]) c
     const double s = (along[(i + 1) % n] - along[i]) + entry.edgeSlope[i];
     if (s > 0.0 && s < -k) best = std::max(best, value[i] - 0.5 * s * s / k);
   }
+  return best;
+}
+
+}  // namespace
+
+double BendingForm::maxOverHexagon(const CountEntry& entry, const double h[2]) const {
+  const bool hexagon = entry.cornerCount == CountEntry::kBlockCorners;
+  double best = hexagon ? maxOverBoundary<CountEntry::kBlockCorners>(entry, h)
+                        : maxOverBoundary<0>(entry, h);
   if (!concave_ || entry.flat) return best;
   double stationary[2];
   small::matVec2(inverse_, h, stationary);
   stationary[0] = -stationary[0];
   stationary[1] = -stationary[1];
-  if (inside(entry, stationary)) best = std::max(best, 0.5 * small::dot2(h, stationary));
+  const bool in = hexagon ? inside<CountEntry::kBlockCorners>(entry, stationary)
+                          : inside<0>(entry, stationary);
+  if (in) best = std::max(best, 0.5 * small::dot2(h, stationary));
   return best;
-}
-
-bool BendingForm::inside(const CountEntry& entry, const double* point) const {
-  const int n = entry.cornerCount;
-  bool left = true;
-  bool right = true;
-  for (int i = 0; i < n; ++i) {
-    const double* p = entry.corner[i];
-    const double* q = entry.corner[(i + 1) % n];
-    const double cross = (q[0] - p[0]) * (point[1] - p[1]) - (q[1] - p[1]) * (point[0] - p[0]);
-    left = left && cross >= -kInsideSlack;
-    right = right && cross <= kInsideSlack;
-  }
-  return left || right;
 }
 
 }  // namespace kelm

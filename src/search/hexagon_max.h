@@ -12,12 +12,11 @@ class BendingForm {
  public:
   void set(const Mathmx& bending);
 
-  // The largest h . d + half d D d over the hexagon of `entry` (corners, edges and the inside).
+  // The largest h . d + half d D d over the polygon of `entry`: its hexagon, or the hexagon as
+  // the arrangement rules cut it (corners, edges and the inside).
   double maxOverHexagon(const CountEntry& entry, const double h[2]) const;
 
  private:
-  bool inside(const CountEntry& entry, const double* point) const;
-
   bool concave_ = false;
   double inverse_[4] = {};  // D^-1, column-stored, when concave_
 };

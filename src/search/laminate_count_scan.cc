@@ -82,10 +82,7 @@ double LaminateCountScan::ownPart(const CountEntry& e, bool exact) const {
   const double inPlane = (gIn[0] * e.inPlane[0] + gIn[1] * e.inPlane[1]) + e.inPlaneCurvature;
   if (exact) return inPlane + bending_.maxOverHexagon(e, h);
   // The linear part is largest at a corner.
-  double linear = h[0] * e.corner[0][0] + h[1] * e.corner[0][1];
-  for (int i = 1; i < e.cornerCount; ++i)
-    linear = std::max(linear, h[0] * e.corner[i][0] + h[1] * e.corner[i][1]);
-  return inPlane + (linear + e.curvatureBound);
+  return inPlane + (cornerMax(e, h) + e.curvatureBound);
 }
 
 void LaminateCountScan::makeExact(Candidate& c) const {

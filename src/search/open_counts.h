@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <vector>
 
 #include "base/stop_request.h"
@@ -31,16 +32,17 @@ namespace kelm {
 struct CountEntry {
   static constexpr int kBlockCorners = 6;
   static constexpr int kMaxCorners = 12;
+  // What every scan of a node reads first, together: the counts, whether they are allowed, the
+  // in-plane increment, the bending box and the cheap bound's terms.
   int count[3] = {0, 0, 0};  // open ordinary positions of code 0, 1 (+-45), 2 (90)
   int midCode = -1;          // the open mid-plane ply's code, or -1 when it is set or absent
   int setCount = 0;          // set positions before the open ones
-  bool reachable = true;     // some arrangement of the counts keeps the arrangement rules
   int cornerCount = kBlockCorners;
+  bool reachable = true;     // some arrangement of the counts keeps the arrangement rules
+  bool flat = true;          // the corners span no area (a point or a segment)
   double inPlane[2] = {0.0, 0.0};
-  double corner[kMaxCorners][2] = {};  // the polygon's corners, walked along its boundary
   double bendingLow[2] = {0.0, 0.0};
   double bendingHigh[2] = {0.0, 0.0};
-  bool flat = true;  // the corners span no area (a point or a segment)
 
   // Parts of the laminate's own quadratic terms that depend on the entry alone, filled for one
   // surface: with A the in-plane block, C the in-plane/bending block and D the bending block,
@@ -48,15 +50,29 @@ struct CountEntry {
   // corner, (D d_i) . e_i and e_i D e_i along each edge e_i = d_(i+1) - d_i.
   double inPlaneCurvature = 0.0;
   double inPlaneIntoBending[2] = {0.0, 0.0};
+  // At least half d D d anywhere in the box of the corners: with the box's bound of the linear
+  // part, a cheap upper bound of the polygon's maximum.
+  double curvatureBound = 0.0;
+  double corner[kMaxCorners][2] = {};  // the polygon's corners, walked along its boundary
   double cornerCurvature[kMaxCorners] = {};
   double edgeSlope[kMaxCorners] = {};
   double edgeCurvature[kMaxCorners] = {};
-  // At least half d D d anywhere in the box of the corners: with the box's bound of the linear
-  // part, a cheap upper bound of the hexagon's maximum.
-  double curvatureBound = 0.0;
 
   int codeCount(int code) const { return count[code] + (midCode == code ? 1 : 0); }
 };
+
+// The largest c . d over an entry's polygon: at a corner. (The hexagon's six corners, which
+// most entries keep, in a loop the compiler knows the length of.)
+inline double cornerMax(const CountEntry& e, const double c[2]) {
+  auto at = [&](int i) { return c[0] * e.corner[i][0] + c[1] * e.corner[i][1]; };
+  double largest = at(0);
+  if (e.cornerCount == CountEntry::kBlockCorners) {
+    for (int i = 1; i < CountEntry::kBlockCorners; ++i) largest = std::max(largest, at(i));
+  } else {
+    for (int i = 1; i < e.cornerCount; ++i) largest = std::max(largest, at(i));
+  }
+  return largest;
+}
 
 // A laminate's quadratic blocks as the entries use them.
 struct LaminateBlocks {
