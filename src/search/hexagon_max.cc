@@ -39,8 +39,8 @@ bool inside(const CountEntry& entry, const double* point) {
   bool left = true;
   bool right = true;
   for (int i = 0; i < n; ++i) {
-    const double* p = entry.corner[i];
-    const double* q = entry.corner[(i + 1) % n];
+    const double* p = entry.corners[i].d;
+    const double* q = entry.corners[(i + 1) % n].d;
     const double cross = (q[0] - p[0]) * (point[1] - p[1]) - (q[1] - p[1]) * (point[0] - p[0]);
     left = left && cross >= -kInsideSlack;
     right = right && cross <= kInsideSlack;
@@ -57,15 +57,15 @@ double maxOverBoundary(const CountEntry& entry, const double h[2]) {
   double value[CountEntry::kMaxCorners];
   double along[CountEntry::kMaxCorners];
   for (int i = 0; i < n; ++i) {
-    along[i] = small::dot2(h, entry.corner[i]);
-    value[i] = along[i] + entry.cornerCurvature[i];
+    along[i] = small::dot2(h, entry.corners[i].d);
+    value[i] = along[i] + entry.corners[i].curvature;
   }
   double best = -std::numeric_limits<double>::infinity();
   for (int i = 0; i < n; ++i) {
     best = std::max(best, value[i]);
-    const double k = entry.edgeCurvature[i];
+    const double k = entry.corners[i].edgeCurvature;
     if (!(k < 0.0)) continue;
-    const double s = (along[(i + 1) % n] - along[i]) + entry.edgeSlope[i];
+    const double s = (along[(i + 1) % n] - along[i]) + entry.corners[i].slope;
     if (s > 0.0 && s < -k) best = std::max(best, value[i] - 0.5 * s * s / k);
   }
   return best;

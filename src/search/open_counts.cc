@@ -56,32 +56,31 @@ double boxCurvatureBound(const CountEntry& entry, const Mathmx& bending) {
   return 0.5 * bound;
 }
 
-void fillSurfaceTerms(CountEntry& entry, const LaminateBlocks& blocks) {
+void fillSurfaceTerms(CountEntry& entry, const LaminateBlocks& blocks, BendingCorner* corners) {
   using namespace small;
   entry.inPlaneCurvature = halfForm(blocks.inPlane, entry.inPlane);
   const Mathmx bendingFromInPlane = blocks.coupling.transpose();
   matVec2(bendingFromInPlane.data(), entry.inPlane, entry.inPlaneIntoBending);
   const int n = entry.cornerCount;
   for (int i = 0; i < n; ++i) {
-    const double* d = entry.corner[i];
-    const double* next = entry.corner[(i + 1) % n];
+    const double* d = corners[i].d;
+    const double* next = corners[(i + 1) % n].d;
     const double edge[2] = {next[0] - d[0], next[1] - d[1]};
     double bd[2];
     matVec2(blocks.bending.data(), d, bd);
-    entry.cornerCurvature[i] = 0.5 * dot2(d, bd);
-    entry.edgeSlope[i] = dot2(bd, edge);
-    entry.edgeCurvature[i] = quadraticForm2(blocks.bending.data(), edge);
+    corners[i].curvature = 0.5 * dot2(d, bd);
+    corners[i].slope = dot2(bd, edge);
+    corners[i].edgeCurvature = quadraticForm2(blocks.bending.data(), edge);
   }
   entry.curvatureBound = boxCurvatureBound(entry, blocks.bending);
 }
 
-// Twice the signed area of the corners' polygon.
-double doubledArea(const CountEntry& entry) {
+// Twice the signed area of a polygon of n corners.
+double doubledArea(const double (*corner)[2], int n) {
   double area = 0.0;
-  const int n = entry.cornerCount;
   for (int i = 0; i < n; ++i) {
-    const double* p = entry.corner[i];
-    const double* q = entry.corner[(i + 1) % n];
+    const double* p = corner[i];
+    const double* q = corner[(i + 1) % n];
     area += p[0] * q[1] - p[1] * q[0];
   }
   return area;
@@ -160,16 +159,16 @@ void blockBendingIncrement(const std::vector<double>& cubes, int setCount, const
   }
 }
 
-void OpenCountTable::setCorners(CountEntry& entry, int setCount) const {
-  entry.cornerCount = CountEntry::kBlockCorners;
+void OpenCountTable::setCorners(const CountEntry& entry, int setCount, Polygon& polygon) const {
+  polygon.count = CountEntry::kBlockCorners;
   for (int i = 0; i < CountEntry::kBlockCorners; ++i)
-    blockBendingIncrement(cubes_, setCount, entry.count, kBlockOrders[i], entry.corner[i]);
+    blockBendingIncrement(cubes_, setCount, entry.count, kBlockOrders[i], polygon.corner[i]);
 }
 
 // The hexagon cut by each direction's line of the largest u . d the allowed arrangements reach
 // (`reach`, without the mid-plane ply's fixed share). A cut that would leave nothing (rounding)
 // leaves the hexagon as it was; counts no arrangement keeps are marked unreachable.
-void OpenCountTable::cutCorners(CountEntry& entry, const double* reach) const {
+void OpenCountTable::cutCorners(CountEntry& entry, const double* reach, Polygon& polygon) const {
   const std::vector<double>& directions = cutDirections();
   const int count = static_cast<int>(directions.size()) / 2;
   if (reach[0] == -std::numeric_limits<double>::infinity()) {
@@ -180,8 +179,8 @@ void OpenCountTable::cutCorners(CountEntry& entry, const double* reach) const {
   if (entry.midCode >= 0)
     addCode(entry.midCode, 1.0 / (8.0 * std::pow(plyTotal_ * 0.5, 3.0)), mid);
   double corners[CountEntry::kMaxCorners][2];
-  std::copy(&entry.corner[0][0], &entry.corner[0][0] + 2 * entry.cornerCount, &corners[0][0]);
-  int n = entry.cornerCount;
+  std::copy(&polygon.corner[0][0], &polygon.corner[0][0] + 2 * polygon.count, &corners[0][0]);
+  int n = polygon.count;
   for (int j = 0; j < count && n > 0; ++j) {
     const double* u = &directions[2 * j];
     const double limit = reach[j] + (u[0] * mid[0] + u[1] * mid[1]) + kCutSlack;
@@ -189,8 +188,8 @@ void OpenCountTable::cutCorners(CountEntry& entry, const double* reach) const {
     if (n < 0) return;
   }
   if (n == 0) return;
-  std::copy(&corners[0][0], &corners[0][0] + 2 * n, &entry.corner[0][0]);
-  entry.cornerCount = n;
+  std::copy(&corners[0][0], &corners[0][0] + 2 * n, &polygon.corner[0][0]);
+  polygon.count = n;
 }
 
 void OpenCountTable::build(int plyTotal, const LaminateBlocks& blocks, const Arrangement& rules,
@@ -207,6 +206,8 @@ void OpenCountTable::build(int plyTotal, const LaminateBlocks& blocks, const Arr
   if (arranged) support.emplace(bendingWeights(), positions_, rules, cutDirections());
   boundaries_ = support ? support->boundaryCount() : 1;
   entries_.reserve(entryCount());
+  std::vector<Polygon> polygons;  // each entry's, while they are cut
+  polygons.reserve(entryCount());
   first_.assign(static_cast<std::size_t>(boundaries_) * (positions_ + 1) + 1, 0);
   for (int boundary = 0; boundary < boundaries_; ++boundary) {
     for (int k = 0; k <= positions_; ++k) {
@@ -217,15 +218,23 @@ void OpenCountTable::build(int plyTotal, const LaminateBlocks& blocks, const Arr
       if (boundary > 0) {  // the same corners as without a boundary, before their cuts
         const std::size_t from = first_[group(k, 0)], to = first_[group(k, 0) + 1];
         entries_.insert(entries_.end(), entries_.begin() + from, entries_.begin() + to);
+        polygons.insert(polygons.end(), polygons.begin() + from, polygons.begin() + to);
       } else {
-        addEntries(k);
+        addEntries(k, polygons);
       }
       largestGroup_ = std::max(largestGroup_, static_cast<int>(entries_.size()) - first_[g]);
     }
   }
   first_.back() = static_cast<int>(entries_.size());
-  if (support && !(stop != nullptr && stop->requested())) cutAll(*support);
-  for (CountEntry& entry : entries_) finishEntry(entry, blocks, rules);
+  if (support && !(stop != nullptr && stop->requested())) cutAll(*support, polygons);
+  std::size_t cornerTotal = 0;
+  for (const Polygon& polygon : polygons) cornerTotal += polygon.count;
+  corners_.assign(cornerTotal, BendingCorner{});
+  BendingCorner* corners = corners_.data();
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    finishEntry(entries_[i], polygons[i], blocks, rules, corners);
+    corners += polygons[i].count;
+  }
 }
 
 std::size_t OpenCountTable::entryCount() const {
@@ -254,7 +263,7 @@ bool OpenCountTable::boundaryKept(int setCount) const {
 }
 
 // Every group's entries cut by the stretches' reach, for each mid-plane code in turn.
-void OpenCountTable::cutAll(const ArrangementSupport& support) {
+void OpenCountTable::cutAll(const ArrangementSupport& support, std::vector<Polygon>& polygons) {
   const bool midPly = plyTotal_ % 2 != 0;
   const int firstMid = midPly ? 0 : -1;
   const int lastMid = midPly ? 2 : -1;
@@ -262,28 +271,37 @@ void OpenCountTable::cutAll(const ArrangementSupport& support) {
   for (int mid = firstMid; mid <= lastMid; ++mid) {
     support.run(mid, kBoundedStretch, [&](int setCount, int boundary,
                                           const std::vector<double>& reach) {
-      CountEntry* e = entries_.data() + first_[group(setCount, boundary)];
+      std::size_t first = first_[group(setCount, boundary)];
       const int open = ordinaryPositions() - setCount;
       const int perMid = (open + 1) * (open + 2) / 2;
-      if (midPly) e += (mid - firstMid) * perMid;
-      for (int i = 0; i < perMid; ++i) cutCorners(e[i], &reach[static_cast<std::size_t>(i) * directions]);
+      if (midPly) first += static_cast<std::size_t>(mid - firstMid) * perMid;
+      for (int i = 0; i < perMid; ++i)
+        cutCorners(entries_[first + i], &reach[static_cast<std::size_t>(i) * directions],
+                   polygons[first + i]);
     });
   }
 }
 
 // The boxes, the surface's terms and whether the counts can be arranged at all, once the
 // corners are final.
-void OpenCountTable::finishEntry(CountEntry& entry, const LaminateBlocks& blocks,
-                                 const Arrangement& rules) const {
+void OpenCountTable::finishEntry(CountEntry& entry, const Polygon& polygon,
+                                 const LaminateBlocks& blocks, const Arrangement& rules,
+                                 BendingCorner* corners) const {
+  entry.cornerCount = polygon.count;
+  entry.corners = corners;
+  for (int i = 0; i < polygon.count; ++i) {
+    corners[i].d[0] = polygon.corner[i][0];
+    corners[i].d[1] = polygon.corner[i][1];
+  }
   for (int c = 0; c < 2; ++c) {
-    entry.bendingLow[c] = entry.bendingHigh[c] = entry.corner[0][c];
-    for (int i = 1; i < entry.cornerCount; ++i) {
-      entry.bendingLow[c] = std::min(entry.bendingLow[c], entry.corner[i][c]);
-      entry.bendingHigh[c] = std::max(entry.bendingHigh[c], entry.corner[i][c]);
+    entry.bendingLow[c] = entry.bendingHigh[c] = polygon.corner[0][c];
+    for (int i = 1; i < polygon.count; ++i) {
+      entry.bendingLow[c] = std::min(entry.bendingLow[c], polygon.corner[i][c]);
+      entry.bendingHigh[c] = std::max(entry.bendingHigh[c], polygon.corner[i][c]);
     }
   }
-  entry.flat = std::fabs(doubledArea(entry)) < 1e-14;
-  fillSurfaceTerms(entry, blocks);
+  entry.flat = std::fabs(doubledArea(polygon.corner, polygon.count)) < 1e-14;
+  fillSurfaceTerms(entry, blocks, corners);
   const bool open = entry.codeCount(0) + entry.codeCount(1) + entry.codeCount(2) > 0;
   const Arrangement stretch{rules.runLimit, rules.noCrossPlyJump,
                             rules.outer45 && entry.setCount == 0};
@@ -303,11 +321,12 @@ int OpenCountTable::boundaryOf(const StackingSequence& sequence) const {
   return 1 + (code == kCode90 ? runStates : 0) + (std::min(run, runStates) - 1);
 }
 
-void OpenCountTable::addEntries(int setCount) {
+void OpenCountTable::addEntries(int setCount, std::vector<Polygon>& polygons) {
   if (plyTotal_ == 0) {  // a laminate without plies (a single laminate's absent stiffener)
     CountEntry nothingOpen;
     nothingOpen.setCount = setCount;
     entries_.push_back(nothingOpen);
+    polygons.emplace_back().count = CountEntry::kBlockCorners;
     return;
   }
   const double halfPlies = plyTotal_ * 0.5;
@@ -329,9 +348,10 @@ void OpenCountTable::addEntries(int setCount) {
           addCode(code, entry.count[code] / halfPlies, entry.inPlane);
         if (mid >= 0) addCode(mid, 1.0 / (2.0 * halfPlies), entry.inPlane);
         const double midBending = 1.0 / (8.0 * std::pow(halfPlies, 3.0));
-        setCorners(entry, setCount);
+        Polygon& polygon = polygons.emplace_back();
+        setCorners(entry, setCount, polygon);
         for (int i = 0; i < CountEntry::kBlockCorners; ++i)
-          if (mid >= 0) addCode(mid, midBending, entry.corner[i]);
+          if (mid >= 0) addCode(mid, midBending, polygon.corner[i]);
       }
     }
   }

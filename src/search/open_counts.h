@@ -29,6 +29,15 @@ namespace kelm {
 // increment, close to them where the rules keep the codes apart. (Directions between the ties,
 // and greedy corners that bound each code order under a run limit, were tried: they cut
 // nothing more.)
+// One corner of an entry's polygon, with the surface's terms there and along the edge to the
+// next corner (see CountEntry).
+struct BendingCorner {
+  double d[2] = {0.0, 0.0};  // the bending increment
+  double curvature = 0.0;    // half d D d
+  double slope = 0.0;        // (D d) . e, e the edge to the next corner
+  double edgeCurvature = 0.0;  // e D e
+};
+
 struct CountEntry {
   static constexpr int kBlockCorners = 6;
   static constexpr int kMaxCorners = 12;
@@ -46,17 +55,16 @@ struct CountEntry {
 
   // Parts of the laminate's own quadratic terms that depend on the entry alone, filled for one
   // surface: with A the in-plane block, C the in-plane/bending block and D the bending block,
-  // half a A a, the bending gradient C^T a the in-plane increment adds, half d D d at each
-  // corner, (D d_i) . e_i and e_i D e_i along each edge e_i = d_(i+1) - d_i.
+  // half a A a, the bending gradient C^T a the in-plane increment adds, and in each corner half
+  // d D d, (D d_i) . e_i and e_i D e_i along each edge e_i = d_(i+1) - d_i.
   double inPlaneCurvature = 0.0;
   double inPlaneIntoBending[2] = {0.0, 0.0};
   // At least half d D d anywhere in the box of the corners: with the box's bound of the linear
   // part, a cheap upper bound of the polygon's maximum.
   double curvatureBound = 0.0;
-  double corner[kMaxCorners][2] = {};  // the polygon's corners, walked along its boundary
-  double cornerCurvature[kMaxCorners] = {};
-  double edgeSlope[kMaxCorners] = {};
-  double edgeCurvature[kMaxCorners] = {};
+  // The polygon's corners, walked along its boundary, kept by the table apart from the entries
+  // (most entries have six: the entries stay small for the scans that read every one).
+  const BendingCorner* corners = nullptr;
 
   int codeCount(int code) const { return count[code] + (midCode == code ? 1 : 0); }
 };
@@ -64,7 +72,7 @@ struct CountEntry {
 // The largest c . d over an entry's polygon: at a corner. (The hexagon's six corners, which
 // most entries keep, in a loop the compiler knows the length of.)
 inline double cornerMax(const CountEntry& e, const double c[2]) {
-  auto at = [&](int i) { return c[0] * e.corner[i][0] + c[1] * e.corner[i][1]; };
+  auto at = [&](int i) { return c[0] * e.corners[i].d[0] + c[1] * e.corners[i].d[1]; };
   double largest = at(0);
   if (e.cornerCount == CountEntry::kBlockCorners) {
     for (int i = 1; i < CountEntry::kBlockCorners; ++i) largest = std::max(largest, at(i));
@@ -87,6 +95,13 @@ struct LaminateBlocks {
 // the rules.
 class OpenCountTable {
  public:
+  OpenCountTable() = default;
+  // The entries point into the table's own corners: a table moves, it is never copied.
+  OpenCountTable(const OpenCountTable&) = delete;
+  OpenCountTable& operator=(const OpenCountTable&) = delete;
+  OpenCountTable(OpenCountTable&&) = default;
+  OpenCountTable& operator=(OpenCountTable&&) = default;
+
   // The longest open stretch whose entries are kept for each boundary.
   static constexpr int kBoundedStretch = 32;
 
@@ -115,11 +130,17 @@ class OpenCountTable {
   bool boundaryKept(int setCount) const;
   std::vector<double> bendingWeights() const;
   std::size_t entryCount() const;
-  void addEntries(int setCount);
-  void setCorners(CountEntry& entry, int setCount) const;
-  void cutAll(const ArrangementSupport& support);
-  void cutCorners(CountEntry& entry, const double* reach) const;
-  void finishEntry(CountEntry& entry, const LaminateBlocks& blocks, const Arrangement& rules) const;
+  // An entry's polygon while the table is built.
+  struct Polygon {
+    int count = 0;
+    double corner[CountEntry::kMaxCorners][2] = {};
+  };
+  void addEntries(int setCount, std::vector<Polygon>& polygons);
+  void setCorners(const CountEntry& entry, int setCount, Polygon& polygon) const;
+  void cutAll(const ArrangementSupport& support, std::vector<Polygon>& polygons);
+  void cutCorners(CountEntry& entry, const double* reach, Polygon& polygon) const;
+  void finishEntry(CountEntry& entry, const Polygon& polygon, const LaminateBlocks& blocks,
+                   const Arrangement& rules, BendingCorner* corners) const;
 
   int plyTotal_ = 0;
   int positions_ = 0;
@@ -127,6 +148,7 @@ class OpenCountTable {
   int boundaries_ = 1;
   std::vector<double> cubes_;  // the share of the bending stiffness outside each depth
   std::vector<CountEntry> entries_;
+  std::vector<BendingCorner> corners_;  // every entry's corners, in the entries' order
   std::vector<int> first_;  // entries of group g: [first_[g], first_[g + 1])
 };
 

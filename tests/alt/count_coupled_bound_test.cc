@@ -110,7 +110,7 @@ TEST(CountCoupledBoundTest, HexagonMaximumCoversEveryArrangement) {
       if (centred) {
         double centre[2] = {0.0, 0.0};
         for (int i = 0; i < e->cornerCount; ++i)
-          for (int c = 0; c < 2; ++c) centre[c] += e->corner[i][c] / e->cornerCount;
+          for (int c = 0; c < 2; ++c) centre[c] += e->corners[i].d[c] / e->cornerCount;
         small::matVec2(bending.data(), centre, h);
         h[0] = -h[0];
         h[1] = -h[1];
