@@ -23,7 +23,8 @@ double productMax(double h, double uLow, double uHigh, double vLow, double vHigh
 
 void CountCoupledBound::setModel(const ResponseSurface& model, int skinPlyTotal,
                                  int stiffenerPlyTotal, const LaminateRules& skinRules,
-                                 const LaminateRules& stiffenerRules, const StopRequest* stop) {
+                                 const LaminateRules& stiffenerRules, const StopRequest* stop,
+                                 int boundedStretch) {
   SurfaceBlocks blocks;
   blocks.copyFrom(model);
   surface_.copyFrom(blocks);
@@ -34,7 +35,7 @@ void CountCoupledBound::setModel(const ResponseSurface& model, int skinPlyTotal,
     const Mathmx inPlane = surface_.block(group, group);
     const Mathmx coupling = surface_.block(group, group + 1);
     const Mathmx bending = surface_.block(group + 1, group + 1);
-    scans_[l].setModel(totals[l], {inPlane, coupling, bending}, *rules[l], stop);
+    scans_[l].setModel(totals[l], {inPlane, coupling, bending}, *rules[l], stop, boundedStretch);
   }
 }
 

@@ -21,10 +21,13 @@ namespace kelm {
 // own part can still bring the design to the best value.
 class CountCoupledBound {
  public:
-  // A stop request ends the tables' set-up early (see OpenCountTable::build).
+  // A stop request ends the tables' set-up early (see OpenCountTable::build). The tables of
+  // the objective keep each last set run for short open stretches; those of the further
+  // surfaces (`boundedStretch` 0), of which a search may hold dozens, do not.
   void setModel(const ResponseSurface& model, int skinPlyTotal, int stiffenerPlyTotal,
                 const LaminateRules& skinRules, const LaminateRules& stiffenerRules,
-                const StopRequest* stop = nullptr);
+                const StopRequest* stop = nullptr,
+                int boundedStretch = OpenCountTable::kBoundedStretch);
 
   // An upper bound of every allowed completion of `design` whose value can come within the tie
   // tolerance of `best`. Below best - tolerance when there is none; -infinity when the rules

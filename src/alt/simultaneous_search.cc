@@ -110,7 +110,7 @@ void SimultaneousSearch::setExtraBoundModels() {
   tradeOff_.setModel(skinPlyTotal_, stiffenerPlyTotal_, skinRules_, stiffenerRules_);
   for (ExtraBound& extra : extraBounds_)
     extra.tight.setModel(*extra.surface, skinPlyTotal_, stiffenerPlyTotal_, skinRules_,
-                         stiffenerRules_, &stopRequestRead());
+                         stiffenerRules_, &stopRequestRead(), 0);
 }
 
 void SimultaneousSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {

@@ -30,7 +30,7 @@ void TradeOffBound::setModel(int skinPlyTotal, int stiffenerPlyTotal,
   restartWalk();
   for (std::size_t i = 0; i < bounds_.size(); ++i)
     bounds_[i].setModel(grid_->surfaces[i], skinPlyTotal, stiffenerPlyTotal, skinRules,
-                        stiffenerRules);
+                        stiffenerRules, nullptr, 0);
 }
 
 void TradeOffBound::adoptTablesOf(const TradeOffBound& master) {

@@ -29,11 +29,13 @@ void emptyBox(LaminateCountScan::Box& box) {
 }  // namespace
 
 void LaminateCountScan::setModel(int plyTotal, const LaminateBlocks& blocks,
-                                 const LaminateRules& rules, const StopRequest* stop) {
+                                 const LaminateRules& rules, const StopRequest* stop,
+                                 int boundedStretch) {
   rules_ = &rules;
   auto table = std::make_shared<OpenCountTable>();
   table->build(plyTotal, blocks,
-               Arrangement{rules.runLimit(), rules.noCrossPlyJump, rules.outer45}, stop);
+               Arrangement{rules.runLimit(), rules.noCrossPlyJump, rules.outer45}, stop,
+               boundedStretch);
   table_ = std::move(table);
   bending_.set(blocks.bending);
   candidates_.assign(table_->largestGroup(), Candidate{nullptr, 0.0, false});

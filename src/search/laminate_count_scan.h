@@ -32,9 +32,11 @@ class LaminateCountScan {
     double high[4];
   };
 
-  // `blocks` are the laminate's own blocks of the symmetric Hessian.
+  // `blocks` are the laminate's own blocks of the symmetric Hessian. `boundedStretch`: see
+  // OpenCountTable::build.
   void setModel(int plyTotal, const LaminateBlocks& blocks, const LaminateRules& rules,
-                const StopRequest* stop = nullptr);
+                const StopRequest* stop = nullptr,
+                int boundedStretch = OpenCountTable::kBoundedStretch);
 
   // Scans the allowed counts of `sequence` with the own gradient `gradient` (kept until the
   // next scan). False when the rules leave the sequence no completion.

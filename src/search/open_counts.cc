@@ -193,8 +193,9 @@ void OpenCountTable::cutCorners(CountEntry& entry, const double* reach, Polygon&
 }
 
 void OpenCountTable::build(int plyTotal, const LaminateBlocks& blocks, const Arrangement& rules,
-                           const StopRequest* stop) {
+                           const StopRequest* stop, int boundedStretch) {
   plyTotal_ = plyTotal;
+  boundedStretch_ = boundedStretch;
   positions_ = halfPositions(plyTotal);
   entries_.clear();
   largestGroup_ = 0;
@@ -204,7 +205,7 @@ void OpenCountTable::build(int plyTotal, const LaminateBlocks& blocks, const Arr
   const bool arranged =
       plyTotal > 0 && (rules.runLimit > 0 || rules.noCrossPlyJump || rules.outer45);
   if (arranged) support.emplace(bendingWeights(), positions_, rules, cutDirections());
-  boundaries_ = support ? support->boundaryCount() : 1;
+  boundaries_ = support && boundedStretch > 0 ? support->boundaryCount() : 1;
   entries_.reserve(entryCount());
   std::vector<Polygon> polygons;  // each entry's, while they are cut
   polygons.reserve(entryCount());
@@ -259,7 +260,7 @@ std::vector<double> OpenCountTable::bendingWeights() const {
 // Boundaries beyond none are kept for the short stretches near the mid-plane, where the last
 // set run decides most: longer ones take the table of no boundary.
 bool OpenCountTable::boundaryKept(int setCount) const {
-  return setCount > 0 && positions_ - setCount <= kBoundedStretch;
+  return setCount > 0 && positions_ - setCount <= boundedStretch_;
 }
 
 // Every group's entries cut by the stretches' reach, for each mid-plane code in turn.
@@ -269,7 +270,7 @@ void OpenCountTable::cutAll(const ArrangementSupport& support, std::vector<Polyg
   const int lastMid = midPly ? 2 : -1;
   const int directions = static_cast<int>(cutDirections().size()) / 2;
   for (int mid = firstMid; mid <= lastMid; ++mid) {
-    support.run(mid, kBoundedStretch, [&](int setCount, int boundary,
+    support.run(mid, boundedStretch_, [&](int setCount, int boundary,
                                           const std::vector<double>& reach) {
       std::size_t first = first_[group(setCount, boundary)];
       const int open = ordinaryPositions() - setCount;

@@ -102,14 +102,15 @@ class OpenCountTable {
   OpenCountTable(OpenCountTable&&) = default;
   OpenCountTable& operator=(OpenCountTable&&) = default;
 
-  // The longest open stretch whose entries are kept for each boundary.
+  // The longest open stretch whose entries are kept for each boundary, by default.
   static constexpr int kBoundedStretch = 32;
 
-  // `rules`: the arrangement rules every completion keeps (none by default). Long laminates
-  // take a while; a stop request ends it between two set counts, the later groups left empty
-  // (a search stopped in its set-up searches no further).
+  // `rules`: the arrangement rules every completion keeps (none by default); `boundedStretch`:
+  // the longest open stretch kept for each boundary (0: none; each boundary multiplies the
+  // table of those stretches). Long laminates take a while; a stop request ends it between two
+  // set counts, the later groups left empty (a search stopped in its set-up searches no further).
   void build(int plyTotal, const LaminateBlocks& blocks, const Arrangement& rules = {},
-             const StopRequest* stop = nullptr);
+             const StopRequest* stop = nullptr, int boundedStretch = kBoundedStretch);
 
   const CountEntry* begin(int setCount, int boundary = 0) const {
     return entries_.data() + first_[group(setCount, boundary)];
@@ -146,6 +147,7 @@ class OpenCountTable {
   int positions_ = 0;
   int largestGroup_ = 0;
   int boundaries_ = 1;
+  int boundedStretch_ = kBoundedStretch;
   std::vector<double> cubes_;  // the share of the bending stiffness outside each depth
   std::vector<CountEntry> entries_;
   std::vector<BendingCorner> corners_;  // every entry's corners, in the entries' order
