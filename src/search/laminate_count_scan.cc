@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "laminate/guideline_rules.h"
-#include "laminate/ply_arrangement.h"
 
 namespace kelm {
 

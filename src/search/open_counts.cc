@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "laminate/angle_code.h"
 #include "laminate/stacking_sequence.h"
-#include <optional>
 #include "numerics/small_algebra.h"
 
 namespace kelm {
@@ -218,8 +218,10 @@ void OpenCountTable::build(int plyTotal, const LaminateBlocks& blocks, const Arr
       if (boundary > 0 && !boundaryKept(k)) continue;
       if (boundary > 0) {  // the same corners as without a boundary, before their cuts
         const std::size_t from = first_[group(k, 0)], to = first_[group(k, 0) + 1];
-        entries_.insert(entries_.end(), entries_.begin() + from, entries_.begin() + to);
-        polygons.insert(polygons.end(), polygons.begin() + from, polygons.begin() + to);
+        for (std::size_t i = from; i < to; ++i) {
+          entries_.push_back(entries_[i]);
+          polygons.push_back(polygons[i]);
+        }
       } else {
         addEntries(k, polygons);
       }
@@ -233,7 +235,7 @@ void OpenCountTable::build(int plyTotal, const LaminateBlocks& blocks, const Arr
   corners_.assign(cornerTotal, BendingCorner{});
   BendingCorner* corners = corners_.data();
   for (std::size_t i = 0; i < entries_.size(); ++i) {
-    finishEntry(entries_[i], polygons[i], blocks, rules, corners);
+    finishEntry(entries_[i], polygons[i], blocks, corners);
     corners += polygons[i].count;
   }
 }
@@ -283,11 +285,9 @@ void OpenCountTable::cutAll(const ArrangementSupport& support, std::vector<Polyg
   }
 }
 
-// The boxes, the surface's terms and whether the counts can be arranged at all, once the
-// corners are final.
+// The corners in their place, the boxes and the surface's terms, once the corners are final.
 void OpenCountTable::finishEntry(CountEntry& entry, const Polygon& polygon,
-                                 const LaminateBlocks& blocks, const Arrangement& rules,
-                                 BendingCorner* corners) const {
+                                 const LaminateBlocks& blocks, BendingCorner* corners) const {
   entry.cornerCount = polygon.count;
   entry.corners = corners;
   for (int i = 0; i < polygon.count; ++i) {
@@ -303,12 +303,6 @@ void OpenCountTable::finishEntry(CountEntry& entry, const Polygon& polygon,
   }
   entry.flat = std::fabs(doubledArea(polygon.corner, polygon.count)) < 1e-14;
   fillSurfaceTerms(entry, blocks, corners);
-  const bool open = entry.codeCount(0) + entry.codeCount(1) + entry.codeCount(2) > 0;
-  const Arrangement stretch{rules.runLimit, rules.noCrossPlyJump,
-                            rules.outer45 && entry.setCount == 0};
-  entry.reachable = entry.reachable &&
-                    (!open || arrangementAllows(entry.codeCount(0), entry.codeCount(1),
-                                                entry.codeCount(2), stretch, entry.midCode));
 }
 
 int OpenCountTable::boundaryOf(const StackingSequence& sequence) const {

@@ -11,6 +11,15 @@
 
 namespace kelm {
 
+// One corner of an entry's polygon, with the surface's terms there and along the edge to the
+// next corner (see CountEntry).
+struct BendingCorner {
+  double d[2] = {0.0, 0.0};  // the bending increment
+  double curvature = 0.0;    // half d D d
+  double slope = 0.0;        // (D d) . e, e the edge to the next corner
+  double edgeCurvature = 0.0;  // e D e
+};
+
 // What the open positions of one laminate can add to its lamination parameters, given only how
 // many of them take each code. With counts N = (n0, n45, n90) of codes in the open ordinary
 // positions the in-plane increment is exact (every ordinary position weighs 1/H in-plane).
@@ -29,15 +38,6 @@ namespace kelm {
 // increment, close to them where the rules keep the codes apart. (Directions between the ties,
 // and greedy corners that bound each code order under a run limit, were tried: they cut
 // nothing more.)
-// One corner of an entry's polygon, with the surface's terms there and along the edge to the
-// next corner (see CountEntry).
-struct BendingCorner {
-  double d[2] = {0.0, 0.0};  // the bending increment
-  double curvature = 0.0;    // half d D d
-  double slope = 0.0;        // (D d) . e, e the edge to the next corner
-  double edgeCurvature = 0.0;  // e D e
-};
-
 struct CountEntry {
   static constexpr int kBlockCorners = 6;
   static constexpr int kMaxCorners = 12;
@@ -141,7 +141,7 @@ class OpenCountTable {
   void cutAll(const ArrangementSupport& support, std::vector<Polygon>& polygons);
   void cutCorners(CountEntry& entry, const double* reach, Polygon& polygon) const;
   void finishEntry(CountEntry& entry, const Polygon& polygon, const LaminateBlocks& blocks,
-                   const Arrangement& rules, BendingCorner* corners) const;
+                   BendingCorner* corners) const;
 
   int plyTotal_ = 0;
   int positions_ = 0;
