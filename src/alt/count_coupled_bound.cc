@@ -96,27 +96,58 @@ double CountCoupledBound::evaluate(const PanelDesign& design, double best) {
   return std::min(boxBound, pairBound(boxBound, needed));
 }
 
-// Given both counts, both in-plane increments are exact: the in-plane coupling is a number, the
-// in-plane/bending terms are linear in one bending increment (largest at a corner of its
-// count's hexagon) and only the bending/bending term is an interval product.
-double CountCoupledBound::pairCoupling(const CountEntry& s, const CountEntry& t) const {
+// Given both counts, both in-plane increments are exact: the in-plane coupling is a number and
+// the in-plane/bending terms are linear in one bending increment, maximised with that
+// laminate's own part over its count's polygon. Only the bending/bending terms are relaxed:
+// over the boxes of the two polygons, or (the smaller of the two) each term u v replaced by the
+// plane that bounds it over its box and is exact at the box corner nearest the pair's
+// maximisers without it; the planes' terms join the own parts, again maximised exactly.
+double CountCoupledBound::pairValue(const CountEntry& s, const CountEntry& t) const {
   const auto& hessian = surface_.hessian;
   const double* a = s.inPlane;
   const double* b = t.inPlane;
-  double total = 0.0;
+  double inPlane = 0.0;
   for (int i = 0; i < 2; ++i)
-    for (int j = 0; j < 2; ++j) total += hessian[i][4 + j] * (a[i] * b[j]);
+    for (int j = 0; j < 2; ++j) inPlane += hessian[i][4 + j] * (a[i] * b[j]);
   const double toStiffener[2] = {hessian[0][6] * a[0] + hessian[1][6] * a[1],
                                  hessian[0][7] * a[0] + hessian[1][7] * a[1]};
-  total += cornerMax(t, toStiffener);
   const double toSkin[2] = {hessian[2][4] * b[0] + hessian[2][5] * b[1],
                             hessian[3][4] * b[0] + hessian[3][5] * b[1]};
-  total += cornerMax(s, toSkin);
+  double atSkin[2], atStiffener[2];
+  const double skinOwn = scans_[0].ownPartWith(s, toSkin, atSkin);
+  const double stiffenerOwn = scans_[1].ownPartWith(t, toStiffener, atStiffener);
+  double boxTerms = 0.0;
+  double skinPlane[2] = {toSkin[0], toSkin[1]};
+  double stiffenerPlane[2] = {toStiffener[0], toStiffener[1]};
+  double planeConstant = 0.0;
   for (int i = 0; i < 2; ++i)
-    for (int j = 0; j < 2; ++j)
-      total += productMax(hessian[2 + i][6 + j], s.bendingLow[i], s.bendingHigh[i],
-                          t.bendingLow[j], t.bendingHigh[j]);
-  return total;
+    for (int j = 0; j < 2; ++j) {
+      const double h = hessian[2 + i][6 + j];
+      boxTerms += productMax(h, s.bendingLow[i], s.bendingHigh[i], t.bendingLow[j],
+                             t.bendingHigh[j]);
+      // h u v <= h (q u + p v - p q) over the box for (p, q) a corner of the right diagonal:
+      // opposite corners when h > 0, the low or high corner when h < 0.
+      const double u = atSkin[i];
+      const double v = atStiffener[j];
+      double p = s.bendingLow[i];
+      double q = h >= 0.0 ? t.bendingHigh[j] : t.bendingLow[j];
+      const double otherP = s.bendingHigh[i];
+      const double otherQ = h >= 0.0 ? t.bendingLow[j] : t.bendingHigh[j];
+      // The plane's excess over h u v is -h (u - p)(v - q): the smaller one at the maximisers.
+      if (-h * ((u - otherP) * (v - otherQ)) < -h * ((u - p) * (v - q))) {
+        p = otherP;
+        q = otherQ;
+      }
+      skinPlane[i] += h * q;
+      stiffenerPlane[j] += h * p;
+      planeConstant -= h * (p * q);
+    }
+  const double boxed = (skinOwn + stiffenerOwn) + (inPlane + boxTerms);
+  double unused[2];
+  const double planed = (scans_[0].ownPartWith(s, skinPlane, unused) +
+                         scans_[1].ownPartWith(t, stiffenerPlane, unused)) +
+                        (inPlane + planeConstant);
+  return std::min(boxed, planed);
 }
 
 // The coupling of one laminate's count with every count of the other laminate's box: the
@@ -157,7 +188,7 @@ double CountCoupledBound::pairBound(double boxBound, double needed) {
     for (const auto* t : stiffeners) {
       const double upper = skinShare + t->value + rowCoupling;
       if (!(upper > largest) || upper < needed) break;
-      largest = std::max(largest, skinShare + t->value + pairCoupling(*s->entry, *t->entry));
+      largest = std::max(largest, base + pairValue(*s->entry, *t->entry));
       if (largest >= needed && !fullPairScan_) return std::max(largest, rowUpper);
     }
   }

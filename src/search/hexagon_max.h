@@ -15,8 +15,12 @@ class BendingForm {
   // The largest h . d + half d D d over the polygon of `entry`: its hexagon, or the hexagon as
   // the arrangement rules cut it (corners, edges and the inside).
   double maxOverHexagon(const CountEntry& entry, const double h[2]) const;
+  // The same, with a point where it is reached.
+  double maxOverHexagonAt(const CountEntry& entry, const double h[2], double at[2]) const;
 
  private:
+  bool stationaryInside(const CountEntry& entry, const double h[2], double stationary[2]) const;
+
   bool concave_ = false;
   double inverse_[4] = {};  // D^-1, column-stored, when concave_
 };

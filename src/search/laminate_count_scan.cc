@@ -86,6 +86,16 @@ double LaminateCountScan::ownPart(const CountEntry& e, bool exact) const {
   return inPlane + (cornerMax(e, h) + e.curvatureBound);
 }
 
+double LaminateCountScan::ownPartWith(const CountEntry& e, const double extra[2],
+                                      double at[2]) const {
+  const double* gIn = gradient_;
+  const double* gBend = gIn + 2;
+  const double h[2] = {(gBend[0] + e.inPlaneIntoBending[0]) + extra[0],
+                       (gBend[1] + e.inPlaneIntoBending[1]) + extra[1]};
+  const double inPlane = (gIn[0] * e.inPlane[0] + gIn[1] * e.inPlane[1]) + e.inPlaneCurvature;
+  return inPlane + bending_.maxOverHexagonAt(e, h, at);
+}
+
 void LaminateCountScan::makeExact(Candidate& c) const {
   if (c.exact) return;
   c.value = ownPart(*c.entry, true);

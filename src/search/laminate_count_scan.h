@@ -74,6 +74,10 @@ class LaminateCountScan {
   Candidate& candidate(int i) { return candidates_[i]; }
   // Makes a candidate's own part exact.
   void makeExact(Candidate& c) const;
+  // The exact own part of a count with `extra` added to the gradient of its bending increment
+  // (terms of a pair bound that are linear in it); `at` receives a bending increment where the
+  // largest value is reached.
+  double ownPartWith(const CountEntry& entry, const double extra[2], double at[2]) const;
 
  private:
   bool scanCounts(const StackingSequence& sequence, const double* gradient, double floor,
