@@ -97,12 +97,19 @@ double CountCoupledBound::evaluate(const PanelDesign& design, double best) {
 }
 
 // Given both counts, both in-plane increments are exact: the in-plane coupling is a number and
-// the in-plane/bending terms are linear in one bending increment, maximised with that
-// laminate's own part over its count's polygon. Only the bending/bending terms are relaxed:
-// over the boxes of the two polygons, or (the smaller of the two) each term u v replaced by the
-// plane that bounds it over its box and is exact at the box corner nearest the pair's
-// maximisers without it; the planes' terms join the own parts, again maximised exactly.
-double CountCoupledBound::pairValue(const CountEntry& s, const CountEntry& t) const {
+// the in-plane/bending terms are linear in one bending increment. Only the bending/bending
+// terms are relaxed. Three bounds, each tighter and dearer than the one before, the next taken
+// only while the last still reaches `target`:
+//   the own parts and the linear terms maximised apart, the bending terms over the polygons'
+//   boxes;
+//   each linear term maximised with its laminate's own part over the count's polygon;
+//   and with each bending term u v replaced by the plane that bounds it over the boxes and is
+//   exact at the box corner nearest the pair's maximisers without it.
+double CountCoupledBound::pairValue(const LaminateCountScan::Candidate& skin,
+                                    const LaminateCountScan::Candidate& stiffener,
+                                    double target) const {
+  const CountEntry& s = *skin.entry;
+  const CountEntry& t = *stiffener.entry;
   const auto& hessian = surface_.hessian;
   const double* a = s.inPlane;
   const double* b = t.inPlane;
@@ -113,27 +120,34 @@ double CountCoupledBound::pairValue(const CountEntry& s, const CountEntry& t) co
                                  hessian[0][7] * a[0] + hessian[1][7] * a[1]};
   const double toSkin[2] = {hessian[2][4] * b[0] + hessian[2][5] * b[1],
                             hessian[3][4] * b[0] + hessian[3][5] * b[1]};
-  double atSkin[2], atStiffener[2];
-  const double skinOwn = scans_[0].ownPartWith(s, toSkin, atSkin);
-  const double stiffenerOwn = scans_[1].ownPartWith(t, toStiffener, atStiffener);
   double boxTerms = 0.0;
+  for (int i = 0; i < 2; ++i)
+    for (int j = 0; j < 2; ++j)
+      boxTerms += productMax(hessian[2 + i][6 + j], s.bendingLow[i], s.bendingHigh[i],
+                             t.bendingLow[j], t.bendingHigh[j]);
+  const double apart = (skin.value + stiffener.value) +
+                       ((inPlane + boxTerms) + (cornerMax(t, toStiffener) + cornerMax(s, toSkin)));
+  if (apart < target) return apart;
+  double atSkin[2], atStiffener[2];
+  const double boxed = (scans_[0].ownPartWith(s, toSkin, atSkin) +
+                        scans_[1].ownPartWith(t, toStiffener, atStiffener)) +
+                       (inPlane + boxTerms);
+  if (boxed < target) return boxed;
   double skinPlane[2] = {toSkin[0], toSkin[1]};
   double stiffenerPlane[2] = {toStiffener[0], toStiffener[1]};
-  double planeConstant = 0.0;
+  double planeConstant = inPlane;
   for (int i = 0; i < 2; ++i)
     for (int j = 0; j < 2; ++j) {
       const double h = hessian[2 + i][6 + j];
-      boxTerms += productMax(h, s.bendingLow[i], s.bendingHigh[i], t.bendingLow[j],
-                             t.bendingHigh[j]);
       // h u v <= h (q u + p v - p q) over the box for (p, q) a corner of the right diagonal:
-      // opposite corners when h > 0, the low or high corner when h < 0.
+      // opposite corners when h > 0, the low or high corner when h < 0. The plane's excess
+      // over h u v is -h (u - p)(v - q): the corner with the smaller one at the maximisers.
       const double u = atSkin[i];
       const double v = atStiffener[j];
       double p = s.bendingLow[i];
       double q = h >= 0.0 ? t.bendingHigh[j] : t.bendingLow[j];
       const double otherP = s.bendingHigh[i];
       const double otherQ = h >= 0.0 ? t.bendingLow[j] : t.bendingHigh[j];
-      // The plane's excess over h u v is -h (u - p)(v - q): the smaller one at the maximisers.
       if (-h * ((u - otherP) * (v - otherQ)) < -h * ((u - p) * (v - q))) {
         p = otherP;
         q = otherQ;
@@ -142,11 +156,10 @@ double CountCoupledBound::pairValue(const CountEntry& s, const CountEntry& t) co
       stiffenerPlane[j] += h * p;
       planeConstant -= h * (p * q);
     }
-  const double boxed = (skinOwn + stiffenerOwn) + (inPlane + boxTerms);
   double unused[2];
   const double planed = (scans_[0].ownPartWith(s, skinPlane, unused) +
                          scans_[1].ownPartWith(t, stiffenerPlane, unused)) +
-                        (inPlane + planeConstant);
+                        planeConstant;
   return std::min(boxed, planed);
 }
 
@@ -188,7 +201,7 @@ double CountCoupledBound::pairBound(double boxBound, double needed) {
     for (const auto* t : stiffeners) {
       const double upper = skinShare + t->value + rowCoupling;
       if (!(upper > largest) || upper < needed) break;
-      largest = std::max(largest, base + pairValue(*s->entry, *t->entry));
+      largest = std::max(largest, base + pairValue(*s, *t, needed - base));
       if (largest >= needed && !fullPairScan_) return std::max(largest, rowUpper);
     }
   }

@@ -59,9 +59,10 @@ class CountCoupledBound {
   // The largest bound over pairs of counts that can reach `needed`, each pair with its exact
   // in-plane coupling; `boxBound` bounds every pair.
   double pairBound(double boxBound, double needed);
-  // A pair's own parts and coupling: at most the sum of the two counts' own parts and their
-  // countCoupling.
-  double pairValue(const CountEntry& skin, const CountEntry& stiffener) const;
+  // A bound of a pair's own parts and coupling, sharpened only while it reaches `target`: at
+  // most the sum of the two counts' own parts and their countCoupling.
+  double pairValue(const LaminateCountScan::Candidate& skin,
+                   const LaminateCountScan::Candidate& stiffener, double target) const;
   double countCoupling(int laminate, const CountEntry& entry) const;
 
   SymmetricSurface surface_;

@@ -132,7 +132,7 @@ TEST(RunControlTest, JsonDocumentAgreesWithTheReport) {
 
   // The tight search names itself, and stopped early it still reports its best design.
   const Finished tight = runControlled(
-      KELM_ALT_PATH, {"--tight", "--time-limit=0.3", "--json=" + file.string(), "64", "64", kPanel});
+      KELM_ALT_PATH, {"--tight", "--time-limit=0.3", "--json=" + file.string(), "128", "128", kPanel});
   EXPECT_EQ(tight.status, 124);
   EXPECT_GE(designCount(tight.out), 1);
   EXPECT_EQ(json::parse(readFile(file))["search"], "simultaneous-tight");
