@@ -1,5 +1,6 @@
 #include "alt/trade_off_bound.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "search/tie_rule.h"
@@ -15,17 +16,24 @@ constexpr int kMovesPerWalk = 3;
 constexpr long long kTrialWalks = 200;
 constexpr long long kCutShare = 3;
 constexpr long long kRetryEvery = 16;
+// The thickest laminate whose combinations get the fine grid: its tables take a few megabytes
+// and milliseconds each; at 48 plies the grid's fourfold tables cost more set-up than they save.
+constexpr int kFineGridPlies = 32;
 }  // namespace
 
 void TradeOffBound::setGrid(const ResponseSurface& model, const ExtraSurfaces& extras) {
-  grid_ = std::make_shared<const CombinationGrid>(combinationGrid(model, extras));
+  model_ = std::make_shared<const ResponseSurface>(model);
+  extras_ = extras;
+  grid_.reset();
   bounds_.clear();
-  current_ = grid_->equalMean;
+  current_ = 0;
 }
 
 void TradeOffBound::setModel(int skinPlyTotal, int stiffenerPlyTotal,
                              const LaminateRules& skinRules, const LaminateRules& stiffenerRules) {
-  if (!grid_) return;
+  if (!model_) return;
+  const bool fine = std::max(skinPlyTotal, stiffenerPlyTotal) <= kFineGridPlies;
+  grid_ = std::make_shared<const CombinationGrid>(combinationGrid(*model_, extras_, fine));
   bounds_.assign(grid_->surfaces.size(), CountCoupledBound());
   restartWalk();
   for (std::size_t i = 0; i < bounds_.size(); ++i)

@@ -39,6 +39,9 @@ class TradeOffBound {
  private:
   double walk(const PanelDesign& design, double best, int moves);
 
+  // The surfaces of setGrid(): the grid is made for the laminates' totals in setModel().
+  std::shared_ptr<const ResponseSurface> model_;
+  ExtraSurfaces extras_;
   std::shared_ptr<const CombinationGrid> grid_;  // read only, shared with the workers
   std::vector<CountCoupledBound> bounds_;
   int current_ = 0;

@@ -62,10 +62,11 @@ std::vector<std::vector<int>> gridWeights(int count, int steps) {
   return all;
 }
 
-// Fine enough to follow a kink, coarse enough that a walk over it stays short.
-int gridSteps(std::size_t count) {
+// Fine enough to follow a kink, coarse enough that a walk over it stays short and its tables
+// (one pair per combination) stay small; three surfaces get a finer grid where `fine`.
+int gridSteps(std::size_t count, bool fine) {
   if (count == 2) return 8;
-  if (count == 3) return 6;
+  if (count == 3) return fine ? 12 : 6;
   if (count == 4) return 4;
   if (count <= 6) return 2;
   return 0;
@@ -73,12 +74,13 @@ int gridSteps(std::size_t count) {
 
 }  // namespace
 
-CombinationGrid combinationGrid(const ResponseSurface& model, const ExtraSurfaces& extras) {
+CombinationGrid combinationGrid(const ResponseSurface& model, const ExtraSurfaces& extras,
+                                bool fine) {
   std::vector<const ResponseSurface*> objectives = {&model};
   objectives.insert(objectives.end(), extras.minOf.begin(), extras.minOf.end());
   CombinationGrid grid;
   const int count = static_cast<int>(objectives.size());
-  const int steps = gridSteps(objectives.size());
+  const int steps = gridSteps(objectives.size(), fine);
   if (count < 2 || steps == 0) return grid;
   grid.weights = gridWeights(count, steps);
   int nearest = steps * steps;

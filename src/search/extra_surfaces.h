@@ -34,12 +34,15 @@ std::vector<ResponseSurface> boundingMeans(const ResponseSurface& model, const E
 // modes trade off in it, so a search walks the grid from neighbour to neighbour. The weights
 // are whole multiples of 1/steps (steps falling with the number of surfaces so that the grid
 // stays at a few dozen); a single surface (the vertices) is left out, its own bound being there.
+// A `fine` grid is twice as fine for three surfaces: a closer trade-off at the cost of four
+// times the combinations, for laminates whose count tables are small.
 struct CombinationGrid {
   std::vector<ResponseSurface> surfaces;
   std::vector<std::vector<int>> weights;          // per combination, in steps, per objective
   std::vector<std::vector<int>> neighbours;       // one step of weight moved between two surfaces
   int equalMean = 0;                              // the combination nearest the mean of all
 };
-CombinationGrid combinationGrid(const ResponseSurface& model, const ExtraSurfaces& extras);
+CombinationGrid combinationGrid(const ResponseSurface& model, const ExtraSurfaces& extras,
+                                bool fine = false);
 
 }  // namespace kelm
