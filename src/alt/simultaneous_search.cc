@@ -206,10 +206,39 @@ void SimultaneousSearch::tightStart() {
     if (!bestStart || start.value > bestStart->value) bestStart = start;
   }
   starts_.clear();
+  if (bestStart) climbCombinations(*bestStart, random, seen);
   if (!bestStart || !(bestStart->value > 0.0)) return;
   incumbent_ = bestStart;
   results_.restart(bestStart->value);
   firstBest_ = bestStart->value;
+}
+
+// Where failure modes meet, the local search of the smallest value stops where one mode gains
+// only as another loses. A weighted mean of the modes has no kink there: the best start climbs
+// each combination of the trade-off grid, and the smallest value again from where that climb
+// ends; the best of these ends is kept. (At a kink the optimum of the smallest value is a best
+// design of some combination, so these climbs reach designs the first could not; without a good
+// first value the tree must open far more designs before it meets the optimum.)
+void SimultaneousSearch::climbCombinations(PanelDesign& best, CRand& random,
+                                           RankedStarts* seen) {
+  long long left = kLocalTries;
+  const LocalImprovement local(objectives_, skinRules_, stiffenerRules_, excluded_);
+  ExtraSurfaces requirementsOnly;
+  requirementsOnly.required = extras_.required;
+  for (const ResponseSurface& combination : tradeOff_.combinations()) {
+    if (left <= 0 || stopRequested()) return;
+    PanelObjectives weighted;
+    weighted.setSurfaces(combination, requirementsOnly);
+    PanelDesign climb = best;
+    climb.value = weighted.value(climb);
+    const LocalImprovement along(weighted, skinRules_, stiffenerRules_, excluded_);
+    left -= along.improve(climb, random, std::min(left, kLocalTriesPerStart));
+    climb.value = objectives_.value(climb);
+    if (seen) seen->offer(climb);
+    left -= local.improve(climb, random, std::min(std::max(left, 0LL), kLocalTriesPerStart),
+                          seen);
+    if (climb.value > best.value) best = climb;
+  }
 }
 
 void SimultaneousSearch::drawUnderFixedNumbers(CRand& random) {

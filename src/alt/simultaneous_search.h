@@ -67,6 +67,7 @@ class SimultaneousSearch : public AlternativeSearch {
   // designs drawn with those numbers) improved by a local search.
   void tightStart();
   void drawUnderFixedNumbers(CRand& random);
+  void climbCombinations(PanelDesign& best, CRand& random, RankedStarts* seen);
   bool childCanReach(OpenDesign& child);
   void searchAgainFromTheIncumbent();
   // The K best designs: the tree from the floor the start designs prove.

@@ -41,6 +41,11 @@ void TradeOffBound::setModel(int skinPlyTotal, int stiffenerPlyTotal,
                         stiffenerRules, nullptr, 0);
 }
 
+const std::vector<ResponseSurface>& TradeOffBound::combinations() const {
+  static const std::vector<ResponseSurface> none;
+  return grid_ ? grid_->surfaces : none;
+}
+
 void TradeOffBound::adoptTablesOf(const TradeOffBound& master) {
   grid_ = master.grid_;
   bounds_ = master.bounds_;

@@ -25,6 +25,8 @@ class TradeOffBound {
   // Takes the count tables of another search of the same run (a worker of the master).
   void adoptTablesOf(const TradeOffBound& master);
   bool empty() const { return bounds_.empty(); }
+  // The combinations of the grid (none before setModel() or for a single surface).
+  const std::vector<ResponseSurface>& combinations() const;
 
   // The lowest bound found for the completions of `design` that can reach `best`: below best by
   // more than the tie tolerance once one combination cuts the design. `thorough`: walk on to
