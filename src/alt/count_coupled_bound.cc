@@ -19,6 +19,28 @@ double productMax(double h, double uLow, double uHigh, double vLow, double vHigh
   return std::max(std::max(a * vLow, a * vHigh), std::max(b * vLow, b * vHigh));
 }
 
+// A plane h (q u + p v - p q) at or above h u v over the box [uLow, uHigh] x [vLow, vHigh]:
+// (p, q) a corner of the box's right diagonal, opposite corners when h > 0, the low or the high
+// corner when h < 0. Its excess over h u v is -h (u - p)(v - q); of the two, the plane with the
+// smaller excess at (u, v).
+struct BoundingPlane {
+  double alongU;
+  double alongV;
+  double constant;
+};
+BoundingPlane boundingPlane(double h, double uLow, double uHigh, double vLow, double vHigh,
+                            double u, double v) {
+  double p = uLow;
+  double q = h >= 0.0 ? vHigh : vLow;
+  const double otherP = uHigh;
+  const double otherQ = h >= 0.0 ? vLow : vHigh;
+  if (-h * ((u - otherP) * (v - otherQ)) < -h * ((u - p) * (v - q))) {
+    p = otherP;
+    q = otherQ;
+  }
+  return {h * q, h * p, -(h * (p * q))};
+}
+
 }  // namespace
 
 void CountCoupledBound::setModel(const ResponseSurface& model, int skinPlyTotal,
@@ -138,23 +160,12 @@ double CountCoupledBound::pairValue(const LaminateCountScan::Candidate& skin,
   double planeConstant = inPlane;
   for (int i = 0; i < 2; ++i)
     for (int j = 0; j < 2; ++j) {
-      const double h = hessian[2 + i][6 + j];
-      // h u v <= h (q u + p v - p q) over the box for (p, q) a corner of the right diagonal:
-      // opposite corners when h > 0, the low or high corner when h < 0. The plane's excess
-      // over h u v is -h (u - p)(v - q): the corner with the smaller one at the maximisers.
-      const double u = atSkin[i];
-      const double v = atStiffener[j];
-      double p = s.bendingLow[i];
-      double q = h >= 0.0 ? t.bendingHigh[j] : t.bendingLow[j];
-      const double otherP = s.bendingHigh[i];
-      const double otherQ = h >= 0.0 ? t.bendingLow[j] : t.bendingHigh[j];
-      if (-h * ((u - otherP) * (v - otherQ)) < -h * ((u - p) * (v - q))) {
-        p = otherP;
-        q = otherQ;
-      }
-      skinPlane[i] += h * q;
-      stiffenerPlane[j] += h * p;
-      planeConstant -= h * (p * q);
+      const BoundingPlane plane =
+          boundingPlane(hessian[2 + i][6 + j], s.bendingLow[i], s.bendingHigh[i],
+                        t.bendingLow[j], t.bendingHigh[j], atSkin[i], atStiffener[j]);
+      skinPlane[i] += plane.alongU;
+      stiffenerPlane[j] += plane.alongV;
+      planeConstant += plane.constant;
     }
   double unused[2];
   const double planed = (scans_[0].ownPartWith(s, skinPlane, unused) +
