@@ -95,7 +95,8 @@ double BendingForm::maxOverHexagon(const CountEntry& entry, const double h[2]) c
   double best = hexagon ? maxOverBoundary<CountEntry::kBlockCorners>(entry, h)
                         : maxOverBoundary<0>(entry, h);
   double stationary[2];
-  if (stationaryInside(entry, h, stationary)) best = std::max(best, 0.5 * small::dot2(h, stationary));
+  if (stationaryInside(entry, h, stationary))
+    best = std::max(best, 0.5 * small::dot2(h, stationary));
   return best;
 }
 
