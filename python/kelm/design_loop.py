@@ -204,6 +204,7 @@ class _Loop:
         self.records: List[_Record] = []
         self.seen = set()
         self.surfaces: Dict[str, Surface] = {}
+        self._capped: set = set()
         self.radius = _START_RADIUS
         self.spent: List[numpy.ndarray] = []  # centres of the regions given up
         self.misses = 0  # proposals in a row that did not beat the centre
@@ -339,7 +340,7 @@ class _Loop:
             required.append((region, top - self.radius ** 2))
         elif self.explore:
             required += _far_from(self._explored(), _SEPARATION)
-        objectives = [self.surfaces[m] for m in self.modes]
+        objectives = [self.surfaces[m] for m in self._governing_modes()]
         proposals: List[_Record] = []
         while len(proposals) < min(self.batch, self.budget - len(self.records)):
             excluded = [r.design for r in self.records] + [p.design for p in proposals]
@@ -376,11 +377,20 @@ class _Loop:
         weights = _balanced_weights(x) if centre is None else self._local_weights(x, centre)
         cap = _CAP * max(self._best_value(), 0.0) if self._best_value() > 0 else None
         fits = {}
+        self._capped = set()
         for name in self.names:
             y = [r.responses[name] for r in usable]
             mode_cap = cap if name in self.modes and cap is not None else None
+            if mode_cap is not None and min(y) >= mode_cap:
+                self._capped.add(name)
             fits[name] = fit_surface(x, y, weights=weights, cap=mode_cap, name=name).surface
         return fits
+
+    def _governing_modes(self) -> List[str]:
+        # A mode capped at every analysis is fitted as a constant: it governs nowhere the loop
+        # has looked, and as a smallest value it would tie every design the others rate above it.
+        governing = [m for m in self.modes if m not in self._capped]
+        return governing or self.modes
 
     def _local_weights(self, x: numpy.ndarray, centre: _Record) -> numpy.ndarray:
         distance = numpy.sqrt(((x - numpy.asarray(centre.design.parameters)) ** 2).sum(axis=1))

@@ -84,6 +84,24 @@ def test_failed_analyses_are_recorded_and_never_break_the_loop(blade_panel):
     assert result.best.stiffener.codes[0] != 2
 
 
+def test_a_mode_capped_at_every_analysis_changes_nothing(blade_panel, monkeypatch):
+    """A mode far from failing is fitted as the constant cap; as a smallest value it would tie
+    every design the governing modes rate above it. The loop leaves it out of its searches."""
+    def with_far_mode(designs):
+        return [dict(row, far=1e3) for row in Analysis(blade_panel)(designs)]
+
+    searched, optimize = [], kelm.optimize
+    monkeypatch.setattr(kelm, "optimize", lambda *a, **k: searched.append(len(k["min_of"])) or
+                        optimize(*a, **k))
+    small = dict(SMALL, search_time=5.0)
+    plain = kelm.optimize_model(Analysis(blade_panel), 12, 16, budget=52, **small)
+    plain_searches, searched[:] = list(searched), []
+    far = kelm.optimize_model(with_far_mode, 12, 16, budget=52, **dict(small, modes=MODES + ["far"]))
+    assert far.status == plain.status and far.value == plain.value
+    assert list(far.history["skin"]) == list(plain.history["skin"])
+    assert searched == plain_searches
+
+
 def test_ctrl_c_progress_and_time_limit_return_what_was_analysed(blade_panel):
     calls = []
 
