@@ -11,6 +11,7 @@
 #include "alt/local_improvement.h"
 #include "search/extra_surfaces.h"
 #include "alt/ply_order.h"
+#include "alt/trade_off_weights.h"
 #include "search/panel_value.h"
 #include "search/progress_line.h"
 #include "search/random_draws.h"
@@ -35,6 +36,8 @@ constexpr int kDrawsBetweenStopChecks = 256;
 // start; the whole budget takes a second or two at 128 plies).
 constexpr long long kLocalTriesPerStart = 100000;
 constexpr long long kLocalTries = 1000000;
+// Rounds of tuning the trade-off weights: each climbs the combination of the last weights.
+constexpr int kTuningRounds = 8;
 // What one open design takes in a store: its record and its key and slot in the heap.
 constexpr std::int64_t kHeapEntryBytes = 16;
 
@@ -218,27 +221,60 @@ void SimultaneousSearch::tightStart() {
 // each combination of the trade-off grid, and the smallest value again from where that climb
 // ends; the best of these ends is kept. (At a kink the optimum of the smallest value is a best
 // design of some combination, so these climbs reach designs the first could not; without a good
-// first value the tree must open far more designs before it meets the optimum.)
+// first value the tree must open far more designs before it meets the optimum.) The ends of the
+// climbs then tune the trade-off bound's weights.
 void SimultaneousSearch::climbCombinations(PanelDesign& best, CRand& random,
                                            RankedStarts* seen) {
-  long long left = kLocalTries;
-  const LocalImprovement local(objectives_, skinRules_, stiffenerRules_, excluded_);
+  Climbs climbs{kLocalTries, {objectives_.objectiveValues(best)}};
+  for (const ResponseSurface& combination : tradeOff_.combinations()) {
+    if (climbs.triesLeft <= 0 || stopRequested()) return;
+    climbCombination(combination, best, random, seen, climbs);
+  }
+  tuneTradeOff(best, random, seen, climbs);
+}
+
+// Climbs one combination from `best`, then the smallest value; keeps the better end in `best`
+// and both ends' surface values in `climbs`. Returns the combination's value where it stopped.
+double SimultaneousSearch::climbCombination(const ResponseSurface& combination,
+                                            PanelDesign& best, CRand& random, RankedStarts* seen,
+                                            Climbs& climbs) {
   ExtraSurfaces requirementsOnly;
   requirementsOnly.required = extras_.required;
-  for (const ResponseSurface& combination : tradeOff_.combinations()) {
-    if (left <= 0 || stopRequested()) return;
-    PanelObjectives weighted;
-    weighted.setSurfaces(combination, requirementsOnly);
-    PanelDesign climb = best;
-    climb.value = weighted.value(climb);
-    const LocalImprovement along(weighted, skinRules_, stiffenerRules_, excluded_);
-    left -= along.improve(climb, random, std::min(left, kLocalTriesPerStart));
-    climb.value = objectives_.value(climb);
-    if (seen) seen->offer(climb);
-    left -= local.improve(climb, random, std::min(std::max(left, 0LL), kLocalTriesPerStart),
-                          seen);
-    if (climb.value > best.value) best = climb;
+  PanelObjectives weighted;
+  weighted.setSurfaces(combination, requirementsOnly);
+  PanelDesign climb = best;
+  climb.value = weighted.value(climb);
+  const LocalImprovement along(weighted, skinRules_, stiffenerRules_, excluded_);
+  climbs.triesLeft -= along.improve(climb, random, std::min(climbs.triesLeft, kLocalTriesPerStart));
+  const double reached = climb.value;
+  climbs.points.push_back(objectives_.objectiveValues(climb));
+  climb.value = objectives_.value(climb);
+  if (seen) seen->offer(climb);
+  const LocalImprovement local(objectives_, skinRules_, stiffenerRules_, excluded_);
+  climbs.triesLeft -= local.improve(
+      climb, random, std::min(std::max(climbs.triesLeft, 0LL), kLocalTriesPerStart), seen);
+  climbs.points.push_back(objectives_.objectiveValues(climb));
+  if (climb.value > best.value) best = climb;
+  return reached;
+}
+
+// The weights whose combination is least over the designs climbed so far bound the optimum
+// best as far as those designs tell; a climb of that combination either finds a design above
+// that least value (which moves the weights: another round) or confirms it. The weights of the
+// last round join the trade-off bound.
+void SimultaneousSearch::tuneTradeOff(PanelDesign& best, CRand& random, RankedStarts* seen,
+                                      Climbs& climbs) {
+  std::vector<double> weights;
+  for (int round = 0; round < kTuningRounds; ++round) {
+    if (climbs.triesLeft <= 0 || stopRequested()) break;
+    weights = leastLargestCombination(climbs.points);
+    if (weights.empty()) return;
+    const double least = largestCombination(climbs.points, weights);
+    const ResponseSurface combination = weightedCombination(model_, extras_, weights);
+    if (!(climbCombination(combination, best, random, seen, climbs) > least + kTieTolerance)) break;
   }
+  if (!weights.empty() && !stopRequested())
+    tradeOff_.setTuned(weights, skinPlyTotal_, stiffenerPlyTotal_, skinRules_, stiffenerRules_);
 }
 
 void SimultaneousSearch::drawUnderFixedNumbers(CRand& random) {

@@ -68,6 +68,14 @@ class SimultaneousSearch : public AlternativeSearch {
   void tightStart();
   void drawUnderFixedNumbers(CRand& random);
   void climbCombinations(PanelDesign& best, CRand& random, RankedStarts* seen);
+  // The tries the climbs have left, and each climbed design's values of the objective surfaces.
+  struct Climbs {
+    long long triesLeft;
+    std::vector<std::vector<double>> points;
+  };
+  double climbCombination(const ResponseSurface& combination, PanelDesign& best, CRand& random,
+                          RankedStarts* seen, Climbs& climbs);
+  void tuneTradeOff(PanelDesign& best, CRand& random, RankedStarts* seen, Climbs& climbs);
   bool childCanReach(OpenDesign& child);
   void searchAgainFromTheIncumbent();
   // The K best designs: the tree from the floor the start designs prove.

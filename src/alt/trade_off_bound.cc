@@ -39,6 +39,16 @@ void TradeOffBound::setModel(int skinPlyTotal, int stiffenerPlyTotal,
   for (std::size_t i = 0; i < bounds_.size(); ++i)
     bounds_[i].setModel(grid_->surfaces[i], skinPlyTotal, stiffenerPlyTotal, skinRules,
                         stiffenerRules, nullptr, 0);
+  tuned_.reset();
+}
+
+void TradeOffBound::setTuned(const std::vector<double>& weights, int skinPlyTotal,
+                             int stiffenerPlyTotal, const LaminateRules& skinRules,
+                             const LaminateRules& stiffenerRules) {
+  if (!model_ || weights.empty()) return;
+  tuned_.emplace();
+  tuned_->setModel(weightedCombination(*model_, extras_, weights), skinPlyTotal,
+                   stiffenerPlyTotal, skinRules, stiffenerRules, nullptr, 0);
 }
 
 const std::vector<ResponseSurface>& TradeOffBound::combinations() const {
@@ -49,6 +59,7 @@ const std::vector<ResponseSurface>& TradeOffBound::combinations() const {
 void TradeOffBound::adoptTablesOf(const TradeOffBound& master) {
   grid_ = master.grid_;
   bounds_ = master.bounds_;
+  tuned_ = master.tuned_;
   restartWalk();
 }
 
@@ -68,6 +79,10 @@ double TradeOffBound::evaluate(const PanelDesign& design, double best, bool thor
 }
 
 double TradeOffBound::walk(const PanelDesign& design, double best, int moves) {
+  if (tuned_) {
+    const double bound = tuned_->evaluate(design, best);
+    if (!canReach(bound, best)) return bound;
+  }
   double lowest = bounds_[current_].evaluate(design, best);
   for (int move = 0; move < moves && canReach(lowest, best); ++move) {
     int lower = -1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "alt/count_coupled_bound.h"
@@ -22,6 +23,10 @@ class TradeOffBound {
   void setGrid(const ResponseSurface& model, const ExtraSurfaces& extras);
   void setModel(int skinPlyTotal, int stiffenerPlyTotal, const LaminateRules& skinRules,
                 const LaminateRules& stiffenerRules);
+  // A combination off the grid, tried before the walk on every design: the weights that
+  // bound the optimum best, as the designs met before the tree tell them (TradeOffWeights).
+  void setTuned(const std::vector<double>& weights, int skinPlyTotal, int stiffenerPlyTotal,
+                const LaminateRules& skinRules, const LaminateRules& stiffenerRules);
   // Takes the count tables of another search of the same run (a worker of the master).
   void adoptTablesOf(const TradeOffBound& master);
   bool empty() const { return bounds_.empty(); }
@@ -46,6 +51,7 @@ class TradeOffBound {
   ExtraSurfaces extras_;
   std::shared_ptr<const CombinationGrid> grid_;  // read only, shared with the workers
   std::vector<CountCoupledBound> bounds_;
+  std::optional<CountCoupledBound> tuned_;
   int current_ = 0;
   long long walks_ = 0;    // walks inside the tree since the restart
   long long cuts_ = 0;     // those that cut their design

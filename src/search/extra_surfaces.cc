@@ -100,6 +100,24 @@ CombinationGrid combinationGrid(const ResponseSurface& model, const ExtraSurface
   return grid;
 }
 
+ResponseSurface weightedCombination(const ResponseSurface& model, const ExtraSurfaces& extras,
+                                    const std::vector<double>& weights) {
+  std::vector<const ResponseSurface*> objectives = {&model};
+  objectives.insert(objectives.end(), extras.minOf.begin(), extras.minOf.end());
+  std::map<std::int32_t, double> terms;
+  for (std::size_t k = 0; k < objectives.size() && k < weights.size(); ++k) {
+    if (weights[k] == 0.0) continue;
+    std::map<std::int32_t, double> first;
+    for (std::size_t i = 0; i < objectives[k]->termCodes().size(); ++i)
+      first.emplace(objectives[k]->termCodes()[i], objectives[k]->termValues()[i]);
+    for (const auto& [code, value] : first) terms[code] += value * weights[k];
+  }
+  ResponseSurface combination;
+  for (const auto& [code, value] : terms) combination.appendTerm(code, value);
+  combination.build();
+  return combination;
+}
+
 std::vector<ResponseSurface> boundingMeans(const ResponseSurface& model, const ExtraSurfaces& extras) {
   std::vector<const ResponseSurface*> objectives = {&model};
   objectives.insert(objectives.end(), extras.minOf.begin(), extras.minOf.end());

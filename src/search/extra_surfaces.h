@@ -45,4 +45,9 @@ struct CombinationGrid {
 CombinationGrid combinationGrid(const ResponseSurface& model, const ExtraSurfaces& extras,
                                 bool fine = false);
 
+// The combination of the objective surfaces with any weights (summing to 1): one the grid
+// does not hold, such as the weights that bound a search's optimum best.
+ResponseSurface weightedCombination(const ResponseSurface& model, const ExtraSurfaces& extras,
+                                    const std::vector<double>& weights);
+
 }  // namespace kelm

@@ -28,6 +28,12 @@ double PanelObjectives::smallestWith(double primaryValue, const PanelDesign& des
   return smallest;
 }
 
+std::vector<double> PanelObjectives::objectiveValues(const PanelDesign& design) const {
+  std::vector<double> values = {fullObjective(primary_, design)};
+  for (const FullObjective& mode : minOf_) values.push_back(fullObjective(mode, design));
+  return values;
+}
+
 bool PanelObjectives::meetsRequirements(const PanelDesign& design) const {
   for (std::size_t i = 0; i < required_.size(); ++i)
     if (!(fullObjective(required_[i], design) >= limits_[i])) return false;

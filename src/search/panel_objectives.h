@@ -20,6 +20,8 @@ class PanelObjectives {
   // it) and the further objective surfaces' values.
   double smallestWith(double primaryValue, const PanelDesign& design) const;
   bool meetsRequirements(const PanelDesign& design) const;
+  // Each objective surface's value (the maximised one first, then each further one).
+  std::vector<double> objectiveValues(const PanelDesign& design) const;
   bool hasExtras() const { return !minOf_.empty() || !required_.empty(); }
   const FullObjective& primary() const { return primary_; }
 
