@@ -377,8 +377,9 @@ bool SimultaneousSearch::evaluateChild(OpenDesign& child) {
   if (!checkPartial(skin, skinRules_) || !checkPartial(stiffener, stiffenerRules_)) return false;
   countSteps(1);
   if (skin.setCount() == ns - 2 && stiffener.setCount() == lastPliesStart(nt)) {
-    if ((!tight_ || canReach(tightBound_.evaluate(child.design, best()), best())) &&
-        (extraBounds_.empty() || extrasAllow(child, true)))
+    if (tradeOffAllows(child, true) &&
+        (!tight_ || canReach(tightBound_.evaluate(child.design, best()), best())) &&
+        (extraBounds_.empty() || extrasAllow(child)))
       completeLastPlies(child.design);
     return false;
   }
@@ -387,23 +388,28 @@ bool SimultaneousSearch::evaluateChild(OpenDesign& child) {
   return childCanReach(child);
 }
 
-// The joint bound prunes alone where it can; the tight mode's key is the smaller of both bounds.
+// The joint bound prunes alone where it can; the tight mode's key is the smallest of the bounds.
 bool SimultaneousSearch::childCanReach(OpenDesign& child) {
   child.bound = bound_.evaluateJointBound(child);
-  if (tight_ && canReach(child.bound, best()))
-    child.bound = std::min(child.bound, tightBound_.evaluate(child.design, best()));
+  if (!canReach(child.bound, best()) || !tradeOffAllows(child, false)) return false;
+  if (tight_) child.bound = std::min(child.bound, tightBound_.evaluate(child.design, best()));
   if (!canReach(child.bound, best())) return false;
   return extraBounds_.empty() || extrasAllow(child);
 }
 
+// Where modes trade off, a combination of them cuts far more designs than any one surface's own
+// bound (at a kink the maximised surface's own bound almost never does): the combinations go
+// first. Only the tight mode with further objective surfaces has them.
+bool SimultaneousSearch::tradeOffAllows(OpenDesign& child, bool lastPlies) {
+  if (tradeOff_.empty()) return true;
+  const double bound = tradeOff_.evaluate(child.design, best(), lastPlies);
+  child.bound = std::min(child.bound, bound);
+  return canReach(bound, best());
+}
+
 // Every completion's smallest objective value is at most each objective surface's bound, and
 // a required surface's bound below its limit leaves no allowed completion.
-bool SimultaneousSearch::extrasAllow(OpenDesign& child, bool lastPlies) {
-  if (!tradeOff_.empty()) {
-    const double bound = tradeOff_.evaluate(child.design, best(), lastPlies);
-    if (!canReach(bound, best())) return false;
-    child.bound = std::min(child.bound, bound);
-  }
+bool SimultaneousSearch::extrasAllow(OpenDesign& child) {
   for (ExtraBound& extra : extraBounds_) {
     const double floor = extra.required ? extra.limit : best();
     double bound = extra.joint.evaluateJointBound(child);

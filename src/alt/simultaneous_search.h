@@ -137,7 +137,8 @@ class SimultaneousSearch : public AlternativeSearch {
   std::vector<ExtraBound> extraBounds_;
   std::vector<ResponseSurface> boundingMeans_;  // weighted means of the objective surfaces
   TradeOffBound tradeOff_;  // the tight mode's convex combinations of the objective surfaces
-  bool extrasAllow(OpenDesign& child, bool lastPlies = false);
+  bool tradeOffAllows(OpenDesign& child, bool lastPlies);
+  bool extrasAllow(OpenDesign& child);
   void setExtraBoundModels();
   void takeEdgesAlongTheEdges();
   std::vector<PanelDesign> starts_;  // the random start's designs, kept in the tight mode

@@ -19,6 +19,8 @@ constexpr long long kRetryEvery = 16;
 // The thickest laminate whose combinations get the fine grid: its tables take a few megabytes
 // and milliseconds each; at 48 plies the grid's fourfold tables cost more set-up than they save.
 constexpr int kFineGridPlies = 32;
+// The weight the tuned combination's neighbours move between two surfaces.
+constexpr double kTunedShift = 0.05;
 }  // namespace
 
 void TradeOffBound::setGrid(const ResponseSurface& model, const ExtraSurfaces& extras) {
@@ -39,16 +41,28 @@ void TradeOffBound::setModel(int skinPlyTotal, int stiffenerPlyTotal,
   for (std::size_t i = 0; i < bounds_.size(); ++i)
     bounds_[i].setModel(grid_->surfaces[i], skinPlyTotal, stiffenerPlyTotal, skinRules,
                         stiffenerRules, nullptr, 0);
-  tuned_.reset();
+  tuned_.clear();
 }
 
 void TradeOffBound::setTuned(const std::vector<double>& weights, int skinPlyTotal,
                              int stiffenerPlyTotal, const LaminateRules& skinRules,
                              const LaminateRules& stiffenerRules) {
+  tuned_.clear();
   if (!model_ || weights.empty()) return;
-  tuned_.emplace();
-  tuned_->setModel(weightedCombination(*model_, extras_, weights), skinPlyTotal,
-                   stiffenerPlyTotal, skinRules, stiffenerRules, nullptr, 0);
+  std::vector<std::vector<double>> near = {weights};
+  for (std::size_t i = 0; i < weights.size(); ++i)
+    for (std::size_t j = 0; j < weights.size(); ++j) {
+      if (i == j || weights[j] <= 0.0) continue;
+      std::vector<double> moved = weights;
+      const double shift = std::min(weights[j], kTunedShift);
+      moved[i] += shift;
+      moved[j] -= shift;
+      near.push_back(moved);
+    }
+  tuned_.resize(near.size());
+  for (std::size_t n = 0; n < near.size(); ++n)
+    tuned_[n].setModel(weightedCombination(*model_, extras_, near[n]), skinPlyTotal,
+                       stiffenerPlyTotal, skinRules, stiffenerRules, nullptr, 0);
 }
 
 const std::vector<ResponseSurface>& TradeOffBound::combinations() const {
@@ -79,11 +93,12 @@ double TradeOffBound::evaluate(const PanelDesign& design, double best, bool thor
 }
 
 double TradeOffBound::walk(const PanelDesign& design, double best, int moves) {
-  if (tuned_) {
-    const double bound = tuned_->evaluate(design, best);
-    if (!canReach(bound, best)) return bound;
+  double lowest = std::numeric_limits<double>::infinity();
+  for (CountCoupledBound& tuned : tuned_) {
+    lowest = std::min(lowest, tuned.evaluate(design, best));
+    if (!canReach(lowest, best)) return lowest;
   }
-  double lowest = bounds_[current_].evaluate(design, best);
+  lowest = std::min(lowest, bounds_[current_].evaluate(design, best));
   for (int move = 0; move < moves && canReach(lowest, best); ++move) {
     int lower = -1;
     for (const int n : grid_->neighbours[current_]) {

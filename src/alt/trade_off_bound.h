@@ -51,7 +51,7 @@ class TradeOffBound {
   ExtraSurfaces extras_;
   std::shared_ptr<const CombinationGrid> grid_;  // read only, shared with the workers
   std::vector<CountCoupledBound> bounds_;
-  std::optional<CountCoupledBound> tuned_;
+  std::vector<CountCoupledBound> tuned_;  // the tuned weights, then their neighbours
   int current_ = 0;
   long long walks_ = 0;    // walks inside the tree since the restart
   long long cuts_ = 0;     // those that cut their design
