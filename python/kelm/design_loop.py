@@ -9,7 +9,7 @@ far:
 2. each round fits one quadratic per failure mode (and per required response), with weights that
    fall off with the distance, in lamination parameters, from the best analysed design, each
    mode capped a little above that design's value so that modes far from governing do not spend
-   the fit;
+   the fit (a mode capped at every analysis, a constant, is left out of that round's search);
 3. the exact search maximises the smallest of the mode surfaces over the buildable designs that
    were not analysed yet, inside the trust region (a distance requirement around the best
    design) and meeting the fitted requirements;
