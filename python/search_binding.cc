@@ -64,6 +64,9 @@ std::string Result::message() const {
     return "time limit reached: the designs are the best found so far, not proven optimal";
   if (status == "interrupted")
     return "run interrupted: the designs are the best found so far, not proven optimal";
+  if (status == "memory-limit")
+    return "memory limit reached: the tied designs filled half the memory budget; the designs "
+           "are those found so far, not proven optimal";
   if (iterative(method))
     return "no design found: no design the iterative turns reached meets the rules and "
            "requirements (they start from the first allowed stiffener; an exact method, "
@@ -177,6 +180,7 @@ const char* statusOf(StopReason reason, bool found) {
   switch (reason) {
     case StopReason::None: return found ? "optimal" : "infeasible";
     case StopReason::TimeLimit: return "time-limit";
+    case StopReason::MemoryLimit: return "memory-limit";
     default: return "interrupted";
   }
 }

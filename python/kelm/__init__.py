@@ -202,7 +202,8 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: Optional[int],
         methods "tight", "tree" and "exhaustive".
 
     The Result says whether it succeeded: ``success`` is True for status "optimal" only;
-    "time-limit" and "interrupted" hold the best designs found so far, "infeasible" none
+    "time-limit" and "interrupted" hold the best designs found so far, as does "memory-limit"
+    (tied designs, a plateau of equal values, filled half of ``memory``), "infeasible" none
     (no design meets the rules and requirements; the iterative methods, which start from the
     first allowed stiffener, may miss designs the exact methods find). ``message`` says it in
     words. Arguments are checked first: a wrong type raises TypeError, a wrong value

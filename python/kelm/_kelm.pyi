@@ -88,7 +88,7 @@ class DesignList(Sequence[Design]):
     def __eq__(self, other: object) -> bool: ...
 
 class Result:
-    #: "optimal", "infeasible", "interrupted" or "time-limit"
+    #: "optimal", "infeasible", "interrupted", "time-limit" or "memory-limit"
     @property
     def status(self) -> str: ...
     @property

@@ -33,8 +33,8 @@ class SizingResult:
     """The lightest total with a design meeting every requirement: ``plies`` (an int, or the
     pair (skin, stiffener) for a panel; None when none in the range has one or the run stopped
     first), ``result`` (the search's Result at that total: its designs), ``totals`` (one Total
-    per total tried, lightest first), ``status`` ("optimal", "infeasible", "time-limit" or
-    "interrupted"), ``success`` and ``message``."""
+    per total tried, lightest first), ``status`` ("optimal", "infeasible", "time-limit",
+    "interrupted" or "memory-limit"), ``success`` and ``message``."""
 
     plies: Any
     result: Any
@@ -50,7 +50,9 @@ class SizingResult:
         return {"optimal": f"the lightest is {self.plies} plies",
                 "infeasible": "no total in the range has a design that meets the requirements",
                 "time-limit": "the time limit ended the sizing before a total was found",
-                "interrupted": "the sizing was interrupted before a total was found"}[self.status]
+                "interrupted": "the sizing was interrupted before a total was found",
+                "memory-limit": "tied designs filled the memory budget before a total was "
+                                "found"}[self.status]
 
 
 def _surface_at(surface: SurfaceOf, plies, name: str) -> Surface:
@@ -133,7 +135,7 @@ def lightest(objective: SurfaceOf, plies, *, require: Sequence[Tuple[SurfaceOf, 
                           min_of=[_surface_at(s, total, f"min_of[{i}]")
                                   for i, s in enumerate(min_of)])
         entry.steps, entry.seconds = result.steps, result.seconds
-        if result.status in ("time-limit", "interrupted"):
+        if result.status in ("time-limit", "interrupted", "memory-limit"):
             entry.outcome, sizing.status = "stopped", result.status
             return sizing
         if result.designs:

@@ -22,6 +22,7 @@ void AlternativeSearch::evaluateAndEnter(PanelDesign& design) {
   design.value = objectives_.value(design);
   if (objectives_.hasExtras() && !objectives_.meetsRequirements(design)) return;
   results_.enter(design, design.value);
+  if (tieLimit_ > 0 && results_.designs().size() > tieLimit_) stopForMemory();
 }
 
 void AlternativeSearch::rankResults() {

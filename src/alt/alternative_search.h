@@ -49,6 +49,8 @@ class AlternativeSearch : public SearchDriver {
   virtual void writeStepSuffix() const = 0;
 
   TiedBest<PanelDesign> results_;
+  // The designs results_ may hold before the search stops for memory (0: no limit).
+  std::size_t tieLimit_ = 0;
   long long totalSteps_ = 0;
   int skinPositions_ = 0;
   int stiffenerPositions_ = 0;

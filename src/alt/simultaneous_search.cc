@@ -475,10 +475,18 @@ void SimultaneousSearch::writeStepSuffix() const {
 // The open designs the first phase leaves are enough for two to eight threads to share the
 // work evenly; their number does not depend on the threads, so neither do the steps.
 void SimultaneousSearch::setParallelism(int threads, std::int64_t memoryBudget,
-                                        int subtreeRoots) {
+                                        int subtreeRoots, std::size_t fewestTies) {
   threads_ = std::max(1, threads);
   memoryBudget_ = std::max<std::int64_t>(0, memoryBudget);
   subtreeRoots_ = std::max(1, subtreeRoots);
+  // Tied designs may take half the budget beside the open designs (and at least `fewestTies`,
+  // so that a small budget only sends the tree depth-first): a plateau of millions of equal
+  // values (a surface that is constant where the others pass it) stops the search with the
+  // designs it holds instead of filling the machine.
+  const std::int64_t share = memoryBudget_ / 2 / threads_;
+  tieLimit_ = memoryBudget_ > 0
+                  ? std::max<std::size_t>(fewestTies, static_cast<std::size_t>(share) / sizeof(PanelDesign))
+                  : 0;
 }
 
 namespace {
@@ -579,6 +587,7 @@ void SimultaneousSearch::adoptRunOf(const SimultaneousSearch& master, StepTicker
   tradeOff_.adoptTablesOf(master.tradeOff_);
   takeEdgesAlongTheEdges();
   results_.restart(master.best());
+  tieLimit_ = master.tieLimit_;
   ticker_ = ticker;
   readStopRequestOf(master);
 }
@@ -611,6 +620,7 @@ void SimultaneousSearch::searchSubtrees(const std::vector<typename Records::Reco
       if (watched) watched->publish(ticker_->steps(), heap.count(), best());
     }
     found_.insert(found_.end(), results_.designs().begin(), results_.designs().end());
+    if (tieLimit_ > 0 && found_.size() > tieLimit_) stopForMemory();
     ++shareOut_.subtrees;
   }
 }

@@ -44,9 +44,13 @@ class SimultaneousSearch : public AlternativeSearch {
   // The tight mode's threads (1 or more), the memory its open designs may take, in bytes (0: no
   // limit), and how many open designs its first phase leaves for the threads (by default the
   // process's hand-over setting).
+  // Tied designs may take half the budget, and at least `fewestTies` designs; past that the
+  // search stops (StopReason::MemoryLimit) with the designs it holds.
   static constexpr int kSubtreeRoots = kDefaultSubtreeRoots;
+  static constexpr std::size_t kFewestTiesHeld = std::size_t{1} << 20;
   void setParallelism(int threads, std::int64_t memoryBudget,
-                      int subtreeRoots = subtreeRootsSetting());
+                      int subtreeRoots = subtreeRootsSetting(),
+                      std::size_t fewestTies = kFewestTiesHeld);
   // How the tight mode's last run shared its tree out: the subtrees handed over, the threads
   // that searched at least one, and the subtrees that went depth-first under the memory budget.
   struct ShareOut {

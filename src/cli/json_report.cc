@@ -28,6 +28,7 @@ const char* outcomeName(StopReason reason) {
   switch (reason) {
     case StopReason::None: return "optimal";
     case StopReason::TimeLimit: return "time-limit";
+    case StopReason::MemoryLimit: return "memory-limit";
     default: return "interrupted";
   }
 }

@@ -27,10 +27,16 @@ namespace kelm {
 namespace {
 
 const char* stoppedLine(StopReason reason) {
-  return reason == StopReason::TimeLimit
-             ? "time limit reached: the designs below are the best found so far, not proven "
-               "optimal"
-             : "run interrupted: the designs below are the best found so far, not proven optimal";
+  switch (reason) {
+    case StopReason::TimeLimit:
+      return "time limit reached: the designs below are the best found so far, not proven "
+             "optimal";
+    case StopReason::MemoryLimit:
+      return "memory limit reached: the tied designs filled half the memory budget (--memory=); "
+             "the designs below are those found so far, not proven optimal";
+    default:
+      return "run interrupted: the designs below are the best found so far, not proven optimal";
+  }
 }
 
 // "caluclation" is the program's own spelling and stays so: scripts look for this line. With

@@ -61,6 +61,7 @@ int stopExitStatus(StopReason reason) {
     case StopReason::Interrupt: return 130;
     case StopReason::Terminate: return 143;
     case StopReason::TimeLimit: return 124;
+    case StopReason::MemoryLimit: return 1;
     case StopReason::None: return 0;
   }
   return 0;

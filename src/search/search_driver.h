@@ -65,12 +65,14 @@ class SearchDriver {
   const StopRequest& stopRequestRead() const { return *stop_; }
   // A worker thread of a search stops when its master is asked to.
   void readStopRequestOf(const SearchDriver& master) { stop_ = master.stop_; }
+  // The search stops itself (and its master's threads) when what it must hold passes its budget.
+  void stopForMemory() { stop_->request(StopReason::MemoryLimit); }
 
   SearchProgress progress_;
 
  private:
   StopRequest ownStop_;
-  const StopRequest* stop_ = &ownStop_;
+  StopRequest* stop_ = &ownStop_;
 };
 
 }  // namespace kelm

@@ -93,5 +93,27 @@ TEST(FailureModesTest, TreeSearchesFindExactlyTheExhaustiveOptimaOfTheSmallestSu
   reached.print();
 }
 
+// A mode that is constant where the others pass it ties millions of designs. The tied designs
+// may take half the memory budget: past it the search stops, says why, and keeps what it holds.
+TEST(FailureModesTest, APlateauOfTiesStopsAtTheMemoryBudget) {
+  const ResponseSurface plateau = testing::makeSurface({Term{0, 1.0}});
+  const ResponseSurface above = testing::makeSurface({Term{0, 2.0}, Term{testing::linearCode(1), 0.5}});
+  ExtraSurfaces extras;
+  extras.minOf.push_back(&plateau);
+  constexpr std::int64_t kHeld = 40;
+  for (const int threads : {1, 2}) {
+    SimultaneousSearch tight(above, testing::freeRules(), testing::freeRules(), 3u, true);
+    tight.setParallelism(threads, 2 * threads * kHeld * static_cast<std::int64_t>(sizeof(PanelDesign)), 4, 1);
+    tight.setExtraSurfaces(extras);
+    tight.setStepCounterShown(false);
+    tight.run(12, 16);
+    EXPECT_EQ(tight.stopReason(), StopReason::MemoryLimit);
+    EXPECT_GT(tight.results().size(), 0u);
+    // Past the limit only the children of the design being expanded are completed.
+    EXPECT_LE(tight.results().size(), static_cast<std::size_t>(threads * (kHeld + 9 * 81)));
+    for (const PanelDesign& design : tight.results()) EXPECT_EQ(design.value, 1.0);
+  }
+}
+
 }  // namespace
 }  // namespace kelm
