@@ -101,8 +101,9 @@ TEST(FailureModesTest, APlateauOfTiesStopsAtTheMemoryBudget) {
   ExtraSurfaces extras;
   extras.minOf.push_back(&plateau);
   constexpr std::int64_t kHeld = 40;
+  const LaminateRules free = testing::freeRules();
   for (const int threads : {1, 2}) {
-    SimultaneousSearch tight(above, testing::freeRules(), testing::freeRules(), 3u, true);
+    SimultaneousSearch tight(above, free, free, 3u, true);
     tight.setParallelism(threads, 2 * threads * kHeld * static_cast<std::int64_t>(sizeof(PanelDesign)), 4, 1);
     tight.setExtraSurfaces(extras);
     tight.setStepCounterShown(false);
