@@ -41,13 +41,13 @@ class SimultaneousSearch : public AlternativeSearch {
   void run(int skinPlyTotal, int stiffenerPlyTotal) override;
   void setExtraSurfaces(const ExtraSurfaces& extras) override;
   long long completedCount() const { return completedCount_; }
-  // The tight mode's threads (1 or more), the memory its open designs may take, in bytes (0: no
-  // limit), and how many open designs its first phase leaves for the threads (by default the
-  // process's hand-over setting).
-  // Tied designs may take half the budget, and at least `fewestTies` designs; past that the
-  // search stops (StopReason::MemoryLimit) with the designs it holds.
   static constexpr int kSubtreeRoots = kDefaultSubtreeRoots;
   static constexpr std::size_t kFewestTiesHeld = std::size_t{1} << 20;
+  // The tight mode's threads (1 or more), the memory its open designs may take, in bytes (0: no
+  // limit), and how many open designs its first phase leaves for the threads (by default the
+  // process's hand-over setting). Tied designs may take half the budget, and at least
+  // `fewestTies` designs; past that the search stops (StopReason::MemoryLimit) with the designs
+  // it holds.
   void setParallelism(int threads, std::int64_t memoryBudget,
                       int subtreeRoots = subtreeRootsSetting(),
                       std::size_t fewestTies = kFewestTiesHeld);

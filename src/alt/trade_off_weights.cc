@@ -98,11 +98,31 @@ double largestCombination(const std::vector<std::vector<double>>& points,
   return largest;
 }
 
+// The programme over every point would solve each choice of `surfaces` constraints among all
+// points (hours for four surfaces and a few hundred points in a band). Over a few points it is
+// instant, and the optimum of all is the optimum of the points that hold it: so the points are
+// taken in as they are needed, each time the one most above the few points' least value, until
+// none is above it.
 std::vector<double> leastLargestCombination(const std::vector<std::vector<double>>& points) {
   if (points.empty()) return {};
   const int surfaces = static_cast<int>(points.front().size());
   if (surfaces < 2 || surfaces > kMostTunedSurfaces) return {};
-  return VertexSearch(undominated(points), surfaces).run();
+  const std::vector<std::vector<double>> candidates = undominated(points);
+  std::vector<std::vector<double>> held = {candidates.front()};
+  for (;;) {
+    const std::vector<double> weights = VertexSearch(held, surfaces).run();
+    if (weights.empty()) return weights;
+    const double least = largestCombination(held, weights);
+    const std::vector<double>* above = nullptr;
+    double most = least + 1e-12;
+    for (const std::vector<double>& p : candidates) {
+      double sum = 0.0;
+      for (int k = 0; k < surfaces; ++k) sum += weights[k] * p[k];
+      if (sum > most) most = sum, above = &p;
+    }
+    if (!above) return weights;
+    held.push_back(*above);
+  }
 }
 
 }  // namespace kelm

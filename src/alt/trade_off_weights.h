@@ -13,13 +13,12 @@ namespace kelm {
 // (a small linear programme, solved at its vertices).
 //
 // `points`: one row per design, one value per surface. Empty when there are fewer than two
-// surfaces, more than kMostSurfaces, or no point.
+// surfaces, more than kMostTunedSurfaces, or no point.
+inline constexpr int kMostTunedSurfaces = 4;
 std::vector<double> leastLargestCombination(const std::vector<std::vector<double>>& points);
 
 // The largest combined value over the points for the given weights.
 double largestCombination(const std::vector<std::vector<double>>& points,
                           const std::vector<double>& weights);
-
-inline constexpr int kMostTunedSurfaces = 4;
 
 }  // namespace kelm

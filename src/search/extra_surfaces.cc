@@ -25,22 +25,12 @@ ResponseSurface meanOf(const std::vector<const ResponseSurface*>& surfaces) {
   return mean;
 }
 
-// The combination with the given weights, term by term as the mean (weights in steps).
-ResponseSurface combinationOf(const std::vector<const ResponseSurface*>& surfaces,
+// The combination with weights in steps of 1/steps.
+ResponseSurface combinationOf(const ResponseSurface& model, const ExtraSurfaces& extras,
                               const std::vector<int>& weights, int steps) {
-  std::map<std::int32_t, double> terms;
-  for (std::size_t k = 0; k < surfaces.size(); ++k) {
-    if (weights[k] == 0) continue;
-    const double share = static_cast<double>(weights[k]) / steps;
-    std::map<std::int32_t, double> first;
-    for (std::size_t i = 0; i < surfaces[k]->termCodes().size(); ++i)
-      first.emplace(surfaces[k]->termCodes()[i], surfaces[k]->termValues()[i]);
-    for (const auto& [code, value] : first) terms[code] += value * share;
-  }
-  ResponseSurface combination;
-  for (const auto& [code, value] : terms) combination.appendTerm(code, value);
-  combination.build();
-  return combination;
+  std::vector<double> shares;
+  for (const int w : weights) shares.push_back(static_cast<double>(w) / steps);
+  return weightedCombination(model, extras, shares);
 }
 
 // Every way to share `steps` among `count` surfaces, more than one of them weighted.
@@ -85,7 +75,7 @@ CombinationGrid combinationGrid(const ResponseSurface& model, const ExtraSurface
   grid.weights = gridWeights(count, steps);
   int nearest = steps * steps;
   for (std::size_t i = 0; i < grid.weights.size(); ++i) {
-    grid.surfaces.push_back(combinationOf(objectives, grid.weights[i], steps));
+    grid.surfaces.push_back(combinationOf(model, extras, grid.weights[i], steps));
     int spread = 0;
     for (int w : grid.weights[i]) spread = std::max(spread, std::abs(w * count - steps));
     if (spread < nearest) nearest = spread, grid.equalMean = static_cast<int>(i);
@@ -100,6 +90,7 @@ CombinationGrid combinationGrid(const ResponseSurface& model, const ExtraSurface
   return grid;
 }
 
+// Term by term as the mean (the first line of a code counts).
 ResponseSurface weightedCombination(const ResponseSurface& model, const ExtraSurfaces& extras,
                                     const std::vector<double>& weights) {
   std::vector<const ResponseSurface*> objectives = {&model};
