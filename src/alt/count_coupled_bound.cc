@@ -101,10 +101,16 @@ double CountCoupledBound::evaluate(const PanelDesign& design, double best) {
   if (loose < needed) return loose;
   skin.boxAbove(needed - (shared + stiffener.best()));
   stiffener.boxAbove(needed - (shared + skin.best()));
-  // Each count with its own coupling to the other laminate's counts left: fewer to rank.
+  return boundOfKept(needed, skin.best(), stiffener.best());
+}
+
+// Each count with its own coupling to the other laminate's counts left: fewer to rank. `own`:
+// each laminate's largest own part over the counts kept.
+double CountCoupledBound::boundOfKept(double needed, double skinOwn, double stiffenerOwn) {
+  const double own[kLaminates] = {skinOwn, stiffenerOwn};
   double dropped = kMinusInfinity;  // the largest bound of a count dropped
   for (int l = 0; l < kLaminates; ++l) {
-    const double base = value_ + surface_.margin + scans_[1 - l].best();
+    const double base = value_ + surface_.margin + own[1 - l];
     const bool anyLeft = scans_[l].keepAbove([&](const LaminateCountScan::Candidate& c) {
       const double upper = base + c.value + countCoupling(l, *c.entry);
       if (upper < needed) dropped = std::max(dropped, upper);
@@ -112,10 +118,16 @@ double CountCoupledBound::evaluate(const PanelDesign& design, double best) {
     });
     if (!anyLeft) return dropped;
   }
-  const double boxBound =
-      value_ + couplingBound() + surface_.margin + skin.best() + stiffener.best();
+  const double boxBound = value_ + couplingBound() + surface_.margin + own[0] + own[1];
   if (boxBound < needed) return boxBound;
   return std::min(boxBound, pairBound(boxBound, needed));
+}
+
+double CountCoupledBound::narrowKept(double best) {
+  const double needed = best - kTieTolerance;
+  for (const LaminateCountScan& scan : scans_)
+    if (scan.kept().empty()) return kMinusInfinity;
+  return boundOfKept(needed, scans_[0].keptBest(), scans_[1].keptBest());
 }
 
 // Given both counts, both in-plane increments are exact: the in-plane coupling is a number and

@@ -34,6 +34,21 @@ class CountCoupledBound {
   // leave the design no completion at all.
   double evaluate(const PanelDesign& design, double best);
 
+  // The counts of a laminate that can still reach the best value, as the last evaluate() or
+  // narrow() left them (when it left the design open).
+  const std::vector<const LaminateCountScan::Candidate*>& kept(int laminate) const {
+    return scans_[laminate].kept();
+  }
+  // The bound of the last design again, with only the kept counts `keep(laminate, candidate)`
+  // passes: where other failure modes rule counts out, the boxes of the rest are smaller and
+  // their couplings sharper. Below best - tolerance when no count is left.
+  template <typename Keep>
+  double narrow(const Keep& keep, double best) {
+    for (int l = 0; l < kLaminates; ++l)
+      scans_[l].keepAbove([&](const LaminateCountScan::Candidate& c) { return keep(l, c); });
+    return narrowKept(best);
+  }
+
   // Whether the pair scan goes on after a pair reaches the best value, for a key as low as the
   // bound can make it (when measuring the bound itself; the search never needs it).
   void setFullPairScan(bool full) { fullPairScan_ = full; }
@@ -56,6 +71,11 @@ class CountCoupledBound {
 
   void setObjectiveAt(const PanelDesign& design);
   double couplingBound() const;
+  // The bound over the kept counts: each count's own coupling with the other laminate's box
+  // drops more, then the boxes' coupling, then the pairs. `skinOwn`, `stiffenerOwn`: each
+  // laminate's largest own part over its kept counts.
+  double boundOfKept(double needed, double skinOwn, double stiffenerOwn);
+  double narrowKept(double best);
   // The largest bound over pairs of counts that can reach `needed`, each pair with its exact
   // in-plane coupling; `boxBound` bounds every pair.
   double pairBound(double boxBound, double needed);

@@ -114,6 +114,16 @@ void SimultaneousSearch::setExtraBoundModels() {
   for (ExtraBound& extra : extraBounds_)
     extra.tight.setModel(*extra.surface, skinPlyTotal_, stiffenerPlyTotal_, skinRules_,
                          stiffenerRules_, &stopRequestRead(), 0);
+  setSharedModes();
+}
+
+void SimultaneousSearch::setSharedModes() {
+  sharedCounts_.setPositions(skinPositions_, stiffenerPositions_);
+  sharedModes_.clear();
+  if (extraBounds_.empty()) return;
+  sharedModes_.push_back({&tightBound_, 0.0, true});
+  for (ExtraBound& extra : extraBounds_)
+    sharedModes_.push_back({&extra.tight, extra.limit, !extra.required});
 }
 
 void SimultaneousSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
@@ -394,7 +404,7 @@ bool SimultaneousSearch::childCanReach(OpenDesign& child) {
   if (!canReach(child.bound, best()) || !tradeOffAllows(child, false)) return false;
   if (tight_) child.bound = std::min(child.bound, tightBound_.evaluate(child.design, best()));
   if (!canReach(child.bound, best())) return false;
-  return extraBounds_.empty() || extrasAllow(child);
+  return extraBounds_.empty() || (extrasAllow(child) && sharedCountsAllow(child));
 }
 
 // Where modes trade off, a combination of them cuts far more designs than any one surface's own
@@ -418,6 +428,13 @@ bool SimultaneousSearch::extrasAllow(OpenDesign& child) {
     if (!extra.required) child.bound = std::min(child.bound, bound);
   }
   return true;
+}
+
+bool SimultaneousSearch::sharedCountsAllow(OpenDesign& child) {
+  if (!tight_) return true;
+  for (SharedCounts::Mode& mode : sharedModes_)
+    if (mode.objective) mode.floor = best();
+  return sharedCounts_.allow(sharedModes_, child.bound) && canReach(child.bound, best());
 }
 
 // Both laminates lack their last two positions: all 81 completions are valued directly (the 9
@@ -585,6 +602,7 @@ void SimultaneousSearch::adoptRunOf(const SimultaneousSearch& master, StepTicker
   tightBound_ = master.tightBound_;
   for (std::size_t k = 0; k < extraBounds_.size(); ++k) extraBounds_[k].tight = master.extraBounds_[k].tight;
   tradeOff_.adoptTablesOf(master.tradeOff_);
+  setSharedModes();
   takeEdgesAlongTheEdges();
   results_.restart(master.best());
   tieLimit_ = master.tieLimit_;

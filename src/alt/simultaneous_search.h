@@ -13,6 +13,7 @@
 #include "alt/joint_bound_model.h"
 #include "alt/ply_order.h"
 #include "alt/ranked_starts.h"
+#include "alt/shared_counts.h"
 #include "alt/subtree_hand_over.h"
 #include "alt/trade_off_bound.h"
 #include "base/seeded_random.h"
@@ -143,6 +144,11 @@ class SimultaneousSearch : public AlternativeSearch {
   TradeOffBound tradeOff_;  // the tight mode's convex combinations of the objective surfaces
   bool tradeOffAllows(OpenDesign& child, bool lastPlies);
   bool extrasAllow(OpenDesign& child);
+  // The tight mode with further surfaces: every mode's bound over the counts all of them keep.
+  bool sharedCountsAllow(OpenDesign& child);
+  void setSharedModes();
+  SharedCounts sharedCounts_;
+  std::vector<SharedCounts::Mode> sharedModes_;  // the objective's bound, then each extra's
   void setExtraBoundModels();
   void takeEdgesAlongTheEdges();
   std::vector<PanelDesign> starts_;  // the random start's designs, kept in the tight mode

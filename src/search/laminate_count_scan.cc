@@ -161,6 +161,12 @@ void LaminateCountScan::boxAbove(double threshold) {
   }
 }
 
+double LaminateCountScan::keptBest() const {
+  double largest = -std::numeric_limits<double>::infinity();
+  for (const Candidate* c : above_) largest = std::max(largest, c->value);
+  return largest;
+}
+
 void LaminateCountScan::reboxAbove() {
   emptyBox(box_);
   for (const Candidate* c : above_) widenBox(*c->entry, box_);

@@ -68,6 +68,10 @@ class LaminateCountScan {
   }
   // The counts of the last boxAbove(), largest own part first.
   const std::vector<const Candidate*>& sortedAbove();
+  // The counts kept so far (boxAbove(), then keepAbove()), in no set order, and the largest
+  // own part among them (-infinity when none is kept).
+  const std::vector<const Candidate*>& kept() const { return above_; }
+  double keptBest() const;
 
   // The candidates of the last scan, in table order.
   int candidateCount() const { return candidateCount_; }
