@@ -11,6 +11,11 @@
 namespace kelm {
 
 bool writeFileAtomically(const std::string& file, const std::string& text) {
+  return writeFileAtomically(file, [&](const TextSink& sink) { return sink(text); });
+}
+
+bool writeFileAtomically(const std::string& file,
+                         const std::function<bool(const TextSink&)>& produce) {
   std::string temporary = file + ".XXXXXX";
   bool written = false;
 #ifndef _WIN32
@@ -22,7 +27,9 @@ bool writeFileAtomically(const std::string& file, const std::string& text) {
   std::FILE* out = std::fopen(temporary.c_str(), "wb");
 #endif
   if (out == nullptr) return false;
-  written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+  written = produce([out](std::string_view piece) {
+    return std::fwrite(piece.data(), 1, piece.size(), out) == piece.size();
+  });
   written = std::fclose(out) == 0 && written;
   std::error_code error;
   if (written) std::filesystem::rename(temporary, file, error);

@@ -85,25 +85,40 @@ json runJson(Program program, const std::vector<std::string>& arguments, const P
 
 }  // namespace
 
+// The designs are written one by one into the document's text: a plateau of ties can list
+// millions of them, whose document held whole would take many times their own memory.
 bool JsonReport::writeResult(StopReason reason, const std::vector<PanelDesign>& designs,
                              long long steps, double seconds) {
   json document = runJson(program_, arguments_, run_, seed_, excludeFile_, excludedDesigns_);
   document["outcome"] = {{"status", outcomeName(reason)}, {"exitStatus", stopExitStatus(reason)}};
-  json list = json::array();
-  for (const PanelDesign& design : designs) {
-    list.push_back({{"value", design.value},
-                    {"skin", laminateJson(design.skin, run_->options.skinPlyTotal)}});
-    if (!run_->options.skinOnly)
-      list.back()["stiffener"] = laminateJson(design.stiffener, run_->options.stiffenerPlyTotal);
-    if (modes_ != nullptr && !modes_->empty())
-      list.back()["surfaces"] =
-          surfaceValuesJson(run_->options.rsFileName, run_->model, *modes_, design);
-  }
   if (top_ > 0) document["top"] = top_;
-  document["designs"] = list;
+  document["designs"] = json::array();
   document["steps"] = steps;
   document["seconds"] = seconds;
-  return write(document.dump(2) + "\n");
+  const std::string text = document.dump(2) + "\n";
+  const std::string emptyList = "\n  \"designs\": []";
+  const std::size_t at = text.rfind(emptyList);
+  if (designs.empty() || at == std::string::npos) return write(text);
+  return write([&](const TextSink& sink) {
+    if (!sink(std::string_view(text).substr(0, at)) || !sink("\n  \"designs\": [")) return false;
+    for (std::size_t i = 0; i < designs.size(); ++i) {
+      const std::string item = designJson(designs[i]).dump(2);
+      std::string indented = i == 0 ? "\n    " : ",\n    ";
+      for (const char c : item) indented += c == '\n' ? std::string_view("\n    ") : std::string_view(&c, 1);
+      if (!sink(indented)) return false;
+    }
+    return sink("\n  ]") && sink(std::string_view(text).substr(at + emptyList.size()));
+  });
+}
+
+json JsonReport::designJson(const PanelDesign& design) const {
+  json entry = {{"value", design.value},
+                {"skin", laminateJson(design.skin, run_->options.skinPlyTotal)}};
+  if (!run_->options.skinOnly)
+    entry["stiffener"] = laminateJson(design.stiffener, run_->options.stiffenerPlyTotal);
+  if (modes_ != nullptr && !modes_->empty())
+    entry["surfaces"] = surfaceValuesJson(run_->options.rsFileName, run_->model, *modes_, design);
+  return entry;
 }
 
 bool JsonReport::writeInfeasible(const std::string& message, long long steps, double seconds) {
@@ -124,7 +139,11 @@ void JsonReport::recordFatal(std::string_view message) {
 }
 
 bool JsonReport::write(const std::string& text) const {
-  if (writeFileAtomically(file_, text)) return true;
+  return write([&](const TextSink& sink) { return sink(text); });
+}
+
+bool JsonReport::write(const std::function<bool(const TextSink&)>& produce) const {
+  if (writeFileAtomically(file_, produce)) return true;
   beforeOutput();
   std::cerr << "error: cannot write the JSON result to " << file_ << '\n' << std::flush;
   return false;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/stop_request.h"
+#include "cli/atomic_file.h"
 #include "cli/command_line.h"
 #include "cli/failure_modes.h"
 #include "cli/run_setup.h"
@@ -45,6 +46,8 @@ class JsonReport {
  private:
   static void recordFatal(std::string_view message);
   bool write(const std::string& text) const;
+  bool write(const std::function<bool(const TextSink&)>& produce) const;
+  nlohmann::ordered_json designJson(const PanelDesign& design) const;
 
   std::string file_;
   Program program_;
