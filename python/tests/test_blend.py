@@ -126,7 +126,7 @@ def test_a_stopped_search_keeps_what_it_proved(plates):
     start = time.monotonic()
     with pytest.raises(kelm.SearchInterrupted) as interrupted:
         kelm.blend(plates / "structure.json")
-    assert time.monotonic() - start < 0.2 and interrupted.value.result.status == "stopped"
+    assert time.monotonic() - start < 0.3 and interrupted.value.result.status == "stopped"
 
 
 def test_a_stiffened_panel_gives_its_stiffener(tmp_path):

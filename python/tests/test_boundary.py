@@ -14,6 +14,10 @@ import pytest
 
 import kelm
 
+# How long a stop may take to be met on a loaded machine: well under the set-up of a 128/128
+# tight search (about 0.8 s), which a stop that went unseen would take whole.
+PROMPT = 0.3
+
 NOT_PYTHON_TERMS = ("incompatible function arguments", "_optimize", "Invoked with", "RsFile",
                     "asdict()", "unknown option!$")
 
@@ -83,7 +87,7 @@ def test_a_large_plan_stops_on_its_time_limit_and_on_ctrl_c():
     pressed = press_ctrl_c_after(0.3)
     with pytest.raises(KeyboardInterrupt):
         kelm.sample_plan(24, 32, 3000, seed=1)
-    assert time.monotonic() - pressed[0] < 0.1
+    assert time.monotonic() - pressed[0] < PROMPT
     assert kelm.sample_plan(8, 8, 50, seed=1).success
     # a large table's decomposition cannot stop: the call returns, the fit ends unseen
     x = np.random.default_rng(1).uniform(-1, 1, (300000, 8))
@@ -165,22 +169,22 @@ def test_time_limits_and_ctrl_c_are_met_in_the_set_up_of_a_large_tight_search(su
                                                                               examples):
     calls = []
     start = time.monotonic()
-    result = kelm.optimize(surface, 96, 96, rules=GUIDED, seed=1, time_limit=0.3, threads=1,
+    result = kelm.optimize(surface, 128, 128, rules=GUIDED, seed=1, time_limit=0.3, threads=1,
                            progress=calls.append)
-    assert time.monotonic() - start < 0.4 and result.status == "time-limit"
+    assert time.monotonic() - start < 0.3 + PROMPT and result.status == "time-limit"
     assert all(call.best is None or call.steps > 0 for call in calls)
     pressed = press_ctrl_c_after(0.15)
     with pytest.raises(KeyboardInterrupt) as caught:
-        kelm.optimize(surface, 96, 96, rules=GUIDED, seed=2, threads=1)
-    assert time.monotonic() - pressed[0] < 0.1
+        kelm.optimize(surface, 128, 128, rules=GUIDED, seed=2, threads=1)
+    assert time.monotonic() - pressed[0] < PROMPT
     assert caught.value.result.status == "interrupted"
     # the program's time limit, set by the same stop request
     start = time.monotonic()
     subprocess.run([str(build / "kelm_alt"), "--tight", "--threads=1", "--time-limit=0.3",
-                    "--min-share=10", "--max-run=4", "--no-cross-ply-jump", "--outer-45", "96",
-                    "96", str(examples / "panel_a.rs")], stdout=subprocess.DEVNULL,
+                    "--min-share=10", "--max-run=4", "--no-cross-ply-jump", "--outer-45", "128",
+                    "128", str(examples / "panel_a.rs")], stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL)
-    assert time.monotonic() - start < 0.6
+    assert time.monotonic() - start < 0.3 + PROMPT + 0.1  # and the process's start
 
 
 def test_python_habits(surface, examples, tmp_path):
