@@ -124,6 +124,8 @@ void SimultaneousSearch::setSharedModes() {
   sharedModes_.push_back({&tightBound_, 0.0, true});
   for (ExtraBound& extra : extraBounds_)
     sharedModes_.push_back({&extra.tight, extra.limit, !extra.required});
+  fixedSharedModes_ = sharedModes_.size();
+  sharedModes_.reserve(fixedSharedModes_ + 256);
 }
 
 void SimultaneousSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
@@ -432,8 +434,11 @@ bool SimultaneousSearch::extrasAllow(OpenDesign& child) {
 
 bool SimultaneousSearch::sharedCountsAllow(OpenDesign& child) {
   if (!tight_) return true;
+  sharedModes_.resize(fixedSharedModes_);
   for (SharedCounts::Mode& mode : sharedModes_)
     if (mode.objective) mode.floor = best();
+  tradeOff_.forEachOpenCombination(
+      [&](CountCoupledBound& bound) { sharedModes_.push_back({&bound, best(), true}); });
   return sharedCounts_.allow(sharedModes_, child.bound) && canReach(child.bound, best());
 }
 

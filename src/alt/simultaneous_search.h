@@ -149,6 +149,7 @@ class SimultaneousSearch : public AlternativeSearch {
   void setSharedModes();
   SharedCounts sharedCounts_;
   std::vector<SharedCounts::Mode> sharedModes_;  // the objective's bound, then each extra's
+  std::size_t fixedSharedModes_ = 0;
   void setExtraBoundModels();
   void takeEdgesAlongTheEdges();
   std::vector<PanelDesign> starts_;  // the random start's designs, kept in the tight mode

@@ -37,6 +37,7 @@ void TradeOffBound::setModel(int skinPlyTotal, int stiffenerPlyTotal,
   const bool fine = std::max(skinPlyTotal, stiffenerPlyTotal) <= kFineGridPlies;
   grid_ = std::make_shared<const CombinationGrid>(combinationGrid(*model_, extras_, fine));
   bounds_.assign(grid_->surfaces.size(), CountCoupledBound());
+  walked_.reserve(bounds_.size() * (kMovesPerWalk + 1) + 1);
   restartWalk();
   for (std::size_t i = 0; i < bounds_.size(); ++i)
     bounds_[i].setModel(grid_->surfaces[i], skinPlyTotal, stiffenerPlyTotal, skinRules,
@@ -60,6 +61,7 @@ void TradeOffBound::setTuned(const std::vector<double>& weights, int skinPlyTota
       near.push_back(moved);
     }
   tuned_.resize(near.size());
+  walked_.reserve(tuned_.size() + bounds_.size() * (kMovesPerWalk + 1) + 1);
   for (std::size_t n = 0; n < near.size(); ++n)
     tuned_[n].setModel(weightedCombination(*model_, extras_, near[n]), skinPlyTotal,
                        stiffenerPlyTotal, skinRules, stiffenerRules, nullptr, 0);
@@ -74,6 +76,8 @@ void TradeOffBound::adoptTablesOf(const TradeOffBound& master) {
   grid_ = master.grid_;
   bounds_ = master.bounds_;
   tuned_ = master.tuned_;
+  walked_.clear();
+  walked_.reserve(master.walked_.capacity());
   restartWalk();
 }
 
@@ -82,8 +86,10 @@ double TradeOffBound::evaluate(const PanelDesign& design, double best, bool thor
   // trade off there, or the subtrees are open whatever the weights), only one design in
   // kRetryEvery tries it, so that a change of region is noticed.
   if (!thorough && walks_ >= kTrialWalks && kCutShare * cuts_ < walks_ &&
-      ++skipped_ % kRetryEvery != 0)
+      ++skipped_ % kRetryEvery != 0) {
+    walked_.clear();
     return std::numeric_limits<double>::infinity();
+  }
   const double lowest = walk(design, best, thorough ? static_cast<int>(bounds_.size()) : kMovesPerWalk);
   if (!thorough) {
     ++walks_;
@@ -93,16 +99,22 @@ double TradeOffBound::evaluate(const PanelDesign& design, double best, bool thor
 }
 
 double TradeOffBound::walk(const PanelDesign& design, double best, int moves) {
+  walked_.clear();
   double lowest = std::numeric_limits<double>::infinity();
+  auto boundOf = [&](CountCoupledBound& bound) {
+    if (std::find(walked_.begin(), walked_.end(), &bound) == walked_.end())
+      walked_.push_back(&bound);
+    return bound.evaluate(design, best);
+  };
   for (CountCoupledBound& tuned : tuned_) {
-    lowest = std::min(lowest, tuned.evaluate(design, best));
+    lowest = std::min(lowest, boundOf(tuned));
     if (!canReach(lowest, best)) return lowest;
   }
-  lowest = std::min(lowest, bounds_[current_].evaluate(design, best));
+  lowest = std::min(lowest, boundOf(bounds_[current_]));
   for (int move = 0; move < moves && canReach(lowest, best); ++move) {
     int lower = -1;
     for (const int n : grid_->neighbours[current_]) {
-      const double bound = bounds_[n].evaluate(design, best);
+      const double bound = boundOf(bounds_[n]);
       if (bound < lowest) lowest = bound, lower = n;
       if (!canReach(lowest, best)) break;
     }

@@ -38,6 +38,12 @@ class TradeOffBound {
   // (the last plies, all completed at once).
   // Inside the tree, where the walk has rarely cut, it is mostly skipped: +infinity then.
   double evaluate(const PanelDesign& design, double best, bool thorough = false);
+  // The combinations the last evaluate() bounded the design with, when none cut it: each keeps
+  // the counts its completions need (a convex combination is at least the smallest value).
+  template <typename Add>
+  void forEachOpenCombination(const Add& add) {
+    for (CountCoupledBound* bound : walked_) add(*bound);
+  }
   // Back to the first weights and a fresh count of cuts, at the start of each subtree, so that
   // what a thread finds in one does not depend on the subtrees it searched before.
   void restartWalk();
@@ -51,6 +57,7 @@ class TradeOffBound {
   std::shared_ptr<const CombinationGrid> grid_;  // read only, shared with the workers
   std::vector<CountCoupledBound> bounds_;
   std::vector<CountCoupledBound> tuned_;  // the tuned weights, then their neighbours
+  std::vector<CountCoupledBound*> walked_;  // the combinations of the last walk
   int current_ = 0;
   long long walks_ = 0;    // walks inside the tree since the restart
   long long cuts_ = 0;     // those that cut their design
