@@ -119,6 +119,8 @@ bool LaminateCountScan::scanLargest(const StackingSequence& sequence, const doub
 bool LaminateCountScan::scanCounts(const StackingSequence& sequence, const double* gradient,
                                    double floor, bool withBox) {
   gradient_ = gradient;
+  above_.clear();  // the counts kept belong to the design scanned last
+  aboveSorted_ = false;
   countSetCodes(sequence);
   Candidate* candidates = candidates_.data();
   int count = 0;
@@ -151,6 +153,7 @@ bool LaminateCountScan::scanCounts(const StackingSequence& sequence, const doubl
 void LaminateCountScan::boxAbove(double threshold) {
   emptyBox(box_);
   above_.clear();
+  aboveSorted_ = false;
   for (int i = 0; i < candidateCount_; ++i) {
     Candidate& c = candidates_[i];
     if (!(c.value >= threshold)) continue;
@@ -174,6 +177,8 @@ void LaminateCountScan::reboxAbove() {
 
 // Ties in the own part keep the table's order, so the result never depends on the sort.
 const std::vector<const LaminateCountScan::Candidate*>& LaminateCountScan::sortedAbove() {
+  if (aboveSorted_) return above_;  // kept in order since (keepAbove() keeps the order)
+  aboveSorted_ = true;
   std::sort(above_.begin(), above_.end(), [](const Candidate* a, const Candidate* b) {
     return a->value > b->value || (a->value == b->value && a < b);
   });

@@ -103,6 +103,7 @@ class LaminateCountScan {
   std::vector<Candidate> candidates_;  // scratch of the node in progress
   int candidateCount_ = 0;
   std::vector<const Candidate*> above_;  // scratch: the counts of the last boxAbove()
+  bool aboveSorted_ = false;             // above_ is in sortedAbove()'s order
 };
 
 }  // namespace kelm
