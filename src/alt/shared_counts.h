@@ -13,7 +13,9 @@ namespace kelm {
 // reaches the best has counts every mode keeps, so each mode's bound is taken again over the
 // counts all of them keep, whose boxes are smaller and couplings sharper; its counts narrow in
 // turn, until no mode drops a count or one keeps none. (No weighting of the modes can do this:
-// a convex combination sums their values over one set of counts.)
+// a convex combination sums their values over one set of counts.) Any bound of the smallest
+// value joins as a mode: the means of the surfaces and the convex combinations a trade-off walk
+// tried on the design keep counts as the modes do.
 class SharedCounts {
  public:
   // One mode's bound, evaluated on the design and leaving it open, and the value its
