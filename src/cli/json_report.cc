@@ -83,6 +83,17 @@ json runJson(Program program, const std::vector<std::string>& arguments, const P
   return document;
 }
 
+// A design's document as an item of the top-level list: on its own line, every line indented
+// as the whole document's dump would indent it.
+std::string listItem(const std::string& item, bool first) {
+  std::string indented = first ? "\n    " : ",\n    ";
+  for (const char c : item) {
+    indented += c;
+    if (c == '\n') indented += "    ";
+  }
+  return indented;
+}
+
 }  // namespace
 
 // The designs are written one by one into the document's text: a plateau of ties can list
@@ -96,18 +107,16 @@ bool JsonReport::writeResult(StopReason reason, const std::vector<PanelDesign>& 
   document["steps"] = steps;
   document["seconds"] = seconds;
   const std::string text = document.dump(2) + "\n";
-  const std::string emptyList = "\n  \"designs\": []";
+  const std::string_view emptyList = "\n  \"designs\": []";
   const std::size_t at = text.rfind(emptyList);
   if (designs.empty() || at == std::string::npos) return write(text);
+  const std::string_view before = std::string_view(text).substr(0, at + emptyList.size() - 1);
+  const std::string_view after = std::string_view(text).substr(at + emptyList.size());
   return write([&](const TextSink& sink) {
-    if (!sink(std::string_view(text).substr(0, at)) || !sink("\n  \"designs\": [")) return false;
-    for (std::size_t i = 0; i < designs.size(); ++i) {
-      const std::string item = designJson(designs[i]).dump(2);
-      std::string indented = i == 0 ? "\n    " : ",\n    ";
-      for (const char c : item) indented += c == '\n' ? std::string_view("\n    ") : std::string_view(&c, 1);
-      if (!sink(indented)) return false;
-    }
-    return sink("\n  ]") && sink(std::string_view(text).substr(at + emptyList.size()));
+    if (!sink(before)) return false;
+    for (std::size_t i = 0; i < designs.size(); ++i)
+      if (!sink(listItem(designJson(designs[i]).dump(2), i == 0))) return false;
+    return sink("\n  ]") && sink(after);
   });
 }
 
