@@ -39,7 +39,10 @@ py::dict samplePlan(int skinPlies, int stiffenerPlies, int count, const py::dict
       timeLimit, true);
   const SamplingPlan& plan = *outcome.value;
   py::list designs;
-  for (const PanelDesign& d : plan.designs) designs.append(Design{d, skinPlies, stiffenerPlies});
+  for (PanelDesign d : plan.designs) {
+    d.value = kNoValue;  // a plan's design is chosen for where it lies, not valued
+    designs.append(Design{d, skinPlies, stiffenerPlies});
+  }
   py::dict out;
   out["designs"] = designs;
   out["efficiency"] = plan.efficiencyAgainstRandom;

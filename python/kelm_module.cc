@@ -1,6 +1,8 @@
 // The Python module over the kelm libraries: errors become Python exceptions here, at its
-// boundary, with the programs' own messages.
+// boundary, with the programs' messages in a Python caller's terms.
 #include <Python.h>
+
+#include <string>
 
 #include "base/fatal.h"
 #include "bindings.h"
@@ -23,11 +25,24 @@ PyObject* exceptionTypeOf(FailureKind kind) {
   return PyExc_ValueError;
 }
 
+// A program's message in a Python caller's terms: without the "error: " or "kelm_eval: " a
+// console line starts with (an exception names its kind itself), and a malformed surface said
+// in words rather than by the reader's name.
+std::string inCallerTerms(std::string message) {
+  const std::size_t colon = message.find(": ");
+  const std::string head = colon == std::string::npos ? "" : message.substr(0, colon);
+  if (head == "error" || (head.rfind("kelm_", 0) == 0 && head.find(' ') == std::string::npos))
+    message.erase(0, colon + 2);
+  if (message == "error: RsFile" || message == "RsFile")
+    message = "not a response-surface file (each line a hexadecimal code and a number, or a comment)";
+  return message;
+}
+
 void translateFailure(std::exception_ptr failure) {
   try {
     if (failure) std::rethrow_exception(failure);
   } catch (const Failure& f) {
-    PyObject* text = messageText(f.message());
+    PyObject* text = messageText(inCallerTerms(f.message()));
     PyErr_SetObject(exceptionTypeOf(f.kind()), text);
     Py_XDECREF(text);
   }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <set>
 #include <string>
 
 #include "base/fatal.h"
@@ -40,7 +41,13 @@ Surface readSurface(const py::object& pathArgument) {
   const std::string path = checkedPath(pathArgument, "path");
   refuseUnopenable(path, "rb", "Cannot open responce surface file!");
   Surface surface;
-  RsFile(path, surface.model);
+  try {
+    RsFile(path, surface.model);
+  } catch (const Failure& failure) {
+    if (failure.message() != "error: RsFile") throw;
+    fatal(Stream::Err, path + ": not a response-surface file (each line a hexadecimal code and a number, or a "
+                              "comment; kelm_eval --check says which line)", true);
+  }
   surface.objective.setFullObjective(surface.model);
   return surface;
 }
@@ -49,6 +56,15 @@ constexpr const char* kTermCodes =
     "codes are hexadecimal digits as the file writes them, one digit per variable, x1 lowest "
     "('0' constant, '1' x1, '10' x2, '11' x1 squared, '101' x1 x3, ...)";
 
+// A code of degree at most 2 (at most two variables, each to at most the second power): an
+// int key 0x11 is 17, read as x1 to the 7th times x2, not as x1 squared.
+bool quadraticCode(std::int32_t code) {
+  if (code < 0) return false;
+  int degree = 0;
+  for (int i = 0; i < 8; ++i) degree += (code >> (4 * i)) & 0xF;
+  return degree <= 2;
+}
+
 // Keys as the file writes codes: a string of hexadecimal digits, or an int whose decimal
 // digits are those (1000 is x4, 11 is x1 squared).
 Surface fromTerms(const py::object& termsArgument) {
@@ -56,6 +72,7 @@ Surface fromTerms(const py::object& termsArgument) {
     throw py::type_error("terms must be a dict {code: coefficient}, not " +
                          py::str(py::type::handle_of(termsArgument).attr("__name__")).cast<std::string>());
   std::string text;
+  std::set<std::int32_t> codes;
   for (const auto& [key, value] : py::reinterpret_borrow<py::dict>(termsArgument)) {
     if (!py::isinstance<py::str>(key) && !py::isinstance<py::int_>(key))
       throw py::type_error("terms: a code is a str of hexadecimal digits or an int, not " +
@@ -63,9 +80,18 @@ Surface fromTerms(const py::object& termsArgument) {
     const std::string code = py::str(key).cast<std::string>();
     const std::string name = "terms[" + py::repr(key).cast<std::string>() + "]";
     const std::string line = code + "\t" + coefficientText(checked("real", value, name.c_str()).cast<double>());
-    if (readRsLine(line).kind != RsLine::Kind::Term)
+    const RsLine read = readRsLine(line);
+    if (read.kind != RsLine::Kind::Term)
       throw py::value_error("terms: " + py::repr(key).cast<std::string>() + " is not a term code: " +
                             kTermCodes);
+    // A file may hold terms the searches never read (they warn in kelm_eval --check); a term
+    // given here is meant to count, so one that would silently be 0 is refused.
+    if (!quadraticCode(read.code))
+      throw py::value_error("terms: " + py::repr(key).cast<std::string>() + " (code " + code +
+                            ") is not a term of a quadratic surface: " + kTermCodes);
+    if (!codes.insert(read.code).second)
+      throw py::value_error("terms: " + py::repr(key).cast<std::string>() + " gives the code " + code +
+                            " a second time");
     text += line + "\n";
   }
   try {
@@ -99,6 +125,7 @@ Surface fromArrays(const py::object& constantArgument, const py::object& linearA
       surface.model.appendTerm(digitCode(i, 1) + digitCode(j, 1),
                                (h(i - 1, j - 1) + h(j - 1, i - 1)) * 0.5);
   }
+  refuseUnboundedSurface(surface.model);
   surface.build();
   return surface;
 }

@@ -78,8 +78,13 @@ def test_schema_faults_and_missing_files_are_refused_as_the_program_refuses_them
     assert run.returncode == 1
     with pytest.raises(ValueError) as raised:
         kelm.blend(str(bad_file))
-    assert str(raised.value) == run.stderr.strip()
-    with pytest.raises(ValueError, match=r"^error: structure: panels\[1\]\.plies: must be a range"):
+    assert "error: " + str(raised.value) == run.stderr.strip()  # the prefix is the console's
+    bad_file.write_text(bad_file.read_text().replace('"ply_weight": 1.1', '"ply_weight": 1e999'))
+    with pytest.raises(ValueError, match=r"broken.json: panels\[1\]\.ply_weight: 1e999 is beyond the range"):
+        kelm.blend(str(bad_file))
+    with pytest.raises(OSError):
+        kelm.blend(tmp_path)
+    with pytest.raises(ValueError, match=r"^structure: panels\[1\]\.plies: must be a range"):
         kelm.blend(broken, base=plates)
     with pytest.raises(FileNotFoundError) as missing:
         kelm.blend(tmp_path / "none.json")

@@ -64,12 +64,25 @@ def test_errors_are_exceptions_with_the_programs_messages_and_the_library_goes_o
         kelm.Surface.read(str(tmp_path / "missing.rs"))
     bad = tmp_path / "bad.rs"
     bad.write_text("1 `\n")
-    with pytest.raises(ValueError, match="^error: RsFile$"):
+    with pytest.raises(ValueError, match="bad.rs: not a response-surface file"):
         kelm.Surface.read(str(bad))
+    # Surfaces whose values leave the range of numbers, and terms that would silently be 0.
+    bad.write_text("0 1e308\n1 1e308\n")
+    with pytest.raises(ValueError, match="coefficients add up to inf, beyond what the searches can bound"):
+        kelm.Surface.read(str(bad))
+    assert "the searches refuse this file" in kelm.check_surface(str(bad))[1]
+    with pytest.raises(ValueError, match="coefficients add up to 2e\\+200"):
+        kelm.Surface.from_arrays(1e200, [1e200] + [0] * 7, np.zeros((8, 8)))
+    for terms in ({0x11: 1.0}, {"111": 1.0}, {-1: 1.0}, {"11": 1.0, 11: 2.0}):
+        with pytest.raises(ValueError, match="terms: "):
+            kelm.Surface.from_terms(terms)
+    x = np.random.default_rng(1).uniform(-1, 1, (60, 8))
+    with pytest.raises(ValueError, match="response of row 1 is .* scale the responses"):
+        kelm.fit_surface(x, x[:, 0] * 1e300)
     surface = kelm.Surface.read(str(examples / "panel_a.rs"))
     with pytest.raises(ValueError, match="^skin_plies must be 1 or more, not 0$"):
         kelm.optimize(surface, 0, 32)
-    with pytest.raises(ValueError, match="^error: fixed ply numbers break the 4-ply rule$"):
+    with pytest.raises(ValueError, match="^fixed ply numbers break the 4-ply rule$"):
         kelm.optimize(surface, 16, 16, rules=kelm.Rules(four_ply=True, ply_numbers=(8, 0)))
     with pytest.raises(ValueError, match="method must be one of .*, not .annealing."):
         kelm.optimize(surface, 16, 16, method="annealing")

@@ -200,6 +200,19 @@ int panelIndex(const SchemaReader& reader, const BlendedStructure& structure, co
   reader.refuse(where, "no panel is named \"" + wanted + "\"");
 }
 
+// Weights are compared and reported as sums over the panels: the thickest structure's sum must
+// be a number, or every weight would tie at infinity and the lightest be "certified" as inf.
+void refuseInfiniteWeight(const SchemaReader& reader, const BlendedStructure& structure) {
+  double heaviest = 0.0;
+  for (std::size_t p = 0; p < structure.panels.size(); ++p) {
+    const BlendPanel& panel = structure.panels[p];
+    heaviest += panel.plyWeight * panel.totals.back().plies + panel.stiffener.plyWeight * panel.stiffener.plies;
+    if (!std::isfinite(heaviest))
+      reader.refuse("panels[" + std::to_string(p) + "].ply_weight",
+                    "the structure's weight at its thickest is beyond the range of numbers");
+  }
+}
+
 BlendedStructure readStructure(const SchemaReader& reader, const Json& root) {
   reader.onlyKeys(root, "the document", {"panels", "adjacent", "blending", "name", "comment"});
   BlendedStructure structure;
@@ -212,6 +225,7 @@ BlendedStructure readStructure(const SchemaReader& reader, const Json& root) {
     if (!names.insert(structure.panels.back().name).second)
       reader.refuse("panels[" + std::to_string(p) + "].name", "\"" + structure.panels.back().name + "\" names two panels");
   }
+  refuseInfiniteWeight(reader, structure);
   if (root.contains("adjacent")) {
     const Json& pairs = root.at("adjacent");
     if (!pairs.is_array()) reader.refuse("adjacent", "must be a list of pairs of panel names");

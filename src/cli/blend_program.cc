@@ -290,11 +290,17 @@ int exitStatus(const LightestBlend& result, StopReason reason) {
 }  // namespace
 
 int runBlendProgram(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i)
-    if (std::string(argv[i]) == "--help") {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
       std::cout << kBlendUsage;
       return 0;
     }
+    if (arg == "--version") {
+      std::cout << "kelm_blend (kelm) " KELM_VERSION "\n";
+      return 0;
+    }
+  }
   const BlendArguments arguments = readArguments(argc, argv);
   const BlendedStructure structure = readStructureFile(arguments.structure);
   const std::vector<int> startVector =

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/fatal.h"
+#include "base/whole_file.h"
 #include "eval/design_check.h"
 #include "eval/designs_file.h"
 #include "fitting/csv_table.h"
@@ -62,11 +63,9 @@ bool isCsvOfDesigns(const std::string& firstLine) {
 }  // namespace
 
 ExcludedDesigns readExcludeFile(const std::string& file, int skinPlyTotal, int stiffenerPlyTotal) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) fatal(Stream::Err, "error: --exclude=" + file + ": cannot open the file", true, FailureKind::File);
-  std::ostringstream whole;
-  whole << in.rdbuf();
-  const std::string text = whole.str();
+  std::string text;
+  if (!readWholeFile(file, text))
+    fatal(Stream::Err, "error: --exclude=" + file + ": cannot open the file", true, FailureKind::File);
   std::string firstLine = text.substr(0, text.find('\n'));
   if (!firstLine.empty() && firstLine.back() == '\r') firstLine.pop_back();
   std::istringstream lines(text);
@@ -74,6 +73,8 @@ ExcludedDesigns readExcludeFile(const std::string& file, int skinPlyTotal, int s
       isCsvOfDesigns(firstLine) ? csvDesignTexts(text, file)
                                 : readDesignTexts(lines, stiffenerPlyTotal == 0);
   ExcludedDesigns excluded;
+  // A file meant to keep designs out that holds none is a wrong file, not "exclude nothing".
+  if (texts.empty()) fatal(Stream::Err, "error: --exclude=" + file + ": no design in the file", true);
   for (const DesignText& design : texts)
     excluded.add(parsedDesign(design, file, skinPlyTotal, stiffenerPlyTotal));
   return excluded;

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <vector>
 
+#include "base/fatal.h"
 #include "laminate/angle_code.h"
 #include "response/full_objective.h"
 #include "response/response_surface.h"
@@ -163,6 +164,13 @@ int checkSurfaceFile(const std::string& fileName, std::ostream& out) {
     if (readRsLine(lines[i]).kind != RsLine::Kind::Refused) continue;
     out << "line " << i + 1 << ": refused: " << refusalReason(lines[i]) << '\n';
     out << "the searches refuse this file (\"error: RsFile\")\n";
+    return 1;
+  }
+  try {
+    ResponseSurface model;
+    parseRsText(text, model);
+  } catch (const Failure& refusal) {
+    out << "the searches refuse this file (\"" << refusal.message() << "\")\n";
     return 1;
   }
   reportFacts(text, kinds, out);

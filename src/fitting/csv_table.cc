@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "base/fatal.h"
+#include "base/whole_file.h"
 
 namespace kelm {
 
@@ -74,9 +75,9 @@ CsvTable readCsv(const std::string& path) {
   if (path == "-") {
     text << std::cin.rdbuf();
   } else {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) fatal(Stream::Err, "error: cannot read " + path, true, FailureKind::File);
-    text << in.rdbuf();
+    std::string whole;
+    if (!readWholeFile(path, whole)) fatal(Stream::Err, "error: cannot read " + path, true, FailureKind::File);
+    text << whole;
   }
   return parseCsv(text.str(), path);
 }

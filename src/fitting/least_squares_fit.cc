@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "base/fatal.h"
+#include "response/rs_file.h"
 
 namespace kelm {
 
@@ -29,6 +30,20 @@ void refuseUndeterminedPlans(const std::vector<SurfaceParameters>& x, const Quad
       fatal(Stream::Err, "error: " + parameterName(i) + " does not vary in the samples: its terms "
                          "cannot be determined (the rules may fix it; fit a surface without it)",
             true);
+  }
+}
+
+// Responses a surface the searches can bound cannot reach: their squares in the sums of the
+// fit's statistics would leave the range of numbers and R² would come out NaN.
+void refuseUnboundedResponses(const std::vector<double>& y) {
+  for (std::size_t s = 0; s < y.size(); ++s) {
+    if (std::fabs(y[s]) <= kLargestSurfaceSize) continue;
+    char message[200];
+    std::snprintf(message, sizeof message,
+                  "error: the response of row %zu is %.3g, beyond what a surface the searches bound "
+                  "can reach (%.0e at most): scale the responses",
+                  s + 1, y[s], kLargestSurfaceSize);
+    fatal(Stream::Err, message, true);
   }
 }
 
@@ -78,6 +93,7 @@ void residualStatistics(QuadraticFit& fit, const std::vector<double>& y, const E
 QuadraticFit fitQuadratic(const std::vector<SurfaceParameters>& x, const std::vector<double>& y,
                           const std::vector<double>& weights, const QuadraticTerms& terms) {
   refuseUndeterminedPlans(x, terms);
+  refuseUnboundedResponses(y);
   const int n = static_cast<int>(x.size());
   Eigen::VectorXd w = Eigen::VectorXd::Ones(n);
   for (int s = 0; s < n && !weights.empty(); ++s) {
@@ -115,6 +131,9 @@ QuadraticFit fitQuadratic(const std::vector<SurfaceParameters>& x, const std::ve
     fit.predicted[s] = value;
   }
   residualStatistics(fit, y, w, leverage);
+  // Weights far apart in size can still take a sum out of the range of numbers.
+  if (!std::isfinite(fit.rSquared) || !std::isfinite(fit.rmsResidual))
+    fatal(Stream::Err, "error: the fit's sums leave the range of numbers: scale the responses or the weights", true);
   return fit;
 }
 

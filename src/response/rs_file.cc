@@ -1,5 +1,6 @@
 #include "response/rs_file.h"
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <sstream>
@@ -100,6 +101,19 @@ void parseRsText(const std::string& text, ResponseSurface& model) {
     model.appendTerm(read.code, read.coefficient);
   }
   model.build();
+  refuseUnboundedSurface(model);
+}
+
+void refuseUnboundedSurface(const ResponseSurface& model) {
+  double size = 0.0;
+  for (const double coefficient : model.termValues()) size += std::fabs(coefficient);
+  if (size <= kLargestSurfaceSize) return;
+  char message[200];
+  std::snprintf(message, sizeof message,
+                "error: the surface's coefficients add up to %.3g, beyond what the searches can bound (%.0e at "
+                "most): scale the surface",
+                size, kLargestSurfaceSize);
+  fatal(Stream::Err, message, true);
 }
 
 void RsFile(const std::string& fileName, ResponseSurface& model) {

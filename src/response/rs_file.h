@@ -11,6 +11,13 @@ namespace kelm {
 // Longest line of a response-surface file, line end excluded.
 inline constexpr std::size_t kMaxRsLineLength = 255;
 
+// The largest sum of a surface's absolute coefficients (its largest value over the parameters'
+// range): the searches' bounds multiply up to three coefficients, which must stay numbers.
+inline constexpr double kLargestSurfaceSize = 1e100;
+
+// Refuses a surface whose values the searches cannot bound in floating point, naming its size.
+void refuseUnboundedSurface(const ResponseSurface& model);
+
 // Reads the response-surface file into the model's term list and builds the model. Any
 // failure ends the run with its message.
 void RsFile(const std::string& fileName, ResponseSurface& model);

@@ -60,7 +60,17 @@ TEST_F(StructureFileTest, SchemaFaultsAreNamed) {
   EXPECT_FAILS_WITH(readStructureFile(structure(R"({"name": "B", "ply_weight": 1, "plies": "4:8",
                                                     "objective": ["none_{plies}.rs"]})")),
                     "panels\\[1\\].objective: .*none_4.rs: Cannot open");
-  EXPECT_FAILS_WITH(readStructureFile(write("bad.json", "{\"panels\": [")), "bad.json: not JSON");
+  EXPECT_FAILS_WITH(readStructureFile(write("bad.json", "{\"panels\": [")), "bad.json: not JSON \\(parse error at line 1");
+  // Numbers beyond the doubles, keys given twice and weights that overflow are named by place;
+  // a folder cannot be opened.
+  EXPECT_FAILS_WITH(readStructureFile(structure(R"({"name": "B", "ply_weight": 1, "plies": "4:8",
+                                                    "require": [{"surface": "m_{plies}.rs", "limit": -1e999}]})")),
+                    "panels\\[1\\].require\\[0\\].limit: -1e999 is beyond the range of numbers");
+  EXPECT_FAILS_WITH(readStructureFile(structure(R"({"name": "B", "ply_weight": 1, "plies": "4:8", "plies": "4:6"})")),
+                    "panels\\[1\\].plies: \"plies\" is given twice");
+  EXPECT_FAILS_WITH(readStructureFile(structure(R"({"name": "B", "ply_weight": 1e308, "plies": "4:8"})")),
+                    "panels\\[1\\].ply_weight: .*beyond the range of numbers");
+  EXPECT_FAILS_WITH(readStructureFile(dir_.string()), "cannot open");
   // Odd totals under the mid-plane policy: every total of the range, each with its surfaces.
   const BlendedStructure odd = readStructureFile(
       structure(R"({"name": "B", "ply_weight": 1, "plies": "5:8"})", R"(, "blending": {"totals": "mid-plane"})"));
