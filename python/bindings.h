@@ -2,6 +2,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <limits>
 #include <string>
 
 #include "laminate/laminate_rules.h"
@@ -29,6 +30,9 @@ struct Laminate {
   StackingSequence sequence;
   int plyTotal = 0;
 };
+
+// The value of a design no search or evaluation valued.
+inline constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 
 // A design with both laminates and its value.
 struct Design {

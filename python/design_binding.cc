@@ -1,5 +1,6 @@
 // kelm.Laminate and kelm.Design: what a search or an evaluation gives back, as values that
 // convert to the JSON document's fields and draw themselves in a notebook.
+#include <cmath>
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
@@ -103,9 +104,19 @@ py::array_t<double> parametersOf(const Design& d) {
   return py::array_t<double>(8, x);
 }
 
+// A design no search or evaluation valued (a plan's, one built by hand) carries no value: NaN,
+// left out of its text and None in its dictionary, so that 0 never reads as a result.
+py::object valueOrNone(const Design& d) {
+  return std::isnan(d.design.value) ? py::object(py::none()) : py::object(py::float_(d.design.value));
+}
+
+std::string valueText(const Design& d, const char* label) {
+  return std::isnan(d.design.value) ? "" : label + std::to_string(d.design.value);
+}
+
 py::dict designDict(const Design& d) {
   py::dict out;
-  out["value"] = d.design.value;
+  out["value"] = valueOrNone(d);
   out["skin"] = laminateDict(skinOf(d));
   if (d.stiffenerPlyTotal > 0) out["stiffener"] = laminateDict(stiffenerOf(d));
   return out;
@@ -117,8 +128,7 @@ std::string stiffenerText(const Design& d, const char* separator) {
 }
 
 std::string svgOf(const Design& d) {
-  const std::string title = d.design.skin.bracketText() + stiffenerText(d, "  ") + "  value " +
-                            std::to_string(d.design.value);
+  const std::string title = d.design.skin.bracketText() + stiffenerText(d, "  ") + valueText(d, "  value ");
   return designSvg(d.design, title);
 }
 
@@ -141,13 +151,13 @@ Laminate laminateArgument(const py::object& value, const char* name) {
 bool sameDesign(const Design& a, const Design& b) {
   return kelm::sameDesign(a.design, b.design) &&
          a.skinPlyTotal == b.skinPlyTotal && a.stiffenerPlyTotal == b.stiffenerPlyTotal &&
-         a.design.value == b.design.value;
+         (a.design.value == b.design.value || (std::isnan(a.design.value) && std::isnan(b.design.value)));
 }
 
 // Equal designs hash alike: the fields __eq__ compares.
 py::ssize_t designHash(const Design& d) {
   return py::hash(py::make_tuple(d.skinPlyTotal, d.design.skin.bracketText(), d.stiffenerPlyTotal,
-                                 d.design.stiffener.bracketText(), d.design.value));
+                                 d.design.stiffener.bracketText(), valueOrNone(d)));
 }
 
 }  // namespace
@@ -222,12 +232,13 @@ void bindDesigns(py::module_& m) {
       .def(py::init([](const py::object& skin, const py::object& stiffener, const py::object& value) {
              const Laminate skinLaminate = laminateArgument(skin, "skin");
              const Laminate stiffenerLaminate = stiffenerArgument(stiffener);
-             return designOf(skinLaminate, stiffenerLaminate, checked("real", value, "value").cast<double>());
-           }), py::arg("skin"), py::arg("stiffener"), py::arg("value") = 0.0,
-           "A design from two laminates, or from a skin alone with stiffener None (use "
-           "kelm.evaluate for its value under a surface).")
+             const double given = value.is_none() ? kNoValue : checked("real", value, "value").cast<double>();
+             return designOf(skinLaminate, stiffenerLaminate, given);
+           }), py::arg("skin"), py::arg("stiffener"), py::arg("value") = py::none(),
+           "A design from two laminates, or from a skin alone with stiffener None; its value is NaN "
+           "unless given (use kelm.evaluate for its value under a surface).")
       .def_property_readonly("value", [](const Design& d) { return d.design.value; },
-                             "The response surface's value.")
+                             "The response surface's value (NaN for a design no search or evaluation valued).")
       .def_property_readonly("skin", &skinOf, "The panel skin's laminate.")
       .def_property_readonly("stiffener", &stiffenerOrNone,
                              "The stiffener's laminate (None for a single laminate).")
@@ -236,15 +247,15 @@ void bindDesigns(py::module_& m) {
       .def("to_dict", &designDict, "The design's fields of the programs' JSON document.")
       .def("svg", &svgOf, "The picture of kelm_eval --svg, as SVG text.")
       .def("_repr_svg_", &svgOf)
-      .def(py::pickle([](const Design& d) { return py::make_tuple(skinOf(d), stiffenerOrNone(d), d.design.value); },
+      .def(py::pickle([](const Design& d) { return py::make_tuple(skinOf(d), stiffenerOrNone(d), valueOrNone(d)); },
                       [](const py::tuple& t) {
-                        return designOf(t[0].cast<Laminate>(), stiffenerArgument(t[1]), t[2].cast<double>());
+                        return designOf(t[0].cast<Laminate>(), stiffenerArgument(t[1]),
+                                        t[2].is_none() ? kNoValue : t[2].cast<double>());
                       }))
       .def("__eq__", &sameDesign, py::is_operator())
       .def("__hash__", &designHash)
       .def("__repr__", [](const Design& d) {
-        return "<kelm.Design " + d.design.skin.bracketText() + stiffenerText(d, " ") + " value " +
-               std::to_string(d.design.value) + ">";
+        return "<kelm.Design " + d.design.skin.bracketText() + stiffenerText(d, " ") + valueText(d, " value ") + ">";
       });
 }
 

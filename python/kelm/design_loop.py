@@ -161,7 +161,9 @@ def optimize_model(analyse: Callable, skin_plies: int, stiffener_plies: int, *,
     time_limit: seconds after which the loop returns what was analysed so far.
     search_time: seconds each search of the loop may take at most (it keeps its best so far).
 
-    Ctrl-C returns what was analysed so far (status "interrupted").
+    Ctrl-C raises kelm.SearchInterrupted (a KeyboardInterrupt) whose ``result`` is the
+    ModelResult of what was analysed so far (status "interrupted"), as kelm.optimize and
+    kelm.blend do; a progress callback's False returns that result.
     """
     loop = _Loop(analyse, skin_plies, stiffener_plies, modes, require, rules, budget, batch,
                  plan, seed, executor, client, history, progress, time_limit, search_time)
@@ -183,10 +185,8 @@ class _Loop:
             raise TypeError("analyse must be callable: it takes a list of kelm.Design")
         self.skin_plies = _checks.ply_total(skin_plies, "skin_plies")
         self.stiffener_plies = _checks.ply_total(stiffener_plies, "stiffener_plies")
-        if isinstance(modes, str) or not modes or not all(isinstance(m, str) for m in modes):
-            raise TypeError("modes takes a list of response names, e.g. ['skin', 'blade']")
-        self.modes = list(dict.fromkeys(modes))
-        self.require = {str(k): _checks.real(v, f"require[{k!r}]") for k, v in (require or {}).items()}
+        self.modes = list(dict.fromkeys(_names(modes)))
+        self.require = _requirements(require)
         self.names = list(dict.fromkeys(self.modes + list(self.require)))
         self.rules = rules
         _panel_rules(rules)  # refuses bad rules before anything is analysed
@@ -203,6 +203,9 @@ class _Loop:
         self.search_time = _checks.seconds(search_time, "search_time")
         self.records: List[_Record] = []
         self.seen = set()
+        self.written: set = set()  # the response names some analysis has written
+        self.resumed = False
+        self.history_columns: Optional[List[str]] = None
         self.surfaces: Dict[str, Surface] = {}
         self._capped: set = set()
         self.radius = _START_RADIUS
@@ -228,7 +231,10 @@ class _Loop:
         except _Stop as stop:
             status = stop.status
         except KeyboardInterrupt:
-            status = "interrupted"
+            # As kelm.optimize and kelm.blend: Ctrl-C raises, carrying what was analysed.
+            from . import SearchInterrupted
+
+            raise SearchInterrupted(self._result("interrupted")) from None
         return self._result(status)
 
     def _iterate(self) -> str:
@@ -402,7 +408,7 @@ class _Loop:
     def _analyse_plan(self) -> None:
         from . import sample_plan
 
-        planned = [r for r in self.records if r.round == 0]
+        planned = [r for r in self.records if r.round == 0 and r.key() in self.seen]
         if isinstance(self.plan, (list, tuple)):
             designs = list(self.plan)
             if not all(isinstance(d, Design) for d in designs):
@@ -410,18 +416,23 @@ class _Loop:
         else:
             size = _default_plan(self.budget) if self.plan is None else _checks.whole(self.plan, "plan", 1)
             size = min(size, self.budget)
-            if len(planned) >= size:
-                return
-            designs = sample_plan(self.skin_plies, self.stiffener_plies, size, rules=self.rules,
-                                  seed=self.seed).designs
+            designs = [] if len(planned) >= size else sample_plan(
+                self.skin_plies, self.stiffener_plies, size, rules=self.rules,
+                seed=self.seed).designs
         todo = [d for d in designs if _key(d) not in self.seen]
         todo = todo[: max(0, min(len(designs) - len(planned), self.budget - len(self.records)))]
         chunk = max(self.batch, 10)
         for start in range(0, len(todo), chunk):
             self._analyse_designs([_Record(d, 0, {}) for d in todo[start:start + chunk]])
         if not any(not r.failed for r in self.records):
-            raise ValueError("every analysis of the plan failed: " + self.records[0].failed
-                             if self.records else "the plan holds no design")
+            raise ValueError(self._nothing_usable())
+
+    def _nothing_usable(self) -> str:
+        if not self.records:
+            return "the plan holds no design"
+        where = f"the history {self.history_path} holds no usable analysis and " \
+            if self.resumed else ""
+        return f"{where}every analysis of the plan failed: {self.records[-1].failed}"
 
     def _analyse_designs(self, records: List[_Record]) -> None:
         self._check_time()
@@ -431,7 +442,18 @@ class _Loop:
             self.records.append(record)
             self.seen.add(record.key())
         self._append_history(records)
+        self._refuse_unwritten(answers)
         self._report()
+
+    def _refuse_unwritten(self, answers) -> None:
+        """A response no analysis has written yet, after a batch that answered, is a wrong name
+        (a typo in modes or require), not a failed design: stop before the whole plan is spent."""
+        written = [a for a in answers if isinstance(a, Mapping)]
+        missing = [n for n in self.names if n not in self.written]
+        if written and missing:
+            columns = sorted({str(k) for a in written for k in a})
+            raise ValueError(f"the analysis wrote no {', '.join(missing)}: it wrote "
+                             f"{', '.join(columns) or 'nothing'}; check the response names")
 
     def _call_analyse(self, designs: List[Design]) -> list:
         if self.pool is None:
@@ -440,6 +462,9 @@ class _Loop:
             except KeyboardInterrupt:
                 raise
             except Exception as error:  # noqa: BLE001 -- the user's analysis may raise anything
+                remaining = self._remaining_time()
+                if _is_timeout(error) and remaining is not None and remaining <= 0:
+                    raise _Stop("time-limit") from None  # stopped by the limit: not a failure
                 return [error] * len(designs)
         submit = self.pool.submit
         extra = {"pure": False} if hasattr(self.pool, "gather") else {}
@@ -480,6 +505,7 @@ class _Loop:
             return {}, f"{type(answer).__name__}: {answer}"
         if not isinstance(answer, Mapping):
             return {}, f"the analysis returned {type(answer).__name__}, not a mapping"
+        self.written.update(str(k) for k in answer)
         values, missing = {}, []
         for name in self.names:
             try:
@@ -580,7 +606,8 @@ class _Loop:
 
         fresh = not os.path.exists(self.history_path) or os.path.getsize(self.history_path) == 0
         with open(self.history_path, "a", newline="") as out:
-            writer = csv.DictWriter(out, fieldnames=self._columns(), lineterminator="\n")
+            writer = csv.DictWriter(out, fieldnames=self.history_columns or self._columns(),
+                                    lineterminator="\n")
             if fresh:
                 writer.writeheader()
             for record in records:
@@ -639,28 +666,69 @@ class _Loop:
             return
         import csv
 
-        with open(self.history_path, newline="") as source:
-            rows = list(csv.DictReader(source))
+        try:
+            with open(self.history_path, newline="") as source:
+                reader = csv.DictReader(source)
+                rows = list(reader)
+                header = list(reader.fieldnames or [])
+        except (csv.Error, UnicodeDecodeError) as error:
+            raise ValueError(f"history {self.history_path}: not a history CSV ({error})") from None
+        attempts: Dict[tuple, List[_Record]] = {}
         for number, row in enumerate(rows, 2):
-            try:
-                design = _design_of(row)
-                responses = {n: float(row[n]) if row.get(n, "") != "" else math.nan
-                             for n in self.names}
-            except (KeyError, ValueError) as error:
-                raise ValueError(f"history {self.history_path}, line {number}: {error}") from None
-            failed = row.get("failed", "")
-            if not failed and not all(math.isfinite(v) for v in responses.values()):
-                failed = "no number for " + ", ".join(n for n, v in responses.items()
-                                                      if not math.isfinite(v))
-            record = _Record(design, int(row.get("round") or 0), responses, failed,
-                             float(row.get("predicted") or "nan"),
-                             float(row.get("radius") or "nan"))
+            record = self._resumed_record(row, number)
             self.records.append(record)
-            self.seen.add(record.key())
+            attempts.setdefault(record.key(), []).append(record)
+            self.written.update(n for n, v in record.responses.items() if math.isfinite(v))
+        # A design whose only analysis failed is analysed once more: the failure may have been
+        # the set-up's (a missing library, a wrong response name), not the design's.
+        self.seen = {key for key, tries in attempts.items()
+                     if len(tries) > 1 or not tries[0].failed}
+        self.resumed = bool(rows)
         self.round = max((r.round for r in self.records), default=0)
         radii = [r.radius for r in self.records if math.isfinite(r.radius)]
         self.radius = radii[-1] if radii else self.radius
+        self._widen_history(header)
         self._resume_regions()
+
+    def _resumed_record(self, row: Mapping[str, str], number: int) -> _Record:
+        where = f"history {self.history_path}, line {number}"
+        if None in row or None in row.values():
+            raise ValueError(f"{where}: the row has {'more' if None in row else 'fewer'} "
+                             "cells than the header")
+        try:
+            design = _design_of(row)
+            responses = {n: float(row[n]) if row.get(n, "") != "" else math.nan
+                         for n in self.names}
+            record = _Record(design, int(row.get("round") or 0), responses, row.get("failed", ""),
+                             float(row.get("predicted") or "nan"),
+                             float(row.get("radius") or "nan"))
+        except KeyError as error:
+            raise ValueError(f"{where}: no column {error}") from None
+        except (ValueError, TypeError) as error:
+            raise ValueError(f"{where}: {error}") from None
+        if not record.failed and not all(math.isfinite(v) for v in responses.values()):
+            record.failed = "no number for " + ", ".join(n for n, v in responses.items()
+                                                        if not math.isfinite(v))
+        return record
+
+    def _widen_history(self, header: List[str]) -> None:
+        """Rows are appended under the file's own header; a response the file has no column for
+        (the loop resumed with other names) gets one, the file rewritten whole."""
+        columns = self._columns()
+        self.history_columns = header + [c for c in columns if c not in header]
+        if len(self.history_columns) == len(header):
+            return
+        import csv
+
+        with open(self.history_path, newline="") as source:
+            rows = list(csv.DictReader(source))
+        with open(self.history_path + ".tmp", "w", newline="") as out:
+            writer = csv.DictWriter(out, fieldnames=self.history_columns, lineterminator="\n")
+            writer.writeheader()
+            writer.writerows(rows)
+            out.flush()
+            os.fsync(out.fileno())
+        os.replace(self.history_path + ".tmp", self.history_path)
 
     def _result(self, status: str) -> ModelResult:
         import pandas
@@ -675,8 +743,11 @@ class _Loop:
         if best is None:
             message += "; no analysed design meets the requirements" if usable else \
                 "; no analysis succeeded"
-        return ModelResult(best=None if best is None else best.design,
-                           value=self._objective(best) if best else math.nan,
+        value = self._objective(best) if best else math.nan
+        # The design reported carries its analysed objective, never a fitted prediction.
+        return ModelResult(best=None if best is None else Design(best.design.skin,
+                                                                 best.design.stiffener, value),
+                           value=value,
                            responses=dict(best.responses) if best else {},
                            history=history, surfaces=dict(self.surfaces), status=status,
                            message=message, analyses=len(self.records),
@@ -684,6 +755,33 @@ class _Loop:
 
 
 # --- helpers --------------------------------------------------------------------------------
+def _names(modes) -> List[str]:
+    """The modes as a list of response names (any iterable of strings, read once)."""
+    if isinstance(modes, (str, bytes, Mapping)) or not hasattr(modes, "__iter__"):
+        raise TypeError("modes takes a list of response names, e.g. ['skin', 'blade'], not "
+                        f"{type(modes).__name__}")
+    names = list(modes)
+    if not names or not all(isinstance(m, str) and m for m in names):
+        raise TypeError("modes takes a non-empty list of response names, e.g. ['skin', 'blade']")
+    return names
+
+
+def _requirements(require) -> Dict[str, float]:
+    """{name: limit} from a mapping or from (name, limit) pairs, as kelm.optimize takes them."""
+    if require is None:
+        return {}
+    if isinstance(require, (str, bytes)) or not hasattr(require, "__iter__"):
+        raise TypeError("require takes {response name: limit} or (name, limit) pairs, not "
+                        f"{type(require).__name__}")
+    pairs = require.items() if isinstance(require, Mapping) else list(require)
+    limits = {}
+    for i, pair in enumerate(pairs):
+        if not isinstance(pair, (tuple, list)) or len(pair) != 2 or not isinstance(pair[0], str):
+            raise TypeError(f"require[{i}] must be a pair (response name, limit), not {pair!r}")
+        limits[pair[0]] = _checks.real(pair[1], f"require[{pair[0]!r}]")
+    return limits
+
+
 def _key(design: Design):
     return (tuple(design.skin.codes), tuple(design.stiffener.codes))
 

@@ -21,12 +21,15 @@ import json
 import math
 import os
 import shlex
+import re
+import signal
 import subprocess
 import sys
 import tempfile
-from typing import List
+import time
+from typing import List, Optional
 
-from . import Rules, design_loop
+from . import Rules, SearchInterrupted, __version__, design_loop
 from ._kelm import Design
 
 _DESIGN_COLUMNS = ["skin_plies", "stiffener_plies", "skin", "stiffener", "skin_codes",
@@ -36,11 +39,12 @@ _DESIGN_COLUMNS = ["skin_plies", "stiffener_plies", "skin", "stiffener", "skin_c
 class CommandAnalysis:
     """analyse(designs) for optimize_model through a shell command with {in} and {out}."""
 
-    def __init__(self, template: str, workdir: str):
+    def __init__(self, template: str, workdir: str, deadline: Optional[float] = None):
         if "{in}" not in template or "{out}" not in template:
             raise ValueError("--analyse needs a command with {in} and {out}, e.g. "
                              "'python3 model.py {in} --out={out}'")
         self.template, self.workdir, self.calls = template, workdir, 0
+        self.deadline = deadline  # time.monotonic() at which a running command is stopped
 
     def __call__(self, designs: List[Design]) -> List[dict]:
         self.calls += 1
@@ -49,17 +53,49 @@ class CommandAnalysis:
         _write_designs(source, designs)
         command = self.template.replace("{in}", shlex.quote(source)).replace(
             "{out}", shlex.quote(target))
-        done = subprocess.run(command, shell=True, stdin=subprocess.DEVNULL,
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-                              errors="replace")
-        if done.returncode != 0:
-            raise RuntimeError(f"the analysis command ended with status {done.returncode}: "
-                               + (done.stderr.strip().splitlines() or [""])[-1])
-        with open(target, newline="") as analysed:
-            rows = list(csv.DictReader(analysed))
+        status, errors = _run(command, self.deadline)
+        if status != 0:
+            raise RuntimeError(f"the analysis command ended with status {status}: "
+                               + (errors.strip().splitlines() or [""])[-1])
+        if not os.path.isfile(target):
+            raise RuntimeError("the analysis command wrote no {out} file")
+        try:
+            with open(target, newline="") as analysed:
+                rows = list(csv.DictReader(analysed))
+        except (csv.Error, UnicodeDecodeError) as error:
+            raise RuntimeError(f"the analysis command's {{out}} is not a CSV file: {error}") from None
         if len(rows) != len(designs):
             raise RuntimeError(f"the analysis wrote {len(rows)} rows for {len(designs)} designs")
         return [_numbers(row) for row in rows]
+
+
+def _run(command: str, deadline: Optional[float]):
+    """Runs the command in a process group of its own, so that the time limit and Ctrl-C stop
+    the whole analysis (a shell's children included), not only the shell."""
+    process = subprocess.Popen(command, shell=True, stdin=subprocess.DEVNULL,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                               errors="replace", start_new_session=True)
+    try:
+        timeout = None if deadline is None else max(0.0, deadline - time.monotonic())
+        _, errors = process.communicate(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        _stop(process)
+        raise TimeoutError("the time limit stopped the analysis command") from None
+    except BaseException:
+        _stop(process)
+        raise
+    return process.returncode, errors
+
+
+def _stop(process: subprocess.Popen) -> None:
+    try:
+        os.killpg(process.pid, signal.SIGTERM)
+        process.wait(timeout=2)
+    except subprocess.TimeoutExpired:
+        os.killpg(process.pid, signal.SIGKILL)
+        process.wait()
+    except ProcessLookupError:
+        pass
 
 
 def _write_designs(path: str, designs: List[Design]) -> None:
@@ -110,7 +146,9 @@ def _parser() -> argparse.ArgumentParser:
     parser.add_argument("--history", default=None, metavar="FILE.csv",
                         help="the loop's state: every analysis; resumes when it exists")
     parser.add_argument("--seed", type=int, default=None)
-    parser.add_argument("--time-limit", type=float, default=None, metavar="S")
+    parser.add_argument("--time-limit", type=float, default=None, metavar="S",
+                        help="seconds in all; a running analysis command is stopped at the "
+                        "limit and its designs are analysed again when the loop resumes")
     parser.add_argument("--search-time", type=float, default=2.0, metavar="S",
                         help="seconds per search at most (default 2)")
     parser.add_argument("--json", default=None, metavar="FILE", help="the result as JSON")
@@ -120,6 +158,7 @@ def _parser() -> argparse.ArgumentParser:
     parser.add_argument("--max-run", type=int, default=0, metavar="N")
     parser.add_argument("--no-cross-ply-jump", action="store_true")
     parser.add_argument("--outer-45", action="store_true")
+    parser.add_argument("--version", action="version", version=f"kelm_loop {__version__}")
     return parser
 
 
@@ -161,32 +200,59 @@ def _json(result) -> dict:
 def _split_letters(argv: List[str]):
     """The rule letters (one argument such as -bf, as the search programs take them) apart from
     the rest, which argparse would read as unknown short options."""
-    letters = [a for a in argv if len(a) > 1 and a[0] == "-" and a[1:].isalpha()]
+    letters = [a for a in argv if len(a) > 1 and a[0] == "-" and set(a[1:]) <= set("bnf")]
     return "".join(letters) or "-b", [a for a in argv if a not in letters]
 
 
+# The Python names of the loop's arguments, as the command line spells them.
+_OPTION_NAMES = {"time_limit": "--time-limit", "search_time": "--search-time", "budget": "--budget",
+                 "batch": "--batch", "plan": "--plan", "seed": "--seed", "modes": "--modes",
+                 "require": "--require", "skin_plies": "SKIN", "stiffener_plies": "STIFFENER",
+                 "Rules.min_share": "--min-share", "Rules.max_run": "--max-run",
+                 "min_share": "--min-share", "max_run": "--max-run"}
+_PYTHON_NAME = re.compile(r"(?<![\w.-])(" + "|".join(re.escape(n) for n in sorted(
+    _OPTION_NAMES, key=len, reverse=True)) + r")(?= must| takes| has|\[|=)")
+
+
+def _in_option_terms(message: str) -> str:
+    return _PYTHON_NAME.sub(lambda m: _OPTION_NAMES[m.group(1)], message)
+
+
 def main(argv=None) -> int:
-    letters, rest = _split_letters(list(sys.argv[1:] if argv is None else argv))
+    try:
+        return _main(list(sys.argv[1:] if argv is None else argv))
+    except KeyboardInterrupt:
+        return 130  # as a shell reports a program ended by Ctrl-C
+
+
+def _main(argv: List[str]) -> int:
+    letters, rest = _split_letters(argv)
     args = _parser().parse_args(rest)
+    interrupted = False
     try:
         rules = Rules.from_letters(letters, min_share=args.min_share, max_run=args.max_run,
                                    no_cross_ply_jump=args.no_cross_ply_jump,
                                    outer_45=args.outer_45)
         modes = [m for m in args.modes.split(",") if m]
+        deadline = None if args.time_limit is None or not args.time_limit > 0 else \
+            time.monotonic() + args.time_limit
         with tempfile.TemporaryDirectory(prefix="kelm_loop_") as workdir:
-            analyse = CommandAnalysis(args.analyse, workdir)
+            analyse = CommandAnalysis(args.analyse, workdir, deadline)
 
             def progress(info):
                 print(f"round {info.round}: {info.analyses} analyses, best {info.best:.6g}",
                       file=sys.stderr, flush=True)
 
-            result = design_loop.optimize_model(
-                analyse, args.skin, args.stiffener, modes=modes,
-                require=_requirements(args.require), rules=rules, budget=args.budget,
-                batch=args.batch, plan=args.plan, seed=args.seed, history=args.history,
-                progress=progress, time_limit=args.time_limit, search_time=args.search_time)
+            try:
+                result = design_loop.optimize_model(
+                    analyse, args.skin, args.stiffener, modes=modes,
+                    require=_requirements(args.require), rules=rules, budget=args.budget,
+                    batch=args.batch, plan=args.plan, seed=args.seed, history=args.history,
+                    progress=progress, time_limit=args.time_limit, search_time=args.search_time)
+            except SearchInterrupted as stop:
+                result, interrupted = stop.result, True
     except (TypeError, ValueError, OSError) as error:
-        print(f"error: {error}", file=sys.stderr)
+        print(f"error: {_in_option_terms(str(error))}", file=sys.stderr)
         return 1
     _report(result, sys.stdout)
     if args.svg:
@@ -196,6 +262,8 @@ def main(argv=None) -> int:
         with open(args.json, "w") as out:
             json.dump(_json(result), out, indent=2)
             out.write("\n")
+    if interrupted:
+        return 130
     return 0 if result.best is not None else 1
 
 

@@ -111,7 +111,9 @@ def test_ctrl_c_progress_and_time_limit_return_what_was_analysed(blade_panel):
             raise KeyboardInterrupt
         return Analysis(blade_panel)(designs)
 
-    result = kelm.optimize_model(interrupt_later, 12, 16, budget=60, **SMALL)
+    with pytest.raises(kelm.SearchInterrupted) as stopped:
+        kelm.optimize_model(interrupt_later, 12, 16, budget=60, **SMALL)
+    result = stopped.value.result
     assert result.status == "interrupted" and not result.success
     assert result.analyses == 50 and result.best is not None  # 46 planned, 4 single rounds
 
@@ -144,10 +146,14 @@ def test_bad_arguments_are_refused_before_any_analysis(blade_panel):
     for bad, error in [(dict(modes="strain"), TypeError), (dict(budget=2.5), ValueError),
                        (dict(batch=0), ValueError), (dict(require={"strain": math.nan}), ValueError),
                        (dict(seed="1"), TypeError),
-                       (dict(rules="x"), ValueError)]:
+                       (dict(rules="x"), ValueError), (dict(require=[("strain", "1")]), TypeError),
+                       (dict(modes=(m for m in [1])), TypeError)]:
         with pytest.raises(error):
             kelm.optimize_model(never, 12, 16, **{**SMALL, **bad})
     assert never.asked == []
+    pairs = kelm.optimize_model(Analysis(blade_panel), 12, 16, budget=47, require=[("strain", 1.0)],
+                                **{**SMALL, "modes": iter(MODES)})
+    assert pairs.analyses == 47 and pairs.responses["strain"] >= 1.0
 
 
 def test_kelm_loop_runs_a_command_and_resumes(build, examples, tmp_path):
@@ -196,3 +202,30 @@ def test_a_plateau_of_the_governing_mode_does_not_hold_the_loop(tmp_path):
                                 60, 1, None, None, history, None, None, 2.0)
     resumed._resume()
     assert resumed.spent and resumed.round == result.history["round"].max()
+
+
+def test_a_history_of_failed_analyses_resumes_and_a_wrong_name_stops_early(blade_panel, tmp_path):
+    history = tmp_path / "h.csv"
+    typo = Analysis(blade_panel)
+    with pytest.raises(ValueError, match="wrote no strainn: it wrote blade_buckling, skin_b"):
+        kelm.optimize_model(typo, 12, 16, budget=48, history=history,
+                            **dict(SMALL, modes=MODES[:2] + ["strainn"]))
+    assert len(typo.asked) == 10  # one batch of the plan, not all of it
+
+    # Resumed with the right names, every failed design is analysed once more and the best
+    # design carries its analysed objective; the plan's designs carry no value.
+    fixed = Analysis(blade_panel)
+    result = kelm.optimize_model(fixed, 12, 16, budget=58, history=history, **SMALL)
+    assert result.success and set(typo.asked) <= set(fixed.asked)
+    assert result.best.value == result.value == result.history["objective"].max()
+    assert math.isnan(kelm.sample_plan(12, 16, 3, seed=1).designs[0].value)
+
+    def broken(designs):
+        raise ImportError("No module named 'numpy'")
+
+    lost = tmp_path / "lost.csv"
+    for _ in range(2):  # the second run retries every failed design, then says so plainly
+        with pytest.raises(ValueError, match="every analysis of the plan failed: ImportError"):
+            kelm.optimize_model(broken, 12, 16, budget=50, history=lost, **SMALL)
+    with pytest.raises(ValueError, match="holds no usable analysis"):
+        kelm.optimize_model(broken, 12, 16, budget=150, history=lost, **SMALL)
