@@ -144,6 +144,20 @@ PanelStiffener readStiffener(const SchemaReader& reader, const Json& panel, cons
   return stiffener;
 }
 
+// A surface is fitted at one total; one named without "{plies}" serves every total of the
+// range, which is seldom meant (its load factors do not grow with the plies).
+void warnOfSharedSurfaces(const SchemaReader& reader, const std::vector<std::string>& objectives,
+                          const std::vector<std::pair<std::string, double>>& requirements,
+                          const std::string& where, int first, int last) {
+  if (first == last) return;
+  std::vector<std::string> names = objectives;
+  for (const auto& requirement : requirements) names.push_back(requirement.first);
+  for (const std::string& name : names)
+    if (name.find("{plies}") == std::string::npos)
+      warn(Stream::Err, "warning: " + reader.documentName() + ": " + where + ": " + name + " has no {plies}: one surface "
+                        "serves every total from " + std::to_string(first) + " to " + std::to_string(last) + "\n");
+}
+
 BlendPanel readPanel(const SchemaReader& reader, const Json& json, const std::string& where,
                      const BlendingRules& blending) {
   const bool oddAllowed = blending.totals == TotalsPolicy::MidPlane;
@@ -176,6 +190,7 @@ BlendPanel readPanel(const SchemaReader& reader, const Json& json, const std::st
       requirements.emplace_back(reader.text(reader.required(list[i], "surface", at), at + ".surface"), limit);
     }
   }
+  warnOfSharedSurfaces(reader, objectives, requirements, where, first, last);
   for (int plies = first; plies <= last; plies += oddAllowed ? 1 : 2) {
     PanelTotal total;
     total.plies = plies;

@@ -335,8 +335,15 @@ int runStructureCheck(const std::vector<std::string>& args) {
   if (args.size() != 2)
     fatal(Stream::Err, "kelm_eval: usage: kelm_eval --structure STRUCTURE.json DESIGN.json", true);
   const BlendedStructure structure = readStructureFile(args[0]);
-  const BlendedDesign design = readDesignFile(args[1], structure);
-  const BlendVerdict verdict = checkBlendedDesign(structure, design);
+  std::optional<double> statedWeight;
+  const BlendedDesign design = readDesignFile(args[1], structure, &statedWeight);
+  BlendVerdict verdict = checkBlendedDesign(structure, design);
+  // A document that states a weight the panels do not have was edited or belongs to another
+  // structure: its weight is part of what is checked.
+  if (statedWeight && verdict.breaks.empty() &&
+      std::fabs(*statedWeight - verdict.weight) > 1e-9 * std::max(1.0, std::fabs(verdict.weight)))
+    verdict.breaks.push_back({"weight", "the file states " + numberText(*statedWeight) + ", the panels weigh " +
+                                            numberText(verdict.weight)});
   for (std::size_t p = 0; p < verdict.panels.size(); ++p) {
     if (verdict.panels[p].values.empty()) continue;
     const PanelTotal* total = structure.panels[p].at(design.plies[p]);

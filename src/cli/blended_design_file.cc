@@ -27,10 +27,13 @@ StackingSequence stiffenerOf(const SchemaReader& reader, const Json& panel, cons
 
 }  // namespace
 
-BlendedDesign readDesignFile(const std::string& fileName, const BlendedStructure& structure) {
+BlendedDesign readDesignFile(const std::string& fileName, const BlendedStructure& structure,
+                             std::optional<double>* statedWeight) {
   const SchemaReader reader = SchemaReader::forFile(fileName);
   const Json root = reader.loadFile();
   if (!root.is_object()) reader.refuse("the document", "must be an object");
+  if (statedWeight != nullptr && root.contains("weight") && !root.at("weight").is_null())
+    *statedWeight = reader.number(root.at("weight"), "weight");
   const Json& panels = reader.required(root, "panels", "the document");
   if (!panels.is_array()) reader.refuse("panels", "must be a list");
   BlendedDesign design;

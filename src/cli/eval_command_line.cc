@@ -41,6 +41,11 @@ EvalRequest readSingleLaminateArguments(const std::vector<std::string>& args,
   appendRsSuffix(options);
   options.skinPlyTotal = plyTotalOf(args[1], "skin");
   if (args.size() == least + 1) options.optionString = args[least];
+  if (options.optionString.rfind('[', 0) == 0)  // a stiffener given to a single laminate
+    fatal(Stream::Err,
+          "error: --skin-only checks one laminate (FILE SKIN '[...]s' [LETTERS]); for a skin and a "
+          "stiffener leave --skin-only out",
+          true);
   scanOptionString(options, "-bnf");
   options.copyGuidelinesFrom(guidelines);
   EvalRequest request;

@@ -12,6 +12,12 @@ RunOptions singleLaminateInputs(const std::vector<std::string>& args) {
           "error: --skin-only takes the ply total and the surface file (SKIN FILE), the option "
           "letters before them if any",
           true);
+  // "24 32 FILE" is a panel's two totals, not option letters and one total.
+  if (args.size() == 3 && !args[0].empty() && args[0].find_first_not_of("0123456789") == std::string::npos)
+    fatal(Stream::Err,
+          "error: --skin-only designs one laminate and takes one ply total (SKIN FILE); for a skin "
+          "and a stiffener leave --skin-only out",
+          true);
   RunOptions options;
   const std::size_t first = args.size() - 2;
   if (first == 1) options.optionString = args[0];

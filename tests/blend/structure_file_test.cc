@@ -111,6 +111,15 @@ TEST_F(StructureFileTest, BlendResultPassesTheIndependentCheck) {
   doc.replace(doc.find("\"plies\": 8"), 10, "\"plies\": 6");
   write("edited.json", doc);
   EXPECT_NE(std::system((check + (dir_ / "edited.json").string() + " > " + out).c_str()), 0);
+  // The weight the document states is checked too; a folder is a file that cannot be opened.
+  doc.replace(doc.find("\"plies\": 6"), 10, "\"plies\": 8");
+  doc.replace(doc.find("\"weight\": 20"), 12, "\"weight\": 19");
+  write("weight.json", doc);
+  EXPECT_EQ(std::system((check + (dir_ / "weight.json").string() + " > " + out).c_str()), 256);
+  std::ifstream broken(out);
+  const std::string verdict((std::istreambuf_iterator<char>(broken)), std::istreambuf_iterator<char>());
+  EXPECT_NE(verdict.find("broken: weight: the file states 19, the panels weigh 20"), std::string::npos) << verdict;
+  EXPECT_EQ(std::system((check + dir_.string() + " 2> /dev/null").c_str()), 256);
 }
 
 // A stiffened panel: its surfaces read the stiffener ("{stiffener}" names its total), the

@@ -124,6 +124,14 @@ std::vector<BadInput> rows() {
       surfaceFile("file_unreadable_term", "kelm_iter", "x1 0.5\n"),
       surfaceFile("file_code_without_coefficient", "kelm_alt", "0 1.0\n1\n"),
       surfaceFile("file_code_beyond_32_bits", "kelm_iter", "100000000 0.5\n"),
+      surfaceFile("file_values_beyond_range", "kelm_alt", "0 1e200\n1 1e200\n",
+                  "error: the surface's coefficients add up to 2e+200, beyond what the searches can bound "
+                  "(1e+100 at most): scale the surface\n"),
+      {"skin_only_two_totals", "kelm_alt", {"--skin-only", "8", "8", "panel_a.rs"}, "", Stream::Err,
+       "error: --skin-only designs one laminate and takes one ply total (SKIN FILE); for a skin and a "
+       "stiffener leave --skin-only out\n", 1},
+      {"exclude_without_designs", "kelm_alt", {"--exclude=none.txt", "8", "8", "panel_a.rs"}, "", Stream::Err,
+       "error: --exclude=none.txt: no design in the file\n", 1, Match::EndsWith, {{"none.txt", "\n"}}},
       surfaceFile("file_indented_comment", "kelm_alt", " # panel\n0 1.0\n"),
       // kelm_eval
       {"eval_argument_count", "kelm_eval", {"panel_a.rs", "8", "8"}, "", Stream::Err,
