@@ -227,7 +227,7 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: Optional[int],
     time_limit = _checks.seconds(time_limit, "time_limit")
     threads = None if threads is None else _checks.whole(threads, "threads", 1, 4096)
     memory = None if memory is None else _checks.whole(memory, "memory", 1)
-    min_of = [_checks.instance(s, "min_of[]", Surface) for s in _items(min_of, "min_of")]
+    min_of = [_checks.instance(s, f"min_of[{i}]", Surface) for i, s in enumerate(_items(min_of, "min_of"))]
     require = [_requirement(r, i) for i, r in enumerate(_items(require, "require"))]
     excluded = _excluded_codes(exclude, skin_plies, stiffener_plies)
     if top is not None:
@@ -337,7 +337,7 @@ def surface_values(design: Design, surface: Surface, min_of: Sequence[Surface] =
     and whether it holds, per requirement)."""
     _checks.instance(design, "design", Design)
     _checks.instance(surface, "surface", Surface)
-    min_of = [_checks.instance(s, "min_of[]", Surface) for s in _items(min_of, "min_of")]
+    min_of = [_checks.instance(s, f"min_of[{i}]", Surface) for i, s in enumerate(_items(min_of, "min_of"))]
     require = [_requirement(r, i) for i, r in enumerate(_items(require, "require"))]
     x = design.parameters
     objectives = [float(s(x)) for s in (surface, *min_of)]

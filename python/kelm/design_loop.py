@@ -706,6 +706,10 @@ class _Loop:
             raise ValueError(f"{where}: no column {error}") from None
         except (ValueError, TypeError) as error:
             raise ValueError(f"{where}: {error}") from None
+        plies = (design.skin.plies, design.stiffener.plies)
+        if plies != (self.skin_plies, self.stiffener_plies):
+            raise ValueError(f"{where}: a design of {plies[0]}/{plies[1]} plies; this loop designs "
+                             f"{self.skin_plies}/{self.stiffener_plies} (another history?)")
         if not record.failed and not all(math.isfinite(v) for v in responses.values()):
             record.failed = "no number for " + ", ".join(n for n, v in responses.items()
                                                         if not math.isfinite(v))

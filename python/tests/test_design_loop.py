@@ -220,6 +220,9 @@ def test_a_history_of_failed_analyses_resumes_and_a_wrong_name_stops_early(blade
     assert result.best.value == result.value == result.history["objective"].max()
     assert math.isnan(kelm.sample_plan(12, 16, 3, seed=1).designs[0].value)
 
+    with pytest.raises(ValueError, match="a design of 12/16 plies; this loop designs 10/16"):
+        kelm.optimize_model(fixed, 10, 16, budget=58, history=history, **SMALL)
+
     def broken(designs):
         raise ImportError("No module named 'numpy'")
 
