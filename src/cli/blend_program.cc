@@ -1,13 +1,16 @@
 #include "cli/blend_program.h"
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <iomanip>
 #include <iostream>
+#include <mutex>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 #include "base/fatal.h"
 #include "blend/blend_check.h"
@@ -259,27 +262,61 @@ void writeReport(std::ostream& out, const BlendedStructure& structure, const Lig
   out.unsetf(std::ios::fixed);
 }
 
-// On a terminal only: the count vector being searched, on one line that the report replaces.
+// On a terminal only: the count vector being searched (vectors are taken by increasing weight,
+// so its weight is the certified lower bound), how many were taken and the time, on one line
+// redrawn five times a second (a vector's search can take minutes) that the report replaces.
 class ProgressLine {
  public:
-  ProgressLine() : shown_(LiveProgress::standardErrorIsTerminal()) {}
-  ~ProgressLine() { clear(); }
+  ProgressLine() : shown_(LiveProgress::standardErrorIsTerminal()) {
+    if (shown_) thread_ = std::thread([this] { redraw(); });
+  }
+  ~ProgressLine() {
+    if (!shown_) return;
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+    std::cerr << "\r\033[K" << std::flush;
+  }
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+
   VectorProgress callback() {
     if (!shown_) return {};
     return [this](const std::vector<int>& plies, double weight) {
+      const std::lock_guard<std::mutex> lock(mutex_);
       ++vectors_;
-      std::cerr << "\r\033[Kcount vector " << vectors_ << ", weight " << numberText(weight) << ": "
-                << pliesText(plies) << std::flush;
+      plies_ = pliesText(plies);
+      weight_ = weight;
     };
-  }
-  void clear() {
-    if (shown_ && vectors_ > 0) std::cerr << "\r\033[K" << std::flush;
-    vectors_ = 0;
   }
 
  private:
-  bool shown_;
+  void redraw() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!wake_.wait_for(lock, std::chrono::milliseconds(200), [this] { return stopping_; })) {
+      const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+      std::ostringstream line;
+      line << std::fixed << std::setprecision(1) << seconds << " s  ";
+      if (vectors_ == 0)
+        line << "ruling out totals and annealing a first design";
+      else
+        line << "count vector " << vectors_ << ", lower bound " << numberText(weight_) << ": " << plies_;
+      std::cerr << "\r\033[K" << line.str() << std::flush;
+    }
+  }
+
+  const bool shown_;
+  const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stopping_ = false;
   long long vectors_ = 0;
+  std::string plies_;
+  double weight_ = 0.0;
+  std::thread thread_;
 };
 
 int exitStatus(const LightestBlend& result, StopReason reason) {
