@@ -8,6 +8,7 @@ import os
 import pathlib
 import subprocess
 import sys
+import time
 
 import numpy as np
 import pytest
@@ -176,6 +177,20 @@ def test_kelm_loop_runs_a_command_and_resumes(build, examples, tmp_path):
                                            "--budget=47", "--plan=46"],
                             capture_output=True, text=True)
     assert broken.returncode == 1 and "every analysis of the plan failed" in broken.stderr
+    silent = subprocess.run(command[:4] + ["--analyse=true {in} {out}", "--modes=a", "--plan=46",
+                                           "--budget=46"], capture_output=True, text=True)
+    assert "the analysis command wrote no {out} file" in silent.stderr
+
+    # The time limit stops a running command; option names as the command line spells them.
+    start = time.monotonic()
+    slow = subprocess.run(command[:4] + ["--analyse=sleep 60; echo {in} {out}", "--modes=a",
+                                         "--time-limit=1"], capture_output=True, text=True)
+    assert time.monotonic() - start < 30 and "stopped: time-limit" in slow.stdout
+    named = subprocess.run(command[:4] + ["--analyse=x {in} {out}", "--modes=a", "--max-run=-1"],
+                           capture_output=True, text=True)
+    assert named.returncode == 1 and named.stderr.startswith("error: --max-run must be")
+    for asked in (["-h"], ["--version"]):
+        assert subprocess.run([str(program)] + asked, capture_output=True).returncode == 0
 
 
 def test_a_plateau_of_the_governing_mode_does_not_hold_the_loop(tmp_path):
