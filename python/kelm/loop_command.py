@@ -227,7 +227,10 @@ def main(argv=None) -> int:
 
 def _main(argv: List[str]) -> int:
     letters, rest = _split_letters(argv)
-    args = _parser().parse_args(rest)
+    try:
+        args = _parser().parse_args(rest)
+    except SystemExit as done:  # bad arguments end with 1, as in every kelm program
+        return 1 if done.code == 2 else int(done.code or 0)
     interrupted = False
     try:
         rules = Rules.from_letters(letters, min_share=args.min_share, max_run=args.max_run,

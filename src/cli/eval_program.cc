@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "base/fatal.h"
+#include "base/whole_file.h"
 #include "cli/atomic_file.h"
 #include "cli/blend_program.h"
 #include "cli/guarded_main.h"
@@ -31,8 +33,9 @@ namespace {
 
 std::vector<DesignText> designsOf(const std::string& file, bool singleLaminate) {
   if (file == "-") return readDesignTexts(std::cin, singleLaminate);
-  std::ifstream in(file);
-  if (!in) fatal(Stream::Err, "kelm_eval: cannot open the designs file " + file, true);
+  std::string text;
+  if (!readWholeFile(file, text)) fatal(Stream::Err, "kelm_eval: cannot open the designs file " + file, true);
+  std::istringstream in(text);
   return readDesignTexts(in, singleLaminate);
 }
 
