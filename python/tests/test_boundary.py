@@ -226,7 +226,7 @@ def test_a_flat_surface_ties_every_design_within_the_memory_the_search_takes():
     start = time.monotonic()
     stopped = kelm.optimize(kelm.Surface.from_terms({"0": 1.0, "1": 1.0}), 24, 32, seed=1,
                             time_limit=1.0)
-    assert stopped.status == "time-limit" and len(stopped.designs) > 100000
+    assert stopped.status == "time-limit" and len(stopped.designs) > 1000
     assert time.monotonic() - start < 1.0 + 5 * PROMPT
 
 
