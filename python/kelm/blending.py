@@ -7,7 +7,7 @@ import copy
 import json
 import os
 from dataclasses import dataclass, field
-from typing import Any, Callable, Dict, List, NamedTuple, Optional, Sequence, Union
+from typing import Any, Callable, Dict, List, NamedTuple, Optional, Sequence, Tuple, Union
 
 from . import _checks
 from ._kelm import Design, Laminate, _blend
@@ -29,7 +29,8 @@ class BlendedPanel:
     value is the panel's smallest margin: a single laminate, or a stiffened panel's skin and
     stiffener), the half laminate in bracket form (``stack``), the value of each of its surfaces
     by file name, and its smallest margin; a stiffened panel's stiffener in bracket form and its
-    ply total (None for a plate)."""
+    ply total (None for a plate); the fixed numbers of 0, +-45 and 90 deg positions of its
+    designed half when its rules fix them (``ply_numbers``, else None)."""
 
     name: str
     plies: int
@@ -39,6 +40,7 @@ class BlendedPanel:
     margin: float
     stiffener: Optional[str] = None
     stiffener_plies: Optional[int] = None
+    ply_numbers: Optional[Tuple[int, int, int]] = None
 
 
 @dataclass
@@ -138,7 +140,8 @@ class BlendResult:
                                Design(Laminate.parse(p["stack"], p["plies"]),
                                       Laminate.parse(p["stiffener"], p["stiffener_plies"]) if "stiffener" in p else None,
                                       p["margin"]),
-                               p["stack"], dict(p["values"]), p["margin"], p.get("stiffener"), p.get("stiffener_plies"))
+                               p["stack"], dict(p["values"]), p["margin"], p.get("stiffener"), p.get("stiffener_plies"),
+                               tuple(p["ply_numbers"]) if "ply_numbers" in p else None)
                   for p in document["panels"]]
         return cls(document["status"], document["weight"], document["lower_bound"],
                    document["smallest_margin"], panels,
