@@ -84,7 +84,9 @@ class LightestRun {
       tried_.insert(plies);
       if (lastFound_) lightest.push_back(plies);
     }
-    if (weightOnly_) return finished();
+    // A design no margin can beat (no panel has a surface) is the best of its weight as it is.
+    if (weightOnly_ || (result_.found && result_.margin == std::numeric_limits<double>::infinity()))
+      return finished();
     // A larger margin found first cuts more of each exact search.
     for (const std::vector<int>& plies : lightest) {
       raiseMarginByAnnealing(plies);
