@@ -6,13 +6,14 @@ covering, drop limit, symmetric laminates, optionally at most three equal plies 
 
 Each structure is drawn from a hidden table, so that most hold a design: a random guide of H
 positions (random orientations, random levels), each panel a class, neighbours' classes at most
-two apart; each panel's numbers are those of its cut. With --perturb=P, a share P of the panels
-then has one 0 deg position traded for a 90 deg one (or back), which mostly leaves no design.
+two apart; each panel's numbers are those of its cut. With --perturb=P (default 0.5), a share P
+of the structures then has, in every panel of one class, one 0 deg position traded for a 90 deg
+one (or back), which often leaves no design.
 Adjacency: a grid (4 neighbours) or, with --irregular, the grid's edges less some plus some
 diagonals (still connected).
 
 Usage: fixed_counts.py OUT_DIR [--seed=1] [--sizes=3,4,...,10] [--count=5] [--run-rule]
-                       [--irregular] [--perturb=0.2]
+                       [--irregular] [--perturb=0.5]
 writes OUT_DIR/<kind>_<R>x<R>_s<NN>.json.
 """
 
@@ -93,10 +94,11 @@ def structure(rng, size, run_rule, irregular, perturb):
     cls = classes_of(rng, cells, edges, levels)
     halves = sorted({sum(1 for _, level in rows if level <= c) for c in range(1, levels + 1)})
     panels = []
+    traded = rng.randint(1, levels) if rng.random() < perturb else 0
     for cell in cells:
         kept = [code for code, level in rows if level <= cls[cell]]
         numbers = [kept.count(0), kept.count(1), kept.count(2)]
-        if rng.random() < perturb:
+        if cls[cell] == traded:  # every panel of the class alike: one ply order, one set of numbers
             if numbers[0] > 0:
                 numbers[0] -= 1
                 numbers[2] += 1
@@ -121,7 +123,7 @@ def main():
     count = int(option("count", "5"))
     run_rule = option("run-rule", False) is True
     irregular = option("irregular", False) is True
-    perturb = float(option("perturb", "0.2"))
+    perturb = float(option("perturb", "0.5"))
     kind = ("irregular" if irregular else "grid") + ("_run" if run_rule else "")
     os.makedirs(out, exist_ok=True)
     for size in sizes:
