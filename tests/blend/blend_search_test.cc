@@ -399,6 +399,51 @@ TEST(BlendSearchTest, EvenPanelCannotKeepAnOddNeighboursMidPlanePly) {
   EXPECT_TRUE(blendsInRealPlies(structure, table.design));
 }
 
+// Fixed-count structures (every panel one total and fixed ply numbers, no surfaces), drawn
+// from a hidden guide and sometimes with one class's numbers traded: the lightest design's
+// search decides exactly what trying every guide decides, under the run limit too, and its
+// design holds.
+TEST(BlendSearchTest, FixedPlyNumbersDecideAsEveryGuide) {
+  int found = 0, infeasible = 0;
+  for (std::uint32_t seed = 1; seed <= 24; ++seed) {
+    std::mt19937 random(seed * 613u);
+    const int levels = 2 + static_cast<int>(random() % 2), positions = 4 + static_cast<int>(random() % 2);
+    std::vector<GuidePosition> hidden{{static_cast<int>(random() % 3), 1}};
+    while (static_cast<int>(hidden.size()) < positions)
+      hidden.push_back({static_cast<int>(random() % 3), 1 + static_cast<int>(random() % levels)});
+    BlendedStructure structure;
+    structure.blending = {BlendForm::Table, 1, seed % 2 == 0 ? 1 : 3};
+    std::vector<int> plies;
+    const int traded = static_cast<int>(random() % (2 * levels)) + 1;  // a class, or none
+    for (int p = 0; p < 4; ++p) {
+      const int level = p == 0 ? levels : 1 + static_cast<int>(random() % levels);
+      int numbers[3] = {0, 0, 0};
+      for (const GuidePosition& row : hidden) numbers[row.code] += row.level <= level;
+      if (level == traded && numbers[0] > 0) --numbers[0], ++numbers[2];
+      BlendPanel panel;
+      panel.name = "P" + std::to_string(p);
+      PanelTotal total;
+      total.plies = 2 * (numbers[0] + numbers[1] + numbers[2]);
+      panel.totals.push_back(total);
+      panel.rules = panel.rulesFor(total.plies);
+      panel.rules.maxRun = seed % 3 == 0 ? 1 : 0;
+      fixPlyNumbers(panel.rules, numbers[0], numbers[1]);
+      plies.push_back(total.plies);
+      structure.panels.push_back(std::move(panel));
+      if (p > 0) structure.adjacent.emplace_back(static_cast<int>(random() % p), p);
+    }
+    const Brute brute = bruteForce(structure, plies);
+    const LightestBlend result = findLightestBlend(structure);
+    ASSERT_EQ(result.found, brute.found) << "seed " << seed;
+    ASSERT_EQ(result.status, brute.found ? LightestBlend::Status::Optimal : LightestBlend::Status::Infeasible);
+    if (brute.found) EXPECT_TRUE(checkBlendedDesign(structure, result.design).holds()) << "seed " << seed;
+    (brute.found ? found : infeasible)++;
+  }
+  std::cout << found << " fixed-count structures with designs, " << infeasible << " without\n";
+  EXPECT_GT(found, 3);
+  EXPECT_GT(infeasible, 3);
+}
+
 // A random panel surface in all eight parameters, with products of the skin's and the
 // stiffener's parameters.
 ResponseSurface randomPanelSurface(std::mt19937& random) {
