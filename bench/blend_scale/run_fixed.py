@@ -44,6 +44,11 @@ def kelm(binary, path, limit):
     return status, doc["seconds"]
 
 
+def size_then_name(path):
+    name = os.path.basename(path)
+    return int(name.rsplit("_", 2)[1].split("x")[0]), name
+
+
 def run(binary, folder, csv_path):
     limit = float(option("time-limit", "30"))
     reference_limit = float(option("reference-limit", "60"))
@@ -56,7 +61,7 @@ def run(binary, folder, csv_path):
         writer = csv.writer(f)
         if new:
             writer.writerow(["file", "kelm", "kelm_seconds", "reference", "reference_seconds"])
-        for path in sorted(glob.glob(os.path.join(folder, "*.json"))):
+        for path in sorted(glob.glob(os.path.join(folder, "*.json")), key=size_then_name):
             name = os.path.basename(path)
             if name in done:
                 continue
