@@ -5,7 +5,9 @@ from __future__ import annotations
 
 import copy
 import json
+import math
 import os
+import sys
 from dataclasses import dataclass, field
 from typing import Any, Callable, Dict, List, NamedTuple, Optional, Sequence, Tuple, Union
 
@@ -51,7 +53,7 @@ class BlendResult:
         smallest margin), "infeasible" (no count vector holds a blended design) or "stopped"
         (time limit, progress callback or Ctrl-C: the best design found so far, if any, and the
         certified lower bound).
-    weight, smallest_margin: the design's (None without one). lower_bound: every count vector
+    weight, smallest_margin: the design's (None without one; the margin infinite when no panel has a surface). lower_bound: every count vector
         lighter than it was proved to hold no design (equal to weight when optimal; None when
         infeasible). panels: a BlendedPanel per panel of the structure (empty without a design).
     table: the stacking-sequence table, a TableRow per guide position (empty edge-wise).
@@ -136,15 +138,18 @@ class BlendResult:
 
     @classmethod
     def _from_document(cls, document: dict, picture: str) -> "BlendResult":
+        # A panel without surfaces has no margin to fall short of: infinite, which JSON writes as null.
+        unbounded = lambda margin: math.inf if margin is None else margin  # noqa: E731
         panels = [BlendedPanel(p["name"], p["plies"],
                                Design(Laminate.parse(p["stack"], p["plies"]),
                                       Laminate.parse(p["stiffener"], p["stiffener_plies"]) if "stiffener" in p else None,
-                                      p["margin"]),
-                               p["stack"], dict(p["values"]), p["margin"], p.get("stiffener"), p.get("stiffener_plies"),
+                                      # a Design's value is finite: the largest float stands for none
+                                      min(unbounded(p["margin"]), sys.float_info.max)),
+                               p["stack"], dict(p["values"]), unbounded(p["margin"]), p.get("stiffener"), p.get("stiffener_plies"),
                                tuple(p["ply_numbers"]) if "ply_numbers" in p else None)
                   for p in document["panels"]]
         return cls(document["status"], document["weight"], document["lower_bound"],
-                   document["smallest_margin"], panels,
+                   unbounded(document["smallest_margin"]) if panels else None, panels,
                    [TableRow(row["angle"], row["level"]) for row in document.get("table", [])],
                    document["ruled_out_totals"], document["ruled_out_pairs"],
                    document["ruled_out_groups"], document["ruled_out_vectors"], document["searching_when_stopped"],
