@@ -53,7 +53,8 @@ class BlendResult:
         smallest margin), "infeasible" (no count vector holds a blended design) or "stopped"
         (time limit, progress callback or Ctrl-C: the best design found so far, if any, and the
         certified lower bound).
-    weight, smallest_margin: the design's (None without one; the margin infinite when no panel has a surface). lower_bound: every count vector
+    weight, smallest_margin: the design's (None without one; the margin is infinite when no
+        panel has a surface). lower_bound: every count vector
         lighter than it was proved to hold no design (equal to weight when optimal; None when
         infeasible). panels: a BlendedPanel per panel of the structure (empty without a design).
     table: the stacking-sequence table, a TableRow per guide position (empty edge-wise).
