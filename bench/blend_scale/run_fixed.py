@@ -84,16 +84,21 @@ def table(csv_path):
     for row in rows:
         kind, size = row["file"].rsplit("_", 2)[0], row["file"].rsplit("_", 2)[1]
         groups.setdefault((kind, int(size.split("x")[0])), []).append(row)
-    print("| kind | size | n | kelm decided | median s | worst s | undecided (reference found) | reference decided |")
-    print("|---|---|---|---|---|---|---|---|")
+    print("| kind | size | n | kelm decided | median s | worst s | undecided (reference found) | reference decided | disagree |")
+    print("|---|---|---|---|---|---|---|---|---|")
     for (kind, size), group in sorted(groups.items()):
         decided = [float(r["kelm_seconds"]) for r in group if r["kelm"] != "stopped"]
         open_found = sum(1 for r in group if r["kelm"] == "stopped" and r["reference"] == "found")
         undecided = sum(1 for r in group if r["kelm"] == "stopped")
-        print("| %s | %dx%d | %d | %d | %s | %s | %d (%d) | %d |" % (
+        disagree = sum(1 for r in group if "stopped" not in (r["kelm"], r["reference"]) and r["kelm"] != r["reference"])
+        print("| %s | %dx%d | %d | %d | %s | %s | %d (%d) | %d | %d |" % (
             kind, size, size, len(group), len(decided),
             "%.2f" % statistics.median(decided) if decided else "-", "%.2f" % max(decided) if decided else "-",
-            undecided, open_found, sum(1 for r in group if r["reference"] != "stopped")))
+            undecided, open_found, sum(1 for r in group if r["reference"] != "stopped"), disagree))
+    decided = [float(r["kelm_seconds"]) for r in rows if r["kelm"] != "stopped"]
+    small = [float(r["kelm_seconds"]) for r in rows if int(r["file"].rsplit("_", 2)[1].split("x")[0]) <= 6]
+    print("\nall %d: %d decided, median %.2f s, worst %.2f s; up to 6x6 worst %.2f s" % (
+        len(rows), len(decided), statistics.median(decided), max(decided), max(small) if small else 0.0))
 
 
 if __name__ == "__main__":
