@@ -2,7 +2,8 @@
 """A simple complete method for fixed-count structures (fixed_counts.py): whether the counts can
 be blended by a stacking-sequence table, decided by plain depth-first search over the guide's
 rows (orientation and level, outer to inner) with every rule checked on each prefix and the
-states that led nowhere remembered. No bounds, no ordering, nothing clever: a reference that
+states that led nowhere remembered; each level's rows hold the orientations its class adds to
+the class below. No bounds, no ordering, nothing clever: a reference that
 kelm_blend's decisions are compared with.
 
 The rules are kelm_blend's for even totals: panels of one total share one laminate (their ply
@@ -38,7 +39,14 @@ def decide(document, time_limit=60.0):
         if numbers.setdefault(level_of[total // 2], wanted) != wanted:
             return "infeasible"  # one total, one laminate
     levels = len(halves)
-    quota = [halves[0]] + [halves[i] - halves[i - 1] for i in range(1, levels)]
+    # The rows of level l are what class l keeps beyond class l - 1: their orientations are
+    # fixed by the two classes' numbers.
+    quota = []
+    for level in range(1, levels + 1):
+        below = numbers[level - 1] if level > 1 else (0, 0, 0)
+        quota.append([numbers[level][o] - below[o] for o in range(3)])
+        if min(quota[-1]) < 0:
+            return "infeasible"
     index = {p["name"]: level_of[t // 2] for p, t in zip(panels, totals)}
     pairs = sorted({(max(index[a], index[b]), min(index[a], index[b])) for a, b in document["adjacent"]
                     if index[a] != index[b]})
@@ -59,11 +67,11 @@ def decide(document, time_limit=60.0):
             raise Stopped()
         if depth == halves[-1]:
             return True
-        key = (tuple(left), counts, lasts, runs, drops)
+        key = (tuple(map(tuple, left)), counts, lasts, runs, drops)
         if key in failed:
             return False
         for level in range(1, levels + 1):
-            if left[level - 1] == 0 or (depth < covering and level != 1):
+            if sum(left[level - 1]) == 0 or (depth < covering and level != 1):
                 continue
             new_drops = []
             ok = True
@@ -73,8 +81,10 @@ def decide(document, time_limit=60.0):
                 new_drops.append(run)
             if not ok:
                 continue
-            left[level - 1] -= 1
             for code in range(3):
+                if left[level - 1][code] == 0:
+                    continue
+                left[level - 1][code] -= 1
                 new_counts, new_lasts, new_runs = list(counts), list(lasts), list(runs)
                 good = True
                 for c in range(level, levels + 1):  # the classes that keep this row
@@ -90,16 +100,16 @@ def decide(document, time_limit=60.0):
                     new_counts[c - 1], new_lasts[c - 1] = tuple(n), code
                 if good and search(depth + 1, left, tuple(new_counts), tuple(new_lasts), tuple(new_runs),
                                    tuple(new_drops)):
-                    left[level - 1] += 1
+                    left[level - 1][code] += 1
                     return True
-            left[level - 1] += 1
+                left[level - 1][code] += 1
         failed.add(key)
         return False
 
     start = (tuple((0, 0, 0) for _ in range(levels)), tuple(-1 for _ in range(levels)),
              tuple(0 for _ in range(levels)), tuple(0 for _ in pairs))
     try:
-        return "found" if search(0, list(quota), *start) else "infeasible"
+        return "found" if search(0, quota, *start) else "infeasible"
     except Stopped:
         return "stopped"
 

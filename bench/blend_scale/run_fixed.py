@@ -3,6 +3,7 @@
 the outcome per kind and size.
 
 Usage: run_fixed.py KELM_BLEND DIR results.csv [--time-limit=30] [--reference-limit=60]
+       run_fixed.py --recheck DIR results.csv [--reference-limit=60]   the reference again where stopped
        run_fixed.py --table results.csv
 Appends one CSV row per structure (file, kelm outcome, kelm seconds (its JSON document's search
 time), reference outcome, reference seconds); structures already in the CSV are skipped. A kelm
@@ -78,6 +79,28 @@ def run(binary, folder, csv_path):
             f.flush()
 
 
+def recheck(folder, csv_path):
+    """Runs the reference again where it was stopped (a stronger reference, a longer limit)."""
+    limit = float(option("reference-limit", "60"))
+    with open(csv_path) as f:
+        rows = list(csv.DictReader(f))
+    for row in rows:
+        if row["reference"] != "stopped":
+            continue
+        with open(os.path.join(folder, row["file"])) as g:
+            document = json.load(g)
+        import time
+        began = time.monotonic()
+        row["reference"] = reference_fixed.decide(document, limit)
+        row["reference_seconds"] = "%.3f" % (time.monotonic() - began)
+        if row["reference"] == "found" and row["kelm"] == "infeasible":
+            print("ERROR: kelm says infeasible, the reference found a design:", row["file"])
+    with open(csv_path, "w", newline="") as f:
+        writer = csv.DictWriter(f, fieldnames=list(rows[0].keys()))
+        writer.writeheader()
+        writer.writerows(rows)
+
+
 def table(csv_path):
     rows = list(csv.DictReader(open(csv_path)))
     groups = {}
@@ -104,6 +127,9 @@ def table(csv_path):
 if __name__ == "__main__":
     if sys.argv[1] == "--table":
         table(sys.argv[2])
+    elif sys.argv[1] == "--recheck":
+        sys.setrecursionlimit(10000)
+        recheck(sys.argv[2], sys.argv[3])
     else:
         sys.setrecursionlimit(10000)
         run(sys.argv[1], sys.argv[2], sys.argv[3])
