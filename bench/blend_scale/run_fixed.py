@@ -4,6 +4,7 @@ the outcome per kind and size.
 
 Usage: run_fixed.py KELM_BLEND DIR results.csv [--time-limit=30] [--reference-limit=60]
        run_fixed.py --recheck DIR results.csv [--reference-limit=60]   the reference again where stopped
+       run_fixed.py --rerun-kelm KELM_BLEND DIR results.csv [--time-limit=30]  kelm again, reference kept
        run_fixed.py --table results.csv
 Appends one CSV row per structure (file, kelm outcome, kelm seconds (its JSON document's search
 time), reference outcome, reference seconds); structures already in the CSV are skipped. A kelm
@@ -101,6 +102,22 @@ def recheck(folder, csv_path):
         writer.writerows(rows)
 
 
+def rerun_kelm(binary, folder, csv_path):
+    """kelm_blend again on every structure of the CSV (a new build), the reference kept."""
+    limit = float(option("time-limit", "30"))
+    with open(csv_path) as f:
+        rows = list(csv.DictReader(f))
+    for row in rows:
+        status, seconds = kelm(binary, os.path.join(folder, row["file"]), limit)
+        row["kelm"], row["kelm_seconds"] = status, "%.3f" % seconds
+        if row["reference"] == "found" and status == "infeasible":
+            print("ERROR: kelm says infeasible, the reference found a design:", row["file"])
+    with open(csv_path, "w", newline="") as f:
+        writer = csv.DictWriter(f, fieldnames=list(rows[0].keys()))
+        writer.writeheader()
+        writer.writerows(rows)
+
+
 def table(csv_path):
     rows = list(csv.DictReader(open(csv_path)))
     groups = {}
@@ -127,6 +144,8 @@ def table(csv_path):
 if __name__ == "__main__":
     if sys.argv[1] == "--table":
         table(sys.argv[2])
+    elif sys.argv[1] == "--rerun-kelm":
+        rerun_kelm(sys.argv[2], sys.argv[3], sys.argv[4])
     elif sys.argv[1] == "--recheck":
         sys.setrecursionlimit(10000)
         recheck(sys.argv[2], sys.argv[3])

@@ -202,8 +202,9 @@ class LightestRun {
         plies[p] = options_[p][index[p]];
       }
       // Panels of few totals (one each, under fixed counts) raise no further; fixed ply numbers
-      // that cannot nest hold no design, and the enumeration proves it at once.
-      if (plies == before || !numbersNestIn(plies)) continue;
+      // that cannot nest, or neighbours too far apart to place their drops, hold no design, and
+      // the enumeration proves it at once.
+      if (plies == before || !numbersNestIn(plies) || !everyDropFits(plies)) continue;
       const AnnealingOutcome outcome = anneal(plies, kLightDesignEvaluations, nullptr);
       if (stopped()) return;
       if (outcome.found) keepDesign(outcome.design, outcome.margin, structure_.weightOf(plies));
@@ -242,6 +243,12 @@ class LightestRun {
   }
 
   // Whether the panel's neighbours can place its drops at these totals.
+  bool everyDropFits(const std::vector<int>& plies) const {
+    for (int p = 0; p < static_cast<int>(plies.size()); ++p)
+      if (!dropsFit(plies, p)) return false;
+    return true;
+  }
+
   bool dropsFit(const std::vector<int>& plies, int p) const {
     for (int q = 0; q < static_cast<int>(plies.size()); ++q)
       if (q != p && !dropsConflict(p, plies[p], q, plies[q], neighbours(p, q)).empty()) return false;
