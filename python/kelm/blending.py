@@ -5,9 +5,11 @@ from __future__ import annotations
 
 import copy
 import json
+import math
 import os
+import sys
 from dataclasses import dataclass, field
-from typing import Any, Callable, Dict, List, NamedTuple, Optional, Sequence, Union
+from typing import Any, Callable, Dict, List, NamedTuple, Optional, Sequence, Tuple, Union
 
 from . import _checks
 from ._kelm import Design, Laminate, _blend
@@ -29,7 +31,8 @@ class BlendedPanel:
     value is the panel's smallest margin: a single laminate, or a stiffened panel's skin and
     stiffener), the half laminate in bracket form (``stack``), the value of each of its surfaces
     by file name, and its smallest margin; a stiffened panel's stiffener in bracket form and its
-    ply total (None for a plate)."""
+    ply total (None for a plate); the fixed numbers of 0, +-45 and 90 deg positions of its
+    designed half when its rules fix them (``ply_numbers``, else None)."""
 
     name: str
     plies: int
@@ -39,6 +42,7 @@ class BlendedPanel:
     margin: float
     stiffener: Optional[str] = None
     stiffener_plies: Optional[int] = None
+    ply_numbers: Optional[Tuple[int, int, int]] = None
 
 
 @dataclass
@@ -49,7 +53,8 @@ class BlendResult:
         smallest margin), "infeasible" (no count vector holds a blended design) or "stopped"
         (time limit, progress callback or Ctrl-C: the best design found so far, if any, and the
         certified lower bound).
-    weight, smallest_margin: the design's (None without one). lower_bound: every count vector
+    weight, smallest_margin: the design's (None without one; the margin is infinite when no
+        panel has a surface). lower_bound: every count vector
         lighter than it was proved to hold no design (equal to weight when optimal; None when
         infeasible). panels: a BlendedPanel per panel of the structure (empty without a design).
     table: the stacking-sequence table, a TableRow per guide position (empty edge-wise).
@@ -134,14 +139,18 @@ class BlendResult:
 
     @classmethod
     def _from_document(cls, document: dict, picture: str) -> "BlendResult":
+        # A panel without surfaces has no margin to fall short of: infinite, which JSON writes as null.
+        unbounded = lambda margin: math.inf if margin is None else margin  # noqa: E731
         panels = [BlendedPanel(p["name"], p["plies"],
                                Design(Laminate.parse(p["stack"], p["plies"]),
                                       Laminate.parse(p["stiffener"], p["stiffener_plies"]) if "stiffener" in p else None,
-                                      p["margin"]),
-                               p["stack"], dict(p["values"]), p["margin"], p.get("stiffener"), p.get("stiffener_plies"))
+                                      # a Design's value is finite: the largest float stands for none
+                                      min(unbounded(p["margin"]), sys.float_info.max)),
+                               p["stack"], dict(p["values"]), unbounded(p["margin"]), p.get("stiffener"), p.get("stiffener_plies"),
+                               tuple(p["ply_numbers"]) if "ply_numbers" in p else None)
                   for p in document["panels"]]
         return cls(document["status"], document["weight"], document["lower_bound"],
-                   document["smallest_margin"], panels,
+                   unbounded(document["smallest_margin"]) if panels else None, panels,
                    [TableRow(row["angle"], row["level"]) for row in document.get("table", [])],
                    document["ruled_out_totals"], document["ruled_out_pairs"],
                    document["ruled_out_groups"], document["ruled_out_vectors"], document["searching_when_stopped"],

@@ -153,3 +153,22 @@ def test_a_stiffened_panel_gives_its_stiffener(tmp_path):
     assert lightest.success and lightest.weight == 10.0 and not lightest.margin_maximised
     with pytest.raises(TypeError, match="weight_only"):
         kelm.blend(structure, base=tmp_path, weight_only="yes")
+
+
+def test_fixed_ply_numbers_and_odd_totals_blend_in_real_plies(tmp_path):
+    """Panel rules fix the numbers of each orientation; under the mid-plane policy an even panel
+    cannot keep its odd neighbour's single mid-plane ply as a pair (A's one 90 deg ply at its
+    mid-plane, B's two 90 deg plies): infeasible, and with A's mid-plane ply 0 deg a design."""
+    (tmp_path / "x1.rs").write_text("1 1.0\n")
+
+    def two_panels(sign):
+        return {"panels": [
+            {"name": "A", "ply_weight": 1, "plies": "7:7", "rules": {"ply_numbers": [1, 2, 1]},
+             "require": [{"surface": "x1.rs", "limit": 0.1 * sign}] if sign > 0 else []},
+            {"name": "B", "ply_weight": 1, "plies": "6:6", "rules": {"ply_numbers": [0, 2, 1]}}],
+            "adjacent": [["A", "B"]], "blending": {"totals": "mid-plane"}}
+
+    assert kelm.blend(two_panels(1), base=tmp_path).status == "infeasible"
+    result = kelm.blend(two_panels(-1), base=tmp_path)
+    assert result.status == "optimal"
+    assert [p.ply_numbers for p in result.panels] == [(1, 2, 1), (0, 2, 1)]

@@ -33,7 +33,9 @@ std::vector<NamedRule> rulesSwitchedOn(const LaminateRules& rules) {
   none.maxRun = 0;
   none.noCrossPlyJump = false;
   none.outer45 = false;
+  none.plyNumbersFixed = false;
   std::vector<NamedRule> named;
+  if (rules.plyNumbersFixed) named.push_back({"ply numbers", none}), named.back().only.plyNumbersFixed = true;
   if (rules.balance) named.push_back({"balance", none}), named.back().only.balance = true;
   if (rules.fourPlyRule) named.push_back({"4-ply rule", none}), named.back().only.fourPlyRule = true;
   if (rules.minSharePercent > 0.0)
@@ -64,6 +66,7 @@ class Checker {
     for (std::size_t p = 0; p < n; ++p) checkPanel(p);
     if (structure_.blending.form == BlendForm::Table) checkTable();
     for (const auto& [a, b] : structure_.adjacent) checkNeighbours(a, b);
+    for (const auto& [a, b] : structure_.adjacent) checkRealPlies(a, b);
     return verdict_;
   }
 
@@ -160,12 +163,34 @@ class Checker {
     for (int i = 0; i < covered; ++i)
       if (guide[i].level != 1)
         add("covering", "guide position " + std::to_string(i + 1) + " is dropped by the thinnest panels");
+    checkTableRows(classes);
+  }
+
+  // Counted in real plies, a table row is a pair of plies in a panel that keeps it, but one ply
+  // where it is the mid-plane of an odd total: no panel may hold a row with more plies than a
+  // thicker panel does, or it would not be that panel with plies dropped.
+  void checkTableRows(const std::vector<int>& classes) {
+    const std::size_t n = design_.plies.size();
+    std::vector<int> lastRow(n, -1);
+    for (std::size_t p = 0; p < n; ++p)
+      for (std::size_t i = 0; i < design_.guide.size(); ++i)
+        if (design_.guide[i].level <= classOf(classes, design_.plies[p])) lastRow[p] = static_cast<int>(i);
+    for (std::size_t thin = 0; thin < n; ++thin)
+      for (std::size_t thick = 0; thick < n; ++thick) {
+        if (design_.plies[thick] <= design_.plies[thin] || design_.plies[thick] % 2 == 0 ||
+            design_.plies[thin] % 2 != 0 || lastRow[thin] != lastRow[thick])
+          continue;
+        add("mid-plane", name(thin) + " (" + std::to_string(design_.plies[thin]) + " plies) holds guide position " +
+                             std::to_string(lastRow[thin] + 1) + " as two plies where " + name(thick) + " (" +
+                             std::to_string(design_.plies[thick]) + " plies) holds it as its one mid-plane ply");
+        return;
+      }
   }
 
   void checkNeighbours(int a, int b) {
     if (!fits_[a] || !fits_[b]) return;
     int thick = a, thin = b;
-    if (design_.laminates[thick].plyCount() < design_.laminates[thin].plyCount()) std::swap(thick, thin);
+    if (design_.plies[thick] < design_.plies[thin]) std::swap(thick, thin);
     const std::string pair = name(thick) + " to " + name(thin);
     if (structure_.blending.form == BlendForm::Table) {
       if (tableWellFormed()) checkTableDrops(thick, thin, pair);
@@ -175,6 +200,36 @@ class Checker {
                              " (order, covering " + std::to_string(structure_.blending.covering) +
                              ", at most " + std::to_string(structure_.blending.maxDrops) + " consecutive drops)");
     }
+  }
+
+  // Independently of the table or embedding: the thinner neighbour's whole laminate, ply by
+  // ply through the thickness (the mid-plane ply of an odd total once), is the thicker one's
+  // with plies dropped.
+  void checkRealPlies(int a, int b) {
+    if (!fits_[a] || !fits_[b] || design_.plies[a] == design_.plies[b]) return;
+    const int thick = design_.plies[a] > design_.plies[b] ? a : b;
+    const int thin = thick == a ? b : a;
+    const std::vector<int> outer = wholeLaminate(design_.laminates[thick]);
+    const std::vector<int> inner = wholeLaminate(design_.laminates[thin]);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < outer.size() && kept < inner.size(); ++i)
+      if (outer[i] == inner[kept]) ++kept;
+    if (kept == inner.size()) return;
+    add("plies", name(thin) + " (" + std::to_string(design_.plies[thin]) + " plies, " + plyCounts(inner) +
+                     ") is not " + name(thick) + " (" + std::to_string(design_.plies[thick]) + " plies, " +
+                     plyCounts(outer) + ") with plies dropped");
+  }
+
+  static std::vector<int> wholeLaminate(const StackingSequence& half) {
+    std::vector<int> plies;
+    for (int i = 1; i <= half.plyCount(); ++i) plies.push_back(half.codeAt(i));
+    for (int i = half.plyCount() - (half.midPly() ? 1 : 0); i >= 1; --i) plies.push_back(half.codeAt(i));
+    return plies;
+  }
+
+  static std::string plyCounts(const std::vector<int>& plies) {
+    const auto count = [&](int code) { return std::to_string(std::count(plies.begin(), plies.end(), code)); };
+    return count(kCode0) + " x 0, " + count(kCode45) + " x 45, " + count(kCode90) + " x 90";
   }
 
   bool tableWellFormed() const {
@@ -200,10 +255,12 @@ class Checker {
 
   // Whether the thinner laminate is an order-preserving subsequence of the thicker one with its
   // outer positions kept and no more than the allowed run of dropped positions anywhere (the
-  // innermost run included). reach[j][r]: the first j thin positions placed, the last r thick
-  // positions dropped.
+  // innermost run included). A pair of plies (any position of an even total) is never laid on
+  // the single mid-plane ply of an odd one. reach[j][r]: the first j thin positions placed, the
+  // last r thick positions dropped.
   bool embeds(const StackingSequence& thick, const StackingSequence& thin) const {
     const int n = thick.plyCount(), m = thin.plyCount();
+    const bool pairOnSingle = thick.midPly() && !thin.midPly();
     const int limit = structure_.blending.maxDrops;
     const int covered = std::min(structure_.blending.covering, m);
     std::vector<std::vector<char>> reach(m + 1, std::vector<char>(limit + 1, 0));
@@ -213,7 +270,9 @@ class Checker {
       for (int j = 0; j <= m; ++j)
         for (int r = 0; r <= limit; ++r) {
           if (!reach[j][r]) continue;
-          if (j < m && thick.codeAt(i) == thin.codeAt(j + 1) && (j >= covered || i == j + 1)) next[j + 1][0] = 1;
+          if (j < m && thick.codeAt(i) == thin.codeAt(j + 1) && (j >= covered || i == j + 1) &&
+              !(pairOnSingle && i == n))
+            next[j + 1][0] = 1;
           if (r < limit && j >= covered) next[j][r + 1] = 1;
         }
       reach = std::move(next);

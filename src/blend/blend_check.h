@@ -11,7 +11,7 @@ namespace kelm {
 // A rule or requirement a blended design breaks, and where.
 struct RuleBreak {
   std::string rule;   // "panels", "ply total", "laminate", "stiffener", "balance", "4-ply rule", "guideline",
-                      // "requirement", "table", "covering", "drops", "subsequence"
+                      // "requirement", "table", "covering", "drops", "subsequence", "mid-plane", "plies"
   std::string where;  // a sentence naming the panel(s) and positions
 };
 
@@ -40,7 +40,9 @@ struct BlendVerdict {
 // Checks a blended design against every rule and requirement of the structure on its own,
 // without the search's bookkeeping: the totals, each panel's rules and requirements, the
 // table (or, edge-wise, an order-preserving embedding per neighbour pair), covering and
-// consecutive drops. Lists every break it finds; values only for panels whose laminate fits.
+// consecutive drops, and in real plies: no table row held as a pair of plies where a thicker
+// panel holds it as its single mid-plane ply, and each thinner neighbour's whole laminate the
+// thicker one's with plies dropped. Lists every break it finds; values only for panels whose laminate fits.
 BlendVerdict checkBlendedDesign(const BlendedStructure& structure, const BlendedDesign& design);
 
 }  // namespace kelm

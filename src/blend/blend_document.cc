@@ -34,6 +34,8 @@ std::string blendDocument(const BlendedStructure& structure, const LightestBlend
       panel["name"] = structure.panels[p].name;
       panel["plies"] = result.design.plies[p];
       panel["stack"] = result.design.laminates[p].bracketText();
+      const LaminateRules& rules = structure.panels[p].rules;
+      if (rules.plyNumbersFixed) panel["ply_numbers"] = {rules.ply0, rules.ply45, rules.ply90};
       if (structure.panels[p].stiffener.plies > 0) {
         panel["stiffener_plies"] = structure.panels[p].stiffener.plies;
         panel["stiffener"] = result.design.stiffeners[p].bracketText();

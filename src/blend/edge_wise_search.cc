@@ -20,6 +20,7 @@ using PositionSet = std::bitset<66>;
 struct ThickerNeighbour {
   int panel = 0;
   int positions = 0;
+  bool midPly = false;      // an odd total: its last position is one ply, not a pair
   PositionSet withCode[3];  // the neighbour's positions holding each code
 };
 
@@ -101,6 +102,7 @@ void EdgeWiseSearch::State::searchPanel(int k) {
     neighbour.panel = thickerNeighbours[k][i];
     const StackingSequence& laminate = chosen[neighbour.panel];
     neighbour.positions = laminate.plyCount();
+    neighbour.midPly = laminate.midPly();
     for (PositionSet& set : neighbour.withCode) set.reset();
     for (int position = 1; position <= neighbour.positions; ++position)
       neighbour.withCode[laminate.codeAt(position)].set(position);
@@ -135,7 +137,8 @@ void EdgeWiseSearch::State::searchPosition(int k, int depth) {
 // Where the panel's ply `depth + 1` of `code` can lie in each thicker neighbour: on a position
 // of that code after one where its previous ply can lie, with no drop inside the covering and
 // at most the allowed run of drops otherwise, and with room after it for the panel's remaining
-// plies and no longer a run of drops than allowed at the end.
+// plies and no longer a run of drops than allowed at the end; counted in real plies, a pair
+// never on a single mid-plane ply.
 bool EdgeWiseSearch::State::follows(int k, int depth, int code) {
   const int m = laminates[k][0].skin.plyCount();
   const int limit = structure.blending.maxDrops;
@@ -153,6 +156,8 @@ bool EdgeWiseSearch::State::follows(int k, int depth, int code) {
     const int n = neighbour.positions;
     for (int q = 0; q <= n; ++q)
       if (after[q] && (n - q < left || n - q > left + limit * (left + 1))) after.reset(q);
+    // The last ply of an even total is a pair: never laid on an odd neighbour's single mid-plane ply.
+    if (left == 0 && neighbour.midPly && !laminates[k][0].skin.midPly()) after.reset(n);
     if (after.none()) return false;
     reach[k][depth + 1][i] = after;
   }

@@ -91,6 +91,7 @@ class GuideAnnealer {
     std::sort(shapes_.begin(), shapes_.end());
     shapes_.erase(std::unique(shapes_.begin(), shapes_.end()), shapes_.end());
     designs_.assign(shapes_.size(), PanelDesign());
+    lastRow_.assign(shapes_.size(), -1);
     for (std::size_t t = 0; t < shapes_.size(); ++t) {
       shapeClass_.push_back(classOf(classes_, shapes_[t]));
       designs_[t].stiffener.setPlyTotal(0);
@@ -216,6 +217,7 @@ class GuideAnnealer {
       }
     }
     for (std::size_t t = 0; t < shapes_.size(); ++t) cutLaminate(t);
+    total += kRuleBreak * pairsOnMidPlanes();
     for (std::size_t p = 0; p < plies_.size(); ++p) total += panelPenalty(p);
     penaltyOfLast_ = total;
     return total;
@@ -225,9 +227,20 @@ class GuideAnnealer {
     StackingSequence& laminate = designs_[t].skin;
     laminate.setPlyTotal(shapes_[t]);
     int position = 0;
-    for (const Row& row : guide_)
-      if (levelOfRank_[row.rank - 1] <= shapeClass_[t] && position < laminate.plyCount())
-        laminate.setTheta(++position, row.code);
+    for (std::size_t i = 0; i < guide_.size(); ++i)
+      if (levelOfRank_[guide_[i].rank - 1] <= shapeClass_[t] && position < laminate.plyCount())
+        laminate.setTheta(++position, guide_[i].code), lastRow_[t] = static_cast<int>(i);
+  }
+
+  // Odd totals whose mid-plane row a thinner even total keeps as a pair of plies (shapes ascend).
+  int pairsOnMidPlanes() const {
+    int count = 0;
+    for (std::size_t odd = 0; odd < shapes_.size(); ++odd) {
+      if (shapes_[odd] % 2 == 0) continue;
+      for (std::size_t even = 0; even < odd; ++even)
+        if (shapes_[even] % 2 == 0 && lastRow_[even] == lastRow_[odd]) ++count;
+    }
+    return count;
   }
 
   double panelPenalty(std::size_t p) {
@@ -324,6 +337,7 @@ class GuideAnnealer {
   std::vector<int> shapes_;  // the distinct totals, ascending
   std::vector<int> shapeClass_;
   std::vector<PanelDesign> designs_;  // per shape: its laminate cut from the guide
+  std::vector<int> lastRow_;          // per shape: the guide row of its innermost position
   std::vector<int> panelShape_;
   std::vector<LaminateRules> rules_;
   std::vector<const PanelTotal*> totals_;

@@ -84,7 +84,9 @@ class LightestRun {
       tried_.insert(plies);
       if (lastFound_) lightest.push_back(plies);
     }
-    if (weightOnly_) return finished();
+    // A design no margin can beat (no panel has a surface) is the best of its weight as it is.
+    if (weightOnly_ || (result_.found && result_.margin == std::numeric_limits<double>::infinity()))
+      return finished();
     // A larger margin found first cuts more of each exact search.
     for (const std::vector<int>& plies : lightest) {
       raiseMarginByAnnealing(plies);
@@ -194,10 +196,15 @@ class LightestRun {
         index[p] = std::find(options_[p].begin(), options_[p].end(), plies[p]) - options_[p].begin();
     }
     for (std::size_t raise = 1; !result_.found && raise <= kLightDesignRaises; ++raise) {
+      const std::vector<int> before = plies;
       for (std::size_t p = 0; p < plies.size(); ++p) {
         index[p] = std::min(raise, options_[p].size() - 1);
         plies[p] = options_[p][index[p]];
       }
+      // Panels of few totals (one each, under fixed counts) raise no further; fixed ply numbers
+      // that cannot nest, or neighbours too far apart to place their drops, hold no design, and
+      // the enumeration proves it at once.
+      if (plies == before || !numbersNestIn(plies) || !everyDropFits(plies)) continue;
       const AnnealingOutcome outcome = anneal(plies, kLightDesignEvaluations, nullptr);
       if (stopped()) return;
       if (outcome.found) keepDesign(outcome.design, outcome.margin, structure_.weightOf(plies));
@@ -236,6 +243,12 @@ class LightestRun {
   }
 
   // Whether the panel's neighbours can place its drops at these totals.
+  bool everyDropFits(const std::vector<int>& plies) const {
+    for (int p = 0; p < static_cast<int>(plies.size()); ++p)
+      if (!dropsFit(plies, p)) return false;
+    return true;
+  }
+
   bool dropsFit(const std::vector<int>& plies, int p) const {
     for (int q = 0; q < static_cast<int>(plies.size()); ++q)
       if (q != p && !dropsConflict(p, plies[p], q, plies[q], neighbours(p, q)).empty()) return false;
@@ -294,8 +307,9 @@ class LightestRun {
   bool fitsEarlierPanels(int q) {
     for (int p = 0; p < q; ++p) {
       const bool adjacent = neighbours(p, q);
-      const bool oneOrder = structure_.blending.form == BlendForm::Table &&
-                            halfPositions(current_[p]) == halfPositions(current_[q]);
+      const bool table = structure_.blending.form == BlendForm::Table;
+      if ((table || adjacent) && !numbersNest(p, current_[p], q, current_[q])) return false;
+      const bool oneOrder = table && halfPositions(current_[p]) == halfPositions(current_[q]);
       if (!oneOrder && !adjacent) continue;
       if (!pairHolds(p, current_[p], q, current_[q], adjacent)) return false;
       if (stopped()) return false;
@@ -493,6 +507,36 @@ class LightestRun {
                       : halfPositions(tp) == halfPositions(tq) ? "cannot share one ply order (searched)"
                                                                : "cannot be blended (searched)";
     return learn(p, tp, q, tq, holds, why);
+  }
+
+  // Whether every pair that must blend has fixed ply numbers that nest (nothing learned).
+  bool numbersNestIn(const std::vector<int>& plies) const {
+    for (std::size_t q = 0; q < plies.size(); ++q)
+      for (std::size_t p = 0; p < q; ++p)
+        if ((structure_.blending.form == BlendForm::Table || neighbours(static_cast<int>(p), static_cast<int>(q))) &&
+            !numbersFit(structure_.panels[p].rules, halfPositions(plies[p]), structure_.panels[q].rules,
+                        halfPositions(plies[q])))
+          return false;
+    return true;
+  }
+
+  static bool numbersFit(const LaminateRules& a, int ha, const LaminateRules& b, int hb) {
+    if (!a.plyNumbersFixed || !b.plyNumbersFixed) return true;
+    const int na[3] = {a.ply0, a.ply45, a.ply90}, nb[3] = {b.ply0, b.ply45, b.ply90};
+    bool nest = true;
+    for (int o = 0; o < 3; ++o) nest = nest && (ha == hb ? na[o] == nb[o] : ha > hb ? na[o] >= nb[o] : na[o] <= nb[o]);
+    return nest;
+  }
+
+  // Fixed ply numbers of two panels that must blend (in a table any two; edge-wise neighbours):
+  // the thinner laminate is the thicker one with positions dropped, so it holds no more of any
+  // orientation, and one ply order (totals of one class) holds the same numbers. Learned once.
+  bool numbersNest(int p, int tp, int q, int tq) {
+    const int ha = halfPositions(tp), hb = halfPositions(tq);
+    if (numbersFit(structure_.panels[p].rules, ha, structure_.panels[q].rules, hb)) return true;
+    const auto key = std::make_tuple(p, tp, q, tq);
+    if (pairs_.find(key) != pairs_.end()) return false;
+    return learn(p, tp, q, tq, false, ha == hb ? "fix other ply numbers in one ply order" : "fix ply numbers that do not nest");
   }
 
   bool learn(int p, int tp, int q, int tq, bool holds, const std::string& why) {

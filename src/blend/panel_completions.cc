@@ -93,20 +93,42 @@ PanelCompletions::PanelCompletions(const BlendPanel& panel, int plies, std::int6
   CompletionBuilder(*this, panel, plies, laminateLimit, positionLimit, stop).build();
 }
 
+namespace {
+
+// Which panels hold the same laminates at a total. A panel's surfaces are its own (two panels'
+// surfaces of one name may differ in a structure built in memory), so a panel with surfaces is
+// known by its name; one without any (a plate held only by its rules, as under fixed ply
+// numbers) holds exactly the laminates its rules allow, shared by every panel of those rules.
+std::string laminatesKey(const BlendPanel& panel, int plies) {
+  const PanelTotal* total = panel.at(plies);
+  if (total == nullptr || !total->surfaces.empty() || panel.stiffener.plies > 0 || panel.rules.excludeListed)
+    return "panel " + panel.name;
+  const LaminateRules& r = panel.rules;
+  std::string key = "rules";
+  for (const double field : {double{r.balance}, double{r.fourPlyRule}, double{r.plyNumbersFixed}, double(r.ply0),
+                             double(r.ply45), double(r.ply90), r.minSharePercent, double(r.maxRun),
+                             double{r.noCrossPlyJump}, double{r.outer45}})
+    key += " " + std::to_string(field);
+  return key;
+}
+
+}  // namespace
+
 const PanelCompletions* CompletionsCache::at(const BlendPanel& panel, int plies, std::int64_t budget,
                                              const StopRequest* stop) {
-  const auto key = std::make_pair(panel.name, plies);
+  const std::string name = laminatesKey(panel, plies);
+  const auto key = std::make_pair(name, plies);
   const auto known = sets_.find(key);
   if (known != sets_.end()) return known->second.get();
   std::int64_t limit = std::min(kLaminateLimit, kHeldLimit - held_);
   if (budget > 0) limit = std::min(limit, budget);
-  const auto thinner = givenUp_.find(panel.name);
+  const auto thinner = givenUp_.find(name);
   if (limit <= 0 || (thinner != givenUp_.end() && thinner->second.first <= plies && thinner->second.second >= limit))
     return nullptr;
   auto set = std::make_unique<PanelCompletions>(panel, plies, limit, limit * kPositionsPerLaminate, stop);
   if (!set->complete() && stop != nullptr && stop->requested()) return nullptr;
   if (!set->complete()) {
-    auto& given = givenUp_.try_emplace(panel.name, plies, limit).first->second;
+    auto& given = givenUp_.try_emplace(name, plies, limit).first->second;
     if (plies < given.first) given = {plies, limit};
     if (plies == given.first) given.second = std::max(given.second, limit);
     return nullptr;

@@ -50,8 +50,9 @@ class PanelCompletions {
 };
 
 // The completion sets of one structure's panels, each built once and kept. Keyed by panel name
-// and total: the searches of pairs, groups and whole vectors copy panels into structures of
-// their own.
+// and total (the searches of pairs, groups and whole vectors copy panels into structures of
+// their own), or for panels without surfaces by their rules and total: such panels of equal
+// rules share one set.
 class CompletionsCache {
  public:
   // The panel's set at this total, or null when it holds more laminates than a search of
@@ -69,7 +70,7 @@ class CompletionsCache {
 
  private:
   std::map<std::pair<std::string, int>, std::unique_ptr<PanelCompletions>> sets_;
-  // Per panel, the thinnest total given up on and the laminates it was given up at (its own
+  // Per panel (or rules), the thinnest total given up on and the laminates it was given up at (its own
   // total included): a thicker total holds more laminates.
   std::map<std::string, std::pair<int, std::int64_t>> givenUp_;
   std::int64_t held_ = 0;

@@ -7,6 +7,7 @@
 #include "base/fatal.h"
 #include "blend/panel_stiffeners.h"
 #include "blend/schema_reader.h"
+#include "laminate/fixed_ply_numbers.h"
 #include "response/laminate_terms.h"
 #include "response/rs_file.h"
 
@@ -64,12 +65,14 @@ BlendingRules readBlending(const SchemaReader& reader, const Json& root) {
   return rules;
 }
 
+void readPlyNumbers(const SchemaReader& reader, const Json& value, const std::string& where, LaminateRules& rules);
+
 LaminateRules readRules(const SchemaReader& reader, const Json& panel, const std::string& where) {
   LaminateRules rules;
   if (!panel.contains("rules")) return rules;
   const Json& json = panel.at("rules");
   const std::string at = where + ".rules";
-  reader.onlyKeys(json, at, {"balance", "four_ply", "min_share", "max_run", "no_cross_ply", "outer45"});
+  reader.onlyKeys(json, at, {"balance", "four_ply", "min_share", "max_run", "no_cross_ply", "outer45", "ply_numbers"});
   rules.balance = reader.flag(json, "balance", at, true);
   rules.fourPlyRule = reader.flag(json, "four_ply", at, false);
   rules.noCrossPlyJump = reader.flag(json, "no_cross_ply", at, false);
@@ -80,7 +83,31 @@ LaminateRules readRules(const SchemaReader& reader, const Json& panel, const std
       reader.refuse(at + ".min_share", "must lie in 0..33.3 (percent)");
   }
   if (json.contains("max_run")) rules.maxRun = reader.whole(json.at("max_run"), at + ".max_run", 0, 64);
+  if (json.contains("ply_numbers")) readPlyNumbers(reader, json.at("ply_numbers"), at + ".ply_numbers", rules);
   return rules;
+}
+
+// Fixed numbers of 0, +-45 and 90 deg positions of the designed half ([0, 45, 90], as the
+// searches' --ply-numbers= takes them); as there, fixed numbers carry the balance, which is
+// then off.
+void readPlyNumbers(const SchemaReader& reader, const Json& value, const std::string& where, LaminateRules& rules) {
+  if (!value.is_array() || value.size() != 3)
+    reader.refuse(where, "must be [0, 45, 90]: the positions of each orientation in the designed half");
+  int numbers[3];
+  for (int i = 0; i < 3; ++i) numbers[i] = reader.whole(value[i], where + "[" + std::to_string(i) + "]", 0, 64);
+  rules.halfPlyCount = numbers[0] + numbers[1] + numbers[2];
+  fixPlyNumbers(rules, numbers[0], numbers[1]);
+}
+
+// Fixed ply numbers hold one count of positions: every total the laminate may take must have it.
+void refuseOtherHalves(const SchemaReader& reader, const LaminateRules& rules, int first, int last,
+                       const std::string& where) {
+  if (!rules.plyNumbersFixed) return;
+  const int half = rules.ply0 + rules.ply45 + rules.ply90;
+  if (halfPositions(first) != half || halfPositions(last) != half)
+    reader.refuse(where + ".rules.ply_numbers", "fix a designed half of " + std::to_string(half) +
+                                                   " positions; the totals " + std::to_string(first) + " to " +
+                                                   std::to_string(last) + " do not all have it");
 }
 
 std::pair<int, int> readPlies(const SchemaReader& reader, const Json& value, const std::string& where,
@@ -135,6 +162,7 @@ PanelStiffener readStiffener(const SchemaReader& reader, const Json& panel, cons
   if (!(stiffener.plyWeight > 0.0) || !std::isfinite(stiffener.plyWeight))
     reader.refuse(at + ".ply_weight", "must be positive");
   stiffener.rules = readRules(reader, json, at);
+  refuseOtherHalves(reader, stiffener.rules, stiffener.plies, stiffener.plies, at);
   try {
     laminates = stiffenerLaminates(stiffener, kStiffenerPositionLimit);
   } catch (const Failure& failure) {
@@ -168,6 +196,7 @@ BlendPanel readPanel(const SchemaReader& reader, const Json& json, const std::st
   if (!(panel.plyWeight > 0.0) || !std::isfinite(panel.plyWeight)) reader.refuse(where + ".ply_weight", "must be positive");
   const auto [first, last] = readPlies(reader, reader.required(json, "plies", where), where + ".plies", oddAllowed);
   panel.rules = readRules(reader, json, where);
+  refuseOtherHalves(reader, panel.rules, first, last, where);
   std::vector<StackingSequence> stiffeners;
   panel.stiffener = readStiffener(reader, json, where, stiffeners);
   const auto tree = stiffeners.empty() ? nullptr : std::make_shared<const StiffenerTree>(std::move(stiffeners));

@@ -37,6 +37,9 @@ struct TableSearch::State : VectorSearchRun {
   // position is its mid-plane ply): each has its own laminate, cut from the same guide.
   std::vector<int> shapes;
   std::vector<int> shapeClass;
+  // The totals by parity: an even total must not end on the row where a thicker odd one ends,
+  // or it would hold that mid-plane ply as a pair.
+  std::vector<char> shapeOdd;
   std::vector<int> panelShape;
   std::vector<std::vector<int>> panelsOfShape;
   std::vector<std::unique_ptr<PanelBounds>> panelBounds;
@@ -73,6 +76,7 @@ struct TableSearch::State : VectorSearchRun {
   void search(int depth);
   bool dropsAllow(int depth, int level);
   bool place(int depth, int level, int code, double* slack = nullptr);
+  bool pairOnMidPlane(int depth, int level) const;
   bool panelCanWin(int p, int depth, int code, const PanelDesign& partial, double* slack);
   void rankChildren(int depth);
   void recordLeaf();
@@ -96,7 +100,7 @@ void TableSearch::State::prepare() {
   shapes = plies;
   std::sort(shapes.begin(), shapes.end());
   shapes.erase(std::unique(shapes.begin(), shapes.end()), shapes.end());
-  for (int total : shapes) shapeClass.push_back(classOf(classes, total));
+  for (int total : shapes) shapeClass.push_back(classOf(classes, total)), shapeOdd.push_back(total % 2 != 0);
   panelsOfShape.assign(shapes.size(), {});
   for (std::size_t p = 0; p < plies.size(); ++p) {
     panelClass.push_back(classOf(classes, plies[p]));
@@ -235,6 +239,7 @@ bool TableSearch::State::place(int depth, int level, int code, double* slack) {
     next.skin = laminates[depth][t].skin;
     if (shapeClass[t] >= level) next.skin.setTheta(next.skin.setCount() + 1, code);
   }
+  if (pairOnMidPlane(depth + 1, level)) return false;
   setNodes[depth + 1] = setNodes[depth];
   for (std::size_t t = 0; t < shapes.size(); ++t) {
     if (shapeClass[t] < level) continue;
@@ -246,6 +251,18 @@ bool TableSearch::State::place(int depth, int level, int code, double* slack) {
     }
   }
   return true;
+}
+
+// Whether the row just placed ends an odd total and an even total of a lower class: the thinner
+// would hold as a pair of plies the thicker's single mid-plane ply. (Shapes ascend by total.)
+bool TableSearch::State::pairOnMidPlane(int depth, int level) const {
+  bool evenEnds = false;
+  for (std::size_t t = 0; t < shapes.size(); ++t) {
+    if (shapeClass[t] < level || !laminates[depth][t].skin.complete()) continue;
+    if (shapeOdd[t] && evenEnds) return true;
+    if (!shapeOdd[t]) evenEnds = true;
+  }
+  return false;
 }
 
 // Whether the panel's laminate, one position longer, can still be completed to meet its

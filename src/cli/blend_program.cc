@@ -178,6 +178,8 @@ void writePanels(std::ostream& out, const BlendedStructure& structure, const Ble
     const PanelTotal* total = structure.panels[p].at(design.plies[p]);
     out << structure.panels[p].name << ": " << design.plies[p] << " plies " << design.laminates[p].bracketText();
     writeStiffener(out, structure.panels[p], design, p);
+    const LaminateRules& rules = structure.panels[p].rules;
+    if (rules.plyNumbersFixed) out << " (ply numbers " << rules.ply0 << '/' << rules.ply45 << '/' << rules.ply90 << ')';
     if (!total->surfaces.empty()) {
       const std::size_t s = criticalSurface(*total, verdict.panels[p]);
       const ModeSurface& mode = total->surfaces[s];

@@ -18,6 +18,7 @@
 #include "blend/lightest_blend.h"
 #include "blend/panel_stiffeners.h"
 #include "blend/table_search.h"
+#include "laminate/fixed_ply_numbers.h"
 #include "support/test_surfaces.h"
 
 namespace kelm {
@@ -98,8 +99,38 @@ BlendedStructure randomStructure(std::uint32_t seed, const RuleSet& set, int tot
   return structure;
 }
 
+// The whole laminate ply by ply through the thickness: the half, then its mirror (the mid-plane
+// ply of an odd total once).
+std::vector<int> wholeLaminate(const StackingSequence& half) {
+  std::vector<int> plies;
+  for (int i = 1; i <= half.plyCount(); ++i) plies.push_back(half.codeAt(i));
+  for (int i = half.plyCount() - (half.midPly() ? 1 : 0); i >= 1; --i) plies.push_back(half.codeAt(i));
+  return plies;
+}
+
+// Counted in real plies, whether every thinner laminate (all of a table's, or a neighbour's
+// edge-wise) is the thicker one with plies dropped.
+bool blendsInRealPlies(const BlendedStructure& structure, const BlendedDesign& design) {
+  const auto keeps = [&](std::size_t thick, std::size_t thin) {
+    if (design.plies[thick] < design.plies[thin]) std::swap(thick, thin);
+    const std::vector<int> outer = wholeLaminate(design.laminates[thick]), inner = wholeLaminate(design.laminates[thin]);
+    std::size_t kept = 0;
+    for (int ply : outer) kept += kept < inner.size() && ply == inner[kept];
+    return kept == inner.size();
+  };
+  if (structure.blending.form == BlendForm::EdgeWise) {
+    return std::all_of(structure.adjacent.begin(), structure.adjacent.end(),
+                       [&](const auto& pair) { return keeps(pair.first, pair.second); });
+  }
+  for (std::size_t a = 0; a < design.plies.size(); ++a)
+    for (std::size_t b = 0; b < a; ++b)
+      if (!keeps(a, b)) return false;
+  return true;
+}
+
 // Every guide of the count vector (codes and levels in every order), judged by the independent
-// check alone: whether one holds, and the largest smallest margin.
+// check alone: whether one holds, and the largest smallest margin. Every design it passes
+// blends in real plies.
 struct Brute {
   bool found = false;
   double margin = -std::numeric_limits<double>::infinity();
@@ -120,6 +151,7 @@ Brute bruteForce(const BlendedStructure& structure, const std::vector<int>& plie
       design.laminates = laminatesFromGuide(design.guide, plies);
       if (complete) complete(design);
       const BlendVerdict verdict = checkBlendedDesign(structure, design);
+      if (verdict.holds()) EXPECT_TRUE(blendsInRealPlies(structure, design));
       if (verdict.holds() && (!best.found || verdict.margin > best.margin)) best = {true, verdict.margin};
       return;
     }
@@ -221,6 +253,7 @@ Brute bruteForceEdgeWise(const BlendedStructure& structure, const std::vector<in
   std::function<void(std::size_t)> choose = [&](std::size_t p) {
     if (p == plies.size()) {
       const BlendVerdict verdict = checkBlendedDesign(structure, design);
+      if (verdict.holds()) EXPECT_TRUE(blendsInRealPlies(structure, design));
       if (verdict.holds() && (!best.found || verdict.margin > best.margin)) best = {true, verdict.margin};
       return;
     }
@@ -312,6 +345,103 @@ TEST(BlendSearchTest, LightestWeightMatchesEveryVector) {
     for (const RuledOutVector& out : result.ruledOut) EXPECT_LT(out.weight, result.weight + 1e-9);
     EXPECT_TRUE(checkBlendedDesign(structure, result.design).holds()) << "seed " << seed;
   }
+}
+
+// Two neighbours under the mid-plane policy: A of 7 plies with one 0, two +-45 and one 90 deg
+// position and in-plane cos 2 at least 0.1 (so two 0 and one 90 deg ply: its mid-plane ply is
+// 90 deg), B of 6 plies with two +-45 and one 90 deg position. B's two 90 deg plies cannot be
+// A's one with plies dropped: no design, in a table or edge-wise, and the table that keeps A's
+// mid-plane row as B's pair is refused by the check, counted in real plies.
+TEST(BlendSearchTest, EvenPanelCannotKeepAnOddNeighboursMidPlanePly) {
+  BlendedStructure structure;
+  structure.blending = {BlendForm::Table, 1, 3, TotalsPolicy::MidPlane};
+  const int numbers[2][3] = {{1, 2, 1}, {0, 2, 1}};
+  for (int p = 0; p < 2; ++p) {
+    BlendPanel panel;
+    panel.name = p == 0 ? "A" : "B";
+    panel.rules.balance = false;
+    PanelTotal total;
+    total.plies = 7 - p;
+    ModeSurface mode;
+    mode.name = "x1";
+    mode.surface = testing::makeSurface({{linearCode(1), 1.0}});
+    mode.value.setFullObjective(mode.surface);
+    mode.required = true;
+    mode.limit = p == 0 ? 0.1 : -1.0;
+    total.surfaces.push_back(std::move(mode));
+    panel.totals.push_back(std::move(total));
+    LaminateRules fixed = panel.rulesFor(7 - p);
+    fixPlyNumbers(fixed, numbers[p][0], numbers[p][1]);
+    panel.rules = fixed;
+    structure.panels.push_back(std::move(panel));
+  }
+  structure.adjacent = {{0, 1}};
+  EXPECT_EQ(findLightestBlend(structure).status, LightestBlend::Status::Infeasible);
+  EXPECT_FALSE(bruteForce(structure, {7, 6}).found);
+  BlendedDesign design{{7, 6}, {{1, 1}, {0, 2}, {1, 1}, {2, 1}}, {}, {}};
+  design.laminates = laminatesFromGuide(design.guide, design.plies);
+  ASSERT_EQ(design.laminates[0].bracketText() + " " + design.laminates[1].bracketText(), "[45/0/45/90]s [45/45/90]s");
+  std::vector<std::string> broken;
+  for (const RuleBreak& b : checkBlendedDesign(structure, design).breaks) broken.push_back(b.rule);
+  EXPECT_EQ(broken, (std::vector<std::string>{"mid-plane", "plies"}));
+  structure.blending.form = BlendForm::EdgeWise;
+  EXPECT_EQ(findLightestBlend(structure).status, LightestBlend::Status::Infeasible);
+  EXPECT_FALSE(bruteForceEdgeWise(structure, {7, 6}).found);
+  // With 0 deg as A's mid-plane ply instead (cos 2 at most -0.1), B is A with plies dropped.
+  structure.panels[0].totals[0].surfaces[0].value.setFullObjective(testing::makeSurface({{linearCode(1), -1.0}}));
+  structure.panels[0].totals[0].surfaces[0].surface = testing::makeSurface({{linearCode(1), -1.0}});
+  const LightestBlend edge = findLightestBlend(structure);
+  ASSERT_EQ(edge.status, LightestBlend::Status::Optimal);
+  EXPECT_TRUE(blendsInRealPlies(structure, edge.design));
+  structure.blending.form = BlendForm::Table;
+  const LightestBlend table = findLightestBlend(structure);
+  ASSERT_EQ(table.status, LightestBlend::Status::Optimal);
+  EXPECT_TRUE(blendsInRealPlies(structure, table.design));
+}
+
+// Fixed-count structures (every panel one total and fixed ply numbers, no surfaces), drawn
+// from a hidden guide and sometimes with one class's numbers traded: the lightest design's
+// search decides exactly what trying every guide decides, under the run limit too, and its
+// design holds.
+TEST(BlendSearchTest, FixedPlyNumbersDecideAsEveryGuide) {
+  int found = 0, infeasible = 0;
+  for (std::uint32_t seed = 1; seed <= 24; ++seed) {
+    std::mt19937 random(seed * 613u);
+    const int levels = 2 + static_cast<int>(random() % 2), positions = 4 + static_cast<int>(random() % 2);
+    std::vector<GuidePosition> hidden{{static_cast<int>(random() % 3), 1}};
+    while (static_cast<int>(hidden.size()) < positions)
+      hidden.push_back({static_cast<int>(random() % 3), 1 + static_cast<int>(random() % levels)});
+    BlendedStructure structure;
+    structure.blending = {BlendForm::Table, 1, seed % 2 == 0 ? 1 : 3};
+    std::vector<int> plies;
+    const int traded = static_cast<int>(random() % (2 * levels)) + 1;  // a class, or none
+    for (int p = 0; p < 4; ++p) {
+      const int level = p == 0 ? levels : 1 + static_cast<int>(random() % levels);
+      int numbers[3] = {0, 0, 0};
+      for (const GuidePosition& row : hidden) numbers[row.code] += row.level <= level;
+      if (level == traded && numbers[0] > 0) --numbers[0], ++numbers[2];
+      BlendPanel panel;
+      panel.name = "P" + std::to_string(p);
+      PanelTotal total;
+      total.plies = 2 * (numbers[0] + numbers[1] + numbers[2]);
+      panel.totals.push_back(total);
+      panel.rules = panel.rulesFor(total.plies);
+      panel.rules.maxRun = seed % 3 == 0 ? 1 : 0;
+      fixPlyNumbers(panel.rules, numbers[0], numbers[1]);
+      plies.push_back(total.plies);
+      structure.panels.push_back(std::move(panel));
+      if (p > 0) structure.adjacent.emplace_back(static_cast<int>(random() % p), p);
+    }
+    const Brute brute = bruteForce(structure, plies);
+    const LightestBlend result = findLightestBlend(structure);
+    ASSERT_EQ(result.found, brute.found) << "seed " << seed;
+    ASSERT_EQ(result.status, brute.found ? LightestBlend::Status::Optimal : LightestBlend::Status::Infeasible);
+    if (brute.found) EXPECT_TRUE(checkBlendedDesign(structure, result.design).holds()) << "seed " << seed;
+    (brute.found ? found : infeasible)++;
+  }
+  std::cout << found << " fixed-count structures with designs, " << infeasible << " without\n";
+  EXPECT_GT(found, 3);
+  EXPECT_GT(infeasible, 3);
 }
 
 // A random panel surface in all eight parameters, with products of the skin's and the

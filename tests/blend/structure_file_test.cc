@@ -157,5 +157,48 @@ TEST_F(StructureFileTest, StiffenedPanelEndToEnd) {
                     "panels\\[1\\].stiffener.plies: .*too many laminates");
 }
 
+// Fixed ply numbers in a panel's rules: read per total, refused where a total's half differs,
+// given back in the report and the document, and judged by the check. A of 7 plies (one 0, two
+// +-45, one 90 deg position) with in-plane cos 2 at least 0.1 has its one 90 deg ply at the
+// mid-plane; B of 6 plies has two 90 deg plies, which cannot be A's one with plies dropped.
+TEST_F(StructureFileTest, FixedPlyNumbersAndOddTotalsInRealPlies) {
+  write("x1.rs", "1 1.0\n");
+  const auto twoPanels = [&](const std::string& limitA, const std::string& numbersA) {
+    return write("two.json", R"({"panels": [
+      {"name": "A", "ply_weight": 1, "plies": "7:7", "require": [{"surface": "x1.rs", "limit": )" + limitA + R"(}],
+       "rules": {"ply_numbers": )" + numbersA + R"(}},
+      {"name": "B", "ply_weight": 1, "plies": "6:6", "rules": {"ply_numbers": [0, 2, 1]}}],
+      "adjacent": [["A", "B"]], "blending": {"totals": "mid-plane"}})");
+  };
+  const BlendedStructure read = readStructureFile(twoPanels("0.1", "[1, 2, 1]"));
+  EXPECT_TRUE(read.panels[0].rulesFor(7).plyNumbersFixed);
+  EXPECT_EQ(read.panels[0].rulesFor(7).ply90, 1);
+  EXPECT_FAILS_WITH(readStructureFile(twoPanels("0.1", "[1, 2, 2]")),
+                    "panels\\[0\\].rules.ply_numbers: fix a designed half of 5 positions");
+  EXPECT_FAILS_WITH(readStructureFile(twoPanels("0.1", "[1, 2]")), "panels\\[0\\].rules.ply_numbers: must be");
+  const std::string blend = std::string(KELM_BLEND_PATH) + " " + (dir_ / "two.json").string();
+  const std::string json = (dir_ / "out.json").string(), out = (dir_ / "out.txt").string();
+  twoPanels("0.1", "[1, 2, 1]");
+  EXPECT_EQ(WEXITSTATUS(std::system((blend + " > " + out).c_str())), 2);  // infeasible
+  twoPanels("-1", "[1, 2, 1]");
+  ASSERT_EQ(std::system((blend + " --json=" + json + " > " + out).c_str()), 0);
+  std::ifstream report(out);
+  const std::string text((std::istreambuf_iterator<char>(report)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("B: 6 plies [45/90/45]s (ply numbers 0/2/1)"), std::string::npos) << text;
+  std::ifstream in(json);
+  std::string doc((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(doc.find("\"ply_numbers\": [\n    0,"), std::string::npos) << doc;
+  const std::string check = std::string(KELM_EVAL_PATH) + " --structure " + (dir_ / "two.json").string() + " ";
+  EXPECT_EQ(std::system((check + json + " > /dev/null").c_str()), 0);
+  doc.replace(doc.find("[45/90/45]s"), 11, "[45/45/90]s");  // keeps A's mid-plane ply as a pair
+  doc.replace(doc.find("[45/90/45/0]s"), 13, "[45/0/45/90]s");
+  write("edited.json", doc);
+  EXPECT_NE(std::system((check + (dir_ / "edited.json").string() + " > " + out).c_str()), 0);
+  std::ifstream broken(out);
+  const std::string why((std::istreambuf_iterator<char>(broken)), std::istreambuf_iterator<char>());
+  EXPECT_NE(why.find("plies: B (6 plies, 0 x 0, 4 x 45, 2 x 90) is not A (7 plies, 2 x 0, 4 x 45, 1 x 90)"),
+            std::string::npos) << why;
+}
+
 }  // namespace
 }  // namespace kelm
