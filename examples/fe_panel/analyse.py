@@ -1,7 +1,7 @@
 """Finite-element model of the blade-stiffened panel of examples/blade_panel.py (CalculiX ccx).
 
     /usr/bin/python3 examples/fe_panel/analyse.py PLAN.csv [--out=FILE.csv]
-        [--mesh=coarse|medium|fine] [--jobs=N] [--keep=DIR] [--panel=SETTINGS.json]
+        [--mesh=coarse|medium|fine] [--jobs=N] [--keep=DIR] [--panel=SETTINGS.json] [--timing]
 
 reads a CSV with the columns skin_stack and stiffener_stack (as kelm_loop and kelm_sample write
 them, e.g. "[+45/-45/0/90/90/0/-45/+45]", the whole laminate ply by ply) and writes it back (to
@@ -38,7 +38,8 @@ Results, per design:
     step under the same load;
   * minimum: the smallest of skin_buckling, blade_buckling, strain (and global_buckling when
     there is one).
-Work files go to a temporary folder, removed afterwards unless --keep=DIR names a folder to
+--timing adds the columns ccx_runs and ccx_cpu_seconds (processor time of the ccx runs of the
+row, which a busy machine hardly changes, unlike the wall time). Work files go to a temporary folder, removed afterwards unless --keep=DIR names a folder to
 keep them in (one sub-folder per row: the deck panel.inp, ccx's panel.dat and panel.log).
 """
 
@@ -60,6 +61,7 @@ from panel import MESHES, load_panel, parse_stack  # noqa: E402
 from results import AnalysisError  # noqa: E402
 
 FACTORS = ("skin_buckling", "blade_buckling", "global_buckling", "strain", "minimum")
+TIMING = ("ccx_runs", "ccx_cpu_seconds")
 STACKS = ("skin_stack", "stiffener_stack")
 
 
@@ -118,9 +120,12 @@ def _analyse_row(number, row, header, panel, mesh, keep):
         return None, [f"row {number} ({stacks}): not analysed: {error}"]
 
 
-def fill_csv(source, target, panel, mesh="medium", jobs=1, keep=None, messages=sys.stderr):
-    """Read a plan from `source`, analyse each row, write it with the factors to `target`.
-    Returns the number of rows that failed."""
+def fill_csv(source, target, panel, mesh="medium", jobs=1, keep=None, messages=sys.stderr,
+             timing=False):
+    """Read a plan from `source`, analyse each row, write it with the factors (and with
+    `timing` the ccx runs and their processor seconds) to `target`. Returns the number of rows
+    that failed."""
+    columns = FACTORS + (TIMING if timing else ())
     rows = list(csv.reader(source))
     if not rows:
         raise ValueError("the plan is empty: no header row")
@@ -132,7 +137,7 @@ def fill_csv(source, target, panel, mesh="medium", jobs=1, keep=None, messages=s
         if len(row) > len(header):
             raise ValueError(f"data row {n} has more fields than the header")
         row.extend([""] * (len(header) - len(row)))
-    for name in FACTORS:
+    for name in columns:
         if name not in header:
             header.append(name)
             for row in body:
@@ -148,7 +153,7 @@ def fill_csv(source, target, panel, mesh="medium", jobs=1, keep=None, messages=s
         for note in notes:
             print(note, file=messages)
         failed += result is None
-        for name in FACTORS:
+        for name in columns:
             value = None if result is None else result.get(name)
             row[header.index(name)] = "" if value is None else "%.10g" % value
     writer = csv.writer(target, lineterminator="\n")
@@ -166,6 +171,8 @@ def _parser():
     parser.add_argument("--jobs", type=int, default=1, help="designs analysed at once")
     parser.add_argument("--keep", metavar="DIR", help="keep the work files in DIR")
     parser.add_argument("--panel", metavar="FILE.json", help="panel settings to change")
+    parser.add_argument("--timing", action="store_true",
+                        help="add the columns ccx_runs and ccx_cpu_seconds")
     return parser
 
 
@@ -180,7 +187,7 @@ def main(argv=None):
             # Everything is computed before the output is opened, so a bad plan never leaves a
             # half-written file behind (and --out may name the plan itself).
             buffer = io.StringIO()
-            fill_csv(source, buffer, panel, args.mesh, args.jobs, args.keep)
+            fill_csv(source, buffer, panel, args.mesh, args.jobs, args.keep, timing=args.timing)
         if args.out:
             with open(args.out, "w", newline="") as target:
                 target.write(buffer.getvalue())

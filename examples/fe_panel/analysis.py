@@ -17,6 +17,8 @@ import math
 import os
 import shutil
 import subprocess
+import threading
+import time
 
 from deck import Mesh, build_deck
 from panel import axial_modulus, stiffness_matrices
@@ -61,17 +63,17 @@ def run_ccx(deck, workdir, timeout):
                             "(Debian: apt-get install calculix-ccx)")
     env = dict(os.environ, OMP_NUM_THREADS="1", CCX_NPROC_EQUATION_SOLVER="1",
                CCX_NPROC_STIFFNESS="1", CCX_NPROC_RESULTS="1")
-    try:
-        done = subprocess.run([ccx, "-i", "panel"], cwd=workdir, env=env, timeout=timeout,
-                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                              stderr=subprocess.STDOUT, text=True, errors="replace")
-    except subprocess.TimeoutExpired:
-        raise AnalysisError(f"ccx did not finish within {timeout:g} s") from None
-    with open(os.path.join(workdir, "panel.log"), "w") as log:
-        log.write(done.stdout)
-    trouble = [line.strip() for line in done.stdout.splitlines() if "*ERROR" in line]
-    if done.returncode != 0 or trouble:
-        reason = trouble[0] if trouble else f"ccx ended with status {done.returncode}"
+    log_path = os.path.join(workdir, "panel.log")
+    with open(log_path, "w") as log:
+        child = subprocess.Popen([ccx, "-i", "panel"], cwd=workdir, env=env,
+                                 stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
+    status, cpu = _wait(child, timeout)
+    CPU_SECONDS.add(cpu)
+    with open(log_path, errors="replace") as log:
+        output = log.read()
+    trouble = [line.strip() for line in output.splitlines() if "*ERROR" in line]
+    if status != 0 or trouble:
+        reason = trouble[0] if trouble else f"ccx ended with status {status}"
         raise AnalysisError(f"ccx failed: {reason}")
     try:
         with open(os.path.join(workdir, "panel.dat"), errors="replace") as dat:
@@ -80,10 +82,43 @@ def run_ccx(deck, workdir, timeout):
         raise AnalysisError("ccx wrote no results file") from None
 
 
+class _CpuSeconds(threading.local):
+    """The processor seconds of the ccx runs of this thread's current design."""
+    total = 0.0
+    runs = 0
+
+    def add(self, seconds):
+        self.total += seconds
+        self.runs += 1
+
+    def reset(self):
+        self.total, self.runs = 0.0, 0
+
+
+CPU_SECONDS = _CpuSeconds()
+
+
+def _wait(child, timeout):
+    """(exit status, processor seconds) of a child, killed after `timeout` seconds; the time
+    is the child's own (user + system), which a busy shared machine hardly inflates."""
+    deadline = time.monotonic() + timeout
+    while True:
+        pid, status, usage = os.wait4(child.pid, os.WNOHANG)
+        if pid:
+            child.returncode = os.waitstatus_to_exitcode(status)
+            return child.returncode, usage.ru_utime + usage.ru_stime
+        if time.monotonic() > deadline:
+            child.kill()
+            child.wait()
+            raise AnalysisError(f"ccx did not finish within {timeout:g} s")
+        time.sleep(0.05)
+
+
 def analyse_stacks(skin, blade, panel, density, workdir, with_blades=True):
     """{'skin_buckling', 'blade_buckling', 'global_buckling', 'strain', 'notes'} of one design;
     global_buckling is None when no global mode was found among those computed (many panels
     have none in range). Raises AnalysisError with the reason."""
+    CPU_SECONDS.reset()
     mesh = Mesh(panel, density, with_blades)
     needed = ("skin", "blade") if with_blades else ("skin",)
     scale = _GUESS_MARGIN * closed_form_guess(mesh, skin, blade)
@@ -120,7 +155,7 @@ def analyse_stacks(skin, blade, panel, density, workdir, with_blades=True):
         raise AnalysisError("no ply is compressed along its fibres")
     return {"skin_buckling": lowest["skin"], "blade_buckling": lowest["blade"],
             "global_buckling": lowest["global"], "strain": panel.allowable_strain / -strain,
-            "notes": notes}
+            "notes": notes, "ccx_runs": CPU_SECONDS.runs, "ccx_cpu_seconds": CPU_SECONDS.total}
 
 
 def _buckling_run(mesh, skin, blade, scale, workdir):
