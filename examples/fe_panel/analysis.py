@@ -128,8 +128,6 @@ def analyse_stacks(skin, blade, panel, density, workdir, with_blades=True):
             raise AnalysisError("the stacks give no positive stiffness")
         factors, shapes, static = _buckling_run(mesh, skin, blade, scale, workdir)
         positive = [f for f in factors if f > 0]
-        if not positive:
-            raise AnalysisError("no positive buckling factor among those computed")
         if highest == 0.0 and min(positive) < 0.999:
             scale *= min(positive) * _GUESS_MARGIN  # lower modes may have been passed over
             continue
@@ -165,6 +163,8 @@ def _buckling_run(mesh, skin, blade, scale, workdir):
     factors = buckling_factors(text)
     if not all(math.isfinite(f) for f in factors):
         raise AnalysisError("a buckling factor is not a number")
+    if not any(f > 0 for f in factors):
+        raise AnalysisError("no positive buckling factor among those computed")
     blocks = displacement_blocks(text)
     if len(blocks) != len(factors) + 1:
         raise AnalysisError("CalculiX printed fewer mode shapes than buckling factors")
