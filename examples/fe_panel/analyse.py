@@ -25,7 +25,7 @@ any of the fields of panel.Panel, e.g. {"frame_pitch": 600, "load": 800, "blades
 Boundary conditions and load introduction: see deck.py (simply supported at the frames and
 the long edges, end forces shared by skin and blades at equal strain). Mesh (elements per half
 bay across, along the length, up the blade): coarse 2/12/2 (about 700 nodes), medium 3/18/3
-(about 1,400 nodes), fine 5/30/4 (about 3,700 nodes); all S8R composite shells, one section
+(about 1,550 nodes), fine 5/30/4 (about 3,900 nodes); all S8R composite shells, one section
 per stack.
 
 Results, per design:
