@@ -14,8 +14,8 @@ Boundary conditions (simply supported at the frames and along the long edges):
 Load: the running load times the width, as consistent nodal forces on the x = a edges of skin
 and blades, shared between them as the closed-form model shares it: both take the same axial
 strain, so each carries its axial membrane stiffness (A11 - A12^2/A22) times that strain.
-(A uniform end shortening would be the other natural choice, but CalculiX's buckling step takes
-its geometric stiffness from the loads, not from prescribed displacements.) The buckling step
+(A uniform end shortening is the other natural choice; forces are what the plate test checks
+against the closed-form solution.) The buckling step
 comes first and a static step with the same forces after it, so both answer for the real load:
 buckling factors multiply it and the strains are those under it.
 """
