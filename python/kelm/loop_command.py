@@ -2,8 +2,8 @@
 
     kelm_loop SKIN STIFFENER --analyse='COMMAND {in} {out}' --modes=a,b,c
               [--require=NAME:LIMIT ...] [--budget=N] [--batch=K] [--plan=N]
-              [--history=FILE.csv] [--seed=N] [--time-limit=S] [--search-time=S]
-              [--json=FILE] [LETTERS] [--min-share=P] [--max-run=N]
+              [--history=FILE.csv] [--seed=N] [--time-limit=S] [--search-steps=N]
+              [--search-time=S] [--json=FILE] [LETTERS] [--min-share=P] [--max-run=N]
               [--no-cross-ply-jump] [--outer-45]
 
 The command is run once per batch of designs: {in} is replaced by a CSV of the designs in
@@ -111,8 +111,14 @@ def _parser() -> argparse.ArgumentParser:
                         help="the loop's state: every analysis; resumes when it exists")
     parser.add_argument("--seed", type=int, default=None)
     parser.add_argument("--time-limit", type=float, default=None, metavar="S")
-    parser.add_argument("--search-time", type=float, default=2.0, metavar="S",
-                        help="seconds per search at most (default 2)")
+    parser.add_argument("--search-steps", type=int, default=design_loop._SEARCH_STEPS,
+                        metavar="N", help="steps per search at most (default %(default)s): a "
+                        "limit by the search's own work, so the same --seed gives the same "
+                        "history on any machine; the history's column proved is False where "
+                        "it cut a search")
+    parser.add_argument("--search-time", type=float, default=None, metavar="S",
+                        help="seconds per search at most besides (default: none); a search cut "
+                        "by the clock makes the history depend on the machine's load")
     parser.add_argument("--json", default=None, metavar="FILE", help="the result as JSON")
     parser.add_argument("--svg", default=None, metavar="FILE",
                         help="the convergence picture: best analysed value against analyses")
@@ -184,7 +190,8 @@ def main(argv=None) -> int:
                 analyse, args.skin, args.stiffener, modes=modes,
                 require=_requirements(args.require), rules=rules, budget=args.budget,
                 batch=args.batch, plan=args.plan, seed=args.seed, history=args.history,
-                progress=progress, time_limit=args.time_limit, search_time=args.search_time)
+                progress=progress, time_limit=args.time_limit, search_time=args.search_time,
+                search_steps=args.search_steps)
     except (TypeError, ValueError, OSError) as error:
         print(f"error: {error}", file=sys.stderr)
         return 1
