@@ -208,7 +208,7 @@ class _Stop(Exception):
 class _Loop:
     def __init__(self, analyse, skin_plies, stiffener_plies, modes, require, rules, budget, batch,
                  plan, seed, executor, client, history, progress, time_limit, search_time,
-                 search_steps):
+                 search_steps=_SEARCH_STEPS):
         from . import _panel_rules
 
         if not callable(analyse):
