@@ -91,11 +91,26 @@ def _numbers(row: dict) -> dict:
     return values
 
 
+_EPILOG = """\
+LETTERS as for kelm_alt: b balance (default), n no balance, f 4-ply rule.
+
+The budget decides the plan (30 % of it, 10 to 60 designs) and what is left for the loop:
+   30 analyses: a plan of 10, then 20 proposals (one per round, or --batch per round);
+   50 analyses: a plan of 15, then 35 proposals;
+  100 analyses: a plan of 30, then 70 proposals;
+  200 analyses: a plan of 60, then 140 proposals.
+Below 60 analyses the surfaces are fitted with their curvature held back (a ridge fit); full
+quadratics from then on. A region whose best design stays unbeaten for 5 % of the budget in
+rounds (3 to 10) is given up; the next opens on ply counts of skin and stiffener that no
+region given up had (HISTORY.regions.json lists them).
+"""
+
+
 def _parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(
         prog="kelm_loop", description="The design best on your own analysis: an adaptive loop "
         "of surfaces fitted near the best analysed design and exact searches.",
-        epilog="LETTERS as for kelm_alt: b balance (default), n no balance, f 4-ply rule.")
+        epilog=_EPILOG, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("skin", type=int, help="skin ply total")
     parser.add_argument("stiffener", type=int, help="stiffener ply total")
     parser.add_argument("--analyse", required=True, metavar="'COMMAND {in} {out}'",
