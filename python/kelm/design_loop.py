@@ -16,8 +16,9 @@ far:
 3. the exact search maximises the smallest of the mode surfaces over the buildable designs that
    were not analysed yet, inside the trust region (a distance requirement around the best
    design) and meeting the fitted requirements; each search is limited by its own steps, not
-   by the clock, so the same seed gives the same history on any machine and under any load,
-   and the history says whether each proposal is the proved best of its surfaces;
+   by the clock, so the same seed gives the same history under any load (and on any machine
+   whose numpy computes the same numbers), and the history says whether each proposal is the
+   proved best of its surfaces;
 4. the proposals are analysed; the region grows when a proposal beats the best design and
    shrinks when none does;
 5. a region is given up once it is at its smallest, or once its centre has stayed unbeaten for
@@ -72,9 +73,9 @@ _LOCAL_SAMPLES = 60
 _SMALLEST_WEIGHT = 1e-3
 # A mode is fitted to min(value, _CAP * best value): above it the mode does not govern.
 _CAP = 1.5
-# Once a region is given up, the next region opens at a design at least this far from every
-# analysed design, and no centre is taken this close to a given-up one: panels often have good
-# designs in several distant places (other ply counts, another governing mode).
+# No centre is taken this close to a given-up one, and the designs of an exploring batch keep
+# this far apart: panels often have good designs in several distant places (other ply counts,
+# another governing mode).
 _SEPARATION = 0.5
 # Every _GLOBAL_ROUND-th round fits the surfaces to the whole space and searches all of it: a good
 # region the plan only brushed still gets proposals.
@@ -186,7 +187,7 @@ def optimize_model(analyse: Callable, skin_plies: int, stiffener_plies: int, *,
     time_limit: seconds after which the loop returns what was analysed so far.
     search_steps: steps each search of the loop may take (kelm.optimize's step_limit, on one
         thread): a limit by the search's own work, so that the same seed, model and budget give
-        the same history on any machine and under any load. A search stopped by it proposes its
+        the same history under any load. A search stopped by it proposes its
         best so far, and the history's column ``proved`` is then False.
     search_time: seconds each search may take besides (default: no limit). A search cut by the
         clock makes the history depend on the machine's speed and load; ``proved`` says so.
