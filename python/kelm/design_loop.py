@@ -317,13 +317,17 @@ class _Loop:
         self.explore = True
 
     def _other_counts(self) -> list:
-        """Requirements keeping an exploring search off the ply counts of every region given
-        up: the counts fix x1..x4, so a design whose in-plane parameters differ from those of
-        every given-up centre has other counts in its skin, its stiffener or both. (A
-        requirement per class tried, not per analysed design: each requirement costs the
-        search its own tables.)"""
+        """Requirements keeping an exploring search off the ply counts of the regions given up,
+        of the skin after an odd number of them, of the stiffener after an even number: the
+        counts fix x1..x4, so a laminate whose in-plane parameters differ from those of every
+        given-up centre's has other counts. Changing one laminate's class at a time, and each
+        in turn, keeps the loop from spending its explorations on one skin (or one stiffener)
+        with ever other partners. (A requirement per class tried, not per analysed design:
+        each requirement costs the search its own tables.)"""
         apart = 0.5 / max(self.skin_plies, self.stiffener_plies)  # counts differ by 2/N at least
-        return _far_from(self.spent, apart, _IN_PLANE)
+        weights = _SKIN_IN_PLANE if len(self.given_up) % 2 == 1 else _STIFFENER_IN_PLANE
+        classes = {tuple(numpy.asarray(c)[numpy.asarray(weights) > 0]): c for c in self.spent}
+        return _far_from(list(classes.values()), apart, weights)
 
     def _open_region(self, proposals: List[_Record]) -> None:
         usable = [p for p in proposals if not p.failed]
@@ -384,6 +388,7 @@ class _Loop:
         if centre is not None:
             region, top = target_surface(list(centre.design.parameters))
             required.append((region, top - self.radius ** 2))
+            required += self._vary_the_kept_laminate(centre)
         elif self.explore:
             required += self._other_counts()
         objectives = [self.surfaces[m] for m in self._governing_modes()]
@@ -405,6 +410,22 @@ class _Loop:
             if self.explore:  # a batch that explores spreads out
                 required += _far_from([fresh[0].parameters], _SEPARATION)
         return proposals
+
+    def _vary_the_kept_laminate(self, centre: _Record) -> list:
+        """When the last proposals all kept the centre's skin (or stiffener) and none beat it,
+        the modes of that laminate govern: other partners for it cannot help, however the
+        fitted surfaces rank them. The next proposal must then change that laminate, which is
+        the cheapest test of whether its modes' fits are right (a mode with kinks inside, such
+        as skin buckling over several half-wave numbers, is often wrong there)."""
+        recent = [r for r in self.records[-_PATIENCE:] if r.round > 0]
+        if len(recent) < _PATIENCE or any(r.failed or self._score(r) > self._score(centre)
+                                          for r in recent):
+            return []
+        for laminate, weights in (("skin", _SKIN), ("stiffener", _STIFFENER)):
+            codes = tuple(getattr(centre.design, laminate).codes)
+            if all(tuple(getattr(r.design, laminate).codes) == codes for r in recent):
+                return _far_from([centre.design.parameters], _OTHER_LAMINATE, weights)
+        return []
 
     def _more_plan_designs(self) -> List[_Record]:
         from . import sample_plan
@@ -757,8 +778,14 @@ def _exclusion(designs) -> dict:
     return {"exclude": designs} if "exclude" in inspect.signature(optimize).parameters else {}
 
 
-# The in-plane parameters x1..x4 alone, as weights of a distance.
-_IN_PLANE = [1.0] * 4 + [0.0] * 4
+# One laminate's in-plane parameters, or all its parameters, as weights of a distance.
+_SKIN_IN_PLANE = [1.0, 1.0] + [0.0] * 6
+_STIFFENER_IN_PLANE = [0.0, 0.0, 1.0, 1.0] + [0.0] * 4
+_SKIN = [1.0, 1.0, 0.0, 0.0, 1.0, 1.0, 0.0, 0.0]
+_STIFFENER = [0.0, 0.0, 1.0, 1.0, 0.0, 0.0, 1.0, 1.0]
+# Two laminates of one ply total whose parameters lie closer than this are the same laminate
+# (moving the mid-plane ply of a 64-ply laminate changes a bending parameter by 2/32^3).
+_OTHER_LAMINATE = 1e-6
 
 
 def _far_from(centres, distance: float, weights=None) -> list:
