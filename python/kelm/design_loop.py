@@ -388,7 +388,6 @@ class _Loop:
         if centre is not None:
             region, top = target_surface(list(centre.design.parameters))
             required.append((region, top - self.radius ** 2))
-            required += self._vary_the_kept_laminate(centre)
         elif self.explore:
             required += self._other_counts()
         objectives = [self.surfaces[m] for m in self._governing_modes()]
@@ -410,22 +409,6 @@ class _Loop:
             if self.explore:  # a batch that explores spreads out
                 required += _far_from([fresh[0].parameters], _SEPARATION)
         return proposals
-
-    def _vary_the_kept_laminate(self, centre: _Record) -> list:
-        """When the last proposals all kept the centre's skin (or stiffener) and none beat it,
-        the modes of that laminate govern: other partners for it cannot help, however the
-        fitted surfaces rank them. The next proposal must then change that laminate, which is
-        the cheapest test of whether its modes' fits are right (a mode with kinks inside, such
-        as skin buckling over several half-wave numbers, is often wrong there)."""
-        recent = [r for r in self.records[-_PATIENCE:] if r.round > 0]
-        if len(recent) < _PATIENCE or any(r.failed or self._score(r) > self._score(centre)
-                                          for r in recent):
-            return []
-        for laminate, weights in (("skin", _SKIN), ("stiffener", _STIFFENER)):
-            codes = tuple(getattr(centre.design, laminate).codes)
-            if all(tuple(getattr(r.design, laminate).codes) == codes for r in recent):
-                return _far_from([centre.design.parameters], _OTHER_LAMINATE, weights)
-        return []
 
     def _more_plan_designs(self) -> List[_Record]:
         from . import sample_plan
@@ -778,14 +761,9 @@ def _exclusion(designs) -> dict:
     return {"exclude": designs} if "exclude" in inspect.signature(optimize).parameters else {}
 
 
-# One laminate's in-plane parameters, or all its parameters, as weights of a distance.
+# One laminate's in-plane parameters, as weights of a distance.
 _SKIN_IN_PLANE = [1.0, 1.0] + [0.0] * 6
 _STIFFENER_IN_PLANE = [0.0, 0.0, 1.0, 1.0] + [0.0] * 4
-_SKIN = [1.0, 1.0, 0.0, 0.0, 1.0, 1.0, 0.0, 0.0]
-_STIFFENER = [0.0, 0.0, 1.0, 1.0, 0.0, 0.0, 1.0, 1.0]
-# Two laminates of one ply total whose parameters lie closer than this are the same laminate
-# (moving the mid-plane ply of a 64-ply laminate changes a bending parameter by 2/32^3).
-_OTHER_LAMINATE = 1e-6
 
 
 def _far_from(centres, distance: float, weights=None) -> list:
