@@ -4,7 +4,8 @@ gap_table.py each, plan included) beside the GA's best after as many analyses.
     /usr/bin/python3 budget_table.py --loop=50:results/a.csv,100:results/b.csv,200:results/c.csv
         --ga=results/ga_hard.csv
 
-Prints a markdown table: per model, size and rules, the median / worst gap in % over seeds.
+Prints a markdown table: per model, size and rules, the median / worst gap in % over the seeds
+(their number in brackets).
 """
 
 import argparse
@@ -21,7 +22,7 @@ def _read(path):
 def _cell(gaps):
     if not gaps:
         return "–"
-    return f"{max(statistics.median(gaps), 0):.2f} / {max(max(gaps), 0):.2f}"
+    return f"{max(statistics.median(gaps), 0):.2f} / {max(max(gaps), 0):.2f} ({len(gaps)})"
 
 
 def main(argv=None):
@@ -42,14 +43,13 @@ def main(argv=None):
             ga.setdefault((r["model"], r["size"], r["rules"]), {}).setdefault(n, []).append(
                 float(r[f"gap_{n}"]))
     budgets = (50, 100, 200)
-    print("| model | size | rules | seeds | " + " | ".join(f"loop {n}" for n in budgets) + " | "
+    print("| model | size | rules | " + " | ".join(f"loop {n}" for n in budgets) + " | "
           + " | ".join(f"GA {n}" for n in budgets) + " |")
-    print("|---|---|---|---|" + "---|" * 6)
+    print("|---|---|---|" + "---|" * 6)
     for case, by_budget in loop.items():
-        seeds = max(len(v) for v in by_budget.values())
         cells = [_cell(by_budget.get(n, [])) for n in budgets]
         cells += [_cell(ga.get(case, {}).get(n, [])) for n in budgets]
-        print(f"| {' | '.join(case)} | {seeds} | " + " | ".join(cells) + " |")
+        print(f"| {' | '.join(case)} | " + " | ".join(cells) + " |")
     return 0
 
 

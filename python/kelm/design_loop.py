@@ -317,17 +317,14 @@ class _Loop:
         self.explore = True
 
     def _other_counts(self) -> list:
-        """Requirements keeping an exploring search off the ply counts of the regions given up,
-        of the skin after an odd number of them, of the stiffener after an even number: the
-        counts fix x1..x4, so a laminate whose in-plane parameters differ from those of every
-        given-up centre's has other counts. Changing one laminate's class at a time, and each
-        in turn, keeps the loop from spending its explorations on one skin (or one stiffener)
-        with ever other partners. (A requirement per class tried, not per analysed design:
-        each requirement costs the search its own tables.)"""
-        apart = 0.5 / max(self.skin_plies, self.stiffener_plies)  # counts differ by 2/N at least
-        weights = _SKIN_IN_PLANE if len(self.given_up) % 2 == 1 else _STIFFENER_IN_PLANE
-        classes = {tuple(numpy.asarray(c)[numpy.asarray(weights) > 0]): c for c in self.spent}
-        return _far_from(list(classes.values()), apart, weights)
+        """Requirements keeping an exploring search away from the regions given up, in the
+        skin's parameters (x1, x2, x5, x6) after an odd number of them, in the stiffener's after
+        an even number: the next region then has another skin (or stiffener), of other ply
+        counts or of far other bending parameters, and the loop cannot spend its explorations
+        on one skin with ever other partners. (A requirement per region given up, not per
+        analysed design: each requirement costs the search its own tables.)"""
+        weights = _SKIN if len(self.given_up) % 2 == 1 else _STIFFENER
+        return _far_from(self.spent, _SEPARATION, weights)
 
     def _open_region(self, proposals: List[_Record]) -> None:
         usable = [p for p in proposals if not p.failed]
@@ -761,9 +758,9 @@ def _exclusion(designs) -> dict:
     return {"exclude": designs} if "exclude" in inspect.signature(optimize).parameters else {}
 
 
-# One laminate's in-plane parameters, as weights of a distance.
-_SKIN_IN_PLANE = [1.0, 1.0] + [0.0] * 6
-_STIFFENER_IN_PLANE = [0.0, 0.0, 1.0, 1.0] + [0.0] * 4
+# One laminate's parameters, as weights of a distance.
+_SKIN = [1.0, 1.0, 0.0, 0.0, 1.0, 1.0, 0.0, 0.0]
+_STIFFENER = [0.0, 0.0, 1.0, 1.0, 0.0, 0.0, 1.0, 1.0]
 
 
 def _far_from(centres, distance: float, weights=None) -> list:
