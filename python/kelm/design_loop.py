@@ -316,7 +316,7 @@ class _Loop:
         self.anchor = None
         self.explore = True
 
-    def _other_counts(self) -> list:
+    def _away_from_given_up(self) -> list:
         """Requirements keeping an exploring search away from the regions given up, in the
         skin's parameters (x1, x2, x5, x6) after an odd number of them, in the stiffener's after
         an even number: the next region then has another skin (or stiffener), of other ply
@@ -386,7 +386,7 @@ class _Loop:
             region, top = target_surface(list(centre.design.parameters))
             required.append((region, top - self.radius ** 2))
         elif self.explore:
-            required += self._other_counts()
+            required += self._away_from_given_up()
         objectives = [self.surfaces[m] for m in self._governing_modes()]
         proposals: List[_Record] = []
         while len(proposals) < min(self.batch, self.budget - len(self.records)):
