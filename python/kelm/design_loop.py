@@ -24,11 +24,12 @@ far:
 5. a region is given up once it is at its smallest, or once its centre has stayed unbeaten for
    ten rounds (fewer with a small budget: a plateau, the governing mode is one the designs near
    the centre do not change). The next region opens at the best design of whole-space surfaces
-   (fitted with the analyses weighted against crowding) whose ply counts differ from those of
-   every region given up (the counts of skin and stiffener fix the in-plane parameters x1..x4),
-   so the loop cannot starve on one class of laminates while the budget lasts, and a good
-   region the plan missed still gets found. The regions file beside the history lists the
-   regions given up.
+   (fitted with the analyses weighted against crowding) whose skin lies away from the skins
+   of every region given up (after the first, third, ... region), or whose stiffener does
+   (after the second, fourth, ...): other ply counts (which fix the in-plane parameters) or
+   far other bending parameters of that laminate. So the loop cannot starve on one skin (or
+   one stiffener) while the budget lasts, and a good region the plan missed still gets found.
+   The regions file beside the history lists the regions given up with their ply counts.
 
 The answer is always the best *analysed* design, never a prediction.
 

@@ -101,8 +101,9 @@ The budget decides the plan (30 % of it, 10 to 60 designs) and what is left for 
   200 analyses: a plan of 60, then 140 proposals.
 Below 60 analyses the surfaces are fitted with their curvature held back (a ridge fit); full
 quadratics from then on. A region whose best design stays unbeaten for 5 % of the budget in
-rounds (3 to 10) is given up; the next opens on ply counts of skin and stiffener that no
-region given up had (HISTORY.regions.json lists them).
+rounds (3 to 10) is given up; the next opens on a skin away from those of every region given
+up, the one after on a stiffener away from theirs, and so on in turn (other ply counts or far
+other bending parameters; HISTORY.regions.json lists the regions given up).
 """
 
 
