@@ -64,6 +64,9 @@ std::string Result::message() const {
     return "time limit reached: the designs are the best found so far, not proven optimal";
   if (status == "interrupted")
     return "run interrupted: the designs are the best found so far, not proven optimal";
+  if (status == "step-limit")
+    return "step limit reached: the designs are the best found within the steps allowed, not "
+           "proven optimal";
   if (status == "memory-limit")
     return "memory limit reached: the tied designs filled half the memory budget; the designs "
            "are those found so far, not proven optimal";
@@ -79,6 +82,7 @@ struct SearchSettings {
   std::uint32_t seed = 0;
   int threads = 1;
   long long memoryBudget = 0;
+  long long stepLimit = 0;  // 0: none
   std::ostream* log = nullptr;  // the iterative methods' round lines
 };
 
@@ -88,6 +92,7 @@ std::unique_ptr<SearchDriver> makeDriver(const Surface& surface, const LaminateR
   if (m == "tight" || m == "tree") {
     auto search = std::make_unique<SimultaneousSearch>(surface.model, skin, stiffener, s.seed, m == "tight");
     search->setParallelism(s.threads, s.memoryBudget);
+    search->setStepLimit(s.stepLimit);
     return search;
   }
   if (m == "exhaustive") return std::make_unique<ExhaustiveSearch>(surface.model, skin, stiffener);
@@ -181,6 +186,7 @@ const char* statusOf(StopReason reason, bool found) {
     case StopReason::None: return found ? "optimal" : "infeasible";
     case StopReason::TimeLimit: return "time-limit";
     case StopReason::MemoryLimit: return "memory-limit";
+    case StopReason::StepLimit: return "step-limit";
     default: return "interrupted";
   }
 }
@@ -239,7 +245,7 @@ py::tuple optimize(const Surface& surface, int skinPlies, int stiffenerPlies, co
                    std::optional<long long> memory, py::object progress,
                    const std::vector<const Surface*>& minOf,
                    const std::vector<std::pair<const Surface*, double>>& required,
-                   const CodePairs& exclude, int top) {
+                   const CodePairs& exclude, int top, long long stepLimit) {
   const LaminateRules skin = laminateRules(skinPlies, skinRules);
   const LaminateRules stiffener = laminateRules(stiffenerPlies, stiffenerRules);
   if (stiffenerPlies == 0) {
@@ -248,7 +254,7 @@ py::tuple optimize(const Surface& surface, int skinPlies, int stiffenerPlies, co
     for (const auto& [s, limit] : required) refuseStiffenerTerms(*s, "require");
   }
   std::ostringstream rounds;
-  SearchSettings settings{method, seed, 1, 0, &rounds};
+  SearchSettings settings{method, seed, 1, 0, stepLimit, &rounds};
   settings.threads = threads.value_or(static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
   if (settings.threads < 1) throw py::value_error("threads must be 1 or more");
   settings.memoryBudget = memory.value_or(static_cast<long long>(physicalMemoryBytes() / 2));
@@ -339,8 +345,8 @@ void bindSearches(py::module_& m) {
   py::class_<Result>(m, "Result", "What a search found: status, value, every tied design, steps, seconds.")
       .def_readonly("status", &Result::status,
                     "'optimal'; 'infeasible' when no design meets the rules and requirements; or "
-                    "'interrupted' / 'time-limit' when stopped early: the designs are then the "
-                    "best found so far, not proven optimal.")
+                    "'interrupted' / 'time-limit' / 'step-limit' when stopped early: the designs "
+                    "are then the best found so far, not proven optimal.")
       .def_property_readonly("success", &Result::success,
                              "True when the search finished with its optimal designs (status "
                              "'optimal'), as scipy's OptimizeResult.success.")
@@ -379,7 +385,8 @@ void bindSearches(py::module_& m) {
   m.def("_optimize", &optimize, py::arg("surface"), py::arg("skin_plies"), py::arg("stiffener_plies"),
         py::arg("method"), py::arg("skin_rules"), py::arg("stiffener_rules"), py::arg("seed"),
         py::arg("time_limit"), py::arg("threads"), py::arg("memory"), py::arg("progress"),
-        py::arg("min_of"), py::arg("required"), py::arg("exclude"), py::arg("top"));
+        py::arg("min_of"), py::arg("required"), py::arg("exclude"), py::arg("top"),
+        py::arg("step_limit") = 0);
   m.def("_evaluate", &evaluate);
   m.def("_surface_ceiling", [](const Surface& surface, int skinPlies, int stiffenerPlies,
                                const py::dict& skinRules, const py::dict& stiffenerRules,

@@ -20,7 +20,11 @@ if str(HERE) not in sys.path:
     sys.path.insert(0, str(HERE))
 
 OWN = ("i_panel", "shear_blade", "hat_strength")
-NAMES = OWN + ("blade_example",)
+# Harder models for the loop: kinks inside a mode, a mode switching its governing region, a
+# saturating mode, analysis noise, two distant ply-count classes near-equal (j_panel and its
+# variants).
+HARD = ("j_panel", "j_switch", "j_capped", "j_noisy", "j_two_classes")
+NAMES = OWN + ("blade_example",) + HARD
 
 
 def _blade_example():
@@ -48,7 +52,7 @@ def load(name):
     """The model module called `name` (one of NAMES)."""
     if name == "blade_example":
         return _blade_example()
-    if name not in OWN:
+    if name not in OWN + HARD:
         raise ValueError(f"model must be one of {', '.join(NAMES)}, not {name!r}")
     return importlib.import_module(name)
 
@@ -63,6 +67,6 @@ def fingerprint(model):
     """A hash of the model's source and the shared mechanics: cached optima are refused once
     either changes."""
     digest = hashlib.sha256()
-    for path in (model.__file__, HERE / "mechanics.py"):
+    for path in (model.__file__, HERE / "mechanics.py", *getattr(model, "SOURCES", ())):
         digest.update(pathlib.Path(path).read_bytes())
     return digest.hexdigest()[:16]

@@ -170,7 +170,7 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: Optional[int],
              memory: Optional[int] = None, min_of: Sequence[Surface] = (),
              require: Sequence[Tuple[Surface, float]] = (),
              exclude: Sequence[Union[Design, Tuple[Sequence[int], Sequence[int]]]] = (),
-             top: Optional[int] = None) -> Result:
+             top: Optional[int] = None, step_limit: Optional[int] = None) -> Result:
     """The optimal designs of a panel: every design of the best value under the rules.
 
     surface: the response surface to maximise (kelm.Surface).
@@ -184,8 +184,8 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: Optional[int],
     seed: the random start's seed (default: the calendar time, as the programs).
     time_limit: seconds after which the search stops with the best found so far
         (status "time-limit").
-    threads: threads of "tight" and "iterative-tight" (default: every core); the result is the
-        same for every number.
+    threads: threads of "tight" and "iterative-tight" (default: every core, one with a
+        step_limit); the result of a finished search is the same for every number.
     progress: called with a Progress at most four times a second; returning False (only
         False: None, 0 and other answers go on) stops the search (status "interrupted").
     memory: bytes the tight search's open designs may take (default: half the machine's).
@@ -200,10 +200,14 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: Optional[int],
     top: the K best designs instead of the best and its ties: ``designs`` in falling value,
         best first, designs tied with the K-th all included (--top=K); found exactly, by the
         methods "tight", "tree" and "exhaustive".
+    step_limit: steps (as ``Result.steps`` counts them) after which the search stops with the
+        best designs found so far (status "step-limit"); methods "tight" and "tree". A limit by
+        the search's own work, unlike time_limit: on one thread (the default with a step limit)
+        the same arguments give the same designs on every machine and under any load.
 
     The Result says whether it succeeded: ``success`` is True for status "optimal" only;
-    "time-limit" and "interrupted" hold the best designs found so far, as does "memory-limit"
-    (tied designs, a plateau of equal values, filled half of ``memory``), "infeasible" none
+    "time-limit", "step-limit" and "interrupted" hold the best designs found so far, as does
+    "memory-limit" (tied designs, a plateau of equal values, filled half of ``memory``), "infeasible" none
     (no design meets the rules and requirements; the iterative methods, which start from the
     first allowed stiffener, may miss designs the exact methods find). ``message`` says it in
     words. Arguments are checked first: a wrong type raises TypeError, a wrong value
@@ -230,6 +234,12 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: Optional[int],
     min_of = [_checks.instance(s, f"min_of[{i}]", Surface) for i, s in enumerate(_items(min_of, "min_of"))]
     require = [_requirement(r, i) for i, r in enumerate(_items(require, "require"))]
     excluded = _excluded_codes(exclude, skin_plies, stiffener_plies)
+    if step_limit is not None:
+        step_limit = _checks.whole(step_limit, "step_limit", 1)
+        if method not in ("tight", "tree"):
+            raise ValueError(f"step_limit is available with the methods tight and tree; not with "
+                             f"{method!r}")
+        threads = 1 if threads is None else threads
     if top is not None:
         top = _checks.whole(top, "top", 1, 100000)
         if method not in _EXCLUDING_METHODS:
@@ -245,7 +255,7 @@ def optimize(surface: Surface, skin_plies: int, stiffener_plies: Optional[int],
     result, pending = _optimize(surface, skin_plies, stiffener_plies, method,
                                 asdict(skin_rules), asdict(stiffener_rules), seed,
                                 time_limit, threads, memory, callback, min_of, require, excluded,
-                                top or 0)
+                                top or 0, step_limit or 0)
     return _returned(result, pending)
 
 

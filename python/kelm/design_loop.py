@@ -5,21 +5,31 @@ sits where two failure modes have equal load factors, on a kink that one global 
 follow. ``optimize_model`` therefore works as a trust region around the best design analysed so
 far:
 
-1. a D-optimal plan of buildable designs is analysed (as ``kelm_sample`` chooses them);
+1. a D-optimal plan of buildable designs is analysed (as ``kelm_sample`` chooses them), its
+   size scaled to the budget (``plan_size``); while fewer analyses than the 45 terms of a
+   quadratic (and a margin) are at hand, the surfaces are fitted with their curvature held
+   back (a ridge fit), so that a small budget is left mostly to the loop;
 2. each round fits one quadratic per failure mode (and per required response), with weights that
    fall off with the distance, in lamination parameters, from the best analysed design, each
    mode capped a little above that design's value so that modes far from governing do not spend
    the fit (a mode capped at every analysis, a constant, is left out of that round's search);
 3. the exact search maximises the smallest of the mode surfaces over the buildable designs that
    were not analysed yet, inside the trust region (a distance requirement around the best
-   design) and meeting the fitted requirements;
+   design) and meeting the fitted requirements; each search is limited by its own steps, not
+   by the clock, so the same seed gives the same history under any load (and on any machine
+   whose numpy computes the same numbers), and the history says whether each proposal is the
+   proved best of its surfaces;
 4. the proposals are analysed; the region grows when a proposal beats the best design and
    shrinks when none does;
 5. a region is given up once it is at its smallest, or once its centre has stayed unbeaten for
-   ten rounds (a plateau: the governing mode is one the designs near the centre do not change).
-   The next region opens at the best design of whole-space surfaces (fitted with the analyses
-   weighted against crowding) among those far from every analysed design, so the loop never
-   stalls while the budget lasts, and a good region the plan missed still gets found.
+   ten rounds (fewer with a small budget: a plateau, the governing mode is one the designs near
+   the centre do not change). The next region opens at the best design of whole-space surfaces
+   (fitted with the analyses weighted against crowding) whose skin lies away from the skins
+   of every region given up (after the first, third, ... region), or whose stiffener does
+   (after the second, fourth, ...): other ply counts (which fix the in-plane parameters) or
+   far other bending parameters of that laminate. So the loop cannot starve on one skin (or
+   one stiffener) while the budget lasts, and a good region the plan missed still gets found.
+   The regions file beside the history lists the regions given up with their ply counts.
 
 The answer is always the best *analysed* design, never a prediction.
 
@@ -64,9 +74,9 @@ _LOCAL_SAMPLES = 60
 _SMALLEST_WEIGHT = 1e-3
 # A mode is fitted to min(value, _CAP * best value): above it the mode does not govern.
 _CAP = 1.5
-# Once a region is given up, the next region opens at a design at least this far from every
-# analysed design, and no centre is taken this close to a given-up one: panels often have good
-# designs in several distant places (other ply counts, another governing mode).
+# No centre is taken this close to a given-up one, and the designs of an exploring batch keep
+# this far apart: panels often have good designs in several distant places (other ply counts,
+# another governing mode).
 _SEPARATION = 0.5
 # Every _GLOBAL_ROUND-th round fits the surfaces to the whole space and searches all of it: a good
 # region the plan only brushed still gets proposals.
@@ -76,9 +86,23 @@ _GLOBAL_ROUND = 5
 # radius swings between shrinking on misses and widening on regions emptied by the analyses, and
 # would never reach its smallest.
 _STALE_ROUNDS = 10
+# ... but at most this share of the budget: a budget of 50 cannot wait ten rounds.
+_STALE_SHARE = 0.05
+_FEWEST_STALE_ROUNDS = 3
 # Whole-space fits weight each analysis by 1 / (analyses within about this distance of it), so
 # that the many analyses of a searched region do not outweigh the rest of the space.
 _BALANCE_WIDTH = 0.3
+# Each search of the loop stops after this many steps with its best so far (a round's search
+# that finds many near-tied designs in its region needs 0.2 to 0.3 million at 16/24; most need
+# a few thousand).
+_SEARCH_STEPS = 1_000_000
+# Below this many usable analyses the quadratics are fitted with their curvature held back
+# (a ridge fit whose weight generalised cross-validation chooses): a full quadratic has 45 terms.
+_RIDGE_BELOW = 60
+# The default plan: this share of the budget, within these bounds.
+_PLAN_SHARE = 0.3
+_SMALLEST_PLAN = 10
+_LARGEST_PLAN = 60
 
 
 class LoopProgress(NamedTuple):
@@ -127,6 +151,8 @@ class _Record:
     failed: str = ""  # why the analysis gave no usable numbers
     predicted: float = math.nan
     radius: float = math.nan  # the trust region's radius when it was proposed
+    proved: Optional[bool] = None  # its search finished: the best design its surfaces allow
+    region: Optional[int] = None  # the regions given up before it was proposed
 
     def key(self):
         return (tuple(self.design.skin.codes), tuple(self.design.stiffener.codes))
@@ -137,7 +163,8 @@ def optimize_model(analyse: Callable, skin_plies: int, stiffener_plies: int, *,
                    rules=None, budget: int = 200, batch: int = 1, plan=None,
                    seed: Optional[int] = None, executor=None, client=None,
                    history=None, progress: Optional[Callable[[LoopProgress], Optional[bool]]] = None,
-                   time_limit: Optional[float] = None, search_time: float = 2.0) -> ModelResult:
+                   time_limit: Optional[float] = None, search_time: Optional[float] = None,
+                   search_steps: int = _SEARCH_STEPS) -> ModelResult:
     """The best design of a panel on the user's analysis, within a budget of analyses.
 
     analyse: called with a list of kelm.Design; returns, for each, a mapping from response name
@@ -148,8 +175,8 @@ def optimize_model(analyse: Callable, skin_plies: int, stiffener_plies: int, *,
     rules: as for kelm.optimize (option letters, a Rules, a pair or a dict).
     budget: analyses in all, the plan's included (resumed ones count too).
     batch: designs proposed and analysed per round (in parallel through executor or client).
-    plan: the first designs: their number (default: 60, at most half the budget, at least 46)
-        or a list of kelm.Design.
+    plan: the first designs: their number (default ``plan_size(budget)``: 30 % of the budget,
+        10 to 60) or a list of kelm.Design.
     seed: the plan's and the searches' seed (default: the calendar time).
     executor: a concurrent.futures executor; client: a Dask distributed Client. With either,
         each design of a batch is analysed by its own call analyse([design]).
@@ -159,14 +186,20 @@ def optimize_model(analyse: Callable, skin_plies: int, stiffener_plies: int, *,
         resumed loop goes on where it stopped.
     progress: called with a LoopProgress after each batch; returning False stops the loop.
     time_limit: seconds after which the loop returns what was analysed so far.
-    search_time: seconds each search of the loop may take at most (it keeps its best so far).
+    search_steps: steps each search of the loop may take (kelm.optimize's step_limit, on one
+        thread): a limit by the search's own work, so that the same seed, model and budget give
+        the same history under any load. A search stopped by it proposes its
+        best so far, and the history's column ``proved`` is then False.
+    search_time: seconds each search may take besides (default: no limit). A search cut by the
+        clock makes the history depend on the machine's speed and load; ``proved`` says so.
 
     Ctrl-C raises kelm.SearchInterrupted (a KeyboardInterrupt) whose ``result`` is the
     ModelResult of what was analysed so far (status "interrupted"), as kelm.optimize and
     kelm.blend do; a progress callback's False returns that result.
     """
     loop = _Loop(analyse, skin_plies, stiffener_plies, modes, require, rules, budget, batch,
-                 plan, seed, executor, client, history, progress, time_limit, search_time)
+                 plan, seed, executor, client, history, progress, time_limit, search_time,
+                 search_steps)
     return loop.run()
 
 
@@ -178,7 +211,8 @@ class _Stop(Exception):
 
 class _Loop:
     def __init__(self, analyse, skin_plies, stiffener_plies, modes, require, rules, budget, batch,
-                 plan, seed, executor, client, history, progress, time_limit, search_time):
+                 plan, seed, executor, client, history, progress, time_limit, search_time,
+                 search_steps=_SEARCH_STEPS):
         from . import _panel_rules
 
         if not callable(analyse):
@@ -201,6 +235,9 @@ class _Loop:
         self.progress = progress
         self.time_limit = _checks.seconds(time_limit, "time_limit")
         self.search_time = _checks.seconds(search_time, "search_time")
+        self.search_steps = _checks.whole(search_steps, "search_steps", 1)
+        self.stale_rounds = max(_FEWEST_STALE_ROUNDS,
+                                min(_STALE_ROUNDS, int(_STALE_SHARE * self.budget)))
         self.records: List[_Record] = []
         self.seen = set()
         self.written: set = set()  # the response names some analysis has written
@@ -210,6 +247,7 @@ class _Loop:
         self._capped: set = set()
         self.radius = _START_RADIUS
         self.spent: List[numpy.ndarray] = []  # centres of the regions given up
+        self.given_up: List[dict] = []  # the same for the regions file: counts, value, analyses
         self.misses = 0  # proposals in a row that did not beat the centre
         self.stale = 0  # rounds in a row whose proposals did not beat the centre
         # After a region is given up, the next one is opened at a design found far from every
@@ -269,21 +307,31 @@ class _Loop:
         if centre is None or self.explore:
             return
         self.stale += 1
-        if self.stale >= _STALE_ROUNDS:
+        if self.stale >= self.stale_rounds:
             self._give_up(centre)
 
     def _give_up(self, centre: _Record) -> None:
         """The region around centre has nothing better to offer: the next round explores."""
         self.spent.append(numpy.asarray(centre.design.parameters))
+        self.given_up.append({"skin_counts": _counts(centre.design.skin),
+                              "stiffener_counts": _counts(centre.design.stiffener),
+                              "centre": self.records.index(centre),
+                              "value": self._objective(centre) if not centre.failed else None,
+                              "analyses": len(self.records)})
         self.radius = _START_RADIUS
         self.misses = self.stale = 0
         self.anchor = None
         self.explore = True
 
-    def _explored(self) -> List[numpy.ndarray]:
-        """The points a new region must keep away from: every analysed design and every
-        given-up centre."""
-        return [numpy.asarray(r.design.parameters) for r in self.records] + list(self.spent)
+    def _away_from_given_up(self) -> list:
+        """Requirements keeping an exploring search away from the regions given up, in the
+        skin's parameters (x1, x2, x5, x6) after an odd number of them, in the stiffener's after
+        an even number: the next region then has another skin (or stiffener), of other ply
+        counts or of far other bending parameters, and the loop cannot spend its explorations
+        on one skin with ever other partners. (A requirement per region given up, not per
+        analysed design: each requirement costs the search its own tables.)"""
+        weights = _SKIN if len(self.given_up) % 2 == 1 else _STIFFENER
+        return _far_from(self.spent, _SEPARATION, weights)
 
     def _open_region(self, proposals: List[_Record]) -> None:
         usable = [p for p in proposals if not p.failed]
@@ -345,21 +393,23 @@ class _Loop:
             region, top = target_surface(list(centre.design.parameters))
             required.append((region, top - self.radius ** 2))
         elif self.explore:
-            required += _far_from(self._explored(), _SEPARATION)
+            required += self._away_from_given_up()
         objectives = [self.surfaces[m] for m in self._governing_modes()]
         proposals: List[_Record] = []
         while len(proposals) < min(self.batch, self.budget - len(self.records)):
             excluded = [r.design for r in self.records] + [p.design for p in proposals]
             found = optimize(objectives[0], self.skin_plies, self.stiffener_plies,
                              rules=self.rules, seed=(self.seed + self.round) & 0xFFFFFFFF,
-                             time_limit=self._search_limit(),
-                             min_of=objectives[1:], require=required, **_exclusion(excluded))
+                             time_limit=self._search_limit(), step_limit=self.search_steps,
+                             threads=1, min_of=objectives[1:], require=required,
+                             **_exclusion(excluded))
             fresh = [d for d in found.designs if _key(d) not in self.seen
                      and _key(d) not in {p.key() for p in proposals}]
             if not fresh:
                 break
             proposals.append(_Record(fresh[0], self.round, {}, predicted=float(found.value),
-                                     radius=self.radius))
+                                     radius=self.radius, proved=found.status == "optimal",
+                                     region=len(self.given_up)))
             if self.explore:  # a batch that explores spreads out
                 required += _far_from([fresh[0].parameters], _SEPARATION)
         return proposals
@@ -389,7 +439,11 @@ class _Loop:
             mode_cap = cap if name in self.modes and cap is not None else None
             if mode_cap is not None and min(y) >= mode_cap:
                 self._capped.add(name)
-            fits[name] = fit_surface(x, y, weights=weights, cap=mode_cap, name=name).surface
+            if len(usable) < _RIDGE_BELOW:
+                capped = numpy.minimum(y, mode_cap) if mode_cap is not None else numpy.asarray(y)
+                fits[name] = _ridge_fit(x, capped, weights)
+            else:
+                fits[name] = fit_surface(x, y, weights=weights, cap=mode_cap, name=name).surface
         return fits
 
     def _governing_modes(self) -> List[str]:
@@ -414,7 +468,7 @@ class _Loop:
             if not all(isinstance(d, Design) for d in designs):
                 raise TypeError("plan takes a number of designs or a list of kelm.Design")
         else:
-            size = _default_plan(self.budget) if self.plan is None else _checks.whole(self.plan, "plan", 1)
+            size = plan_size(self.budget) if self.plan is None else _checks.whole(self.plan, "plan", 1)
             size = min(size, self.budget)
             designs = [] if len(planned) >= size else sample_plan(
                 self.skin_plies, self.stiffener_plies, size, rules=self.rules,
@@ -559,6 +613,7 @@ class _Loop:
         return self.time_limit - (time.monotonic() - self.start)
 
     def _search_limit(self) -> Optional[float]:
+        # Only a time limit the caller gave cuts a search by the clock.
         limits = [t for t in (self.search_time, self._remaining_time()) if t is not None]
         return max(0.05, min(limits)) if limits else None
 
@@ -580,7 +635,7 @@ class _Loop:
     def _columns(self) -> List[str]:
         return (["round", "skin_plies", "stiffener_plies", "skin", "stiffener", "skin_codes",
                  "stiffener_codes"] + [f"x{i}" for i in range(1, 9)] + self.names
-                + ["objective", "feasible", "predicted", "radius", "failed"])
+                + ["objective", "feasible", "predicted", "radius", "proved", "region", "failed"])
 
     def _row(self, record: _Record) -> dict:
         d = record.design
@@ -596,6 +651,8 @@ class _Loop:
         row["feasible"] = usable and self._meets(record)
         row["predicted"] = record.predicted
         row["radius"] = record.radius
+        row["proved"] = record.proved
+        row["region"] = math.nan if record.region is None else record.region
         row["failed"] = record.failed
         return row
 
@@ -631,6 +688,7 @@ class _Loop:
         anchor = None if self.anchor is None else self.records.index(self.anchor)
         state = {"analyses": len(self.records), "round": self.round, "radius": self.radius,
                  "spent": [list(map(float, c)) for c in self.spent], "misses": self.misses,
+                 "given_up": self.given_up,
                  "stale": self.stale, "anchor": anchor, "anchor_since": self.anchor_since,
                  "explore": self.explore}
         with open(path + ".tmp", "w") as out:
@@ -655,6 +713,7 @@ class _Loop:
             anchor = state["anchor"]
             self.anchor = None if anchor is None else self.records[int(anchor)]
             self.spent = [numpy.asarray(c, dtype=float) for c in state["spent"]]
+            self.given_up = list(state.get("given_up", []))
             self.round, self.radius = int(state["round"]), float(state["radius"])
             self.misses, self.stale = int(state["misses"]), int(state["stale"])
             self.anchor_since, self.explore = int(state["anchor_since"]), bool(state["explore"])
@@ -701,7 +760,8 @@ class _Loop:
                          for n in self.names}
             record = _Record(design, int(row.get("round") or 0), responses, row.get("failed", ""),
                              float(row.get("predicted") or "nan"),
-                             float(row.get("radius") or "nan"))
+                             float(row.get("radius") or "nan"), _flag(row.get("proved")),
+                             int(row["region"]) if row.get("region") else None)
         except KeyError as error:
             raise ValueError(f"{where}: no column {error}") from None
         except (ValueError, TypeError) as error:
@@ -798,14 +858,20 @@ def _exclusion(designs) -> dict:
     return {"exclude": designs} if "exclude" in inspect.signature(optimize).parameters else {}
 
 
-def _far_from(centres, distance: float) -> list:
+# One laminate's parameters, as weights of a distance.
+_SKIN = [1.0, 1.0, 0.0, 0.0, 1.0, 1.0, 0.0, 0.0]
+_STIFFENER = [0.0, 0.0, 1.0, 1.0, 0.0, 0.0, 1.0, 1.0]
+
+
+def _far_from(centres, distance: float, weights=None) -> list:
     """Requirements keeping a search at least distance away from each centre (lamination
-    parameters): |x - c|^2 >= distance^2, written as -(C - |x - c|^2) >= distance^2 - C."""
+    parameters, each weighted): |x - c|^2 >= distance^2, written as
+    -(C - |x - c|^2) >= distance^2 - C."""
     from . import target_surface
 
     required = []
     for centre in centres:
-        near, top = target_surface(list(centre))
+        near, top = target_surface(list(centre), weights)
         far = Surface.from_arrays(-near.constant, -near.linear, -near.hessian)
         required.append((far, distance ** 2 - top))
     return required
@@ -819,8 +885,52 @@ def _balanced_weights(x: numpy.ndarray) -> numpy.ndarray:
     return 1.0 / crowd
 
 
-def _default_plan(budget: int) -> int:
-    return max(46, min(60, budget // 2))
+def plan_size(budget: int) -> int:
+    """The designs of the loop's default plan for a budget of analyses: 30 % of it, at least
+    10 and at most 60 (30 analyses: 10; 50: 15; 100: 30; 200 and more: 60). A small plan leaves
+    the budget to the loop; its fits hold the curvature back until the analyses determine it."""
+    budget = _checks.whole(budget, "budget", 1)
+    return min(budget, max(_SMALLEST_PLAN, min(_LARGEST_PLAN, int(_PLAN_SHARE * budget))))
+
+
+def _quadratic_columns(x: numpy.ndarray) -> numpy.ndarray:
+    """The 45 terms of a quadratic in x1..x8: 1, x_i, x_i^2, x_i x_j (i < j)."""
+    i, j = numpy.triu_indices(8, 1)
+    return numpy.hstack([numpy.ones((len(x), 1)), x, x ** 2, x[:, i] * x[:, j]])
+
+
+def _ridge_fit(x: numpy.ndarray, y: numpy.ndarray, weights: numpy.ndarray) -> Surface:
+    """The weighted least-squares quadratic with its second-order terms held back (a ridge
+    penalty on them alone, its weight the one of a few that generalised cross-validation
+    prefers): with fewer analyses than terms the fit is mostly linear, and the curvature grows
+    in as the analyses determine it."""
+    root = numpy.sqrt(numpy.asarray(weights, dtype=float))
+    a = _quadratic_columns(x) * root[:, None]
+    b = numpy.asarray(y, dtype=float) * root
+    gram, moment = a.T @ a, a.T @ b
+    penalised = numpy.r_[numpy.zeros(9), numpy.ones(36)]
+    scale = max(numpy.trace(gram[9:, 9:]) / 36, 1e-12)
+    best = None
+    for strength in 10.0 ** numpy.arange(-4.0, 2.5, 0.5):
+        inverse = numpy.linalg.pinv(gram + numpy.diag(penalised * strength * scale))
+        beta = inverse @ moment
+        freedom = numpy.trace(a @ inverse @ a.T)
+        residual = b - a @ beta
+        score = len(b) * (residual @ residual) / max(len(b) - freedom, 1e-3) ** 2
+        if best is None or score < best[0]:
+            best = (score, beta)
+    beta = best[1]
+    hessian = numpy.diag(2 * beta[9:17])
+    i, j = numpy.triu_indices(8, 1)
+    hessian[i, j] = hessian[j, i] = beta[17:]
+    return Surface.from_arrays(float(beta[0]), beta[1:9], hessian)
+
+
+def _counts(laminate: Laminate) -> str:
+    """A laminate's ply counts, the class its in-plane parameters fix: 0 / +-45 / 90 deg
+    positions of its designed half."""
+    codes = list(laminate.codes)
+    return "/".join(str(codes.count(c)) for c in (0, 1, 2))
 
 
 def _rows(answer, count: int) -> list:
@@ -844,6 +954,10 @@ def _design_of(row: Mapping[str, str]) -> Design:
     skin = Laminate([int(c) for c in row["skin_codes"]], int(row["skin_plies"]))
     stiffener = Laminate([int(c) for c in row["stiffener_codes"]], int(row["stiffener_plies"]))
     return Design(skin, stiffener)
+
+
+def _flag(text: Optional[str]) -> Optional[bool]:
+    return None if not text else text == "True"
 
 
 def _csv_value(value):

@@ -2,8 +2,8 @@
 
     kelm_loop SKIN STIFFENER --analyse='COMMAND {in} {out}' --modes=a,b,c
               [--require=NAME:LIMIT ...] [--budget=N] [--batch=K] [--plan=N]
-              [--history=FILE.csv] [--seed=N] [--time-limit=S] [--search-time=S]
-              [--json=FILE] [LETTERS] [--min-share=P] [--max-run=N]
+              [--history=FILE.csv] [--seed=N] [--time-limit=S] [--search-steps=N]
+              [--search-time=S] [--json=FILE] [LETTERS] [--min-share=P] [--max-run=N]
               [--no-cross-ply-jump] [--outer-45]
 
 The command is run once per batch of designs: {in} is replaced by a CSV of the designs in
@@ -127,11 +127,27 @@ def _numbers(row: dict) -> dict:
     return values
 
 
+_EPILOG = """\
+LETTERS as for kelm_alt: b balance (default), n no balance, f 4-ply rule.
+
+The budget decides the plan (30 % of it, 10 to 60 designs) and what is left for the loop:
+   30 analyses: a plan of 10, then 20 proposals (one per round, or --batch per round);
+   50 analyses: a plan of 15, then 35 proposals;
+  100 analyses: a plan of 30, then 70 proposals;
+  200 analyses: a plan of 60, then 140 proposals.
+Below 60 analyses the surfaces are fitted with their curvature held back (a ridge fit); full
+quadratics from then on. A region whose best design stays unbeaten for 5 % of the budget in
+rounds (3 to 10) is given up; the next opens on a skin away from those of every region given
+up, the one after on a stiffener away from theirs, and so on in turn (other ply counts or far
+other bending parameters; HISTORY.regions.json lists the regions given up).
+"""
+
+
 def _parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(
         prog="kelm_loop", description="The design best on your own analysis: an adaptive loop "
         "of surfaces fitted near the best analysed design and exact searches.",
-        epilog="LETTERS as for kelm_alt: b balance (default), n no balance, f 4-ply rule.")
+        epilog=_EPILOG, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("skin", type=int, help="skin ply total")
     parser.add_argument("stiffener", type=int, help="stiffener ply total")
     parser.add_argument("--analyse", required=True, metavar="'COMMAND {in} {out}'",
@@ -149,8 +165,14 @@ def _parser() -> argparse.ArgumentParser:
     parser.add_argument("--time-limit", type=float, default=None, metavar="S",
                         help="seconds in all; a running analysis command is stopped at the "
                         "limit and its designs are analysed again when the loop resumes")
-    parser.add_argument("--search-time", type=float, default=2.0, metavar="S",
-                        help="seconds per search at most (default 2)")
+    parser.add_argument("--search-steps", type=int, default=design_loop._SEARCH_STEPS,
+                        metavar="N", help="steps per search at most (default %(default)s): a "
+                        "limit by the search's own work, so the same --seed gives the same "
+                        "history on any machine; the history's column proved is False where "
+                        "it cut a search")
+    parser.add_argument("--search-time", type=float, default=None, metavar="S",
+                        help="seconds per search at most besides (default: none); a search cut "
+                        "by the clock makes the history depend on the machine's load")
     parser.add_argument("--json", default=None, metavar="FILE", help="the result as JSON")
     parser.add_argument("--svg", default=None, metavar="FILE",
                         help="the convergence picture: best analysed value against analyses")
@@ -251,7 +273,8 @@ def _main(argv: List[str]) -> int:
                     analyse, args.skin, args.stiffener, modes=modes,
                     require=_requirements(args.require), rules=rules, budget=args.budget,
                     batch=args.batch, plan=args.plan, seed=args.seed, history=args.history,
-                    progress=progress, time_limit=args.time_limit, search_time=args.search_time)
+                    progress=progress, time_limit=args.time_limit, search_time=args.search_time,
+                    search_steps=args.search_steps)
             except SearchInterrupted as stop:
                 result, interrupted = stop.result, True
     except (TypeError, ValueError, OSError) as error:

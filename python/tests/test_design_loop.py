@@ -247,3 +247,32 @@ def test_a_history_of_failed_analyses_resumes_and_a_wrong_name_stops_early(blade
             kelm.optimize_model(broken, 12, 16, budget=50, history=lost, **SMALL)
     with pytest.raises(ValueError, match="holds no usable analysis"):
         kelm.optimize_model(broken, 12, 16, budget=150, history=lost, **SMALL)
+
+
+def test_the_same_seed_gives_the_same_history_whatever_the_searches_take(blade_panel, tmp_path):
+    """Searches are cut by their own steps, never by the clock: two runs agree row for row,
+    also when the step limit cuts most searches short (the history then says so), and
+    whatever else loads the machine."""
+    def run(name, **extra):
+        return kelm.optimize_model(Analysis(blade_panel), 12, 16, modes=MODES, rules="-bf",
+                                   budget=30, seed=7, history=tmp_path / name, **extra)
+
+    for steps in (60, None):
+        extra = {} if steps is None else {"search_steps": steps}
+        first, second = run(f"a{steps}.csv", **extra), run(f"b{steps}.csv", **extra)
+        assert (tmp_path / f"a{steps}.csv").read_bytes() == (tmp_path / f"b{steps}.csv").read_bytes()
+        proposed = first.history[first.history["round"] > 0]
+        assert len(proposed) == 20 and proposed["proved"].notna().all()
+        assert first.value == second.value
+        if steps is not None:
+            assert not proposed["proved"].all()  # 60 steps cannot prove every proposal
+
+
+def test_the_plan_scales_with_the_budget(blade_panel):
+    from kelm import design_loop
+
+    assert [design_loop.plan_size(n) for n in (8, 30, 50, 100, 200, 1000)] == [8, 10, 15, 30, 60, 60]
+    result = kelm.optimize_model(Analysis(blade_panel), 12, 16, modes=MODES, rules="-bf",
+                                 budget=30, seed=3)
+    rounds = list(result.history["round"])
+    assert rounds.count(0) == 10 and len(rounds) == 30 and result.success

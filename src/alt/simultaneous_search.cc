@@ -490,6 +490,7 @@ void SimultaneousSearch::countSteps(long long steps) {
   totalSteps_ += steps;
   if (ticker_) ticker_->add(steps);
   else if (steps == 1 && totalSteps_ % kTreeProgressInterval == 0) showProgress(progress_.stepCounterShown, totalSteps_);
+  if (stepLimit_ > 0 && (ticker_ ? ticker_->steps() : totalSteps_) >= stepLimit_) stopForSteps();
 }
 
 void SimultaneousSearch::writeStepSuffix() const {
@@ -599,6 +600,7 @@ void SimultaneousSearch::adoptRunOf(const SimultaneousSearch& master, StepTicker
   takeEdgesAlongTheEdges();
   results_.restart(master.best());
   tieLimit_ = master.tieLimit_;
+  stepLimit_ = master.stepLimit_;
   ticker_ = ticker;
   readStopRequestOf(master);
 }

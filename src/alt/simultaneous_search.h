@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <limits>
@@ -60,6 +61,10 @@ class SimultaneousSearch : public AlternativeSearch {
     long long depthFirstDives = 0;
   };
   const ShareOut& shareOut() const { return shareOut_; }
+  // The steps after which the search stops with the best designs found so far (0: no limit;
+  // StopReason::StepLimit). On one thread the designs it stops with are the same on every
+  // machine and under any load; on several, the steps are shared out as the threads run.
+  void setStepLimit(long long steps) { stepLimit_ = std::max(0LL, steps); }
   // The tight mode's first best value, from its local search (-infinity before or without one).
   double firstBestValue() const { return firstBest_; }
 
@@ -158,6 +163,7 @@ class SimultaneousSearch : public AlternativeSearch {
   std::int64_t memoryBudget_ = 0;
   int subtreeRoots_ = subtreeRootsSetting();
   ShareOut shareOut_;  // a worker's own counts; the master's after the merge
+  long long stepLimit_ = 0;
   StepTicker* ticker_ = nullptr;  // the tight mode's shared step count
   std::vector<PanelDesign> found_;  // a worker's best designs of each subtree it searched
 };

@@ -5,8 +5,9 @@
 namespace kelm {
 
 // Why a search was asked to stop before it finished: an interrupt (Ctrl-C), a termination
-// request, the run's time limit, or tied designs that filled the search's memory budget.
-enum class StopReason : int { None = 0, Interrupt, Terminate, TimeLimit, MemoryLimit };
+// request, the run's time limit, tied designs that filled the search's memory budget, or the
+// steps the caller allowed (a limit by the search's own work: the same on every machine).
+enum class StopReason : int { None = 0, Interrupt, Terminate, TimeLimit, MemoryLimit, StepLimit };
 
 // One search's request to stop, set from a signal handler, a watchdog thread or the caller's
 // thread, and read by the search once per step; nothing else happens where it is set. Each

@@ -62,6 +62,7 @@ int stopExitStatus(StopReason reason) {
     case StopReason::Terminate: return 143;
     case StopReason::TimeLimit: return 124;
     case StopReason::MemoryLimit: return 1;
+    case StopReason::StepLimit: return 1;
     case StopReason::None: return 0;
   }
   return 0;

@@ -67,6 +67,8 @@ class SearchDriver {
   void readStopRequestOf(const SearchDriver& master) { stop_ = master.stop_; }
   // The search stops itself (and its master's threads) when what it must hold passes its budget.
   void stopForMemory() { stop_->request(StopReason::MemoryLimit); }
+  // The search stops itself (and its master's threads) when its steps reach the caller's limit.
+  void stopForSteps() { stop_->request(StopReason::StepLimit); }
 
   SearchProgress progress_;
 
