@@ -1,5 +1,6 @@
-// Every row of the "Bad input" table of the README, run against the real programs: what the
-// user gives, and the message, stream and exit status it gets. The row names are the table's.
+// Every row of the "Bad input" table of the guide (docs/guide/bad_input.md), run against the
+// real programs: what the user gives, and the message, stream and exit status it gets. The row
+// names are the table's.
 #include <gtest/gtest.h>
 
 #include <filesystem>

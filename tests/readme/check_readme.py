@@ -1,4 +1,5 @@
-"""Runs the README's checked examples and compares what they print with what the README shows.
+"""Runs the checked examples of the README and the guide and compares what they print with what
+the page shows.
 
 A fenced block is checked when the line before its opening fence is the marker
 
@@ -9,11 +10,15 @@ A fenced block is checked when the line before its opening fence is the marker
 Inside it, a line starting with "$ " is a command (a line ending in a backslash goes on at the
 next line); the lines up to the next command are what it prints (standard output). A line
 "..." stands for any number of lines. In a line starting with one of the `vary` prefixes the
-numbers are not compared: the README says they vary (steps with the random start, times with
-the machine). The commands run in order, in one scratch folder holding links to the build
-(`build/`, and on PATH) and to the examples, so later commands read what earlier ones wrote.
+numbers are not compared: the page says they vary (steps with the random start, times with
+the machine). The commands of a page run in order, in one scratch folder of its own holding
+links to the build (`build/`, and on PATH) and to the examples, so later commands read what
+earlier ones wrote.
 
-    check_readme.py README.md BUILD_DIR SOURCE_DIR
+    check_readme.py BUILD_DIR SOURCE_DIR PAGE.md...
+
+A page without a checked block is fine (the guide has pages of prose), but the README must
+have one, so that a broken marker cannot silently turn the whole check off.
 """
 
 import os
@@ -73,15 +78,8 @@ def matches(shown, printed, vary):
         matches(shown[1:], printed[1:], vary)
 
 
-def main(readme, build, source):
-    if subprocess.run(["/usr/bin/python3", "-c", "import numpy"], capture_output=True).returncode:
-        print("skipped: the README's examples run Debian's /usr/bin/python3 with numpy (python3-numpy)")
-        return 77
-    with open(readme, encoding="utf-8") as text:
-        blocks = checked_blocks(text.read().splitlines())
-    if not blocks:
-        print(f"{readme}: no checked block")
-        return 1
+def run_page(page, blocks, build, source):
+    """The number of commands of the page whose output differs from what it shows."""
     failures = 0
     with tempfile.TemporaryDirectory(prefix="kelm_readme_") as scratch:
         os.symlink(os.path.abspath(build), os.path.join(scratch, "build"))
@@ -95,13 +93,30 @@ def main(readme, build, source):
                 if matches(shown, printed, vary):
                     continue
                 failures += 1
-                print(f"{readme}:{number}: $ {command}\n--- shown\n" + "\n".join(shown) +
+                print(f"{page}:{number}: $ {command}\n--- shown\n" + "\n".join(shown) +
                       "\n--- printed (status %d)\n" % done.returncode + "\n".join(printed) +
                       ("\n--- standard error (end)\n" + "\n".join(done.stderr.splitlines()[-5:])
                        if done.stderr else ""))
-    print(f"{len(blocks)} checked blocks, {failures} commands disagree with the README")
+    return failures
+
+
+def main(build, source, *pages):
+    if subprocess.run(["/usr/bin/python3", "-c", "import numpy"], capture_output=True).returncode:
+        print("skipped: the README's examples run Debian's /usr/bin/python3 with numpy (python3-numpy)")
+        return 77
+    total_blocks, failures = 0, 0
+    for page in pages:
+        with open(page, encoding="utf-8") as text:
+            blocks = checked_blocks(text.read().splitlines())
+        if not blocks and os.path.basename(page) == "README.md":
+            print(f"{page}: no checked block")
+            return 1
+        total_blocks += len(blocks)
+        failures += run_page(page, blocks, build, source)
+    print(f"{len(pages)} pages, {total_blocks} checked blocks, "
+          f"{failures} commands disagree with their page")
     return 1 if failures else 0
 
 
 if __name__ == "__main__":
-    sys.exit(main(*sys.argv[1:4]))
+    sys.exit(main(*sys.argv[1:]))
