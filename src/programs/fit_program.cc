@@ -1,4 +1,4 @@
-#include "cli/fit_program.h"
+#include "programs/fit_program.h"
 
 #include <algorithm>
 #include <cstdio>

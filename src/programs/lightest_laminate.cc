@@ -1,4 +1,4 @@
-#include "cli/lightest_laminate.h"
+#include "programs/lightest_laminate.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "cli/sample_program.h"
+#include "programs/sample_program.h"
 
 #include <cstdio>
 #include <ctime>

@@ -1,4 +1,4 @@
-#include "cli/eval_program.h"
+#include "programs/eval_program.h"
 
 #include <algorithm>
 #include <fstream>
