@@ -6,6 +6,8 @@ from typing import Any, Callable, List, Optional, Sequence, Tuple, Union
 
 from . import _checks
 from ._kelm import Surface, _size_lightest
+from .rules import _panel_rules
+from .searches import optimize
 
 SurfaceOf = Union[Surface, Callable[..., Surface]]
 
@@ -100,8 +102,6 @@ def lightest(objective: SurfaceOf, plies, *, require: Sequence[Tuple[SurfaceOf, 
     to have none. time_limit covers the whole sizing; Ctrl-C stops it with SearchInterrupted.
     rules, method, seed, threads, top: as kelm.optimize.
     """
-    from . import _panel_rules, optimize  # the package's own entry, set up before this module
-
     weights = (1.0, 1.0) if weights is None else tuple(
         _checks.real(w, f"weights[{i}]") for i, w in enumerate(weights))
     if len(weights) != 2 or not all(w > 0 for w in weights):
