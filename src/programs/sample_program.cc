@@ -27,47 +27,51 @@ std::string halfCodes(const StackingSequence& seq) {
   return codes;
 }
 
+// The parameters a plan's file gives: all eight of a panel, the skin's four of a laminate alone.
+const std::vector<int>& parameterColumns(bool single) {
+  return (single ? QuadraticTerms::singleLaminate() : QuadraticTerms::panel()).variables();
+}
+
 std::string number(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.17g", value);
   return text;
 }
 
-std::string planCsv(const SamplingPlan& plan, const LaminateRules& skin, const LaminateRules& stiffener) {
-  std::vector<std::string> header = {"skin_plies", "stiffener_plies", "skin", "stiffener",
-                                     "skin_codes", "stiffener_codes", "skin_stack", "stiffener_stack"};
-  for (int i = 0; i < kSurfaceParameters; ++i) header.push_back(parameterName(i));
+// The columns every file of designs to analyse starts its rows with: ply totals, printed
+// laminates, the designed halves' codes, the stacks to lay up, the lamination parameters; the
+// response left empty. A single laminate has the skin's columns and its four parameters alone
+// (the absent stiffener's would be zero in every row).
+std::vector<std::string> designHeader(bool single) {
+  std::vector<std::string> header =
+      single ? std::vector<std::string>{"skin_plies", "skin", "skin_codes", "skin_stack"}
+             : std::vector<std::string>{"skin_plies", "stiffener_plies", "skin", "stiffener",
+                                        "skin_codes", "stiffener_codes", "skin_stack", "stiffener_stack"};
+  for (const int i : parameterColumns(single)) header.push_back(parameterName(i));
   header.push_back("response");
-  std::string text = csvLine(header);
-  for (const PanelDesign& design : plan.designs) {
-    std::vector<std::string> row = {std::to_string(skin.plyTotal), std::to_string(stiffener.plyTotal),
-                                    design.skin.bracketText(), design.stiffener.bracketText(),
-                                    halfCodes(design.skin), halfCodes(design.stiffener),
-                                    layupText(layupStack(design.skin)),
-                                    layupText(layupStack(design.stiffener))};
-    for (const double x : fileParameters(design)) row.push_back(number(x));
-    row.emplace_back();
-    text += csvLine(row);
-  }
-  return text;
+  return header;
 }
 
-// A single laminate's plan: the skin's columns and its four parameters, nothing of the absent
-// stiffener (its parameters would be zero in every row).
-std::string singleLaminateCsv(const SamplingPlan& plan, const LaminateRules& skin) {
-  const std::vector<int>& variables = QuadraticTerms::singleLaminate().variables();
-  std::vector<std::string> header = {"skin_plies", "skin", "skin_codes", "skin_stack"};
-  for (const int i : variables) header.push_back(parameterName(i));
-  header.push_back("response");
-  std::string text = csvLine(header);
-  for (const PanelDesign& design : plan.designs) {
-    std::vector<std::string> row = {std::to_string(skin.plyTotal), design.skin.bracketText(),
-                                    halfCodes(design.skin), layupText(layupStack(design.skin))};
-    const SurfaceParameters x = fileParameters(design);
-    for (const int i : variables) row.push_back(number(x[i]));
-    row.emplace_back();
-    text += csvLine(row);
-  }
+std::vector<std::string> designRow(const PanelDesign& design, const LaminateRules& skin,
+                                   const LaminateRules& stiffener, bool single) {
+  std::vector<std::string> row =
+      single ? std::vector<std::string>{std::to_string(skin.plyTotal), design.skin.bracketText(),
+                                        halfCodes(design.skin), layupText(layupStack(design.skin))}
+             : std::vector<std::string>{std::to_string(skin.plyTotal), std::to_string(stiffener.plyTotal),
+                                        design.skin.bracketText(), design.stiffener.bracketText(),
+                                        halfCodes(design.skin), halfCodes(design.stiffener),
+                                        layupText(layupStack(design.skin)),
+                                        layupText(layupStack(design.stiffener))};
+  const SurfaceParameters x = fileParameters(design);
+  for (const int i : parameterColumns(single)) row.push_back(number(x[i]));
+  row.emplace_back();
+  return row;
+}
+
+std::string planCsv(const SamplingPlan& plan, const LaminateRules& skin, const LaminateRules& stiffener,
+                    bool single) {
+  std::string text = csvLine(designHeader(single));
+  for (const PanelDesign& design : plan.designs) text += csvLine(designRow(design, skin, stiffener, single));
   return text;
 }
 
@@ -146,8 +150,7 @@ int runSampleProgram(int argc, char** argv) {
   if (extensions.poolSize > 0) request.poolSize = extensions.poolSize;
   const SamplingPlan plan = dOptimalPlan(request);
   const bool single = options.skinOnly;
-  const std::string csv = single ? singleLaminateCsv(plan, request.skinRules)
-                                 : planCsv(plan, request.skinRules, request.stiffenerRules);
+  const std::string csv = planCsv(plan, request.skinRules, request.stiffenerRules, single);
   std::ostream& report = extensions.outFile.empty() ? std::cerr : std::cout;
   if (extensions.outFile.empty()) std::cout << csv << std::flush;
   else if (!writeFileAtomically(extensions.outFile, csv))
