@@ -75,35 +75,31 @@ std::string planCsv(const SamplingPlan& plan, const LaminateRules& skin, const L
   return text;
 }
 
-std::string singleLaminateSummary(const SamplingPlan& plan) {
-  char text[300];
-  std::snprintf(text, sizeof text,
-                "plan: %zu laminates chosen from a pool of %d allowed laminates, for the %d terms "
-                "in %s\n"
+// What the plan is and how well it determines the quadratic, against a random plan of its size.
+std::string planSummary(const SamplingPlan& plan, bool single) {
+  char chosen[200];
+  if (single)
+    std::snprintf(chosen, sizeof chosen,
+                  "plan: %zu laminates chosen from a pool of %d allowed laminates, for the %d "
+                  "terms in %s\n",
+                  plan.designs.size(), plan.poolSize, plan.terms,
+                  QuadraticTerms::singleLaminate().variableNames().c_str());
+  else
+    std::snprintf(chosen, sizeof chosen, "plan: %zu designs chosen from a pool of %d allowed designs\n",
+                  plan.designs.size(), plan.poolSize);
+  char efficiency[200];
+  std::snprintf(efficiency, sizeof efficiency,
                 "D-efficiency against a random plan of the same size: %.3f "
                 "(log det per sample: plan %.3f, random %.3f)\n",
-                plan.designs.size(), plan.poolSize, plan.terms,
-                QuadraticTerms::singleLaminate().variableNames().c_str(),
                 plan.efficiencyAgainstRandom, plan.logDetPlan, plan.logDetRandom);
-  std::string summary = text;
+  std::string summary = std::string(chosen) + efficiency;
   // A thin laminate has few stacking sequences: fewer than the terms cannot determine them,
   // however they are chosen, and the fit of their analyses would be refused.
-  if (plan.poolSize < plan.terms)
+  if (single && plan.poolSize < plan.terms)
     summary += "warning: the pool holds only " + std::to_string(plan.poolSize) +
                " distinct laminates: they cannot determine the " + std::to_string(plan.terms) +
                " terms\n";
   return summary;
-}
-
-std::string planSummary(const SamplingPlan& plan) {
-  char text[300];
-  std::snprintf(text, sizeof text,
-                "plan: %zu designs chosen from a pool of %d allowed designs\n"
-                "D-efficiency against a random plan of the same size: %.3f "
-                "(log det per sample: plan %.3f, random %.3f)\n",
-                plan.designs.size(), plan.poolSize, plan.efficiencyAgainstRandom, plan.logDetPlan,
-                plan.logDetRandom);
-  return text;
 }
 
 int wholeNumber(const std::string& text) {
@@ -155,7 +151,7 @@ int runSampleProgram(int argc, char** argv) {
   if (extensions.outFile.empty()) std::cout << csv << std::flush;
   else if (!writeFileAtomically(extensions.outFile, csv))
     fatal(Stream::Err, "error: cannot write the plan to " + extensions.outFile, true, FailureKind::File);
-  report << (single ? singleLaminateSummary(plan) : planSummary(plan));
+  report << planSummary(plan, single);
   if (!extensions.svgFile.empty() &&
       !writeFileAtomically(extensions.svgFile, planSvg(plan.designs, "sampling plan: " +
                                                        std::to_string(plan.designs.size()) + " designs",
