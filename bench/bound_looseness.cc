@@ -20,8 +20,8 @@
 #include "alt/simultaneous_search.h"
 #include "base/seeded_random.h"
 #include "cli/run_setup.h"
-#include "eval/design_check.h"
 #include "laminate/design_rules.h"
+#include "laminate/laminate_text.h"
 #include "response/full_objective.h"
 
 namespace {

@@ -47,6 +47,8 @@ void bindDesigns(py::module_& m);
 void bindDesignList(py::module_& m);
 void bindSearches(py::module_& m);
 void bindBlend(py::module_& m);
+void bindSizing(py::module_& m);
+void bindSizing(py::module_& m);
 
 // One laminate's rules from the dict of kelm.Rules (its fields by name), for a ply total;
 // refused totals and fixed numbers fail as in the programs.

@@ -9,8 +9,8 @@
 
 #include "base/fatal.h"
 #include "bindings.h"
-#include "eval/design_check.h"
 #include "eval/design_picture.h"
+#include "laminate/laminate_text.h"
 #include "laminate/layup_stack.h"
 
 namespace kelm::python {

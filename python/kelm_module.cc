@@ -61,4 +61,6 @@ PYBIND11_MODULE(_kelm, m) {
   kelm::python::bindSearches(m);
   kelm::python::bindFitting(m);
   kelm::python::bindBlend(m);
+  kelm::python::bindSizing(m);
+  kelm::python::bindSizing(m);
 }

@@ -16,7 +16,6 @@
 
 #include "alt/exhaustive_search.h"
 #include "alt/simultaneous_search.h"
-#include "alt/surface_ceiling.h"
 #include "base/fatal.h"
 #include "base/platform_memory.h"
 #include "bindings.h"
@@ -388,14 +387,6 @@ void bindSearches(py::module_& m) {
         py::arg("min_of"), py::arg("required"), py::arg("exclude"), py::arg("top"),
         py::arg("step_limit") = 0);
   m.def("_evaluate", &evaluate);
-  m.def("_surface_ceiling", [](const Surface& surface, int skinPlies, int stiffenerPlies,
-                               const py::dict& skinRules, const py::dict& stiffenerRules,
-                               double limit) {
-    const LaminateRules skin = laminateRules(skinPlies, skinRules);
-    const LaminateRules stiffener = laminateRules(stiffenerPlies, stiffenerRules);
-    py::gil_scoped_release release;
-    return surfaceCeiling(surface.model, skinPlies, stiffenerPlies, skin, stiffener, limit);
-  });
 }
 
 }  // namespace kelm::python

@@ -13,6 +13,7 @@ from typing import Any, Callable, Dict, List, NamedTuple, Optional, Sequence, Tu
 
 from . import _checks
 from ._kelm import Design, Laminate, _blend
+from .searches import _returned, _says_stop
 
 StructureArgument = Union[str, bytes, os.PathLike, dict]
 
@@ -210,8 +211,6 @@ def blend(structure: StructureArgument, *, base=None, time_limit: Optional[float
     ``result`` is the BlendResult so far; an exception raised by ``progress`` stops it too and
     carries the same ``result``.
     """
-    from . import _returned, _says_stop  # the package's own, set up before this module
-
     source, is_text, base = _source(structure, base)
     time_limit = _checks.seconds(time_limit, "time_limit")
     callback = None

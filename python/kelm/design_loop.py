@@ -50,6 +50,7 @@ import numpy
 
 from . import _checks
 from ._kelm import Design, Laminate, Surface
+from .workflow import design_columns
 
 #: Why a loop stopped (ModelResult.status).
 STOP_REASONS = {
@@ -639,12 +640,7 @@ class _Loop:
 
     def _row(self, record: _Record) -> dict:
         d = record.design
-        row = {"round": record.round, "skin_plies": d.skin.plies,
-               "stiffener_plies": d.stiffener.plies, "skin": d.skin.printed,
-               "stiffener": d.stiffener.printed,
-               "skin_codes": "".join(map(str, d.skin.codes)),
-               "stiffener_codes": "".join(map(str, d.stiffener.codes))}
-        row.update({f"x{i + 1}": float(v) for i, v in enumerate(d.parameters)})
+        row = {"round": record.round, **design_columns(d, stacks=False)}
         row.update({n: record.responses.get(n, math.nan) for n in self.names})
         usable = not record.failed
         row["objective"] = self._objective(record) if usable else math.nan

@@ -29,8 +29,11 @@ import tempfile
 import time
 from typing import List, Optional
 
-from . import Rules, SearchInterrupted, __version__, design_loop
-from ._kelm import Design
+from . import design_loop
+from ._kelm import Design, __version__
+from .rules import Rules
+from .searches import SearchInterrupted
+from .workflow import design_columns
 
 _DESIGN_COLUMNS = ["skin_plies", "stiffener_plies", "skin", "stiffener", "skin_codes",
                    "stiffener_codes", "skin_stack", "stiffener_stack"]
@@ -100,13 +103,11 @@ def _stop(process: subprocess.Popen) -> None:
 
 def _write_designs(path: str, designs: List[Design]) -> None:
     with open(path, "w", newline="") as out:
-        writer = csv.writer(out, lineterminator="\n")
-        writer.writerow(_DESIGN_COLUMNS + [f"x{i}" for i in range(1, 9)] + ["response"])
+        writer = csv.DictWriter(out, fieldnames=_DESIGN_COLUMNS + [f"x{i}" for i in range(1, 9)]
+                                + ["response"], lineterminator="\n")
+        writer.writeheader()
         for d in designs:
-            writer.writerow([d.skin.plies, d.stiffener.plies, d.skin.printed, d.stiffener.printed,
-                             "".join(map(str, d.skin.codes)), "".join(map(str, d.stiffener.codes)),
-                             d.skin.stack_text, d.stiffener.stack_text]
-                            + [repr(float(v)) for v in d.parameters] + [""])
+            writer.writerow({**design_columns(d), "response": ""})
 
 
 _PARAMETER_COLUMNS = {f"x{i}" for i in range(1, 9)}

@@ -1,15 +1,15 @@
 """Sizing: the lightest laminate (or panel) whose best design meets every requirement, decided
 total by total with the exact searches (kelm_alt --plies=)."""
 
-import time
 from dataclasses import asdict, dataclass, field
 from typing import Any, Callable, List, Optional, Sequence, Tuple, Union
 
 from . import _checks
-from ._kelm import Surface, _surface_ceiling
+from ._kelm import Surface, _size_lightest
+from .rules import _panel_rules
+from .searches import optimize
 
 SurfaceOf = Union[Surface, Callable[..., Surface]]
-_TIE = 1e-13
 
 
 @dataclass
@@ -102,8 +102,6 @@ def lightest(objective: SurfaceOf, plies, *, require: Sequence[Tuple[SurfaceOf, 
     to have none. time_limit covers the whole sizing; Ctrl-C stops it with SearchInterrupted.
     rules, method, seed, threads, top: as kelm.optimize.
     """
-    from . import _panel_rules, optimize  # the package's own entry, set up before this module
-
     weights = (1.0, 1.0) if weights is None else tuple(
         _checks.real(w, f"weights[{i}]") for i, w in enumerate(weights))
     if len(weights) != 2 or not all(w > 0 for w in weights):
@@ -115,42 +113,47 @@ def lightest(objective: SurfaceOf, plies, *, require: Sequence[Tuple[SurfaceOf, 
                     for i, (s, limit) in enumerate(require)]
     time_limit = _checks.seconds(time_limit, "time_limit")
     skin_rules, stiffener_rules = _panel_rules(rules)
-    start = time.monotonic()
+    rule_fields = (asdict(skin_rules), asdict(stiffener_rules))
     sizing = SizingResult(None, None)
-    for total, weight in candidates:
-        skin, stiffener = total if isinstance(total, tuple) else (total, None)
-        surfaces = [(_surface_at(s, total, f"require[{i}][0]"), limit)
-                    for i, (s, limit) in enumerate(requirements)]
-        entry = Total(total, "none", weight)
-        sizing.totals.append(entry)
-        if _ruled_out(surfaces, skin, stiffener, skin_rules, stiffener_rules, entry):
-            continue
-        left = None if time_limit is None else time_limit - (time.monotonic() - start)
-        if left is not None and left <= 0:
-            entry.outcome, sizing.status = "stopped", "time-limit"
-            return sizing
-        result = optimize(_surface_at(objective, total, "objective"), skin, stiffener,
+    required = []  # the requirement surfaces of the total being decided
+
+    def set_up(skin: int, stiffener: int):
+        total = _total_of(skin, stiffener)
+        required[:] = [(_surface_at(s, total, f"require[{i}][0]"), limit)
+                       for i, (s, limit) in enumerate(requirements)]
+        return (*rule_fields, list(required))
+
+    def search(skin: int, stiffener: int, left: Optional[float]):
+        total = _total_of(skin, stiffener)
+        result = optimize(_surface_at(objective, total, "objective"), skin, stiffener or None,
                           method=method, rules=rules, seed=seed, time_limit=left,
-                          threads=threads, top=top, require=surfaces,
+                          threads=threads, top=top, require=list(required),
                           min_of=[_surface_at(s, total, f"min_of[{i}]")
                                   for i, s in enumerate(min_of)])
-        entry.steps, entry.seconds = result.steps, result.seconds
-        if result.status in ("time-limit", "interrupted", "memory-limit"):
-            entry.outcome, sizing.status = "stopped", result.status
-            return sizing
-        if result.designs:
-            entry.outcome = "found"
+        stopped = result.status in ("time-limit", "interrupted", "memory-limit")
+        if stopped:
+            sizing.status = result.status
+        elif result.designs:
             sizing.plies, sizing.result, sizing.status = total, result, "optimal"
-            return sizing
+        return stopped, bool(result.designs) and not stopped, result.steps, result.seconds
+
+    decided = _size_lightest([(*_pair_of(total), weight) for total, weight in candidates],
+                             time_limit, set_up, search)
+    for (total, weight), (outcome, requirement, limit, bound, steps, seconds) in zip(
+            candidates, decided):
+        entry = Total(total, outcome, weight, steps=steps, seconds=seconds)
+        if outcome == "skipped":
+            entry.requirement, entry.limit, entry.bound = requirement, limit, bound
+        sizing.totals.append(entry)
+    if sizing.totals and sizing.totals[-1].outcome == "stopped" and sizing.status == "infeasible":
+        sizing.status = "time-limit"  # the limit came between two totals
     return sizing
 
 
-def _ruled_out(surfaces, skin, stiffener, skin_rules, stiffener_rules, entry: Total) -> bool:
-    for index, (surface, limit) in enumerate(surfaces):
-        bound = _surface_ceiling(surface, skin, stiffener or 0, asdict(skin_rules),
-                                 asdict(stiffener_rules), limit)
-        if bound < limit - _TIE:
-            entry.outcome, entry.requirement, entry.limit, entry.bound = \
-                "skipped", index, limit, bound
-            return True
-    return False
+def _pair_of(total) -> Tuple[int, int]:
+    """(skin, stiffener) of a total; a stiffener of 0 plies is a laminate alone."""
+    return total if isinstance(total, tuple) else (total, 0)
+
+
+def _total_of(skin: int, stiffener: int):
+    return skin if stiffener == 0 else (skin, stiffener)

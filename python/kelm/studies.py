@@ -19,6 +19,9 @@ from functools import partial
 from typing import Any, Iterable, List, Optional
 
 from . import _checks
+from ._kelm import Surface
+from .rules import _panel_rules
+from .searches import METHODS, optimize
 
 ERRORS = ("raise", "record")
 
@@ -37,8 +40,6 @@ class Panel:
     time_limit: Optional[float] = None
 
     def __post_init__(self):
-        from . import METHODS, Surface, _panel_rules
-
         if not isinstance(self.surface, Surface):
             self.surface = _checks.path(self.surface, "Panel.surface")
         self.skin_plies = _checks.ply_total(self.skin_plies, "Panel.skin_plies")
@@ -80,8 +81,6 @@ def _study_row(panel: Panel, seed: int, threads: int, errors: str,
                deadline: Optional[float] = None, stop: Optional[threading.Event] = None) -> dict:
     """One panel's row within a study: searched until the study's deadline (time.time()), and
     stopped when the study's stop event is set (a thread pool's Ctrl-C)."""
-    from . import Surface, optimize
-
     time_limit = panel.time_limit
     if deadline is not None:
         left = deadline - time.time()

@@ -19,6 +19,8 @@ from typing import List, Optional, Sequence
 
 from . import _checks
 from ._kelm import Design, Surface, _fit, _sample_plan, _target
+from .rules import _panel_rules
+from .searches import _seed
 
 
 @dataclass
@@ -74,15 +76,22 @@ class Plan:
 _SINGLE_LAMINATE_COLUMNS = [0, 1, 4, 5]  # x1, x2, x5, x6: the skin's parameters
 
 
-def _panel_row(d: Design) -> dict:
+def design_columns(d: Design, stacks: bool = True) -> dict:
+    """A panel design as the design files give it, in their column order: ply totals, printed
+    laminates, the designed halves' codes, the stacks to lay up (unless ``stacks`` is False) and
+    the lamination parameters x1..x8. Every file of designs to analyse starts its rows so."""
     row = {"skin_plies": d.skin.plies, "stiffener_plies": d.stiffener.plies,
            "skin": d.skin.printed, "stiffener": d.stiffener.printed,
            "skin_codes": "".join(map(str, d.skin.codes)),
-           "stiffener_codes": "".join(map(str, d.stiffener.codes)),
-           "skin_stack": d.skin.stack_text, "stiffener_stack": d.stiffener.stack_text}
+           "stiffener_codes": "".join(map(str, d.stiffener.codes))}
+    if stacks:
+        row.update({"skin_stack": d.skin.stack_text, "stiffener_stack": d.stiffener.stack_text})
     row.update({f"x{i + 1}": float(v) for i, v in enumerate(d.parameters)})
-    row["response"] = None
     return row
+
+
+def _panel_row(d: Design) -> dict:
+    return {**design_columns(d), "response": None}
 
 
 def _single_row(d: Design) -> dict:
@@ -105,8 +114,6 @@ def sample_plan(skin_plies: int, stiffener_plies: Optional[int], count: int, rul
     A large plan takes long (the exchange grows with the square of COUNT): time_limit stops it
     with the current choice (status "time-limit"), and Ctrl-C stops it within a tenth of a
     second with KeyboardInterrupt."""
-    from . import _panel_rules, _seed
-
     skin_plies = _checks.ply_total(skin_plies, "skin_plies")
     single = stiffener_plies is None
     stiffener_plies = 0 if single else _checks.ply_total(stiffener_plies, "stiffener_plies")

@@ -51,3 +51,32 @@ def test_python_sizes_as_the_program_does(build, plate_modes):
     assert [t.outcome for t in sized.totals][-1] == "found"
     with pytest.raises(TypeError, match="objective"):
         kelm.lightest(3, range(10, 12))
+
+
+def test_python_and_the_program_decide_every_total_alike(build, plate_modes, tmp_path):
+    import kelm
+
+    names = sorted(p.name.replace("_10.rs", "") for p in plate_modes.glob("mode_*_10.rs"))
+    modes = [lambda plies, n=n: kelm.Surface.read(plate_modes / f"{n}_{plies}.rs") for n in names]
+    sized = kelm.lightest(modes[0], range(10, 23), require=[(m, 1.0) for m in modes],
+                          rules="-bf", seed=1)
+    out = tmp_path / "size.json"
+    subprocess.run([str(build / "kelm_alt"), "--skin-only", "--tight", "--seed=1",
+                    "--plies=10:22", f"--json={out}",
+                    *[f"--require={plate_modes / n}_{{plies}}.rs:1" for n in names],
+                    "-bf", str(plate_modes / f"{names[0]}_{{plies}}.rs")], check=True,
+                   capture_output=True)
+    program = json.loads(out.read_text())["totals"]
+    assert [(t.plies, t.outcome) for t in sized.totals] == \
+        [(t["skinPlies"], t["outcome"]) for t in program]
+    skipped = [(t.limit, t.bound) for t in sized.totals if t.outcome == "skipped"]
+    assert skipped == [(t["ruledOutBy"]["limit"], t["ruledOutBy"]["bound"])
+                       for t in program if t["outcome"] == "skipped"]
+
+    # A limit spent before the first search: the cheap decisions are still made, the first
+    # total that needs a search is left undecided and the sizing says why.
+    stopped = kelm.lightest(modes[0], range(10, 23), require=[(m, 1.0) for m in modes],
+                            rules="-bf", seed=1, time_limit=1e-9)
+    assert stopped.status == "time-limit" and not stopped.success and stopped.plies is None
+    assert stopped.totals[-1].outcome == "stopped"
+    assert all(t.outcome == "skipped" for t in stopped.totals[:-1])

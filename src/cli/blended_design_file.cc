@@ -2,7 +2,7 @@
 
 #include "base/fatal.h"
 #include "blend/schema_reader.h"
-#include "eval/design_check.h"
+#include "laminate/laminate_text.h"
 
 namespace kelm {
 

@@ -6,9 +6,9 @@
 
 #include "base/fatal.h"
 #include "base/whole_file.h"
-#include "eval/design_check.h"
 #include "eval/designs_file.h"
 #include "fitting/csv_table.h"
+#include "laminate/laminate_text.h"
 
 namespace kelm {
 

@@ -25,12 +25,10 @@ std::uint32_t seedOf(const std::string& value) {
 }
 
 double secondsOf(const std::string& value) {
-  char* end = nullptr;
-  errno = 0;
-  const double seconds = std::strtod(value.c_str(), &end);
-  if (value.empty() || *end != '\0' || errno != 0 || !std::isfinite(seconds) || seconds <= 0.0)
+  const std::optional<double> seconds = timeLimitOf(value);
+  if (!seconds)
     fatal(Stream::Err, "error: --time-limit= takes a number of seconds greater than 0", true);
-  return seconds;
+  return *seconds;
 }
 
 double shareOf(const std::string& value) {
@@ -263,6 +261,15 @@ bool take(const std::string& arg, Program program, bool only, ExtensionOptions& 
 }
 
 }  // namespace
+
+std::optional<double> timeLimitOf(const std::string& value) {
+  char* end = nullptr;
+  errno = 0;
+  const double seconds = std::strtod(value.c_str(), &end);
+  if (value.empty() || *end != '\0' || errno != 0 || !std::isfinite(seconds) || seconds <= 0.0)
+    return std::nullopt;
+  return seconds;
+}
 
 void ExtensionOptions::applyGuidelines(RunOptions& options) const {
   options.minSharePercent = minSharePercent;

@@ -72,4 +72,8 @@ struct ExtensionOptions {
 // out of range ends the run with one message.
 ExtensionOptions takeExtensionOptions(std::vector<std::string>& args, Program program);
 
+// The seconds of a --time-limit= value: a finite number greater than 0, written whole (no
+// trailing characters); nothing otherwise, for the program to say so in its own words.
+std::optional<double> timeLimitOf(const std::string& value);
+
 }  // namespace kelm

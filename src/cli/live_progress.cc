@@ -1,26 +1,16 @@
 #include "cli/live_progress.h"
 
-#include <atomic>
 #include <cstdio>
-#include <cstdlib>
-#include <iostream>
 #include <sstream>
+#include <string>
 
-#include "base/fatal.h"
-#include "search/progress_line.h"
-
-#if defined(_WIN32)
-#include <io.h>
-#else
+#ifdef __linux__
 #include <unistd.h>
 #endif
 
 namespace kelm {
 
 namespace {
-
-LiveProgress* current = nullptr;       // the one live line of the process
-std::atomic<long long> otherOutputs{0};  // outputs written while it was shown
 
 std::string withThousands(long long n) {
   const std::string digits = std::to_string(n);
@@ -67,88 +57,24 @@ double residentMegabytes() {
 #endif
 }
 
-void stopAtExit() {
-  if (current != nullptr) current->stop();
+// steps, their rate, records held, memory, best value so far, elapsed time
+std::string searchLine(const SearchProgress& progress, double seconds) {
+  const long long steps = progress.steps.load(std::memory_order_relaxed);
+  std::ostringstream line;
+  line.precision(10);
+  line << withThousands(steps) << " steps  " << rateText(seconds > 0 ? steps / seconds : 0.0)
+       << "  held " << withThousands(progress.held.load(std::memory_order_relaxed));
+  const double megabytes = residentMegabytes();
+  if (megabytes >= 0) line << "  " << static_cast<long long>(megabytes) << " MB";
+  line << "  best " << progress.best.load(std::memory_order_relaxed) << "  "
+       << elapsedText(seconds);
+  return line.str();
 }
 
 }  // namespace
 
-bool LiveProgress::standardErrorIsTerminal() {
-#if defined(_WIN32)
-  return _isatty(_fileno(stderr)) != 0;
-#else
-  return isatty(STDERR_FILENO) == 1;
-#endif
-}
-
-LiveProgress::LiveProgress(const SearchProgress& progress, bool enabled) : progress_(progress) {
-  if (!enabled) return;
-  static const bool registered = std::atexit(stopAtExit) == 0;  // a fatal exit mid-search
-  (void)registered;
-  current = this;
-  setBeforeOutputHook(&LiveProgress::clearCurrent);
-  thread_ = std::thread([this] { loop(); });
-}
-
-LiveProgress::~LiveProgress() { stop(); }
-
-void LiveProgress::stop() {
-  if (!thread_.joinable()) return;
-  {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-  }
-  wake_.notify_all();
-  thread_.join();
-  {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    clear();
-  }
-  setBeforeOutputHook(nullptr);
-  current = nullptr;
-}
-
-// A tick in which other output was written draws nothing, so that the line never lands in the
-// middle of it.
-void LiveProgress::loop() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  while (!wake_.wait_for(lock, std::chrono::milliseconds(100), [this] { return stopping_; })) {
-    const long long outputs = otherOutputs.load();
-    if (outputs != outputsSeen_) {
-      outputsSeen_ = outputs;
-      continue;
-    }
-    draw();
-  }
-}
-
-void LiveProgress::draw() {
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-  const long long steps = progress_.steps.load(std::memory_order_relaxed);
-  std::ostringstream line;
-  line.precision(10);
-  line << withThousands(steps) << " steps  " << rateText(seconds > 0 ? steps / seconds : 0.0)
-       << "  held " << withThousands(progress_.held.load(std::memory_order_relaxed));
-  const double megabytes = residentMegabytes();
-  if (megabytes >= 0) line << "  " << static_cast<long long>(megabytes) << " MB";
-  line << "  best " << progress_.best.load(std::memory_order_relaxed) << "  "
-       << elapsedText(seconds);
-  std::cerr << '\r' << line.str() << "\x1b[K" << std::flush;
-  drawn_ = true;
-}
-
-void LiveProgress::clear() {
-  if (!drawn_) return;
-  std::cerr << "\r\x1b[K" << std::flush;
-  drawn_ = false;
-}
-
-void LiveProgress::clearCurrent() {
-  if (current == nullptr) return;
-  const std::lock_guard<std::mutex> lock(current->mutex_);
-  ++otherOutputs;
-  current->clear();
-}
+LiveProgress::LiveProgress(const SearchProgress& progress, bool enabled)
+    : line_([&progress](double seconds) { return searchLine(progress, seconds); },
+            std::chrono::milliseconds(100), enabled) {}
 
 }  // namespace kelm

@@ -5,7 +5,7 @@
 #include "alt/exhaustive_search.h"
 #include "alt/simultaneous_search.h"
 #include "cli/guarded_main.h"
-#include "cli/search_program.h"
+#include "programs/search_program.h"
 
 int main(int argc, char** argv) {
   return kelm::guardedMain([&] {

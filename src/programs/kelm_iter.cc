@@ -3,9 +3,9 @@
 #include <memory>
 
 #include "cli/guarded_main.h"
-#include "cli/search_program.h"
 #include "iter/branch_and_bound_search.h"
 #include "iter/round_robin_search.h"
+#include "programs/search_program.h"
 
 int main(int argc, char** argv) {
   return kelm::guardedMain([&] {

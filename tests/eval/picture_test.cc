@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "base/fatal.h"
-#include "eval/design_check.h"
 #include "eval/design_picture.h"
 #include "eval/plan_picture.h"
+#include "laminate/laminate_text.h"
 
 namespace kelm {
 namespace {

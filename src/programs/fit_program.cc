@@ -1,4 +1,4 @@
-#include "cli/fit_program.h"
+#include "programs/fit_program.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -10,11 +10,11 @@
 #include "cli/atomic_file.h"
 #include "cli/extension_options.h"
 #include "cli/usage.h"
-#include "eval/design_check.h"
 #include "eval/plan_picture.h"
 #include "fitting/csv_table.h"
 #include "fitting/least_squares_fit.h"
 #include "fitting/target_surface.h"
+#include "laminate/laminate_text.h"
 
 namespace kelm {
 

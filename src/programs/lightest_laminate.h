@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "cli/extension_options.h"
-#include "cli/search_program.h"
+#include "programs/search_program.h"
 
 namespace kelm {
 

@@ -1,4 +1,4 @@
-#include "cli/lightest_laminate.h"
+#include "programs/lightest_laminate.h"
 
 #include <algorithm>
 #include <chrono>
@@ -8,7 +8,6 @@
 #include <sstream>
 #include <thread>
 
-#include "alt/surface_ceiling.h"
 #include "base/fatal.h"
 #include "base/platform_memory.h"
 #include "cli/atomic_file.h"
@@ -16,21 +15,15 @@
 #include "cli/json_values.h"
 #include "cli/stop_signals.h"
 #include "cli/timed_search.h"
-#include "search/search_constants.h"
+#include "sizing/lightest_total.h"
 
 namespace kelm {
 
 namespace {
 
-struct Candidate {
-  int skin = 0;
-  int stiffener = 0;  // 0: one laminate
-  double weight = 0.0;
-};
-
 // Every total (pair of totals) of the range, lightest first; of equal weights the thinner skin.
-std::vector<Candidate> candidatesOf(const PlyRange& range, const PlyWeights& weights) {
-  std::vector<Candidate> all;
+std::vector<PlyTotals> candidatesOf(const PlyRange& range, const PlyWeights& weights) {
+  std::vector<PlyTotals> all;
   for (int s = range.skinFirst; s <= range.skinLast; ++s) {
     if (!range.panel()) {
       all.push_back({s, 0, static_cast<double>(s)});
@@ -39,29 +32,17 @@ std::vector<Candidate> candidatesOf(const PlyRange& range, const PlyWeights& wei
     for (int t = range.stiffenerFirst; t <= range.stiffenerLast; ++t)
       all.push_back({s, t, weights.skin * s + weights.stiffener * t});
   }
-  std::stable_sort(all.begin(), all.end(),
-                   [](const Candidate& a, const Candidate& b) { return a.weight < b.weight; });
+  sortLightestFirst(all);
   return all;
 }
 
-std::string totalsText(const Candidate& c) {
+std::string totalsText(const PlyTotals& c) {
   return c.stiffener == 0 ? std::to_string(c.skin)
                           : std::to_string(c.skin) + "/" + std::to_string(c.stiffener);
 }
 
-// What was decided for one total.
-struct Decision {
-  Candidate totals;
-  std::string outcome;  // "skipped", "none", "found" or "stopped"
-  std::string surface;  // skipped: the requirement no design can meet
-  double limit = 0.0;
-  double bound = 0.0;
-  long long steps = 0;
-  double seconds = 0.0;
-};
-
 // The positional arguments of one total: [LETTERS] TOTAL(S) RSFILE.
-std::vector<std::string> argumentsFor(const std::vector<std::string>& args, const Candidate& c) {
+std::vector<std::string> argumentsFor(const std::vector<std::string>& args, const PlyTotals& c) {
   if (args.empty() || args.size() > 2)
     fatal(Stream::Err,
           "error: --plies= takes the surface file alone (RSFILE, the option letters before it "
@@ -75,31 +56,15 @@ std::vector<std::string> argumentsFor(const std::vector<std::string>& args, cons
   return full;
 }
 
-ExtensionOptions extensionsFor(const ExtensionOptions& extensions, const Candidate& c) {
+ExtensionOptions extensionsFor(const ExtensionOptions& extensions, const PlyTotals& c) {
   ExtensionOptions own = extensions;
   for (std::string& file : own.minOfFiles) file = withPlies(file, c.skin, c.stiffener);
   for (auto& [file, limit] : own.requirements) file = withPlies(file, c.skin, c.stiffener);
   return own;
 }
 
-// A requirement that no design of these totals can meet, by the cheap bound.
-bool ruledOut(const PreparedRun& run, const FailureModes& modes, Decision& decision) {
-  for (const FailureModes::Mode& mode : modes.modes) {
-    if (!mode.required) continue;
-    const double bound = surfaceCeiling(mode.surface, run.options.skinPlyTotal,
-                                        run.options.stiffenerPlyTotal, run.skinRules,
-                                        run.stiffenerRules, mode.limit);
-    if (bound < mode.limit - kTieTolerance) {
-      decision.outcome = "skipped";
-      decision.surface = mode.name;
-      decision.limit = mode.limit;
-      decision.bound = bound;
-      return true;
-    }
-  }
-  return false;
-}
-
+// The program's side of a sizing: each total read and searched as kelm_alt would run it alone,
+// each decision reported as it is made, and the JSON document at the end.
 class SizingRun {
  public:
   SizingRun(std::vector<std::string>& args, const ExtensionOptions& extensions,
@@ -108,41 +73,48 @@ class SizingRun {
         start_(std::chrono::steady_clock::now()) {}
 
   int run() {
-    const std::vector<Candidate> candidates =
+    SizingSteps steps;
+    steps.setUp = [this](const PlyTotals& c) { return setUp(c); };
+    steps.skipped = [this](const TotalsDecision& decision) { skipped(decision); };
+    steps.search = [this](const PlyTotals& c, std::optional<double> left) {
+      return search(c, left);
+    };
+    steps.secondsUsed = [this] {
+      return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    };
+    const std::vector<PlyTotals> candidates =
         candidatesOf(*extensions_.plies, extensions_.plyWeights.value_or(PlyWeights{}));
-    for (const Candidate& c : candidates) {
-      Decision decision;
-      decision.totals = c;
-      const bool last = decide(decision);
-      decisions_.push_back(decision);
-      if (last) break;
-    }
+    sizing_ = sizeLightestFirst(candidates, extensions_.timeLimit, steps);
+    if (sizing_.stopped() && reason_ == StopReason::None) reason_ = StopReason::TimeLimit;
     return finish();
   }
 
  private:
-  // True when the sizing ends here: a design found, or the run stopped.
-  bool decide(Decision& decision) {
-    const Candidate& c = decision.totals;
-    ExtensionOptions own = extensionsFor(extensions_, c);
-    if (!remainingTime(own)) {
-      decision.outcome = "stopped";
-      reason_ = StopReason::TimeLimit;
-      return true;
+  // The run of one total, as the search of that total alone would prepare it; its required
+  // surfaces for the cheap bound.
+  TotalsSetUp setUp(const PlyTotals& c) {
+    own_ = extensionsFor(extensions_, c);
+    run_ = PreparedRun();
+    prepare(c, own_, run_);
+    modes_ = readFailureModes(own_);
+    TotalsSetUp setUp{run_.skinRules, run_.stiffenerRules, {}};
+    required_.clear();
+    for (const FailureModes::Mode& mode : modes_.modes) {
+      if (!mode.required) continue;
+      setUp.requirements.push_back({&mode.surface, mode.limit});
+      required_.push_back(&mode);
     }
-    PreparedRun run;
-    prepare(c, own, run);
-    const FailureModes modes = readFailureModes(own);
-    if (ruledOut(run, modes, decision)) {
-      std::cout << "plies " << totalsText(c) << ": skipped, " << decision.surface
-                << " cannot reach " << decision.limit << " (bound " << decision.bound << ")\n";
-      return false;
-    }
-    return search(decision, run, modes, own);
+    return setUp;
   }
 
-  // The run of one total, as the search of that total alone would prepare it.
-  void prepare(const Candidate& c, const ExtensionOptions& own, PreparedRun& run) const {
+  void skipped(const TotalsDecision& decision) {
+    const std::string& surface = required_[decision.requirement]->name;
+    ruledOutBy_.push_back(surface);
+    std::cout << "plies " << totalsText(decision.totals) << ": skipped, " << surface
+              << " cannot reach " << decision.limit << " (bound " << decision.bound << ")\n";
+  }
+
+  void prepare(const PlyTotals& c, const ExtensionOptions& own, PreparedRun& run) const {
     const std::vector<std::string> args = argumentsFor(args_, c);
     refuseFixedNumbers(args, own);
     RunOptions guidelines;
@@ -152,34 +124,34 @@ class SizingRun {
     setThreads(run.options, own);
   }
 
-  bool search(Decision& decision, const PreparedRun& run, const FailureModes& modes,
-              const ExtensionOptions& own) {
-    const std::string plies = "plies " + totalsText(decision.totals);
-    std::unique_ptr<SearchDriver> driver = makeDriver_(run, seed());
-    driver->setExtraSurfaces(modes.extras());
-    driver->setTop(own.top);
-    decision.seconds = searchWithinMemory(*driver, run.options, own);
-    decision.steps = driver->totalSteps();
-    seconds_ += decision.seconds;
+  TotalsSearched search(const PlyTotals& c, std::optional<double> left) {
+    own_.timeLimit = left;
+    const std::string plies = "plies " + totalsText(c);
+    std::unique_ptr<SearchDriver> driver = makeDriver_(run_, seed());
+    driver->setExtraSurfaces(modes_.extras());
+    driver->setTop(own_.top);
+    TotalsSearched searched;
+    searched.seconds = searchWithinMemory(*driver, run_.options, own_);
+    searched.steps = driver->totalSteps();
+    seconds_ += searched.seconds;
     reason_ = driver->stopReason();
     if (reason_ != StopReason::None) {
-      decision.outcome = "stopped";
+      searched.stopped = true;
       std::cout << plies << ": stopped before it was decided\n";
-      return true;
+      return searched;
     }
     if (driver->results().empty()) {
-      decision.outcome = "none";
-      std::cout << plies << ": no design meets the requirements (" << decision.steps
+      std::cout << plies << ": no design meets the requirements (" << searched.steps
                 << " steps)\n";
-      return false;
+      return searched;
     }
-    decision.outcome = "found";
+    searched.found = true;
     std::cout << plies << ":\n";
     driver->report();
-    if (!modes.empty())
-      writeSurfaceValues(std::cout, run.options.rsFileName, run.model, modes, driver->results());
+    if (!modes_.empty())
+      writeSurfaceValues(std::cout, run_.options.rsFileName, run_.model, modes_, driver->results());
     found_ = driver->results();
-    return true;
+    return searched;
   }
 
   // Ply numbers fixed for one total mean nothing across totals; refused before the dialog
@@ -204,15 +176,6 @@ class SizingRun {
                                : static_cast<long long>(physicalMemoryBytes() / 2);
   }
 
-  // The time limit is the whole sizing's: each search gets what is left.
-  bool remainingTime(ExtensionOptions& own) const {
-    if (!extensions_.timeLimit) return true;
-    const double used =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    own.timeLimit = *extensions_.timeLimit - used;
-    return *own.timeLimit > 0.0;
-  }
-
   std::uint32_t seed() const {
     return extensions_.seed.value_or(static_cast<std::uint32_t>(std::time(nullptr)));
   }
@@ -221,7 +184,7 @@ class SizingRun {
     const PlyRange& range = *extensions_.plies;
     int status = 0;
     if (!found_.empty()) {
-      std::cout << "lightest: " << totalsText(decisions_.back().totals) << " plies\n";
+      std::cout << "lightest: " << totalsText(sizing_.decisions.back().totals) << " plies\n";
     } else if (reason_ != StopReason::None) {
       std::cout << "sizing stopped: the totals above are decided, the others are not\n";
       status = stopExitStatus(reason_);
@@ -239,21 +202,23 @@ class SizingRun {
 
   bool writeJson(int status) const {
     json totals = json::array();
-    for (const Decision& d : decisions_) {
+    std::size_t ruledOut = 0;
+    for (const TotalsDecision& d : sizing_.decisions) {
       json entry = {{"skinPlies", d.totals.skin}};
       if (d.totals.stiffener > 0) {
         entry["stiffenerPlies"] = d.totals.stiffener;
         entry["weight"] = d.totals.weight;
       }
-      entry["outcome"] = d.outcome;
-      if (d.outcome == "skipped")
-        entry["ruledOutBy"] = {{"surface", d.surface}, {"limit", d.limit}, {"bound", d.bound}};
+      entry["outcome"] = outcomeName(d.outcome);
+      if (d.outcome == TotalsDecision::Outcome::Skipped)
+        entry["ruledOutBy"] = {
+            {"surface", ruledOutBy_[ruledOut++]}, {"limit", d.limit}, {"bound", d.bound}};
       else
         entry.update({{"steps", d.steps}, {"seconds", d.seconds}});
       totals.push_back(entry);
     }
     json designs = json::array();
-    const Candidate& last = decisions_.empty() ? Candidate{} : decisions_.back().totals;
+    const PlyTotals last = sizing_.decisions.empty() ? PlyTotals{} : sizing_.decisions.back().totals;
     for (const PanelDesign& design : found_) {
       designs.push_back({{"value", design.value}, {"skin", laminateJson(design.skin, last.skin)}});
       if (last.stiffener > 0)
@@ -276,7 +241,12 @@ class SizingRun {
   const ExtensionOptions& extensions_;
   const DriverFactory& makeDriver_;
   std::chrono::steady_clock::time_point start_;
-  std::vector<Decision> decisions_;
+  ExtensionOptions own_;  // the total being decided: its options, run and failure modes
+  PreparedRun run_;
+  FailureModes modes_;
+  std::vector<const FailureModes::Mode*> required_;
+  Sizing sizing_;
+  std::vector<std::string> ruledOutBy_;  // the surface of each total skipped, in order
   std::vector<PanelDesign> found_;
   StopReason reason_ = StopReason::None;
   double seconds_ = 0.0;

@@ -1,4 +1,4 @@
-#include "cli/search_program.h"
+#include "programs/search_program.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,11 +16,11 @@
 #include "cli/failure_modes.h"
 #include "cli/guarded_main.h"
 #include "cli/json_report.h"
-#include "cli/lightest_laminate.h"
 #include "cli/live_progress.h"
 #include "cli/stop_signals.h"
 #include "cli/timed_search.h"
 #include "cli/usage.h"
+#include "programs/lightest_laminate.h"
 
 namespace kelm {
 

@@ -1,4 +1,4 @@
-#include "cli/eval_program.h"
+#include "programs/eval_program.h"
 
 #include <algorithm>
 #include <fstream>
@@ -11,11 +11,11 @@
 #include "base/whole_file.h"
 #include "cli/atomic_file.h"
 #include "cli/blend_program.h"
-#include "cli/guarded_main.h"
 #include "cli/command_line.h"
 #include "cli/eval_command_line.h"
 #include "cli/extension_options.h"
 #include "cli/failure_modes.h"
+#include "cli/guarded_main.h"
 #include "cli/json_values.h"
 #include "cli/single_laminate.h"
 #include "cli/usage.h"
@@ -24,6 +24,7 @@
 #include "eval/designs_file.h"
 #include "eval/surface_check.h"
 #include "laminate/design_rules.h"
+#include "laminate/laminate_text.h"
 #include "response/rs_file.h"
 #include "search/panel_value.h"
 

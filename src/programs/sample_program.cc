@@ -1,4 +1,4 @@
-#include "cli/sample_program.h"
+#include "programs/sample_program.h"
 
 #include <cstdio>
 #include <ctime>
@@ -27,79 +27,79 @@ std::string halfCodes(const StackingSequence& seq) {
   return codes;
 }
 
+// The parameters a plan's file gives: all eight of a panel, the skin's four of a laminate alone.
+const std::vector<int>& parameterColumns(bool single) {
+  return (single ? QuadraticTerms::singleLaminate() : QuadraticTerms::panel()).variables();
+}
+
 std::string number(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.17g", value);
   return text;
 }
 
-std::string planCsv(const SamplingPlan& plan, const LaminateRules& skin, const LaminateRules& stiffener) {
-  std::vector<std::string> header = {"skin_plies", "stiffener_plies", "skin", "stiffener",
-                                     "skin_codes", "stiffener_codes", "skin_stack", "stiffener_stack"};
-  for (int i = 0; i < kSurfaceParameters; ++i) header.push_back(parameterName(i));
+// The columns every file of designs to analyse starts its rows with: ply totals, printed
+// laminates, the designed halves' codes, the stacks to lay up, the lamination parameters; the
+// response left empty. A single laminate has the skin's columns and its four parameters alone
+// (the absent stiffener's would be zero in every row).
+std::vector<std::string> designHeader(bool single) {
+  std::vector<std::string> header =
+      single ? std::vector<std::string>{"skin_plies", "skin", "skin_codes", "skin_stack"}
+             : std::vector<std::string>{"skin_plies", "stiffener_plies", "skin", "stiffener",
+                                        "skin_codes", "stiffener_codes", "skin_stack", "stiffener_stack"};
+  for (const int i : parameterColumns(single)) header.push_back(parameterName(i));
   header.push_back("response");
-  std::string text = csvLine(header);
-  for (const PanelDesign& design : plan.designs) {
-    std::vector<std::string> row = {std::to_string(skin.plyTotal), std::to_string(stiffener.plyTotal),
-                                    design.skin.bracketText(), design.stiffener.bracketText(),
-                                    halfCodes(design.skin), halfCodes(design.stiffener),
-                                    layupText(layupStack(design.skin)),
-                                    layupText(layupStack(design.stiffener))};
-    for (const double x : fileParameters(design)) row.push_back(number(x));
-    row.emplace_back();
-    text += csvLine(row);
-  }
+  return header;
+}
+
+std::vector<std::string> designRow(const PanelDesign& design, const LaminateRules& skin,
+                                   const LaminateRules& stiffener, bool single) {
+  std::vector<std::string> row =
+      single ? std::vector<std::string>{std::to_string(skin.plyTotal), design.skin.bracketText(),
+                                        halfCodes(design.skin), layupText(layupStack(design.skin))}
+             : std::vector<std::string>{std::to_string(skin.plyTotal), std::to_string(stiffener.plyTotal),
+                                        design.skin.bracketText(), design.stiffener.bracketText(),
+                                        halfCodes(design.skin), halfCodes(design.stiffener),
+                                        layupText(layupStack(design.skin)),
+                                        layupText(layupStack(design.stiffener))};
+  const SurfaceParameters x = fileParameters(design);
+  for (const int i : parameterColumns(single)) row.push_back(number(x[i]));
+  row.emplace_back();
+  return row;
+}
+
+std::string planCsv(const SamplingPlan& plan, const LaminateRules& skin, const LaminateRules& stiffener,
+                    bool single) {
+  std::string text = csvLine(designHeader(single));
+  for (const PanelDesign& design : plan.designs) text += csvLine(designRow(design, skin, stiffener, single));
   return text;
 }
 
-// A single laminate's plan: the skin's columns and its four parameters, nothing of the absent
-// stiffener (its parameters would be zero in every row).
-std::string singleLaminateCsv(const SamplingPlan& plan, const LaminateRules& skin) {
-  const std::vector<int>& variables = QuadraticTerms::singleLaminate().variables();
-  std::vector<std::string> header = {"skin_plies", "skin", "skin_codes", "skin_stack"};
-  for (const int i : variables) header.push_back(parameterName(i));
-  header.push_back("response");
-  std::string text = csvLine(header);
-  for (const PanelDesign& design : plan.designs) {
-    std::vector<std::string> row = {std::to_string(skin.plyTotal), design.skin.bracketText(),
-                                    halfCodes(design.skin), layupText(layupStack(design.skin))};
-    const SurfaceParameters x = fileParameters(design);
-    for (const int i : variables) row.push_back(number(x[i]));
-    row.emplace_back();
-    text += csvLine(row);
-  }
-  return text;
-}
-
-std::string singleLaminateSummary(const SamplingPlan& plan) {
-  char text[300];
-  std::snprintf(text, sizeof text,
-                "plan: %zu laminates chosen from a pool of %d allowed laminates, for the %d terms "
-                "in %s\n"
+// What the plan is and how well it determines the quadratic, against a random plan of its size.
+std::string planSummary(const SamplingPlan& plan, bool single) {
+  char chosen[200];
+  if (single)
+    std::snprintf(chosen, sizeof chosen,
+                  "plan: %zu laminates chosen from a pool of %d allowed laminates, for the %d "
+                  "terms in %s\n",
+                  plan.designs.size(), plan.poolSize, plan.terms,
+                  QuadraticTerms::singleLaminate().variableNames().c_str());
+  else
+    std::snprintf(chosen, sizeof chosen, "plan: %zu designs chosen from a pool of %d allowed designs\n",
+                  plan.designs.size(), plan.poolSize);
+  char efficiency[200];
+  std::snprintf(efficiency, sizeof efficiency,
                 "D-efficiency against a random plan of the same size: %.3f "
                 "(log det per sample: plan %.3f, random %.3f)\n",
-                plan.designs.size(), plan.poolSize, plan.terms,
-                QuadraticTerms::singleLaminate().variableNames().c_str(),
                 plan.efficiencyAgainstRandom, plan.logDetPlan, plan.logDetRandom);
-  std::string summary = text;
+  std::string summary = std::string(chosen) + efficiency;
   // A thin laminate has few stacking sequences: fewer than the terms cannot determine them,
   // however they are chosen, and the fit of their analyses would be refused.
-  if (plan.poolSize < plan.terms)
+  if (single && plan.poolSize < plan.terms)
     summary += "warning: the pool holds only " + std::to_string(plan.poolSize) +
                " distinct laminates: they cannot determine the " + std::to_string(plan.terms) +
                " terms\n";
   return summary;
-}
-
-std::string planSummary(const SamplingPlan& plan) {
-  char text[300];
-  std::snprintf(text, sizeof text,
-                "plan: %zu designs chosen from a pool of %d allowed designs\n"
-                "D-efficiency against a random plan of the same size: %.3f "
-                "(log det per sample: plan %.3f, random %.3f)\n",
-                plan.designs.size(), plan.poolSize, plan.efficiencyAgainstRandom, plan.logDetPlan,
-                plan.logDetRandom);
-  return text;
 }
 
 int wholeNumber(const std::string& text) {
@@ -146,13 +146,12 @@ int runSampleProgram(int argc, char** argv) {
   if (extensions.poolSize > 0) request.poolSize = extensions.poolSize;
   const SamplingPlan plan = dOptimalPlan(request);
   const bool single = options.skinOnly;
-  const std::string csv = single ? singleLaminateCsv(plan, request.skinRules)
-                                 : planCsv(plan, request.skinRules, request.stiffenerRules);
+  const std::string csv = planCsv(plan, request.skinRules, request.stiffenerRules, single);
   std::ostream& report = extensions.outFile.empty() ? std::cerr : std::cout;
   if (extensions.outFile.empty()) std::cout << csv << std::flush;
   else if (!writeFileAtomically(extensions.outFile, csv))
     fatal(Stream::Err, "error: cannot write the plan to " + extensions.outFile, true, FailureKind::File);
-  report << (single ? singleLaminateSummary(plan) : planSummary(plan));
+  report << planSummary(plan, single);
   if (!extensions.svgFile.empty() &&
       !writeFileAtomically(extensions.svgFile, planSvg(plan.designs, "sampling plan: " +
                                                        std::to_string(plan.designs.size()) + " designs",
