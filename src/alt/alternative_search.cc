@@ -30,8 +30,8 @@ void AlternativeSearch::rankResults() {
 }
 
 void AlternativeSearch::report() {
-  if (results_.top() > 0) writeRankedDesigns(results_.designs());
-  else writeOptimalDesigns(results_.designs());
+  if (results_.top() > 0) writeRankedDesigns(results_.designs(), stopRequested());
+  else writeOptimalDesigns(results_.designs(), stopRequested());
   std::cout << "total step " << totalSteps_;
   writeStepSuffix();
 }

@@ -32,12 +32,29 @@ constexpr int kNoExclusion = -1;
 // Under design guidelines a draw rarely passes, and a random phase takes a good part of a
 // second on long laminates: the stop request is read every so many draws.
 constexpr int kDrawsBetweenStopChecks = 256;
-// Tries of the tight mode's local search, per start design and in all. It ends sooner where no
-// change improves, within milliseconds on most panels: only long laminates, whose designs have
-// many neighbours and long ways up, spend it (96 plies a laminate take some 40,000 tries a
-// start; the whole budget takes a second or two at 128 plies).
+// Tries of the tight mode's local search, per start design and in all, at least. It ends sooner
+// where no change improves, within milliseconds on most panels: only long laminates, whose
+// designs have many neighbours and long ways up, spend it (96 plies a laminate take some 40,000
+// tries a start; the whole budget takes a second or two at 128 plies).
 constexpr long long kLocalTriesPerStart = 100000;
 constexpr long long kLocalTries = 1000000;
+// A design's neighbours (single changes, exchanges and pairs) grow with the square of its
+// positions, and a climb passes over them some six times before no change improves: 192/192
+// plies take up to 280,000 tries a start. A budget cut short leaves the tree a first best value
+// far below the optimum on a flat surface (4e-4 below it on panel_d at 192/192, millions of
+// designs between), so the budget grows with the neighbourhood: some twelve passes a start.
+constexpr long long kTriesPerSquaredPosition = 30;
+constexpr long long kStartsBudgeted = 10;
+
+long long localTriesPerStart(int skinPositions, int stiffenerPositions) {
+  const long long squares = static_cast<long long>(skinPositions) * skinPositions +
+                            static_cast<long long>(stiffenerPositions) * stiffenerPositions;
+  return std::max(kLocalTriesPerStart, kTriesPerSquaredPosition * squares);
+}
+
+long long localTries(long long perStart) {
+  return std::max(kLocalTries, kStartsBudgeted * perStart);
+}
 // Rounds of tuning the trade-off weights: each climbs the combination of the last weights.
 constexpr int kTuningRounds = 8;
 // What one open design takes in a store: its record and its key and slot in the heap.
@@ -200,6 +217,10 @@ void SimultaneousSearch::randomStart() {
   }
 }
 
+long long SimultaneousSearch::triesPerStart() const {
+  return localTriesPerStart(skinPositions_, stiffenerPositions_);
+}
+
 void SimultaneousSearch::tightStart() {
   // The tables of long laminates take a second or more: a stop request ends their set-up, and
   // the search keeps the random start's best design.
@@ -210,7 +231,7 @@ void SimultaneousSearch::tightStart() {
   CRand random(seed_);
   if (starts_.empty()) drawUnderFixedNumbers(random);
   const LocalImprovement local(objectives_, skinRules_, stiffenerRules_, excluded_);
-  long long left = kLocalTries;
+  long long left = localTries(triesPerStart());
   std::optional<PanelDesign> bestStart;
   RankedStarts* seen = rankedStarts_ ? &*rankedStarts_ : nullptr;
   for (PanelDesign& start : starts_) {
@@ -219,7 +240,7 @@ void SimultaneousSearch::tightStart() {
     start.value = objectives_.value(start);
     if (objectives_.hasExtras() && !objectives_.meetsRequirements(start)) continue;
     if (seen) seen->offer(start);
-    left -= local.improve(start, random, std::min(left, kLocalTriesPerStart), seen);
+    left -= local.improve(start, random, std::min(left, triesPerStart()), seen);
     if (!bestStart || start.value > bestStart->value) bestStart = start;
   }
   starts_.clear();
@@ -239,7 +260,7 @@ void SimultaneousSearch::tightStart() {
 // climbs then tune the trade-off bound's weights.
 void SimultaneousSearch::climbCombinations(PanelDesign& best, CRand& random,
                                            RankedStarts* seen) {
-  Climbs climbs{kLocalTries, {objectives_.objectiveValues(best)}};
+  Climbs climbs{localTries(triesPerStart()), {objectives_.objectiveValues(best)}};
   for (const ResponseSurface& combination : tradeOff_.combinations()) {
     if (climbs.triesLeft <= 0 || stopRequested()) return;
     climbCombination(combination, best, random, seen, climbs);
@@ -259,14 +280,14 @@ double SimultaneousSearch::climbCombination(const ResponseSurface& combination,
   PanelDesign climb = best;
   climb.value = weighted.value(climb);
   const LocalImprovement along(weighted, skinRules_, stiffenerRules_, excluded_);
-  climbs.triesLeft -= along.improve(climb, random, std::min(climbs.triesLeft, kLocalTriesPerStart));
+  climbs.triesLeft -= along.improve(climb, random, std::min(climbs.triesLeft, triesPerStart()));
   const double reached = climb.value;
   climbs.points.push_back(objectives_.objectiveValues(climb));
   climb.value = objectives_.value(climb);
   if (seen) seen->offer(climb);
   const LocalImprovement local(objectives_, skinRules_, stiffenerRules_, excluded_);
   climbs.triesLeft -= local.improve(
-      climb, random, std::min(std::max(climbs.triesLeft, 0LL), kLocalTriesPerStart), seen);
+      climb, random, std::min(std::max(climbs.triesLeft, 0LL), triesPerStart()), seen);
   climbs.points.push_back(objectives_.objectiveValues(climb));
   if (climb.value > best.value) best = climb;
   return reached;

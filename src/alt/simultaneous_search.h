@@ -73,6 +73,7 @@ class SimultaneousSearch : public AlternativeSearch {
 
  private:
   void randomStart();
+  long long triesPerStart() const;  // the local search's budget for one start design
   // The tight mode's first best value: the random start's designs (or, under fixed ply numbers,
   // designs drawn with those numbers) improved by a local search.
   void tightStart();

@@ -1,5 +1,7 @@
 #include "cli/json_report.h"
 
+#include "search/design_report.h"
+
 #include <iostream>
 
 #include "base/fatal.h"
@@ -102,6 +104,11 @@ bool JsonReport::writeResult(StopReason reason, const std::vector<PanelDesign>& 
                              long long steps, double seconds) {
   json document = runJson(program_, arguments_, run_, seed_, excludeFile_, excludedDesigns_);
   document["outcome"] = {{"status", outcomeName(reason)}, {"exitStatus", stopExitStatus(reason)}};
+  // A stopped run lists the designs its text report lists, and says how many more it held.
+  const std::size_t listed = reason == StopReason::None
+                                 ? designs.size()
+                                 : std::min(designs.size(), kDesignsListedWhenStopped);
+  if (listed < designs.size()) document["outcome"]["designsNotListed"] = designs.size() - listed;
   if (top_ > 0) document["top"] = top_;
   document["designs"] = json::array();
   document["steps"] = steps;
@@ -114,7 +121,7 @@ bool JsonReport::writeResult(StopReason reason, const std::vector<PanelDesign>& 
   const std::string_view after = std::string_view(text).substr(at + emptyList.size());
   return write([&](const TextSink& sink) {
     if (!sink(before)) return false;
-    for (std::size_t i = 0; i < designs.size(); ++i)
+    for (std::size_t i = 0; i < listed; ++i)
       if (!sink(listItem(designJson(designs[i]).dump(2), i == 0))) return false;
     return sink("\n  ]") && sink(after);
   });

@@ -47,18 +47,17 @@ void AlternatingSearch::run(int skinPlyTotal, int stiffenerPlyTotal) {
   start.skinActive = true;
   std::vector<ActiveDesign> candidates{start};
   double floor = kInitialFloor;  // never reset: the smallest turn result of the whole run
-  std::vector<ActiveDesign> unprinted;
   for (int round = 1; !candidates.empty(); ++round) {
     std::vector<ActiveDesign> next = runTurns(candidates, floor);
-    if (stopRequested()) {
-      unprinted = std::move(next);
+    if (stopRequested()) {  // a round stopped in its turns left its designs in unprinted_
+      keepUnprinted(next);
       break;
     }
     pruneHistory(floor);
     candidates = printRound(round, next);
     roundSteps_ = 0;
   }
-  selectResults(unprinted);
+  selectResults();
 }
 
 // A turn starts from its candidate's own value (0 for the first, whose skin is empty), so a
@@ -68,22 +67,42 @@ std::vector<ActiveDesign> AlternatingSearch::runTurns(const std::vector<ActiveDe
   std::vector<ActiveDesign> next;
   if (turnThreads_ > 1 && candidates.size() > 1 && turnWorker()) {
     std::vector<TurnResult> results = runTurnsTogether(candidates);
+    const bool stopped = stopRequested();
     for (std::size_t i = 0; i < candidates.size(); ++i) {
       if (!results[i].searched) continue;  // stopped before its turn
       totalSteps_ += results[i].steps;
       roundSteps_ += results[i].steps;
       leafCount_ += results[i].leaves;
-      takeTurn(candidates[i], results[i], next, floor);
+      if (stopped) keepUnprinted(results[i].designs);
+      else takeTurn(candidates[i], results[i], next, floor);
     }
     publishProgress(0);
     return next;
   }
   for (const ActiveDesign& candidate : candidates) {
     TurnResult result = runTurn(candidate);
+    if (stopRequested()) {  // the designs so far are kept
+      keepUnprinted(next);
+      keepUnprinted(result.designs);
+      break;
+    }
     takeTurn(candidate, result, next, floor);
-    if (stopRequested()) break;  // the turn's designs so far are kept
   }
   return next;
+}
+
+// A stopped round's designs stay in the lists their turns filled: a flat surface ties millions
+// of designs in one turn, and a stop is met within a tenth of a second only if none is copied.
+void AlternatingSearch::keepUnprinted(std::vector<PanelDesign>& designs) {
+  if (!designs.empty()) unprinted_.push_back(std::move(designs));
+}
+
+void AlternatingSearch::keepUnprinted(std::vector<ActiveDesign>& next) {
+  std::vector<PanelDesign> designs;
+  designs.reserve(next.size());
+  for (ActiveDesign& candidate : next) designs.push_back(std::move(candidate.design));
+  next.clear();
+  keepUnprinted(designs);
 }
 
 // The turn's designs become candidates of the next round, the other laminate to be searched.
@@ -208,13 +227,33 @@ std::vector<ActiveDesign> AlternatingSearch::printRound(int round, std::vector<A
 
 // Keeps the designs of the largest value (none when it is below -1e-13). A stopped run also
 // weighs the designs of its last, unfinished round.
-void AlternatingSearch::selectResults(const std::vector<ActiveDesign>& unprinted) {
+void AlternatingSearch::selectResults() {
   results_.restart(0.0);
   for (const PanelDesign& design : history_.designs()) results_.keepLargest(design, design.value);
-  for (const ActiveDesign& candidate : unprinted) {
-    if (!history_.contains(candidate.design))
-      results_.keepLargest(candidate.design, candidate.design.value);
+  for (std::vector<PanelDesign>& designs : unprinted_) selectUnprinted(designs);
+  unprinted_.clear();
+}
+
+// The designs of a list not printed before, by the rule of keepLargest, moved into the results
+// in their order (the list itself where nothing is held yet).
+void AlternatingSearch::selectUnprinted(std::vector<PanelDesign>& designs) {
+  std::vector<double> values(designs.size());
+  std::vector<char> passed(designs.size(), 0);
+  const bool historyEmpty = history_.designs().empty();
+  for (std::size_t i = 0; i < designs.size(); ++i) {
+    values[i] = designs[i].value;
+    passed[i] = !historyEmpty && history_.contains(designs[i]);
   }
+  std::vector<char> kept;
+  results_.markLargest(values, passed, kept);
+  std::size_t held = 0;
+  for (std::size_t i = 0; i < designs.size(); ++i) {
+    if (!kept[i]) continue;
+    if (held != i) designs[held] = std::move(designs[i]);
+    ++held;
+  }
+  designs.resize(held);
+  results_.append(std::move(designs));
 }
 
 void AlternatingSearch::countStep(int steps) {
@@ -228,7 +267,7 @@ void AlternatingSearch::publishProgress(long long held) {
 }
 
 void AlternatingSearch::report() {
-  writeOptimalDesigns(results_.designs());
+  writeOptimalDesigns(results_.designs(), stopRequested());
   writeStepLine();
 }
 

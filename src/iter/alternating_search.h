@@ -95,11 +95,15 @@ class AlternatingSearch : public SearchDriver {
   std::vector<TurnResult> runTurnsTogether(const std::vector<ActiveDesign>& candidates);
   void pruneHistory(double floor);
   std::vector<ActiveDesign> printRound(int round, std::vector<ActiveDesign>& next);
-  void selectResults(const std::vector<ActiveDesign>& unprinted);
+  void keepUnprinted(std::vector<PanelDesign>& designs);
+  void keepUnprinted(std::vector<ActiveDesign>& next);
+  void selectResults();
+  void selectUnprinted(std::vector<PanelDesign>& designs);
 
   TiedBest<PanelDesign> turnBest_;  // the turn in progress
   TiedBest<PanelDesign> results_;   // the largest values of the whole history
   DesignHistory history_;
+  std::vector<std::vector<PanelDesign>> unprinted_;  // a stopped round's designs, turn by turn
   long long totalSteps_ = 0;
   long long roundSteps_ = 0;
   double runBest_ = 0.0;  // for the watcher only

@@ -21,6 +21,7 @@
 #include "cli/timed_search.h"
 #include "cli/usage.h"
 #include "programs/lightest_laminate.h"
+#include "search/design_report.h"
 
 namespace kelm {
 
@@ -39,6 +40,14 @@ const char* stoppedLine(StopReason reason) {
   }
 }
 
+// The designs the text report lists: a stopped run's first ones only.
+std::vector<PanelDesign> listedDesigns(const std::vector<PanelDesign>& designs, StopReason reason) {
+  const std::size_t listed = reason == StopReason::None
+                                 ? designs.size()
+                                 : std::min(designs.size(), kDesignsListedWhenStopped);
+  return {designs.begin(), designs.begin() + static_cast<std::ptrdiff_t>(listed)};
+}
+
 // "caluclation" is the program's own spelling and stays so: scripts look for this line. With
 // further failure modes, every surface's value at the reported designs follows the designs.
 void report(SearchDriver& driver, StopReason reason, double seconds, const PreparedRun& run,
@@ -47,7 +56,8 @@ void report(SearchDriver& driver, StopReason reason, double seconds, const Prepa
   if (reason != StopReason::None) std::cout << stoppedLine(reason) << '\n';
   driver.report();
   if (!modes.empty() && !driver.results().empty())
-    writeSurfaceValues(std::cout, run.options.rsFileName, run.model, modes, driver.results());
+    writeSurfaceValues(std::cout, run.options.rsFileName, run.model, modes,
+                       listedDesigns(driver.results(), reason));
   if (!extensions.excludeFile.empty())
     std::cout << "designs excluded: " << excludedDesigns << " (" << extensions.excludeFile << ")\n";
   std::cout << "caluclation time = " << seconds << " [s]" << '\n' << '\n';

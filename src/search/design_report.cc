@@ -1,5 +1,6 @@
 #include "search/design_report.h"
 
+#include <algorithm>
 #include <iostream>
 
 namespace kelm {
@@ -15,24 +16,29 @@ void writeLaminates(const PanelDesign& design) {
   std::cout << '\n';
 }
 
-}  // namespace
-
-void writeOptimalDesigns(const std::vector<PanelDesign>& results) {
+// The designs a report lists, each followed by `label` and its value.
+void writeDesigns(const std::vector<PanelDesign>& designs, bool stopped, const char* label) {
+  const std::size_t listed =
+      stopped ? std::min(designs.size(), kDesignsListedWhenStopped) : designs.size();
   const std::streamsize precision = std::cout.precision(10);
-  for (const PanelDesign& design : results) {
-    writeLaminates(design);
-    std::cout << "optimal value = " << design.value << '\n';
+  for (std::size_t i = 0; i < listed; ++i) {
+    writeLaminates(designs[i]);
+    std::cout << label << designs[i].value << '\n';
   }
   std::cout.precision(precision);
+  if (listed < designs.size())
+    std::cout << designs.size() - listed
+              << " more designs found so far are not listed: the run was stopped" << '\n';
 }
 
-void writeRankedDesigns(const std::vector<PanelDesign>& designs) {
-  const std::streamsize precision = std::cout.precision(10);
-  for (const PanelDesign& design : designs) {
-    writeLaminates(design);
-    std::cout << "value = " << design.value << '\n';
-  }
-  std::cout.precision(precision);
+}  // namespace
+
+void writeOptimalDesigns(const std::vector<PanelDesign>& results, bool stopped) {
+  writeDesigns(results, stopped, "optimal value = ");
+}
+
+void writeRankedDesigns(const std::vector<PanelDesign>& designs, bool stopped) {
+  writeDesigns(designs, stopped, "value = ");
 }
 
 namespace {

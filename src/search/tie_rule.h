@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <functional>
+#include <iterator>
 #include <numeric>
 #include <utility>
 #include <vector>
@@ -87,6 +88,42 @@ class TiedBest {
       best_ = value;
     }
     designs_.push_back(design);
+  }
+
+  // Which of `values`, offered after what is held (one by one, as keepLargest would take them),
+  // the closed band keeps; a value whose `passed` is set is not offered. Marks those kept
+  // (`kept`, one per value) and drops what a larger value replaces; returns whether a larger
+  // value replaced the list held before. Only values are read, so that a stopped search can
+  // select among millions of tied designs without copying one of them.
+  bool markLargest(const std::vector<double>& values, const std::vector<char>& passed,
+                   std::vector<char>& kept) {
+    bool replaced = false;
+    std::size_t from = 0;  // the marks before a replacement are void
+    kept.assign(values.size(), 0);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      if (passed[i] || values[i] < best_ - kTieTolerance) continue;
+      if (values[i] > best_ + kTieTolerance) {
+        best_ = values[i];
+        std::fill(kept.begin() + static_cast<std::ptrdiff_t>(from), kept.begin() + static_cast<std::ptrdiff_t>(i), 0);
+        from = i;
+        replaced = true;
+      }
+      kept[i] = 1;
+    }
+    if (replaced) designs_.clear();
+    return replaced;
+  }
+  // Takes a list of designs after those held. The longer list keeps its storage: the few held
+  // move into the spare room at the front of millions rather than millions into new memory.
+  void append(std::vector<Design>&& designs) {
+    if (designs_.size() <= designs.size()) {
+      designs.insert(designs.begin(), std::make_move_iterator(designs_.begin()),
+                     std::make_move_iterator(designs_.end()));
+      designs_ = std::move(designs);
+    } else {
+      designs_.insert(designs_.end(), std::make_move_iterator(designs.begin()),
+                      std::make_move_iterator(designs.end()));
+    }
   }
 
  private:

@@ -104,6 +104,37 @@ TEST(RunControlTest, StopRequestsKeepTheBestDesignsFoundAndSayWhy) {
   EXPECT_GE(designCount(limited.out), 1);
 }
 
+// A surface that does not read the stiffener ties millions of designs: both methods' default
+// searches stop within a second among them, by the time limit or Ctrl-C, and list the first
+// thousand (the document too), saying how many more they found.
+TEST(RunControlTest, StopsAmongMillionsOfTiesAreMetAtOnce) {
+  using namespace std::chrono_literals;
+  const fs::path flat = fs::temp_directory_path() / ("kelm_flat_" + std::to_string(getpid()) + ".rs");
+  std::ofstream(flat) << "0 1\n1 1\n";
+  const fs::path file = scratchFile("kelm_stopped");
+  for (const std::string exe : {KELM_ALT_PATH, KELM_ITER_PATH}) {
+    const auto start = std::chrono::steady_clock::now();
+    const Finished limited = runControlled(
+        exe, {"--seed=1", "--time-limit=1", "--json=" + file.string(), "24", "32", flat.string()});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << exe;
+    EXPECT_EQ(limited.status, 124);
+    EXPECT_EQ(designCount(limited.out), 1000) << exe;
+    EXPECT_NE(limited.out.find(" more designs found so far are not listed: the run was stopped"),
+              std::string::npos);
+    const json document = json::parse(readFile(file));
+    EXPECT_EQ(document["designs"].size(), 1000u);
+    EXPECT_GT(document["outcome"]["designsNotListed"].get<long long>(), 0);
+
+    const auto pressed = std::chrono::steady_clock::now();
+    const Finished interrupted =
+        runControlled(exe, {"--seed=1", "24", "32", flat.string()}, SIGINT, 1000ms);
+    EXPECT_LT(std::chrono::steady_clock::now() - pressed, 2s) << exe;
+    EXPECT_EQ(interrupted.status, 130);
+  }
+  fs::remove(flat);
+  fs::remove(file);
+}
+
 // The document lists the designs of the text report, in its order, with the same values.
 TEST(RunControlTest, JsonDocumentAgreesWithTheReport) {
   const fs::path file = scratchFile("kelm_optimal");
