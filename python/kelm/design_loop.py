@@ -435,6 +435,7 @@ class _Loop:
         cap = _CAP * max(self._best_value(), 0.0) if self._best_value() > 0 else None
         fits = {}
         self._capped = set()
+        basis = _RidgeBasis(x, weights) if len(usable) < _RIDGE_BELOW else None
         for name in self.names:
             y = [r.responses[name] for r in usable]
             mode_cap = cap if name in self.modes and cap is not None else None
@@ -442,7 +443,7 @@ class _Loop:
                 self._capped.add(name)
             if len(usable) < _RIDGE_BELOW:
                 capped = numpy.minimum(y, mode_cap) if mode_cap is not None else numpy.asarray(y)
-                fits[name] = _ridge_fit(x, capped, weights)
+                fits[name] = _ridge_fit(basis, capped)
             else:
                 fits[name] = fit_surface(x, y, weights=weights, cap=mode_cap, name=name).surface
         return fits
@@ -895,22 +896,37 @@ def _quadratic_columns(x: numpy.ndarray) -> numpy.ndarray:
     return numpy.hstack([numpy.ones((len(x), 1)), x, x ** 2, x[:, i] * x[:, j]])
 
 
-def _ridge_fit(x: numpy.ndarray, y: numpy.ndarray, weights: numpy.ndarray) -> Surface:
+class _RidgeBasis:
+    """What the ridge fits of one round share: the weighted terms of the analysed designs and,
+    for each penalty weight tried, the inverse of the penalised normal matrix and the fit's
+    degrees of freedom. They depend on the designs and their weights only, not on the response,
+    so every mode of the round reuses them (the same numbers as working them out per mode)."""
+
+    _STRENGTHS = 10.0 ** numpy.arange(-4.0, 2.5, 0.5)
+
+    def __init__(self, x: numpy.ndarray, weights: numpy.ndarray):
+        self.root = numpy.sqrt(numpy.asarray(weights, dtype=float))
+        self.a = _quadratic_columns(x) * self.root[:, None]
+        gram = self.a.T @ self.a
+        penalised = numpy.r_[numpy.zeros(9), numpy.ones(36)]
+        scale = max(numpy.trace(gram[9:, 9:]) / 36, 1e-12)
+        self.inverses = []
+        for strength in self._STRENGTHS:
+            inverse = numpy.linalg.pinv(gram + numpy.diag(penalised * strength * scale))
+            self.inverses.append((inverse, numpy.trace(self.a @ inverse @ self.a.T)))
+
+
+def _ridge_fit(basis: _RidgeBasis, y: numpy.ndarray) -> Surface:
     """The weighted least-squares quadratic with its second-order terms held back (a ridge
     penalty on them alone, its weight the one of a few that generalised cross-validation
     prefers): with fewer analyses than terms the fit is mostly linear, and the curvature grows
     in as the analyses determine it."""
-    root = numpy.sqrt(numpy.asarray(weights, dtype=float))
-    a = _quadratic_columns(x) * root[:, None]
-    b = numpy.asarray(y, dtype=float) * root
-    gram, moment = a.T @ a, a.T @ b
-    penalised = numpy.r_[numpy.zeros(9), numpy.ones(36)]
-    scale = max(numpy.trace(gram[9:, 9:]) / 36, 1e-12)
+    a = basis.a
+    b = numpy.asarray(y, dtype=float) * basis.root
+    moment = a.T @ b
     best = None
-    for strength in 10.0 ** numpy.arange(-4.0, 2.5, 0.5):
-        inverse = numpy.linalg.pinv(gram + numpy.diag(penalised * strength * scale))
+    for inverse, freedom in basis.inverses:
         beta = inverse @ moment
-        freedom = numpy.trace(a @ inverse @ a.T)
         residual = b - a @ beta
         score = len(b) * (residual @ residual) / max(len(b) - freedom, 1e-3) ** 2
         if best is None or score < best[0]:

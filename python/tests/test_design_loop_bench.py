@@ -109,3 +109,23 @@ def test_the_runner_judges_baselines_and_a_loop_on_the_cached_optimum():
     assert ga["allowed"] and ga["analyses"] == 100 and 0 <= ga["gap"] <= ga["gap_50"]
     stub = gap_table.run_one("stub", "hat_strength", 12, 16, "-b", seed=2, budget=40)
     assert stub["allowed"] and ";" not in stub["status"] and stub["gap"] >= -1e-9
+
+
+def test_the_budget_table_counts_a_seed_run_again_once(tmp_path, capsys):
+    import budget_table
+
+    header = "model,size,rules,seed,gap,gap_50,gap_100,gap_200\n"
+    first = tmp_path / "first.csv"
+    first.write_text(header + "m,12/16,-bf,1,4.0,,,\nm,12/16,-bf,2,0.0,,,\n")
+    again = tmp_path / "again.csv"
+    again.write_text(header + "m,12/16,-bf,1,1.0,,,\n")
+    ga = tmp_path / "ga.csv"
+    ga.write_text(header + "m,12/16,-bf,1,2.0,9.0,5.0,2.0\n")
+    ga30 = tmp_path / "ga30.csv"
+    ga30.write_text(header + "m,12/16,-bf,1,12.0,,,\n")
+    budget_table.main([f"--loop=30:{first},50:{first},50:{again}",
+                       f"--ga={ga},30:{ga30}"])
+    row = capsys.readouterr().out.splitlines()[-1]
+    # loop 30 | loop 50 (seed 1 as run again) | GA 30 (its own runs) | GA 50 (after 50 of 200)
+    assert row == ("| m | 12/16 | -bf | 2.00 / 4.00 (2) | 0.50 / 1.00 (2) | 12.00 / 12.00 (1) "
+                   "| 9.00 / 9.00 (1) |")
