@@ -358,12 +358,22 @@ class LightestRun {
     std::vector<int> next = plies;
     next[p] = options_[p][index[p] - 1];
     if (!dropsFit(next, p)) return false;
-    const AnnealingOutcome outcome = anneal(next, kLightDesignEvaluations, &result_.design);
+    const AnnealingOutcome outcome = anneal(next, lighteningEvaluations(), &result_.design);
     if (!outcome.found) return false;
     keepDesign(outcome.design, outcome.margin, structure_.weightOf(next));
     plies = next;
     --index[p];
     return true;
+  }
+
+  // Guides annealed for one step of the descent. A guide costs about as much as its panels, and
+  // the descent tries every panel in turn; so a structure of many panels gives each step fewer
+  // guides (a step missed costs only a lighter design, never a wrong one), and a step of the
+  // horseshoe's 18 panels as many as the first design.
+  std::int64_t lighteningEvaluations() const {
+    const auto panels = static_cast<std::int64_t>(structure_.panels.size());
+    return std::clamp<std::int64_t>(kLightDesignEvaluations * 18 / std::max<std::int64_t>(panels, 1),
+                                    kLightDesignEvaluations / 10, kLightDesignEvaluations);
   }
 
   // Whether the panel's neighbours can place its drops at these totals.
