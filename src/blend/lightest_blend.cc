@@ -233,14 +233,7 @@ class LightestRun {
   // costs more). The vector's own search is kept from round to round, so that a round goes on
   // past what the last one proved rather than searching it again.
   Decision decideVector(const std::vector<int>& plies, double weight, bool certifying) {
-    // Most vectors just above the lightest fail at their first positions (the outer plies one
-    // panel needs do not suit a neighbour): a short look at the vector's own search proves them
-    // empty before its groups and its annealing are paid for.
-    ++result_.vectorsTried;
-    std::unique_ptr<CountVectorSearch> search = makeCountVectorSearch(structure_, plies, &completions_);
-    search->limitPositions(kFirstLookPositions);
-    const Decision firstLook = tryVector(*search, plies, weight, true, certifying);
-    if (firstLook != Decision::Undecided) return firstLook;
+    std::unique_ptr<CountVectorSearch> search;
     std::size_t largest = 3;
     for (std::int64_t budget = kFirstGroupBudget;; budget *= 4, largest = std::min(largest + 1, kLargestGroup)) {
       if (!groupsHold(plies, budget, largest)) {
@@ -252,6 +245,10 @@ class LightestRun {
       if (stopped()) {
         result_.pending = plies;
         return Decision::Stopped;
+      }
+      if (search == nullptr) {
+        ++result_.vectorsTried;
+        search = makeCountVectorSearch(structure_, plies, &completions_);
       }
       search->limitPositions(budget * kVectorBudgetFactor);
       const Decision decision = tryVector(*search, plies, weight, true, certifying);
@@ -712,7 +709,6 @@ class LightestRun {
   }
 
   static constexpr std::int64_t kPairPositionLimit = 200000;
-  static constexpr std::int64_t kFirstLookPositions = 1000;
   // The first round's positions for each group, and the vector's own per group position.
   static constexpr std::int64_t kFirstGroupBudget = 2000;
   static constexpr std::int64_t kVectorBudgetFactor = 50;
