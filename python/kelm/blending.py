@@ -261,8 +261,9 @@ def _blend_shared(client: Any, width: int, source: tuple, time_limit, callback, 
     shared = _SharedBlend(*source, time_limit, totals, weight_only)
     going, pending = shared.prepare()
     in_flight: Dict[Any, List[int]] = {}
+    stopping = False  # asked by the callback: the vectors out are left unsettled, not awaited
     try:
-        while going and pending is None:
+        while going and pending is None and not stopping:
             while len(in_flight) < width and pending is None:
                 handed, pending = shared.hand_out()
                 if handed is None:
@@ -270,8 +271,10 @@ def _blend_shared(client: Any, width: int, source: tuple, time_limit, callback, 
                 plies, weight = handed
                 if callback is not None and not callback(plies, weight):
                     shared.stop()
+                    stopping = True
+                    break
                 in_flight[client.submit(_decide_vector, *source, plies, shared.seconds_left())] = plies
-            if not in_flight or pending is not None:
+            if not in_flight or pending is not None or stopping:
                 break
             for future in _first_done(in_flight):
                 shared.settle(in_flight.pop(future), future.result())

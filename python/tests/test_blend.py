@@ -188,6 +188,10 @@ def test_count_vectors_decided_by_workers_give_the_one_process_answer(plates):
         kelm.blend(plates / "structure.json", client=object())
     with pytest.raises(ValueError, match="workers"):
         kelm.blend(plates / "structure.json", workers=2)
+    # Stopped by the callback, the run does not wait for the vectors out: they bound the result.
+    with ProcessPoolExecutor(2) as pool:
+        refused = kelm.blend(plates / "structure.json", client=pool, progress=lambda plies, weight: False)
+    assert refused.status == "stopped" and refused.lower_bound <= alone.weight
     distributed = pytest.importorskip("distributed", reason="python3-distributed is not installed")
     with distributed.Client(processes=False, n_workers=2, threads_per_worker=1, dashboard_address=None) as client:
         on_cluster = kelm.blend(plates / "structure.json", client=client)
