@@ -8,11 +8,13 @@ import json
 import math
 import os
 import sys
+import threading
+import time
 from dataclasses import dataclass, field
 from typing import Any, Callable, Dict, List, NamedTuple, Optional, Sequence, Tuple, Union
 
 from . import _checks
-from ._kelm import Design, Laminate, _blend
+from ._kelm import Design, Laminate, _SharedBlend, _VectorDecider, _blend
 from .searches import _returned, _says_stop
 
 StructureArgument = Union[str, bytes, os.PathLike, dict]
@@ -180,7 +182,8 @@ def _source(structure: StructureArgument, base) -> tuple:
 
 def blend(structure: StructureArgument, *, base=None, time_limit: Optional[float] = None,
           progress: Optional[Callable[[List[int], float], Optional[bool]]] = None,
-          start: Optional[Sequence[int]] = None, weight_only: bool = False) -> BlendResult:
+          start: Optional[Sequence[int]] = None, weight_only: bool = False,
+          client: Any = None, workers: Optional[int] = None) -> BlendResult:
     """The certified lightest blended design of a structure (kelm_blend).
 
     structure: the path of a structure file (JSON, see kelm_blend(1)), or the same document as
@@ -195,6 +198,16 @@ def blend(structure: StructureArgument, *, base=None, time_limit: Optional[float
         that a search stopped early still returns a design and its certified gap.
     weight_only: end once the weight is certified, with the first design found of that weight
         (its smallest margin not raised; ``margin_maximised`` is then False).
+    client: where count vectors are decided besides this process: a Dask ``distributed.Client``
+        (a cluster of machines, or a ``LocalCluster``) or a ``concurrent.futures`` executor such
+        as ``ProcessPoolExecutor``; anything with ``submit(fn, *args)`` returning futures. This
+        process enumerates the vectors by weight, learns the pairs and finds the light design;
+        each vector is decided (its groups, annealing, its own exact search) by a worker, which
+        keeps what it learns of the structure between vectors. The answer is the one process's:
+        the same weight, status and largest smallest margin once the run is decided. A file
+        structure must be readable at the same path on every worker (with its surface files).
+    workers: how many vectors are decided at once (default: the cluster's threads, or the
+        executor's workers).
 
     Count vectors are searched by increasing weight, each exactly; the first that holds a design
     gives the weight, and the lighter ones, each proved to hold none, are the certificate
@@ -219,5 +232,85 @@ def blend(structure: StructureArgument, *, base=None, time_limit: Optional[float
             return not _says_stop(progress(plies, weight))
     totals = [] if start is None else _checks.whole_list(start, "start")
     weight_only = _checks.flag(weight_only, "weight_only")
-    document, picture, pending = _blend(source, is_text, base, time_limit, callback, totals, weight_only)
+    if client is not None:
+        width = _worker_count(client, workers)
+        document, picture, pending = _blend_shared(client, width, (source, is_text, base), time_limit,
+                                                   callback, totals, weight_only)
+    else:
+        if workers is not None:
+            raise ValueError("workers: needs a client to share the count vectors with")
+        document, picture, pending = _blend(source, is_text, base, time_limit, callback, totals, weight_only)
     return _returned(BlendResult._from_document(json.loads(document), picture), pending)
+
+
+def _worker_count(client: Any, workers: Any) -> int:
+    if not callable(getattr(client, "submit", None)):
+        raise TypeError(f"client must have a submit method (a distributed.Client or an executor), "
+                        f"not {type(client).__name__}")
+    if workers is not None:
+        return _checks.whole(workers, "workers", 1)
+    info = getattr(client, "scheduler_info", None)
+    if callable(info):  # a Dask client: every thread of every worker
+        return max(1, sum(w.get("nthreads", 1) for w in info().get("workers", {}).values()))
+    return max(1, int(getattr(client, "_max_workers", 0) or os.cpu_count() or 1))
+
+
+def _blend_shared(client: Any, width: int, source: tuple, time_limit, callback, totals, weight_only) -> tuple:
+    """Vectors handed out by weight, at most `width` at once, settled as their verdicts arrive."""
+    shared = _SharedBlend(*source, time_limit, totals, weight_only)
+    going, pending = shared.prepare()
+    in_flight: Dict[Any, List[int]] = {}
+    stopping = False  # asked by the callback: the vectors out are left unsettled, not awaited
+    try:
+        while going and pending is None and not stopping:
+            while len(in_flight) < width and pending is None:
+                handed, pending = shared.hand_out()
+                if handed is None:
+                    break
+                plies, weight = handed
+                if callback is not None and not callback(plies, weight):
+                    shared.stop()
+                    stopping = True
+                    break
+                in_flight[client.submit(_decide_vector, *source, plies, shared.seconds_left())] = plies
+            if not in_flight or pending is not None or stopping:
+                break
+            for future in _first_done(in_flight):
+                shared.settle(in_flight.pop(future), future.result())
+    except BaseException as error:  # Ctrl-C, the callback's error, a worker's: keep what is settled
+        shared.stop()
+        pending = error
+    for future in in_flight:
+        future.cancel()
+    document, picture, stopped_by = shared.conclude(width)
+    return document, picture, pending if pending is not None else stopped_by
+
+
+def _first_done(in_flight: Dict[Any, List[int]]) -> list:
+    """The futures done, waiting for one (in steps of 20 ms, so that Ctrl-C is seen)."""
+    while True:
+        done = [future for future in in_flight if future.done()]
+        if done:
+            return done
+        time.sleep(0.02)
+
+
+# Each process keeps its deciders (one per structure and thread at work), so that the panels'
+# totals, groups and laminates a decider learnt serve the next vector it is handed.
+_deciders: Dict[tuple, List[Any]] = {}
+_deciders_lock = threading.Lock()
+
+
+def _decide_vector(source, is_text, base, plies, time_limit):
+    """A worker's side of a shared run: one count vector decided, its verdict as plain values."""
+    key = (source, is_text, base)
+    with _deciders_lock:
+        idle = _deciders.setdefault(key, [])
+        decider = idle.pop() if idle else None
+    if decider is None:
+        decider = _VectorDecider(source, is_text, base)
+    try:
+        return decider.decide(plies, time_limit)
+    finally:
+        with _deciders_lock:
+            _deciders[key].append(decider)

@@ -172,3 +172,28 @@ def test_fixed_ply_numbers_and_odd_totals_blend_in_real_plies(tmp_path):
     result = kelm.blend(two_panels(-1), base=tmp_path)
     assert result.status == "optimal"
     assert [p.ply_numbers for p in result.panels] == [(1, 2, 1), (0, 2, 1)]
+
+
+def test_count_vectors_decided_by_workers_give_the_one_process_answer(plates):
+    from concurrent.futures import ProcessPoolExecutor
+    alone = kelm.blend(plates / "structure.json")
+    with ProcessPoolExecutor(2) as pool:
+        shared = kelm.blend(plates / "structure.json", client=pool)
+    assert (shared.status, shared.weight, shared.smallest_margin) == (alone.status, alone.weight, alone.smallest_margin)
+    assert shared.to_dict()["workers"] == 2 and "workers" not in alone.to_dict()
+    with ProcessPoolExecutor(2) as pool:
+        timed = kelm.blend(plates / "structure.json", client=pool, time_limit=0.01)
+    assert timed.status in ("stopped", "optimal") and timed.lower_bound <= alone.weight
+    with pytest.raises(TypeError, match="client"):
+        kelm.blend(plates / "structure.json", client=object())
+    with pytest.raises(ValueError, match="workers"):
+        kelm.blend(plates / "structure.json", workers=2)
+    # Stopped by the callback, the run does not wait for the vectors out: they bound the result.
+    with ProcessPoolExecutor(2) as pool:
+        refused = kelm.blend(plates / "structure.json", client=pool, progress=lambda plies, weight: False)
+    assert refused.status == "stopped" and refused.lower_bound <= alone.weight
+    distributed = pytest.importorskip("distributed", reason="python3-distributed is not installed")
+    with distributed.Client(processes=False, n_workers=2, threads_per_worker=1, dashboard_address=None) as client:
+        on_cluster = kelm.blend(plates / "structure.json", client=client)
+    assert (on_cluster.status, on_cluster.weight, on_cluster.smallest_margin) == (alone.status, alone.weight,
+                                                                               alone.smallest_margin)

@@ -80,6 +80,7 @@ std::string blendDocument(const BlendedStructure& structure, const LightestBlend
   doc["guide_positions_searched"] = result.nodes;
   doc["guides_annealed"] = result.guidesAnnealed;
   doc["seconds"] = seconds;
+  if (result.workers > 0) doc["workers"] = result.workers;
   return doc.dump(1) + "\n";
 }
 

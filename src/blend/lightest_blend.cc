@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <optional>
 #include <set>
 #include <tuple>
 
@@ -39,7 +40,12 @@ BlendedStructure panelAlone(const BlendedStructure& structure, int panel) {
 // Weights summed from other totals can differ in the last bits where they are equal in fact.
 bool heavier(double weight, double lightest) { return weight > lightest + 1e-12 * std::fabs(lightest) + 1e-12; }
 
+}  // namespace
+
 class LightestRun {
+  friend class SharedBlendRun;
+  friend class VectorDecider;
+
  public:
   LightestRun(const BlendedStructure& structure, const StopRequest* stop, const VectorProgress& progress,
               const std::vector<int>& start, bool weightOnly)
@@ -50,11 +56,14 @@ class LightestRun {
     }
   }
 
-  LightestBlend run() {
+  // What every run needs before its count vectors: each panel's totals that it meets alone, the
+  // groups of neighbours, the covering a pair or group is searched with. False when some panel
+  // meets none of its totals (or stopped).
+  bool learnPanels() {
     options_ = panelOptions();
-    if (stopped()) return stoppedResult(0.0);
+    if (stopped()) return false;
     for (const auto& panel : options_)
-      if (panel.empty()) return finished();
+      if (panel.empty()) return false;
     restLightest_.assign(options_.size() + 1, 0.0);
     for (std::size_t p = options_.size(); p-- > 0;)
       restLightest_[p] = restLightest_[p + 1] + structure_.panels[p].plyWeight * options_[p].front();
@@ -62,13 +71,25 @@ class LightestRun {
     findGroups();
     pairCovering_ = structure_.blending.covering;
     for (const auto& panel : options_) pairCovering_ = std::min(pairCovering_, halfPositions(panel.front()));
+    return true;
+  }
+
+  // The panels learnt, the start vector searched, a light design looked for: the result when
+  // the run has ended already.
+  std::optional<LightestBlend> prepare() {
+    if (!learnPanels()) return stopped() ? stoppedResult(0.0) : finished();
     if (!start_.empty() && !tryStart()) return stoppedResult(certified_);
     findLightDesign();
     if (stopped()) return stoppedResult(certified_);
+    return std::nullopt;
+  }
+
+  LightestBlend run() {
+    if (std::optional<LightestBlend> ended = prepare()) return *ended;
     // First the lightest weight, each vector searched only for a first design, so that the
     // weight is certified as early as it can be; then the largest smallest margin among the
     // vectors of that weight.
-    std::vector<std::vector<int>> lightest;
+    std::vector<std::vector<int>>& lightest = lightest_;
     while (true) {
       std::vector<int> plies;
       double weight = 0.0;
@@ -84,21 +105,123 @@ class LightestRun {
       tried_.insert(plies);
       if (lastFound_) lightest.push_back(plies);
     }
+    return raiseMargin();
+  }
+
+  // The weight certified: among the vectors of that weight, the design of the largest smallest
+  // margin.
+  LightestBlend raiseMargin() {
     // A design no margin can beat (no panel has a surface) is the best of its weight as it is.
     if (weightOnly_ || (result_.found && result_.margin == std::numeric_limits<double>::infinity()))
       return finished();
     // A larger margin found first cuts more of each exact search.
-    for (const std::vector<int>& plies : lightest) {
+    for (const std::vector<int>& plies : lightest_) {
       raiseMarginByAnnealing(plies);
       if (stopped()) return stoppedResult(result_.weight);
     }
-    for (const std::vector<int>& plies : lightest)
+    for (const std::vector<int>& plies : lightest_)
       if (tryVector(plies, result_.weight) == Decision::Stopped) return stoppedResult(result_.weight);
     return finished();
   }
 
+  // --- Count vectors decided elsewhere (other processes or machines) ---
+  //
+  // The enumeration stays here; each vector handed out is decided by a decider of its own, and
+  // its verdict settled here in whatever order it comes back. Vectors are handed out by
+  // increasing weight, so every vector lighter than the last one handed out has been handed out
+  // (or ruled out by a pair or group), and the certified bound is the lighter of that weight and
+  // the lightest vector not settled.
+
+  std::optional<std::pair<std::vector<int>, double>> handOut() {
+    std::vector<int> plies;
+    double weight = 0.0;
+    const bool untried = lightestUntried(plies, weight);
+    if (stopped()) return std::nullopt;
+    if (!untried || (result_.found && heavier(weight, result_.weight))) {
+      exhausted_ = true;
+      return std::nullopt;
+    }
+    certified_ = weight;
+    handedOut_[plies] = weight;
+    return std::make_pair(plies, weight);
+  }
+
+  void settle(const std::vector<int>& plies, const VectorVerdict& verdict) {
+    const auto out = handedOut_.find(plies);
+    if (out == handedOut_.end()) return;
+    const double weight = out->second;
+    result_.nodes += verdict.nodes;
+    result_.guidesAnnealed += verdict.guidesAnnealed;
+    if (verdict.kind == VectorVerdict::Kind::Undecided) {
+      undecided_[plies] = weight;
+      handedOut_.erase(out);
+      return;
+    }
+    handedOut_.erase(out);
+    if (verdict.kind == VectorVerdict::Kind::GroupFails) {
+      learnGroup(verdict.group, verdict.groupPlies);
+      return;
+    }
+    ++result_.vectorsTried;
+    tried_.insert(plies);
+    if (verdict.kind == VectorVerdict::Kind::Design) {
+      keepDesign(verdict.design, verdict.margin, weight);
+      lightest_.push_back(plies);
+    } else {
+      result_.ruledOut.push_back({plies, weight, "no blended design (" + std::to_string(verdict.nodes) +
+                                                     " positions searched)"});
+    }
+  }
+
+  // Every vector handed out has been settled: the weight certified, the margin raised here; or
+  // undecided vectors (stopped) bound what is certified.
+  LightestBlend concludeShared() {
+    std::stable_sort(result_.ruledOut.begin(), result_.ruledOut.end(), [](const auto& a, const auto& b) {
+      return a.weight < b.weight || (a.weight == b.weight && a.plies < b.plies);
+    });
+    double open = std::numeric_limits<double>::infinity();
+    for (const auto* vectors : {&undecided_, &handedOut_})
+      for (const auto& [plies, weight] : *vectors)
+        if (weight < open) open = weight, result_.pending = plies;
+    // Vectors not handed out yet weigh at least the last one handed out.
+    if (!exhausted_) open = std::min(open, certified_);
+    if (open < std::numeric_limits<double>::infinity()) {
+      if (result_.found) open = std::min(open, result_.weight);
+      return stoppedResult(open);
+    }
+    // Designs of heavier vectors may have come back before a lighter vector's.
+    std::erase_if(lightest_, [&](const std::vector<int>& plies) {
+      return heavier(structure_.weightOf(plies), result_.weight);
+    });
+    std::sort(lightest_.begin(), lightest_.end());
+    return raiseMargin();
+  }
+
+  // One vector decided for a run elsewhere: its groups, its annealing and its own search, in
+  // rounds until decided or stopped.
+  VectorVerdict decideAlone(const std::vector<int>& plies, const StopRequest* stop) {
+    stop_ = stop;
+    VectorVerdict verdict;
+    const std::int64_t nodes = result_.nodes, guides = result_.guidesAnnealed;
+    lastFound_ = false;
+    const Decision decision = decideVector(plies, structure_.weightOf(plies), false);
+    verdict.nodes = result_.nodes - nodes;
+    verdict.guidesAnnealed = result_.guidesAnnealed - guides;
+    if (decision == Decision::Stopped) return verdict;
+    if (decision == Decision::GroupFails) {
+      verdict.kind = VectorVerdict::Kind::GroupFails;
+      verdict.group = lastFailedGroup_.first;
+      verdict.groupPlies = lastFailedGroup_.second;
+      return verdict;
+    }
+    verdict.kind = lastFound_ ? VectorVerdict::Kind::Design : VectorVerdict::Kind::Empty;
+    if (lastFound_) verdict.design = lastDesign_, verdict.margin = lastMargin_;
+    return verdict;
+  }
+
  private:
   bool stopped() const { return stop_ != nullptr && stop_->requested(); }
+  void setStop(const StopRequest* stop) { stop_ = stop; }
 
   enum class Decision { Searched, GroupFails, Undecided, Stopped };
 
@@ -139,6 +262,7 @@ class LightestRun {
     const AnnealingOutcome outcome = anneal(plies, evaluations, result_.found ? &result_.design : nullptr);
     lastFound_ = outcome.found;
     if (!outcome.found) return false;
+    lastDesign_ = outcome.design, lastMargin_ = outcome.margin;
     if (progress_) progress_(plies, weight);
     keepDesign(outcome.design, outcome.margin, weight);
     return true;
@@ -234,12 +358,22 @@ class LightestRun {
     std::vector<int> next = plies;
     next[p] = options_[p][index[p] - 1];
     if (!dropsFit(next, p)) return false;
-    const AnnealingOutcome outcome = anneal(next, kLightDesignEvaluations, &result_.design);
+    const AnnealingOutcome outcome = anneal(next, lighteningEvaluations(), &result_.design);
     if (!outcome.found) return false;
     keepDesign(outcome.design, outcome.margin, structure_.weightOf(next));
     plies = next;
     --index[p];
     return true;
+  }
+
+  // Guides annealed for one step of the descent. A guide costs about as much as its panels, and
+  // the descent tries every panel in turn; so a structure of many panels gives each step fewer
+  // guides (a step missed costs only a lighter design, never a wrong one), and a step of the
+  // horseshoe's 18 panels as many as the first design.
+  std::int64_t lighteningEvaluations() const {
+    const auto panels = static_cast<std::int64_t>(structure_.panels.size());
+    return std::clamp<std::int64_t>(kLightDesignEvaluations * 18 / std::max<std::int64_t>(panels, 1),
+                                    kLightDesignEvaluations / 10, kLightDesignEvaluations);
   }
 
   // Whether the panel's neighbours can place its drops at these totals.
@@ -286,7 +420,7 @@ class LightestRun {
   void descend(std::size_t panel, double weight) {
     if (stopped() || !(weight + restLightest_[panel] < bestWeight_)) return;
     if (panel == options_.size()) {
-      if (tried_.count(current_)) return;
+      if (tried_.count(current_) || handedOut_.count(current_) || undecided_.count(current_)) return;
       bestWeight_ = weight;
       bestVector_ = current_;
       return;
@@ -372,6 +506,7 @@ class LightestRun {
     for (int p : members) plies.push_back(current_[p]);
     const auto key = std::make_pair(members, plies);
     GroupKnowledge& known = groupsKnown_[key];
+    if (!(known.decided && known.holds)) lastFailedGroup_ = key;
     if (known.decided) return known.holds;
     if (known.searchedWithin >= budget) return true;
     const VectorSearchOutcome outcome = searchGroup(members, plies, budget);
@@ -379,12 +514,23 @@ class LightestRun {
     known.searchedWithin = budget;
     known.decided = outcome.status != VectorSearchOutcome::Status::Stopped;
     known.holds = outcome.status != VectorSearchOutcome::Status::Infeasible;
-    if (!known.holds) {
-      RuledOutGroup out{{}, plies, "cannot be blended together (searched)"};
-      for (int p : members) out.panels.push_back(structure_.panels[p].name);
-      result_.ruledOutGroups.push_back(out);
-    }
+    if (!known.holds) reportGroup(members, plies);
     return known.holds;
+  }
+
+  // A group proved elsewhere to hold no design at these totals.
+  void learnGroup(const std::vector<int>& members, const std::vector<int>& plies) {
+    GroupKnowledge& known = groupsKnown_[std::make_pair(members, plies)];
+    if (known.decided && !known.holds) return;
+    known.decided = true;
+    known.holds = false;
+    reportGroup(members, plies);
+  }
+
+  void reportGroup(const std::vector<int>& members, const std::vector<int>& plies) {
+    RuledOutGroup out{{}, plies, "cannot be blended together (searched)"};
+    for (int p : members) out.panels.push_back(structure_.panels[p].name);
+    result_.ruledOutGroups.push_back(out);
   }
 
   // The members alone at these totals, searched for a first design within `budget` positions.
@@ -461,7 +607,10 @@ class LightestRun {
     const VectorSearchOutcome outcome = search.run(stop_);
     result_.nodes += outcome.nodes;
     lastFound_ = outcome.found;
-    if (outcome.found) keepDesign(outcome.design, outcome.margin, weight);
+    if (outcome.found) {
+      lastDesign_ = outcome.design, lastMargin_ = outcome.margin;
+      keepDesign(outcome.design, outcome.margin, weight);
+    }
     if (outcome.status == VectorSearchOutcome::Status::Stopped) {
       if (!stopped()) return Decision::Undecided;
       result_.pending = plies;
@@ -581,6 +730,13 @@ class LightestRun {
   const BlendedStructure& structure_;
   BlendedStructure tableForm_;  // edge-wise: the same structure blended by a table, for annealing
   const StopRequest* stop_;
+  std::vector<std::vector<int>> lightest_;  // vectors of the lightest weight holding a design
+  // Shared runs: vectors handed out and not settled, and those whose decider was stopped.
+  std::map<std::vector<int>, double> handedOut_, undecided_;
+  bool exhausted_ = false;  // no vector is left to hand out below the design's weight
+  BlendedDesign lastDesign_;  // the design of the vector decided last, when it holds one
+  double lastMargin_ = 0.0;
+  std::pair<std::vector<int>, std::vector<int>> lastFailedGroup_;  // members and their totals
   const VectorProgress& progress_;
   const std::vector<int>& start_;
   const bool weightOnly_;
@@ -606,11 +762,48 @@ class LightestRun {
   double certified_ = 0.0;  // every vector lighter than this holds no design
 };
 
-}  // namespace
-
 LightestBlend findLightestBlend(const BlendedStructure& structure, const StopRequest* stop,
                                 const VectorProgress& progress, const std::vector<int>& start, bool weightOnly) {
   return LightestRun(structure, stop, progress, start, weightOnly).run();
+}
+
+SharedBlendRun::SharedBlendRun(const BlendedStructure& structure, const StopRequest* stop, std::vector<int> start,
+                               bool weightOnly)
+    : start_(std::move(start)), run_(std::make_unique<LightestRun>(structure, stop, progress_, start_, weightOnly)) {}
+
+SharedBlendRun::~SharedBlendRun() = default;
+
+bool SharedBlendRun::prepare() {
+  ended_ = run_->prepare();
+  return !ended_.has_value();
+}
+
+std::optional<std::pair<std::vector<int>, double>> SharedBlendRun::handOut() {
+  if (ended_) return std::nullopt;
+  return run_->handOut();
+}
+
+void SharedBlendRun::settle(const std::vector<int>& plies, const VectorVerdict& verdict) {
+  if (!ended_) run_->settle(plies, verdict);
+}
+
+LightestBlend SharedBlendRun::conclude() {
+  if (ended_) return *ended_;
+  return run_->concludeShared();
+}
+
+VectorDecider::VectorDecider(const BlendedStructure& structure)
+    : structure_(structure), run_(std::make_unique<LightestRun>(structure_, nullptr, progress_, start_, false)) {}
+
+VectorDecider::~VectorDecider() = default;
+
+VectorVerdict VectorDecider::decide(const std::vector<int>& plies, const StopRequest* stop) {
+  if (!learnt_) {
+    run_->setStop(stop);
+    if (!run_->learnPanels()) return {};
+    learnt_ = true;
+  }
+  return run_->decideAlone(plies, stop);
 }
 
 }  // namespace kelm

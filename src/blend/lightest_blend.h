@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,6 +67,8 @@ struct LightestBlend {
   // Whether the design's smallest margin is proved the largest among the lightest designs
   // (optimal runs that were not asked for the weight alone).
   bool marginMaximised = false;
+  // The count vectors were decided by this many workers elsewhere (0: in the run itself).
+  int workers = 0;
 };
 
 // Called once per count vector before it is searched (its totals and weight).
@@ -85,5 +89,65 @@ using VectorProgress = std::function<void(const std::vector<int>& plies, double 
 LightestBlend findLightestBlend(const BlendedStructure& structure, const StopRequest* stop = nullptr,
                                 const VectorProgress& progress = {}, const std::vector<int>& start = {},
                                 bool weightOnly = false);
+
+// What a decider elsewhere (another process or machine) proved of one count vector: a design
+// (its first, found by annealing or by the exact search), no design, a group of its panels that
+// cannot be blended (the panels' indices and totals), or nothing (stopped).
+struct VectorVerdict {
+  enum class Kind { Design, Empty, GroupFails, Undecided };
+  Kind kind = Kind::Undecided;
+  BlendedDesign design;
+  double margin = 0.0;
+  std::vector<int> group, groupPlies;
+  std::int64_t nodes = 0;
+  std::int64_t guidesAnnealed = 0;
+};
+
+class LightestRun;
+
+// findLightestBlend with its count vectors decided elsewhere: the enumeration, the pairs, the
+// start vector and the light design stay here; each vector handed out goes to a VectorDecider
+// (any process's: the verdict is all that comes back) and is settled in whatever order the
+// verdicts arrive. Vectors are handed out by increasing weight, never heavier than the design
+// held. When no vector is left to hand out and every one has been settled, conclude() raises
+// the margin here, as one process does, so the answer is the one process's.
+class SharedBlendRun {
+ public:
+  SharedBlendRun(const BlendedStructure& structure, const StopRequest* stop, std::vector<int> start = {},
+                 bool weightOnly = false);
+  ~SharedBlendRun();
+  // The panels alone, the start vector and a light design: false when the run has ended already.
+  bool prepare();
+  // The lightest vector not handed out yet that may hold a design lighter than the one held
+  // (nothing when none is left, or stopped), with its weight.
+  std::optional<std::pair<std::vector<int>, double>> handOut();
+  void settle(const std::vector<int>& plies, const VectorVerdict& verdict);
+  // The result: optimal or infeasible once everything is settled, otherwise stopped with the
+  // lightest vector not settled as the certified bound.
+  LightestBlend conclude();
+
+ private:
+  std::vector<int> start_;
+  VectorProgress progress_;
+  std::unique_ptr<LightestRun> run_;
+  std::optional<LightestBlend> ended_;
+};
+
+// Decides count vectors for a SharedBlendRun. It keeps what it learns between vectors (each
+// panel's totals, groups of neighbours proved, the panels' sets of laminates), so one decider
+// per process serves every vector that process is handed. The structure is its own copy.
+class VectorDecider {
+ public:
+  explicit VectorDecider(const BlendedStructure& structure);
+  ~VectorDecider();
+  VectorVerdict decide(const std::vector<int>& plies, const StopRequest* stop);
+
+ private:
+  BlendedStructure structure_;
+  std::vector<int> start_;
+  VectorProgress progress_;
+  std::unique_ptr<LightestRun> run_;
+  bool learnt_ = false;
+};
 
 }  // namespace kelm

@@ -17,6 +17,7 @@
 #include "blend/blend_document.h"
 #include "blend/blend_picture.h"
 #include "blend/lightest_blend.h"
+#include "blend/shared_threads.h"
 #include "blend/structure_file.h"
 #include "cli/atomic_file.h"
 #include "cli/blended_design_file.h"
@@ -29,7 +30,7 @@ namespace {
 
 constexpr const char* kBlendUsage =
     "usage: kelm_blend STRUCTURE.json [--json=FILE] [--time-limit=S] [--svg=FILE] [--start=T1/T2/...]\n"
-    "                  [--weight-only]\n"
+    "                  [--weight-only] [--workers=N]\n"
     "  The lightest design of the structure's panels whose plies run on from panel to panel\n"
     "  (one stacking-sequence table, or edge-wise: each thinner neighbour a continuation of the\n"
     "  thicker), every panel's requirements met; among the lightest, the\n"
@@ -41,6 +42,8 @@ constexpr const char* kBlendUsage =
     "  --start=T1/T2/.. one total per panel (a known design's) searched first for a design, so\n"
     "                   that a run stopped early reports a design and its certified gap\n"    "  --weight-only    end once the weight is certified, with the first design of that weight\n"
     "                   (its smallest margin not raised)\n"
+    "  --workers=N      count vectors decided by N threads while one enumerates them (the same\n"
+    "                   answer; the light design's descent is not shared)\n"
     "  Check any blended design: kelm_eval --structure STRUCTURE.json DESIGN.json\n";
 
 struct BlendArguments {
@@ -50,6 +53,7 @@ struct BlendArguments {
   std::optional<double> timeLimit;
   std::string start;  // --start=: totals separated by '/'
   bool weightOnly = false;
+  int workers = 0;  // 0: the vectors decided by the enumerating thread itself
 };
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -76,6 +80,13 @@ BlendArguments readArguments(int argc, char** argv) {
       if (arguments.start.empty()) usageError("--start= takes one ply total per panel, e.g. 24/20/16");
     } else if (arg == "--weight-only") {
       arguments.weightOnly = true;
+    } else if (arg.rfind("--workers=", 0) == 0) {
+      const std::string value = arg.substr(10);
+      char* end = nullptr;
+      const long workers = std::strtol(value.c_str(), &end, 10);
+      if (value.empty() || *end != '\0' || workers < 1 || workers > 256)
+        usageError("--workers= takes a whole number of threads from 1 to 256");
+      arguments.workers = static_cast<int>(workers);
     } else if (arg.rfind("--", 0) == 0) {
       usageError("unknown option " + arg);
     } else if (arguments.structure.empty()) {
@@ -258,6 +269,7 @@ void writeReport(std::ostream& out, const BlendedStructure& structure, const Lig
     out << "searching when stopped: " << pliesText(result.pending) << '\n';
   out << "status: " << blendStatusName(result.status) << '\n';
   if (result.guidesAnnealed > 0) out << "guides annealed: " << result.guidesAnnealed << '\n';
+  if (result.workers > 0) out << "count vectors decided by " << result.workers << " workers\n";
   out << (edgeWise(structure) ? "positions searched: " : "guide positions searched: ") << result.nodes
       << ", time = " << std::fixed << std::setprecision(3)
       << seconds << " [s]\n";
@@ -350,7 +362,10 @@ int runBlendProgram(int argc, char** argv) {
   {
     StopSignals signals(stop, arguments.timeLimit);
     ProgressLine progress;
-    result = findLightestBlend(structure, &stop, progress.callback(), startVector, arguments.weightOnly);
+    result = arguments.workers > 0 ? findLightestBlendShared(structure, arguments.workers, &stop, progress.callback(),
+                                                             startVector, arguments.weightOnly)
+                                   : findLightestBlend(structure, &stop, progress.callback(), startVector,
+                                                       arguments.weightOnly);
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   BlendVerdict verdict;

@@ -17,6 +17,7 @@
 #include "blend/guide_annealing.h"
 #include "blend/lightest_blend.h"
 #include "blend/panel_stiffeners.h"
+#include "blend/shared_threads.h"
 #include "blend/table_search.h"
 #include "laminate/fixed_ply_numbers.h"
 #include "support/test_surfaces.h"
@@ -301,8 +302,26 @@ TEST(BlendSearchTest, EdgeWiseMatchesEveryCombination) {
   EXPECT_GT(infeasible, 0);
 }
 
+// A run whose count vectors are decided apart, three handed out at a time and settled last
+// first (as verdicts from other processes may come back), by a decider that keeps what it
+// learns between vectors.
+LightestBlend sharedRun(const BlendedStructure& structure) {
+  SharedBlendRun run(structure, nullptr);
+  VectorDecider decider(structure);
+  if (!run.prepare()) return run.conclude();
+  for (;;) {
+    std::vector<std::vector<int>> handed;
+    while (handed.size() < 3)
+      if (const auto next = run.handOut()) handed.push_back(next->first);
+      else break;
+    if (handed.empty()) return run.conclude();
+    for (auto plies = handed.rbegin(); plies != handed.rend(); ++plies) run.settle(*plies, decider.decide(*plies, nullptr));
+  }
+}
+
 // The lightest design: the lightest vector holding a design (by trying every guide of every
-// vector), and among that weight the largest smallest margin.
+// vector), and among that weight the largest smallest margin; the same with the vectors
+// decided apart.
 // The same edge-wise on three panels (the lightest vector's pairs of neighbours are learned by
 // tables of their own).
 TEST(BlendSearchTest, LightestWeightMatchesEveryVector) {
@@ -336,6 +355,7 @@ TEST(BlendSearchTest, LightestWeightMatchesEveryVector) {
     ASSERT_EQ(result.found, anyFound) << "seed " << seed;
     if (!anyFound) {
       EXPECT_EQ(result.status, LightestBlend::Status::Infeasible);
+      EXPECT_EQ(sharedRun(structure).status, LightestBlend::Status::Infeasible) << "seed " << seed;
       continue;
     }
     EXPECT_EQ(result.status, LightestBlend::Status::Optimal);
@@ -344,6 +364,12 @@ TEST(BlendSearchTest, LightestWeightMatchesEveryVector) {
     EXPECT_NEAR(result.margin, margin, 1e-12) << "seed " << seed;
     for (const RuledOutVector& out : result.ruledOut) EXPECT_LT(out.weight, result.weight + 1e-9);
     EXPECT_TRUE(checkBlendedDesign(structure, result.design).holds()) << "seed " << seed;
+    for (const LightestBlend& shared : {sharedRun(structure), findLightestBlendShared(structure, 2)}) {
+      EXPECT_EQ(shared.status, LightestBlend::Status::Optimal) << "seed " << seed;
+      EXPECT_DOUBLE_EQ(shared.weight, lightest) << "seed " << seed;
+      EXPECT_NEAR(shared.margin, margin, 1e-12) << "seed " << seed;
+      EXPECT_TRUE(checkBlendedDesign(structure, shared.design).holds()) << "seed " << seed;
+    }
   }
 }
 
@@ -582,10 +608,13 @@ TEST(BlendSearchTest, StopAtAnyMomentNeverClaimsInfeasible) {
         std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
         stop.request(StopReason::TimeLimit);
       });
-      const LightestBlend result = findLightestBlend(structure, &stop);
+      // Alternately one process and two workers: a stop between a vector handed out and its
+      // verdict leaves that vector bounding what is certified.
+      const bool shared = microseconds % 2 == 1;
+      const LightestBlend result = shared ? findLightestBlendShared(structure, 2, &stop) : findLightestBlend(structure, &stop);
       timer.join();
       EXPECT_NE(result.status, LightestBlend::Status::Infeasible) << "seed " << seed << ", stop after "
-                                                                     << microseconds << " us";
+                                                                     << microseconds << " us" << (shared ? ", shared" : "");
       EXPECT_LE(result.lowerBound, full.weight);
       stoppedRuns += result.status == LightestBlend::Status::Stopped;
     }
