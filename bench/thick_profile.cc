@@ -16,6 +16,7 @@
 #include "alt/count_coupled_bound.h"
 #include "alt/simultaneous_search.h"
 #include "cli/run_setup.h"
+#include "silenced.h"
 
 namespace {
 
@@ -29,20 +30,6 @@ double peakMegabytes() {
   return usage.ru_maxrss / 1024.0;
 }
 
-// The quiet search: its own report and progress go nowhere.
-class Silenced {
- public:
-  Silenced() : out_(std::cout.rdbuf(sink_.rdbuf())), err_(std::cerr.rdbuf(sink_.rdbuf())) {}
-  ~Silenced() {
-    std::cout.rdbuf(out_);
-    std::cerr.rdbuf(err_);
-  }
-
- private:
-  std::ostringstream sink_;
-  std::streambuf* out_;
-  std::streambuf* err_;
-};
 
 }  // namespace
 

@@ -13,25 +13,12 @@
 #include "alt/simultaneous_search.h"
 #include "cli/run_setup.h"
 #include "iter/branch_and_bound_search.h"
+#include "silenced.h"
 
 namespace {
 
 constexpr std::uint32_t kSeed = 20040101;
 
-// Quiets the search's own printing (rounds, progress, report) while it runs.
-class Silenced {
- public:
-  Silenced() : out_(std::cout.rdbuf(sink_.rdbuf())), err_(std::cerr.rdbuf(sink_.rdbuf())) {}
-  ~Silenced() {
-    std::cout.rdbuf(out_);
-    std::cerr.rdbuf(err_);
-  }
-
- private:
-  std::ostringstream sink_;
-  std::streambuf* out_;
-  std::streambuf* err_;
-};
 
 template <typename Driver>
 void timeRun(Driver& driver, const kelm::RunOptions& options, const std::string& label) {
