@@ -16,6 +16,7 @@
 #include "blend/blend_check.h"
 #include "blend/blend_document.h"
 #include "blend/blend_picture.h"
+#include "blend/blend_run.h"
 #include "blend/lightest_blend.h"
 #include "blend/structure_file.h"
 
@@ -50,21 +51,17 @@ class VectorWatch {
 class WatchedBlend {
  public:
   WatchedBlend(const BlendedStructure& structure, std::optional<double> timeLimit, py::object progress,
-               std::vector<int> start, bool weightOnly)
-      : structure_(structure),
-        timeLimit_(timeLimit),
-        progress_(std::move(progress)),
-        startTotals_(std::move(start)),
-        weightOnly_(weightOnly) {}
+               BlendRunSettings settings)
+      : structure_(structure), timeLimit_(timeLimit), progress_(std::move(progress)), settings_(std::move(settings)) {}
 
   // Runs the search; returns the Python error to raise once the result is built (None: none).
   py::object run() {
     start_ = Clock::now();
     py::object pending = runWatched(
         [this] {
-          result_ = findLightestBlend(structure_, &stop_,
-                                      [this](const std::vector<int>& plies, double weight) { watch_.publish(plies, weight); },
-                                      startTotals_, weightOnly_);
+          result_ = runLightestBlend(structure_, settings_, &stop_, [this](const std::vector<int>& plies, double weight) {
+            watch_.publish(plies, weight);
+          });
         },
         [this] { return watchOnce(); });
     seconds_ = std::chrono::duration<double>(Clock::now() - start_).count();
@@ -97,8 +94,7 @@ class WatchedBlend {
   const BlendedStructure& structure_;
   std::optional<double> timeLimit_;
   py::object progress_;
-  std::vector<int> startTotals_;
-  bool weightOnly_;
+  BlendRunSettings settings_;
   StopRequest stop_;
   VectorWatch watch_;
   LightestBlend result_;
@@ -116,26 +112,16 @@ BlendedStructure structureOf(const py::object& source, bool isText, const py::ob
 }
 
 void checkStart(const BlendedStructure& structure, const std::vector<int>& start) {
-  if (!start.empty() && start.size() != structure.panels.size())
-    throw py::value_error("start has " + std::to_string(start.size()) + " totals; the structure has " +
-                          std::to_string(structure.panels.size()) + " panels");
-  for (std::size_t p = 0; p < start.size(); ++p)
-    if (structure.panels[p].at(start[p]) == nullptr)
-      throw py::value_error("start: " + std::to_string(start[p]) + " plies is not an allowed total of panel " +
-                            structure.panels[p].name);
+  if (start.empty()) return;
+  const std::string fault = startTotalsFault(structure, start, "start");
+  if (!fault.empty()) throw py::value_error(fault);
 }
 
 // The document, the picture and the pending Python error; `workers` > 0: the count vectors were
 // shared among that many workers, said in the document.
 py::tuple documentOf(const BlendedStructure& structure, const LightestBlend& result, double seconds,
                      const py::object& pending, int workers) {
-  BlendVerdict verdict;
-  if (result.found) {
-    verdict = checkBlendedDesign(structure, result.design);
-    if (!verdict.holds())  // the search and the check disagree: never hand such a design out
-      fatal(Stream::Err, "kelm.blend: internal error: the design found breaks " + verdict.breaks.front().rule + ": " +
-                             verdict.breaks.front().where, true);
-  }
+  const BlendVerdict verdict = checkedVerdict(structure, result, "kelm.blend");
   const std::string picture = result.found ? blendPicture(structure, result.design) : std::string();
   LightestBlend shared = result;
   shared.workers = workers;
@@ -149,7 +135,7 @@ py::tuple blend(const py::object& source, bool isText, const py::object& base, s
                 py::object progress, const std::vector<int>& start, bool weightOnly) {
   const BlendedStructure structure = structureOf(source, isText, base);
   checkStart(structure, start);
-  WatchedBlend watched(structure, timeLimit, std::move(progress), start, weightOnly);
+  WatchedBlend watched(structure, timeLimit, std::move(progress), BlendRunSettings{start, weightOnly, 0});
   const py::object pending = watched.run();
   return documentOf(structure, watched.result(), watched.seconds(), pending, 0);
 }

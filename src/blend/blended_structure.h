@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "blend/stiffener_choice.h"
+#include "blend/stiffener_tree.h"
 #include "laminate/laminate_rules.h"
 #include "response/full_objective.h"
 #include "response/response_surface.h"

@@ -22,15 +22,20 @@ struct VectorSearchOutcome {
   std::int64_t nodes = 0;      // positions tried
 };
 
-// What a search of one vector carries along, whatever its form: the caller's settings, the
-// outcome so far, and whether it has ended.
-struct VectorSearchRun {
+// How a search of one count vector is asked to run: set on the search, handed to each run of it.
+struct VectorSearchSettings {
   bool firstOnly = false;
   std::int64_t positionLimit = 0;  // 0: none
   // A design must beat this smallest margin (the best found, here or in another search).
   bool beating = false;
   double toBeat = 0.0;
   const StopRequest* stop = nullptr;
+};
+
+// What a search of one vector carries along, whatever its form: the caller's settings, the
+// outcome so far, and whether it has ended.
+struct VectorSearchRun {
+  VectorSearchSettings settings;
   VectorSearchOutcome outcome;
   bool finished = false;
 
@@ -38,7 +43,8 @@ struct VectorSearchRun {
   // (then the outcome says stopped).
   bool mustEnd() {
     if (finished) return true;
-    if ((stop != nullptr && stop->requested()) || (positionLimit > 0 && outcome.nodes > positionLimit)) {
+    const VectorSearchSettings& set = settings;
+    if ((set.stop != nullptr && set.stop->requested()) || (set.positionLimit > 0 && outcome.nodes > set.positionLimit)) {
       outcome.status = VectorSearchOutcome::Status::Stopped;
       finished = true;
     }
@@ -51,9 +57,9 @@ struct VectorSearchRun {
     for (double m : margins) margin = std::min(margin, m);
     outcome.found = true;
     outcome.margin = margin;
-    beating = true;
-    toBeat = margin;
-    if (firstOnly) finished = true;
+    settings.beating = true;
+    settings.toBeat = margin;
+    if (settings.firstOnly) finished = true;
     return outcome.design;
   }
   // The outcome once the search has returned.
@@ -71,11 +77,11 @@ class CountVectorSearch {
   virtual ~CountVectorSearch() = default;
 
   // Stops at the first design that meets every requirement instead of the best one.
-  void stopAtFirstDesign() { firstOnly_ = true; }
+  void stopAtFirstDesign() { settings_.firstOnly = true; }
   // Looks only for designs whose smallest margin beats `margin` (the best of another vector).
-  void beatMargin(double margin) { beating_ = true, toBeat_ = margin; }
+  void beatMargin(double margin) { settings_.beating = true, settings_.toBeat = margin; }
   // Gives up (status Stopped, nothing proved) after this many positions.
-  void limitPositions(std::int64_t limit) { positionLimit_ = limit; }
+  void limitPositions(std::int64_t limit) { settings_.positionLimit = limit; }
   virtual VectorSearchOutcome run(const StopRequest* stop = nullptr) = 0;
 
  protected:
@@ -84,17 +90,11 @@ class CountVectorSearch {
   void begin(VectorSearchRun& run, const StopRequest* stop) const {
     run.outcome = VectorSearchOutcome();
     run.finished = false;
-    run.stop = stop;
-    run.firstOnly = firstOnly_;
-    run.positionLimit = positionLimit_;
-    run.beating = beating_;
-    run.toBeat = toBeat_;
+    run.settings = settings_;
+    run.settings.stop = stop;
   }
 
-  bool firstOnly_ = false;
-  std::int64_t positionLimit_ = 0;  // 0: none
-  bool beating_ = false;
-  double toBeat_ = 0.0;
+  VectorSearchSettings settings_;
 };
 
 class CompletionsCache;

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "blend/panel_bounds.h"
-#include "blend/panel_stiffeners.h"
+#include "blend/stiffened_panels.h"
 #include "blend/table_search.h"
 #include "laminate/design_rules.h"
 
@@ -118,7 +118,7 @@ void EdgeWiseSearch::State::searchPosition(int k, int depth) {
   PanelBounds& panel = *panelBounds[k];
   const PanelDesign& partial = laminates[k][depth];
   if (partial.skin.complete()) {
-    if (!panel.completeHolds(partial.skin, beating, toBeat, panelMargin[p])) return;
+    if (!panel.completeHolds(partial.skin, settings.beating, settings.toBeat, panelMargin[p])) return;
     chosen[p] = partial.skin;
     searchPanel(k + 1);
     return;
@@ -129,7 +129,7 @@ void EdgeWiseSearch::State::searchPosition(int k, int depth) {
     next.skin = partial.skin;
     next.skin.setTheta(depth + 1, code);
     if (!checkPartial(next.skin, panel.rules()) || !follows(k, depth, code)) continue;
-    if (!next.skin.complete() && !panel.canStillWin(next, beating, toBeat)) continue;
+    if (!next.skin.complete() && !panel.canStillWin(next, settings.beating, settings.toBeat)) continue;
     searchPosition(k, depth + 1);
   }
 }
@@ -170,13 +170,6 @@ void EdgeWiseSearch::State::recordLeaf() {
   design.guide.clear();
   design.laminates = chosen;
   chooseStiffeners(structure, design);
-}
-
-std::unique_ptr<CountVectorSearch> makeCountVectorSearch(const BlendedStructure& structure,
-                                                         const std::vector<int>& plies,
-                                                         CompletionsCache* completions) {
-  if (structure.blending.form == BlendForm::EdgeWise) return std::make_unique<EdgeWiseSearch>(structure, plies);
-  return std::make_unique<TableSearch>(structure, plies, completions);
 }
 
 }  // namespace kelm

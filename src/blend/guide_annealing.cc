@@ -6,7 +6,7 @@
 #include <random>
 
 #include "blend/blend_check.h"
-#include "blend/panel_stiffeners.h"
+#include "blend/stiffened_panels.h"
 #include "laminate/design_rules.h"
 #include "laminate/panel_design.h"
 #include "search/panel_value.h"

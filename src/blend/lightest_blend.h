@@ -69,7 +69,15 @@ struct LightestBlend {
   bool marginMaximised = false;
   // The count vectors were decided by this many workers elsewhere (0: in the run itself).
   int workers = 0;
+
+  // Takes the design when it is lighter than the one held, or as light with a larger smallest
+  // margin.
+  void keep(const BlendedDesign& candidate, double candidateMargin, double candidateWeight);
 };
+
+// Whether `weight` is heavier than `lightest`: weights summed from other totals can differ in
+// the last bits where they are equal in fact.
+bool heavierThan(double weight, double lightest);
 
 // Called once per count vector before it is searched (its totals and weight).
 using VectorProgress = std::function<void(const std::vector<int>& plies, double weight)>;

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "base/fatal.h"
-#include "blend/panel_stiffeners.h"
+#include "blend/stiffened_panels.h"
 #include "blend/schema_reader.h"
 #include "laminate/fixed_ply_numbers.h"
 #include "response/laminate_terms.h"

@@ -6,7 +6,7 @@
 #include "blend/failed_states.h"
 #include "blend/panel_bounds.h"
 #include "laminate/design_rules.h"
-#include "blend/panel_stiffeners.h"
+#include "blend/stiffened_panels.h"
 #include "laminate/panel_design.h"
 #include "search/search_constants.h"
 
@@ -159,7 +159,7 @@ VectorSearchOutcome TableSearch::run(const StopRequest* stop) {
   // only when it costs no more than that.
   if (state_->cache != nullptr)
     for (std::size_t p = 0; p < state_->plies.size(); ++p)
-      state_->completions[p] = state_->cache->at(state_->structure.panels[p], state_->plies[p], positionLimit_, stop);
+      state_->completions[p] = state_->cache->at(state_->structure.panels[p], state_->plies[p], settings_.positionLimit, stop);
   state_->search(0);
   return state_->concluded();
 }
@@ -273,15 +273,15 @@ bool TableSearch::State::panelCanWin(int p, int depth, int code, const PanelDesi
     const int node = set->next(setNodes[depth][p], code);
     if (node == PanelCompletions::kNone) return false;
     const double best = set->bestMargin(node);
-    if (beating && !(best > toBeat)) return false;
+    if (settings.beating && !(best > settings.toBeat)) return false;
     setNodes[depth + 1][p] = node;
-    *slack = best - (beating ? std::max(0.0, toBeat) : 0.0);
-    return !partial.skin.complete() || panelBounds[p]->completeHolds(partial.skin, beating, toBeat, panelMargin[p]);
+    *slack = best - (settings.beating ? std::max(0.0, settings.toBeat) : 0.0);
+    return !partial.skin.complete() || panelBounds[p]->completeHolds(partial.skin, settings.beating, settings.toBeat, panelMargin[p]);
   }
   PanelBounds& panel = *panelBounds[p];
   if (!checkPartial(partial.skin, panel.rules())) return false;
-  return partial.skin.complete() ? panel.completeHolds(partial.skin, beating, toBeat, panelMargin[p])
-                                 : panel.canStillWin(partial, beating, toBeat, slack);
+  return partial.skin.complete() ? panel.completeHolds(partial.skin, settings.beating, settings.toBeat, panelMargin[p])
+                                 : panel.canStillWin(partial, settings.beating, settings.toBeat, slack);
 }
 
 void TableSearch::State::recordLeaf() {

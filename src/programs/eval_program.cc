@@ -10,7 +10,7 @@
 #include "base/fatal.h"
 #include "base/whole_file.h"
 #include "cli/atomic_file.h"
-#include "cli/blend_program.h"
+#include "programs/structure_check.h"
 #include "cli/command_line.h"
 #include "cli/eval_command_line.h"
 #include "cli/extension_options.h"

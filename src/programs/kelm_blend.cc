@@ -1,5 +1,5 @@
 // kelm_blend: the certified lightest design of a structure of blended panels.
-#include "cli/blend_program.h"
+#include "programs/blend_program.h"
 #include "cli/guarded_main.h"
 
 int main(int argc, char** argv) {

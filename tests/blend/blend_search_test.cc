@@ -16,7 +16,7 @@
 #include "blend/failed_states.h"
 #include "blend/guide_annealing.h"
 #include "blend/lightest_blend.h"
-#include "blend/panel_stiffeners.h"
+#include "blend/stiffened_panels.h"
 #include "blend/shared_threads.h"
 #include "blend/table_search.h"
 #include "laminate/fixed_ply_numbers.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "blend/structure_file.h"
-#include "cli/blended_design_file.h"
+#include "blend/blended_design_file.h"
 #include "support/failure.h"
 
 namespace kelm {

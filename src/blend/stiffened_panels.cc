@@ -1,4 +1,4 @@
-#include "blend/panel_stiffeners.h"
+#include "blend/stiffened_panels.h"
 
 #include <algorithm>
 #include <array>

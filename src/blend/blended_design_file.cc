@@ -1,4 +1,4 @@
-#include "cli/blended_design_file.h"
+#include "blend/blended_design_file.h"
 
 #include "base/fatal.h"
 #include "blend/schema_reader.h"

@@ -5,10 +5,6 @@
 
 namespace kelm {
 
-// kelm_blend STRUCTURE.json [--json=FILE] [--time-limit=S] [--svg=FILE]: the certified
-// lightest blended design of a structure, its table, weight and certificate.
-int runBlendProgram(int argc, char** argv);
-
 // kelm_eval --structure STRUCTURE.json DESIGN.json: checks a blended design against every rule
 // and requirement; status 0 when it holds, 1 when something breaks.
 int runStructureCheck(const std::vector<std::string>& args);

@@ -1,4 +1,4 @@
-#include "blend/stiffener_choice.h"
+#include "blend/stiffener_tree.h"
 
 #include <algorithm>
 #include <cmath>

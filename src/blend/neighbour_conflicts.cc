@@ -1,0 +1,232 @@
+#include "blend/neighbour_conflicts.h"
+
+#include <algorithm>
+#include <memory>
+#include <set>
+
+#include "blend/table_search.h"
+
+namespace kelm {
+
+namespace {
+
+// Fixed ply numbers of two laminates of ha and hb half positions that must blend.
+bool numbersFit(const LaminateRules& a, int ha, const LaminateRules& b, int hb) {
+  if (!a.plyNumbersFixed || !b.plyNumbersFixed) return true;
+  const int na[3] = {a.ply0, a.ply45, a.ply90}, nb[3] = {b.ply0, b.ply45, b.ply90};
+  bool nest = true;
+  for (int o = 0; o < 3; ++o) nest = nest && (ha == hb ? na[o] == nb[o] : ha > hb ? na[o] >= nb[o] : na[o] <= nb[o]);
+  return nest;
+}
+
+}  // namespace
+
+void NeighbourConflicts::prepare(const std::vector<std::vector<int>>& options) {
+  findGroups();
+  pairCovering_ = structure_.blending.covering;
+  for (const auto& panel : options) pairCovering_ = std::min(pairCovering_, halfPositions(panel.front()));
+}
+
+bool NeighbourConflicts::neighbours(int p, int q) const {
+  for (const auto& [a, b] : structure_.adjacent)
+    if ((a == p && b == q) || (a == q && b == p)) return true;
+  return false;
+}
+
+// Every pair of the panel with an earlier one that the blending constrains: in a table, totals
+// of one class share a ply order; neighbours must place their drops. (Two neighbours alone blend
+// edge-wise exactly when they blend by a table of their own.)
+bool NeighbourConflicts::fitsEarlierPanels(int q, const std::vector<int>& totals) {
+  for (int p = 0; p < q; ++p) {
+    const bool adjacent = neighbours(p, q);
+    const bool table = structure_.blending.form == BlendForm::Table;
+    if ((table || adjacent) && !numbersNest(p, totals[p], q, totals[q])) return false;
+    const bool oneOrder = table && halfPositions(totals[p]) == halfPositions(totals[q]);
+    if (!oneOrder && !adjacent) continue;
+    if (!pairHolds(p, totals[p], q, totals[q], adjacent)) return false;
+    if (stopped()) return false;
+  }
+  for (const std::vector<int>& group : groups_)
+    if (group.back() == q && knownNotToHold(group, totals)) return false;
+  return !stopped();
+}
+
+// Groups are many more than pairs: they are searched only for the vector the enumeration takes
+// up, and there after remembered, so that the enumeration cuts what they ruled out.
+bool NeighbourConflicts::knownNotToHold(const std::vector<int>& members, const std::vector<int>& totals) const {
+  std::vector<int> plies;
+  for (int p : members) plies.push_back(totals[p]);
+  const auto known = groupsKnown_.find(std::make_pair(members, plies));
+  return known != groupsKnown_.end() && known->second.decided && !known->second.holds;
+}
+
+bool NeighbourConflicts::groupsHold(const std::vector<int>& totals, std::int64_t budget, std::size_t largest) {
+  for (const std::vector<int>& group : groups_)
+    if (group.size() <= largest && (!groupHolds(group, totals, budget) || stopped())) return false;
+  return true;
+}
+
+// Connected groups of three to six panels, each in panel order, smaller first.
+void NeighbourConflicts::findGroups() {
+  const int n = static_cast<int>(structure_.panels.size());
+  std::set<std::vector<int>> found;
+  std::vector<std::vector<int>> layer;
+  for (int p = 0; p < n; ++p) layer.push_back({p});
+  for (std::size_t size = 2; size <= kLargestGroup; ++size) {
+    std::set<std::vector<int>> next;
+    for (const std::vector<int>& group : layer)
+      for (int p : group)
+        for (int q = 0; q < n; ++q) {
+          if (!neighbours(p, q) || std::find(group.begin(), group.end(), q) != group.end()) continue;
+          std::vector<int> grown = group;
+          grown.insert(std::upper_bound(grown.begin(), grown.end(), q), q);
+          next.insert(grown);
+        }
+    layer.assign(next.begin(), next.end());
+    // The whole structure is the vector's own search.
+    if (size >= 3 && size < static_cast<std::size_t>(n)) found.insert(next.begin(), next.end());
+  }
+  groups_.assign(found.begin(), found.end());
+  // Smaller groups first: a conflict of three is proved before the fours that hold it.
+  std::stable_sort(groups_.begin(), groups_.end(),
+                   [](const std::vector<int>& a, const std::vector<int>& b) { return a.size() < b.size(); });
+}
+
+// A group searched within `budget` positions (and remembered): false only when proved to hold no
+// design; a group left undecided is taken as holding, and searched further when a later round
+// asks for more.
+bool NeighbourConflicts::groupHolds(const std::vector<int>& members, const std::vector<int>& totals,
+                                    std::int64_t budget) {
+  std::vector<int> plies;
+  for (int p : members) plies.push_back(totals[p]);
+  const auto key = std::make_pair(members, plies);
+  GroupKnowledge& known = groupsKnown_[key];
+  if (!(known.decided && known.holds)) lastFailedGroup_ = key;
+  if (known.decided) return known.holds;
+  if (known.searchedWithin >= budget) return true;
+  const VectorSearchOutcome outcome = searchGroup(members, plies, budget);
+  if (stopped()) return true;  // undecided, and not remembered
+  known.searchedWithin = budget;
+  known.decided = outcome.status != VectorSearchOutcome::Status::Stopped;
+  known.holds = outcome.status != VectorSearchOutcome::Status::Infeasible;
+  if (!known.holds) reportGroup(members, plies);
+  return known.holds;
+}
+
+void NeighbourConflicts::learnGroup(const std::vector<int>& members, const std::vector<int>& plies) {
+  GroupKnowledge& known = groupsKnown_[std::make_pair(members, plies)];
+  if (known.decided && !known.holds) return;
+  known.decided = true;
+  known.holds = false;
+  reportGroup(members, plies);
+}
+
+void NeighbourConflicts::reportGroup(const std::vector<int>& members, const std::vector<int>& plies) {
+  RuledOutGroup out{{}, plies, "cannot be blended together (searched)"};
+  for (int p : members) out.panels.push_back(structure_.panels[p].name);
+  record_.ruledOutGroups.push_back(out);
+}
+
+// The members alone at these totals, searched for a first design within `budget` positions. The
+// covering is cut to the thinnest count any vector can have, so that what a group rules out no
+// vector holds.
+VectorSearchOutcome NeighbourConflicts::searchGroup(const std::vector<int>& members, const std::vector<int>& plies,
+                                                    std::int64_t budget) {
+  BlendedStructure group;
+  group.blending = structure_.blending;
+  group.blending.covering = pairCovering_;
+  for (int p : members) group.panels.push_back(structure_.panels[p]);
+  for (std::size_t i = 0; i < members.size(); ++i)
+    for (std::size_t j = i + 1; j < members.size(); ++j)
+      if (neighbours(members[i], members[j])) group.adjacent.emplace_back(i, j);
+  const std::unique_ptr<CountVectorSearch> search = makeCountVectorSearch(group, plies, &completions_);
+  search->stopAtFirstDesign();
+  search->limitPositions(budget);
+  const VectorSearchOutcome outcome = search->run(stop_);
+  record_.nodes += outcome.nodes;
+  return outcome;
+}
+
+// Two panels alone: with equal half counts they share one ply order, otherwise the thinner is cut
+// from the thicker (with the drop limit when they are neighbours). A pair that holds no design
+// rules out every vector that holds it. Each pair of totals is searched once, and given up
+// (nothing proved) after a bounded search. A vector's guide keeps its outer positions up to the
+// covering or its thinnest panel's count; the pair takes the covering cut to the thinnest count
+// any vector can have, so that what it rules out no vector holds.
+bool NeighbourConflicts::pairHolds(int p, int tp, int q, int tq, bool adjacent) {
+  const std::string conflict = dropsConflict(tp, tq, adjacent);
+  if (!conflict.empty()) return learn(p, tp, q, tq, false, conflict);
+  const auto key = std::make_tuple(p, tp, q, tq);
+  const auto known = pairs_.find(key);
+  if (known != pairs_.end()) return known->second;
+  BlendedStructure pair;
+  pair.panels = {structure_.panels[p], structure_.panels[q]};
+  pair.blending = structure_.blending;
+  pair.blending.covering = pairCovering_;
+  if (adjacent) pair.adjacent.emplace_back(0, 1);
+  TableSearch search(pair, {tp, tq}, &completions_);
+  search.stopAtFirstDesign();
+  search.limitPositions(kPairPositionLimit);
+  const VectorSearchOutcome outcome = search.run(stop_);
+  record_.nodes += outcome.nodes;
+  if (stopped()) return true;  // undecided, and not remembered
+  const bool holds = outcome.status != VectorSearchOutcome::Status::Infeasible;
+  const char* why = tp == tq                                 ? "cannot share one laminate (searched)"
+                    : halfPositions(tp) == halfPositions(tq) ? "cannot share one ply order (searched)"
+                                                             : "cannot be blended (searched)";
+  return learn(p, tp, q, tq, holds, why);
+}
+
+bool NeighbourConflicts::numbersNestIn(const std::vector<int>& plies) const {
+  for (std::size_t q = 0; q < plies.size(); ++q)
+    for (std::size_t p = 0; p < q; ++p)
+      if ((structure_.blending.form == BlendForm::Table || neighbours(static_cast<int>(p), static_cast<int>(q))) &&
+          !numbersFit(structure_.panels[p].rules, halfPositions(plies[p]), structure_.panels[q].rules,
+                      halfPositions(plies[q])))
+        return false;
+  return true;
+}
+
+// Fixed ply numbers of two panels that must blend (in a table any two; edge-wise neighbours):
+// the thinner laminate is the thicker one with positions dropped, so it holds no more of any
+// orientation, and one ply order (totals of one class) holds the same numbers. Learned once.
+bool NeighbourConflicts::numbersNest(int p, int tp, int q, int tq) {
+  const int ha = halfPositions(tp), hb = halfPositions(tq);
+  if (numbersFit(structure_.panels[p].rules, ha, structure_.panels[q].rules, hb)) return true;
+  const auto key = std::make_tuple(p, tp, q, tq);
+  if (pairs_.find(key) != pairs_.end()) return false;
+  return learn(p, tp, q, tq, false, ha == hb ? "fix other ply numbers in one ply order" : "fix ply numbers that do not nest");
+}
+
+bool NeighbourConflicts::learn(int p, int tp, int q, int tq, bool holds, const std::string& why) {
+  pairs_[std::make_tuple(p, tp, q, tq)] = holds;
+  if (!holds) record_.ruledOutPairs.push_back({structure_.panels[p].name, tp, structure_.panels[q].name, tq, why});
+  return holds;
+}
+
+bool NeighbourConflicts::everyDropFits(const std::vector<int>& plies) const {
+  for (int p = 0; p < static_cast<int>(plies.size()); ++p)
+    if (!dropsFit(plies, p)) return false;
+  return true;
+}
+
+bool NeighbourConflicts::dropsFit(const std::vector<int>& plies, int p) const {
+  for (int q = 0; q < static_cast<int>(plies.size()); ++q)
+    if (q != p && !dropsConflict(plies[p], plies[q], neighbours(p, q)).empty()) return false;
+  return true;
+}
+
+// Too many positions for the thinner neighbour to drop in runs of at most maxDrops: runs sit
+// after each of its kept positions from the last covered one on.
+std::string NeighbourConflicts::dropsConflict(int tp, int tq, bool adjacent) const {
+  if (!adjacent) return {};
+  const BlendingRules& rules = structure_.blending;
+  const int thick = std::max(halfPositions(tp), halfPositions(tq));
+  const int thin = std::min(halfPositions(tp), halfPositions(tq));
+  const int gaps = thin - std::min(pairCovering_, thin) + 1;
+  if (thick - thin <= rules.maxDrops * gaps) return {};
+  return "differ by more positions (" + std::to_string(thick - thin) + ") than runs of " +
+         std::to_string(rules.maxDrops) + " can drop";
+}
+
+}  // namespace kelm

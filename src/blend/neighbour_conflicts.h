@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "base/stop_request.h"
+#include "blend/blended_structure.h"
+#include "blend/count_vector_search.h"
+#include "blend/lightest_blend.h"
+#include "blend/panel_completions.h"
+
+namespace kelm {
+
+// What is known of panels that cannot be blended together at some totals: pairs (one laminate,
+// one ply order, or neighbours that must place their drops) and connected groups of three to six
+// neighbours. Each pair or group of totals is searched alone once and remembered, so that every
+// count vector holding it is cut without a search of its own. What is ruled out goes to
+// `record`, with the positions searched.
+class NeighbourConflicts {
+ public:
+  static constexpr std::size_t kLargestGroup = 6;
+
+  NeighbourConflicts(const BlendedStructure& structure, LightestBlend& record, CompletionsCache& completions)
+      : structure_(structure), record_(record), completions_(completions) {}
+
+  void setStop(const StopRequest* stop) { stop_ = stop; }
+  // The groups of neighbours and the covering a pair or group is searched with, once each
+  // panel's totals are known.
+  void prepare(const std::vector<std::vector<int>>& options);
+
+  bool neighbours(int p, int q) const;
+  // Whether panel q at totals[q] can be blended with every earlier panel at its total, as far as
+  // pairs and the groups already searched tell.
+  bool fitsEarlierPanels(int q, const std::vector<int>& totals);
+  // Whether no group of the vector (of up to `largest` panels) is known, within `budget`
+  // positions each, to hold no design.
+  bool groupsHold(const std::vector<int>& totals, std::int64_t budget, std::size_t largest);
+  // A group proved elsewhere to hold no design at these totals.
+  void learnGroup(const std::vector<int>& members, const std::vector<int>& plies);
+  // The members and totals of the group groupsHold found failing last.
+  const std::pair<std::vector<int>, std::vector<int>>& lastFailedGroup() const { return lastFailedGroup_; }
+
+  // Checks that learn nothing: fixed ply numbers nest in every pair that must blend, and every
+  // panel's neighbours can place its drops.
+  bool numbersNestIn(const std::vector<int>& plies) const;
+  bool everyDropFits(const std::vector<int>& plies) const;
+  bool dropsFit(const std::vector<int>& plies, int p) const;
+
+ private:
+  bool stopped() const { return stop_ != nullptr && stop_->requested(); }
+  void findGroups();
+  bool knownNotToHold(const std::vector<int>& members, const std::vector<int>& totals) const;
+  bool groupHolds(const std::vector<int>& members, const std::vector<int>& totals, std::int64_t budget);
+  void reportGroup(const std::vector<int>& members, const std::vector<int>& plies);
+  VectorSearchOutcome searchGroup(const std::vector<int>& members, const std::vector<int>& plies,
+                                  std::int64_t budget);
+  bool pairHolds(int p, int tp, int q, int tq, bool adjacent);
+  bool numbersNest(int p, int tp, int q, int tq);
+  bool learn(int p, int tp, int q, int tq, bool holds, const std::string& why);
+  std::string dropsConflict(int tp, int tq, bool adjacent) const;
+
+  static constexpr std::int64_t kPairPositionLimit = 200000;
+
+  struct GroupKnowledge {
+    bool decided = false;
+    bool holds = true;
+    std::int64_t searchedWithin = 0;  // positions of the longest search that left it undecided
+  };
+
+  const BlendedStructure& structure_;
+  LightestBlend& record_;
+  CompletionsCache& completions_;
+  const StopRequest* stop_ = nullptr;
+  int pairCovering_ = 0;
+  std::map<std::tuple<int, int, int, int>, bool> pairs_;
+  std::vector<std::vector<int>> groups_;  // connected groups of three to six panels
+  std::map<std::pair<std::vector<int>, std::vector<int>>, GroupKnowledge> groupsKnown_;
+  std::pair<std::vector<int>, std::vector<int>> lastFailedGroup_;  // members and their totals
+};
+
+}  // namespace kelm
