@@ -5,8 +5,9 @@
 #include <fstream>
 #include <string>
 
-#include "blend/structure_file.h"
+#include "blend/blend_run.h"
 #include "blend/blended_design_file.h"
+#include "blend/structure_file.h"
 #include "support/failure.h"
 
 namespace kelm {
@@ -120,6 +121,28 @@ TEST_F(StructureFileTest, BlendResultPassesTheIndependentCheck) {
   const std::string verdict((std::istreambuf_iterator<char>(broken)), std::istreambuf_iterator<char>());
   EXPECT_NE(verdict.find("broken: weight: the file states 19, the panels weigh 20"), std::string::npos) << verdict;
   EXPECT_EQ(std::system((check + dir_.string() + " 2> /dev/null").c_str()), 256);
+}
+
+// The run steps kelm_blend and kelm.blend share: a start vector is checked against the panels'
+// allowed totals, and the run gives one answer alone, from a start and with its vectors shared.
+TEST_F(StructureFileTest, RunStepsGiveOneAnswerHoweverStarted) {
+  const BlendedStructure plates =
+      readStructureFile(structure(R"({"name": "B", "ply_weight": 1, "plies": "4:12", "rules": {"balance": false}})"));
+  EXPECT_EQ(startTotalsFault(plates, {8}, "start"), "start has 1 totals; the structure has 2 panels");
+  EXPECT_EQ(startTotalsFault(plates, {8, 13}, "--start="), "--start=: 13 plies is not an allowed total of panel B");
+  EXPECT_EQ(startTotalsFault(plates, {10, 6}, "start"), "");
+  const LightestBlend alone = runLightestBlend(plates, {}, nullptr, {});
+  ASSERT_EQ(alone.status, LightestBlend::Status::Optimal);
+  for (const BlendRunSettings& settings : {BlendRunSettings{{10, 6}, false, 0}, BlendRunSettings{{}, false, 2},
+                                           BlendRunSettings{{}, true, 2}}) {
+    const LightestBlend other = runLightestBlend(plates, settings, nullptr, {});
+    EXPECT_EQ(other.status, LightestBlend::Status::Optimal);
+    EXPECT_EQ(other.weight, alone.weight);
+    EXPECT_EQ(other.design.plies, alone.design.plies);
+    if (!settings.weightOnly) EXPECT_EQ(other.margin, alone.margin);
+    EXPECT_EQ(other.startOutcome.empty(), settings.start.empty());
+  }
+  EXPECT_EQ(checkedVerdict(plates, alone, "test").weight, alone.weight);
 }
 
 // A stiffened panel: its surfaces read the stiffener ("{stiffener}" names its total), the
