@@ -6,7 +6,6 @@
 
 #include "blend/panel_bounds.h"
 #include "blend/stiffened_panels.h"
-#include "blend/table_search.h"
 #include "laminate/design_rules.h"
 
 namespace kelm {
