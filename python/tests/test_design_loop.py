@@ -213,10 +213,11 @@ def test_a_plateau_of_the_governing_mode_does_not_hold_the_loop(tmp_path):
     assert result.value == pytest.approx(optimum, rel=1e-9)
     # A loop resumed from the history goes on with the regions given up, not afresh.
     from kelm import design_loop
-    resumed = design_loop._Loop(judge.analyse_designs, 12, 16, list(model.MODES), None, "-bf", 100, 1,
-                                60, 1, None, None, history, None, None, 2.0)
+    resumed = design_loop._Loop(design_loop.LoopSettings(
+        judge.analyse_designs, 12, 16, list(model.MODES), rules="-bf", budget=100, plan=60,
+        seed=1, history=history, search_time=2.0))
     resumed._resume()
-    assert resumed.spent and resumed.round == result.history["round"].max()
+    assert resumed.regions.spent and resumed.round == result.history["round"].max()
 
 
 def test_a_history_of_failed_analyses_resumes_and_a_wrong_name_stops_early(blade_panel, tmp_path):
