@@ -15,7 +15,7 @@ OSError (files) or MemoryError with the same message; the interpreter and the li
 from __future__ import annotations
 
 from ._kelm import Design, Laminate, Result, Surface, __version__, check_surface
-from .rules import Rules, RulesArgument, _panel_rules  # _panel_rules: the loop reads it here
+from .rules import Rules, RulesArgument
 from .searches import (METHODS, Evaluation, Progress, SearchInterrupted, evaluate, optimize,
                        surface_values)
 from .studies import Panel, StudyInterrupted, panel_row, run_panels

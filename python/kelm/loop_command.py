@@ -30,6 +30,7 @@ import time
 from typing import List, Optional
 
 from . import design_loop
+from .loop_settings import SEARCH_STEPS
 from ._kelm import Design, __version__
 from .rules import Rules
 from .searches import SearchInterrupted
@@ -170,7 +171,7 @@ def _parser() -> argparse.ArgumentParser:
     parser.add_argument("--time-limit", type=float, default=None, metavar="S",
                         help="seconds in all; a running analysis command is stopped at the "
                         "limit and its designs are analysed again when the loop resumes")
-    parser.add_argument("--search-steps", type=int, default=design_loop._SEARCH_STEPS,
+    parser.add_argument("--search-steps", type=int, default=SEARCH_STEPS,
                         metavar="N", help="steps per search at most (default %(default)s): a "
                         "limit by the search's own work, so the same --seed gives the same "
                         "history on any machine; the history's column proved is False where "
