@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <limits>
+#include <thread>
 
 #include "search/search_constants.h"
 #include "search/surface_blocks.h"
@@ -46,19 +48,41 @@ BoundingPlane boundingPlane(double h, double uLow, double uHigh, double vLow, do
 void CountCoupledBound::setModel(const ResponseSurface& model, int skinPlyTotal,
                                  int stiffenerPlyTotal, const LaminateRules& skinRules,
                                  const LaminateRules& stiffenerRules, const StopRequest* stop,
-                                 int boundedStretch) {
+                                 int boundedStretch, int threads) {
   SurfaceBlocks blocks;
   blocks.copyFrom(model);
   surface_.copyFrom(blocks);
   const int totals[kLaminates] = {skinPlyTotal, stiffenerPlyTotal};
   const LaminateRules* rules[kLaminates] = {&skinRules, &stiffenerRules};
-  for (int l = 0; l < kLaminates; ++l) {
+  auto build = [&](int l) {
     const int group = 2 * l;
     const Mathmx inPlane = surface_.block(group, group);
     const Mathmx coupling = surface_.block(group, group + 1);
     const Mathmx bending = surface_.block(group + 1, group + 1);
     scans_[l].setModel(totals[l], {inPlane, coupling, bending}, *rules[l], stop, boundedStretch);
+  };
+  if (threads < 2) {
+    for (int l = 0; l < kLaminates; ++l) build(l);
+    return;
   }
+  // The tables of thick laminates take a second or more each, while the other threads of the
+  // search have nothing to do yet.
+  std::exception_ptr failure;
+  std::thread stiffener([&] {
+    try {
+      build(1);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  });
+  try {
+    build(0);
+  } catch (...) {
+    stiffener.join();
+    throw;
+  }
+  stiffener.join();
+  if (failure) std::rethrow_exception(failure);
 }
 
 void CountCoupledBound::setObjectiveAt(const PanelDesign& design) {

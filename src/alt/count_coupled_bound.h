@@ -25,11 +25,12 @@ class CountCoupledBound {
  public:
   // A stop request ends the tables' set-up early (see OpenCountTable::build). The tables of
   // the objective keep each last set run for short open stretches; those of the further
-  // surfaces (`boundedStretch` 0), of which a search may hold dozens, do not.
+  // surfaces (`boundedStretch` 0), of which a search may hold dozens, do not. With `threads` 2
+  // or more the two laminates' tables are built at once (the same tables).
   void setModel(const ResponseSurface& model, int skinPlyTotal, int stiffenerPlyTotal,
                 const LaminateRules& skinRules, const LaminateRules& stiffenerRules,
                 const StopRequest* stop = nullptr,
-                int boundedStretch = OpenCountTable::kBoundedStretch);
+                int boundedStretch = OpenCountTable::kBoundedStretch, int threads = 1);
 
   // An upper bound of every allowed completion of `design` whose value can come within the tie
   // tolerance of `best`. Below best - tolerance when there is none; -infinity when the rules

@@ -166,7 +166,7 @@ void SimultaneousSearch::tightStart() {
   // The tables of long laminates take a second or more: a stop request ends their set-up, and
   // the search keeps the random start's best design.
   tightBound_.setModel(model_, skinPlyTotal_, stiffenerPlyTotal_, skinRules_, stiffenerRules_,
-                       &stopRequestRead());
+                       &stopRequestRead(), OpenCountTable::kBoundedStretch, threads_);
   setExtraBoundModels();
   if (stopRequested()) return;
   CRand random(seed_);
