@@ -54,12 +54,15 @@ void CountCells::group(const std::vector<const Candidate*>& sorted) {
   const int side = open / width + 1;
   const std::size_t places = static_cast<std::size_t>(side) * side * kMidCodes;
   if (cellAt_.size() < places) cellAt_.resize(places, -1);
+  auto placeOf = [&](const Candidate* c) {
+    const CountEntry& e = *c->entry;
+    return (static_cast<std::size_t>(e.count[0] / width) * side + e.count[1] / width) *
+               kMidCodes +
+           (e.midCode + 1);
+  };
   for (std::size_t rank = 0; rank < sorted.size(); ++rank) {
     const CountEntry& e = *sorted[rank]->entry;
-    const std::size_t place =
-        (static_cast<std::size_t>(e.count[0] / width) * side + e.count[1] / width) * kMidCodes +
-        (e.midCode + 1);
-    int& cell = cellAt_[place];
+    int& cell = cellAt_[placeOf(sorted[rank])];
     if (cell < 0) {  // the first count of a cell is its largest
       cell = static_cast<int>(tops_.size());
       tops_.push_back(sorted[rank]->value);
@@ -79,12 +82,7 @@ void CountCells::group(const std::vector<const Candidate*>& sorted) {
   }
   for (std::size_t c = tops_.size(); c > 0; --c) first_[c] = first_[c - 1];
   first_[0] = 0;
-  for (std::size_t rank = 0; rank < sorted.size(); ++rank) {  // the grid clean for the next
-    const CountEntry& e = *sorted[rank]->entry;
-    cellAt_[(static_cast<std::size_t>(e.count[0] / width) * side + e.count[1] / width) *
-                kMidCodes +
-            (e.midCode + 1)] = -1;
-  }
+  for (const Candidate* c : sorted) cellAt_[placeOf(c)] = -1;  // the grid clean for the next
 }
 
 }  // namespace kelm
