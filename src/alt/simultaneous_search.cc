@@ -173,7 +173,7 @@ void SimultaneousSearch::tightStart() {
   if (starts_.empty()) drawUnderFixedNumbers(random);
   const StartClimbs climbs({model_, objectives_, extras_, skinRules_, stiffenerRules_, excluded_,
                             stopRequestRead(), skinPlyTotal_, stiffenerPlyTotal_},
-                           skinPositions_, stiffenerPositions_);
+                           skinPositions_, stiffenerPositions_, threads_);
   RankedStarts* seen = rankedStarts_ ? &*rankedStarts_ : nullptr;
   const std::optional<PanelDesign> bestStart = climbs.climb(starts_, tradeOff_, random, seen);
   starts_.clear();

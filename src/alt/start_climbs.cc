@@ -1,6 +1,10 @@
 #include "alt/start_climbs.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <thread>
 
 #include "alt/local_improvement.h"
 #include "alt/trade_off_weights.h"
@@ -36,27 +40,89 @@ long long localTries(long long perStart) {
   return std::max(kLocalTries, kStartsBudgeted * perStart);
 }
 
-StartClimbs::StartClimbs(const Setting& setting, int skinPositions, int stiffenerPositions)
-    : setting_(setting), triesPerStart_(localTriesPerStart(skinPositions, stiffenerPositions)) {}
+StartClimbs::StartClimbs(const Setting& setting, int skinPositions, int stiffenerPositions,
+                         int threads)
+    : setting_(setting),
+      triesPerStart_(localTriesPerStart(skinPositions, stiffenerPositions)),
+      threads_(std::max(1, threads)) {}
 
+// Up to about 80 plies a laminate the climbs take milliseconds and go in turn, as they always
+// have; where the budget grows with the neighbourhood they take seconds, and go apart.
 std::optional<PanelDesign> StartClimbs::climb(std::vector<PanelDesign>& starts,
                                               TradeOffBound& tradeOff, CRand& random,
                                               RankedStarts* seen) const {
+  std::optional<PanelDesign> bestStart = triesPerStart_ > kLocalTriesPerStart
+                                             ? climbApart(starts, random, seen)
+                                             : climbInTurn(starts, random, seen);
+  if (bestStart) climbCombinations(*bestStart, tradeOff, random, seen);
+  return bestStart;
+}
+
+// Valued again as the tree values it: the random start's laminates carry the rounding of their
+// rewrites. A start that breaks a requirement is no start.
+bool StartClimbs::valueStart(PanelDesign& start, RankedStarts* seen) const {
   const PanelObjectives& objectives = setting_.objectives;
-  const LocalImprovement local(objectives, setting_.skinRules, setting_.stiffenerRules,
+  start.value = objectives.value(start);
+  if (objectives.hasExtras() && !objectives.meetsRequirements(start)) return false;
+  if (seen) seen->offer(start);
+  return true;
+}
+
+std::optional<PanelDesign> StartClimbs::climbInTurn(std::vector<PanelDesign>& starts,
+                                                    CRand& random, RankedStarts* seen) const {
+  const LocalImprovement local(setting_.objectives, setting_.skinRules, setting_.stiffenerRules,
                                setting_.excluded);
   long long left = localTries(triesPerStart_);
   std::optional<PanelDesign> bestStart;
   for (PanelDesign& start : starts) {
-    // Valued again as the tree values it: the random start's laminates carry the rounding of
-    // their rewrites. A start that breaks a requirement is no start.
-    start.value = objectives.value(start);
-    if (objectives.hasExtras() && !objectives.meetsRequirements(start)) continue;
-    if (seen) seen->offer(start);
+    if (!valueStart(start, seen)) continue;
     left -= local.improve(start, random, std::min(left, triesPerStart_), seen);
     if (!bestStart || start.value > bestStart->value) bestStart = start;
   }
-  if (bestStart) climbCombinations(*bestStart, tradeOff, random, seen);
+  return bestStart;
+}
+
+// Each start climbs with draws seeded from `random` in start order and an equal share of the
+// whole budget, so no climb depends on another: the starts climb on the search's threads (in
+// turn when the designs met are ranked, which one list collects), and the best is taken in
+// start order, the same for any number of threads.
+std::optional<PanelDesign> StartClimbs::climbApart(std::vector<PanelDesign>& starts,
+                                                   CRand& random, RankedStarts* seen) const {
+  const LocalImprovement local(setting_.objectives, setting_.skinRules, setting_.stiffenerRules,
+                               setting_.excluded);
+  std::vector<CRand> draws;
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    const auto high = static_cast<std::uint32_t>(random.next());
+    draws.emplace_back((high << 15) ^ static_cast<std::uint32_t>(random.next()));
+  }
+  const long long share = std::min(
+      triesPerStart_, localTries(triesPerStart_) / std::max<long long>(1, starts.size()));
+  std::vector<char> valid(starts.size(), 0);
+  auto climbOne = [&](std::size_t i) {
+    if (!valueStart(starts[i], seen)) return;
+    local.improve(starts[i], draws[i], share, seen);
+    valid[i] = 1;
+  };
+  const int threads = seen ? 1 : std::min<int>(threads_, static_cast<int>(starts.size()));
+  std::atomic<std::size_t> next{0};
+  std::vector<std::exception_ptr> failures(threads);
+  auto work = [&](int t) {
+    try {
+      for (std::size_t i = next++; i < starts.size(); i = next++) climbOne(i);
+    } catch (...) {
+      failures[t] = std::current_exception();
+      next = starts.size();
+    }
+  };
+  std::vector<std::thread> helpers;
+  for (int t = 1; t < threads; ++t) helpers.emplace_back(work, t);
+  work(0);
+  for (std::thread& helper : helpers) helper.join();
+  for (const std::exception_ptr& failure : failures)
+    if (failure) std::rethrow_exception(failure);
+  std::optional<PanelDesign> bestStart;
+  for (std::size_t i = 0; i < starts.size(); ++i)
+    if (valid[i] && (!bestStart || starts[i].value > bestStart->value)) bestStart = starts[i];
   return bestStart;
 }
 

@@ -37,7 +37,9 @@ class StartClimbs {
     int skinPlyTotal;
     int stiffenerPlyTotal;
   };
-  StartClimbs(const Setting& setting, int skinPositions, int stiffenerPositions);
+  // `threads`: how many start designs may climb at once (the same climbs and ends whatever
+  // their number).
+  StartClimbs(const Setting& setting, int skinPositions, int stiffenerPositions, int threads = 1);
 
   // Values each start as the tree values it, improves those that meet the requirements, and
   // returns the best of them after its climbs along `tradeOff`'s combinations (none when no
@@ -51,6 +53,14 @@ class StartClimbs {
     long long triesLeft;
     std::vector<std::vector<double>> points;
   };
+  // The starts' first climbs: in turn, drawing from `random` and spending one budget, or, for
+  // thick laminates, apart (each with its own draws and share of the budget).
+  std::optional<PanelDesign> climbInTurn(std::vector<PanelDesign>& starts, CRand& random,
+                                         RankedStarts* seen) const;
+  std::optional<PanelDesign> climbApart(std::vector<PanelDesign>& starts, CRand& random,
+                                        RankedStarts* seen) const;
+  // Values a start as the tree values it; false for one that breaks a requirement.
+  bool valueStart(PanelDesign& start, RankedStarts* seen) const;
   void climbCombinations(PanelDesign& best, TradeOffBound& tradeOff, CRand& random,
                          RankedStarts* seen) const;
   double climbCombination(const ResponseSurface& combination, PanelDesign& best, CRand& random,
@@ -60,6 +70,7 @@ class StartClimbs {
 
   Setting setting_;
   long long triesPerStart_;
+  int threads_;
 };
 
 }  // namespace kelm
