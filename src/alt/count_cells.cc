@@ -13,22 +13,6 @@ namespace {
 constexpr double kCellsPerRootOfCounts = 2.0;
 constexpr int kMidCodes = 4;  // no open mid-plane ply, or its code 0, 1, 2
 
-void widen(const CountEntry& e, LaminateCountScan::Box& box) {
-  for (int c = 0; c < 2; ++c) {
-    box.low[c] = std::min(box.low[c], e.inPlane[c]);
-    box.high[c] = std::max(box.high[c], e.inPlane[c]);
-    box.low[2 + c] = std::min(box.low[2 + c], e.bendingLow[c]);
-    box.high[2 + c] = std::max(box.high[2 + c], e.bendingHigh[c]);
-  }
-}
-
-LaminateCountScan::Box emptyBox() {
-  LaminateCountScan::Box box;
-  std::fill_n(box.low, 4, std::numeric_limits<double>::infinity());
-  std::fill_n(box.high, 4, -std::numeric_limits<double>::infinity());
-  return box;
-}
-
 }  // namespace
 
 // Cells of about (open / width)^2 / 2 grid places over the (n0, n45) triangle, enough for the
@@ -66,9 +50,10 @@ void CountCells::group(const std::vector<const Candidate*>& sorted) {
     if (cell < 0) {  // the first count of a cell is its largest
       cell = static_cast<int>(tops_.size());
       tops_.push_back(sorted[rank]->value);
-      boxes_.push_back(emptyBox());
+      boxes_.emplace_back();
+      boxes_.back().clear();
     }
-    widen(e, boxes_[cell]);
+    boxes_[cell].widen(e);
     cellOfRank_[rank] = cell;
   }
   // Counts of each cell, in the sorted order, by their places (a counting sort).
