@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <limits>
+#include <thread>
 
 #include "search/search_constants.h"
 #include "search/surface_blocks.h"
@@ -46,19 +48,41 @@ BoundingPlane boundingPlane(double h, double uLow, double uHigh, double vLow, do
 void CountCoupledBound::setModel(const ResponseSurface& model, int skinPlyTotal,
                                  int stiffenerPlyTotal, const LaminateRules& skinRules,
                                  const LaminateRules& stiffenerRules, const StopRequest* stop,
-                                 int boundedStretch) {
+                                 int boundedStretch, int threads) {
   SurfaceBlocks blocks;
   blocks.copyFrom(model);
   surface_.copyFrom(blocks);
   const int totals[kLaminates] = {skinPlyTotal, stiffenerPlyTotal};
   const LaminateRules* rules[kLaminates] = {&skinRules, &stiffenerRules};
-  for (int l = 0; l < kLaminates; ++l) {
+  auto build = [&](int l) {
     const int group = 2 * l;
     const Mathmx inPlane = surface_.block(group, group);
     const Mathmx coupling = surface_.block(group, group + 1);
     const Mathmx bending = surface_.block(group + 1, group + 1);
     scans_[l].setModel(totals[l], {inPlane, coupling, bending}, *rules[l], stop, boundedStretch);
+  };
+  if (threads < 2) {
+    for (int l = 0; l < kLaminates; ++l) build(l);
+    return;
   }
+  // The tables of thick laminates take a second or more each, while the other threads of the
+  // search have nothing to do yet.
+  std::exception_ptr failure;
+  std::thread stiffener([&] {
+    try {
+      build(1);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  });
+  try {
+    build(0);
+  } catch (...) {
+    stiffener.join();
+    throw;
+  }
+  stiffener.join();
+  if (failure) std::rethrow_exception(failure);
 }
 
 void CountCoupledBound::setObjectiveAt(const PanelDesign& design) {
@@ -76,9 +100,12 @@ void CountCoupledBound::setObjectiveAt(const PanelDesign& design) {
 }
 
 double CountCoupledBound::couplingBound() const {
+  return boxesCoupling(scans_[0].box(), scans_[1].box());
+}
+
+double CountCoupledBound::boxesCoupling(const LaminateCountScan::Box& skin,
+                                        const LaminateCountScan::Box& stiffener) const {
   const auto& hessian = surface_.hessian;
-  const LaminateCountScan::Box& skin = scans_[0].box();
-  const LaminateCountScan::Box& stiffener = scans_[1].box();
   double total = 0.0;
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j)
@@ -189,8 +216,12 @@ double CountCoupledBound::pairValue(const LaminateCountScan::Candidate& skin,
 // The coupling of one laminate's count with every count of the other laminate's box: the
 // count's own increments (in-plane exact, bending over its box) against the box, term by term.
 double CountCoupledBound::countCoupling(int laminate, const CountEntry& e) const {
+  return countCouplingWith(laminate, e, scans_[1 - laminate].box());
+}
+
+double CountCoupledBound::countCouplingWith(int laminate, const CountEntry& e,
+                                            const LaminateCountScan::Box& other) const {
   const auto& hessian = surface_.hessian;
-  const LaminateCountScan::Box& other = scans_[1 - laminate].box();
   const double low[4] = {e.inPlane[0], e.inPlane[1], e.bendingLow[0], e.bendingLow[1]};
   const double high[4] = {e.inPlane[0], e.inPlane[1], e.bendingHigh[0], e.bendingHigh[1]};
   double total = 0.0;
@@ -212,6 +243,8 @@ double CountCoupledBound::pairBound(double boxBound, double needed) {
   const auto& skins = scans_[0].sortedAbove();
   const auto& stiffeners = scans_[1].sortedAbove();
   if (skins.empty() || stiffeners.empty()) return boxBound;
+  if (!fullPairScan_ && stiffeners.size() >= fewestCountsInCells_)
+    return pairBoundByCells(boxBound, needed);
   const double base = value_ + surface_.margin;
   const double boxCoupling = boxBound - base - skins.front()->value - stiffeners.front()->value;
   double largest = kMinusInfinity;
@@ -229,6 +262,64 @@ double CountCoupledBound::pairBound(double boxBound, double needed) {
     }
   }
   return largest;
+}
+
+// The scan above, row by row, but each row reads the stiffener's cells in falling order of their
+// largest own part and passes over a cell whose coupling with the row (the cells' coupling
+// first, then the skin count's with the cell) leaves none of its pairs able to reach `needed`
+// or the largest pair bound so far. The rows come in the same order and a cell passed over holds
+// no pair that reaches, so a design is cut or kept open as by the scan above, with the same key
+// (the row's bound) unless rounding lifts the first reaching pair's bound past it.
+double CountCoupledBound::pairBoundByCells(double boxBound, double needed) {
+  const auto& skins = scans_[0].sortedAbove();
+  const auto& stiffeners = scans_[1].sortedAbove();
+  cells_[0].group(skins);
+  cells_[1].group(stiffeners);
+  const CountCells& stiffenerCells = cells_[1];
+  ++stamp_;
+  const std::size_t cellPairs =
+      static_cast<std::size_t>(cells_[0].cellCount()) * stiffenerCells.cellCount();
+  if (cellStamps_.size() < cellPairs) {
+    cellStamps_.resize(cellPairs, 0);
+    cellCouplings_.resize(cellPairs);
+  }
+  const double base = value_ + surface_.margin;
+  const double boxCoupling = boxBound - base - skins.front()->value - stiffeners.front()->value;
+  double largest = kMinusInfinity;
+  const double topStiffener = stiffeners.front()->value;
+  auto passes = [&](double upper) { return upper > largest && !(upper < needed); };
+  for (std::size_t rank = 0; rank < skins.size(); ++rank) {
+    const auto* s = skins[rank];
+    const double skinShare = base + s->value;
+    const double rowUpper = skinShare + topStiffener + boxCoupling;
+    if (!passes(rowUpper)) break;
+    const double rowCoupling = std::min(boxCoupling, countCoupling(0, *s->entry));
+    const int skinCell = cells_[0].cellOf(static_cast<int>(rank));
+    for (int cell = 0; cell < stiffenerCells.cellCount(); ++cell) {
+      const double cellTop = stiffenerCells.top(cell);
+      if (!passes(skinShare + cellTop + rowCoupling)) break;
+      double coupling = std::min(rowCoupling, cellPairCoupling(skinCell, cell));
+      if (!passes(skinShare + cellTop + coupling)) continue;
+      coupling = std::min(coupling, countCouplingWith(0, *s->entry, stiffenerCells.box(cell)));
+      if (!passes(skinShare + cellTop + coupling)) continue;
+      for (auto t = stiffenerCells.begin(cell); t != stiffenerCells.end(cell); ++t) {
+        if (!passes(skinShare + (*t)->value + coupling)) break;
+        largest = std::max(largest, base + pairValue(*s, **t, needed - base));
+        if (largest >= needed) return std::max(largest, rowUpper);
+      }
+    }
+  }
+  return largest;
+}
+
+double CountCoupledBound::cellPairCoupling(int skinCell, int stiffenerCell) {
+  const std::size_t at =
+      static_cast<std::size_t>(skinCell) * cells_[1].cellCount() + stiffenerCell;
+  if (cellStamps_[at] != stamp_) {
+    cellStamps_[at] = stamp_;
+    cellCouplings_[at] = boxesCoupling(cells_[0].box(skinCell), cells_[1].box(stiffenerCell));
+  }
+  return cellCouplings_[at];
 }
 
 }  // namespace kelm

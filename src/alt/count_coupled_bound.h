@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
+#include "alt/count_cells.h"
 #include "search/laminate_count_scan.h"
 #include "search/symmetric_surface.h"
 #include "laminate/laminate_rules.h"
@@ -23,11 +25,12 @@ class CountCoupledBound {
  public:
   // A stop request ends the tables' set-up early (see OpenCountTable::build). The tables of
   // the objective keep each last set run for short open stretches; those of the further
-  // surfaces (`boundedStretch` 0), of which a search may hold dozens, do not.
+  // surfaces (`boundedStretch` 0), of which a search may hold dozens, do not. With `threads` 2
+  // or more the two laminates' tables are built at once (the same tables).
   void setModel(const ResponseSurface& model, int skinPlyTotal, int stiffenerPlyTotal,
                 const LaminateRules& skinRules, const LaminateRules& stiffenerRules,
                 const StopRequest* stop = nullptr,
-                int boundedStretch = OpenCountTable::kBoundedStretch);
+                int boundedStretch = OpenCountTable::kBoundedStretch, int threads = 1);
 
   // An upper bound of every allowed completion of `design` whose value can come within the tie
   // tolerance of `best`. Below best - tolerance when there is none; -infinity when the rules
@@ -52,6 +55,10 @@ class CountCoupledBound {
   // Whether the pair scan goes on after a pair reaches the best value, for a key as low as the
   // bound can make it (when measuring the bound itself; the search never needs it).
   void setFullPairScan(bool full) { fullPairScan_ = full; }
+  // From how many stiffener counts the pair scan reads cells of counts before pairs (the same
+  // cuts and keys either way; cells pay only where nodes keep hundreds of counts).
+  static constexpr std::size_t kFewestCountsInCells = 256;
+  void setFewestCountsInCells(std::size_t counts) { fewestCountsInCells_ = counts; }
 
   // The margin added to every bound, so that rounding never cuts an optimum or a tie.
   double margin() const { return surface_.margin; }
@@ -79,17 +86,33 @@ class CountCoupledBound {
   // The largest bound over pairs of counts that can reach `needed`, each pair with its exact
   // in-plane coupling; `boxBound` bounds every pair.
   double pairBound(double boxBound, double needed);
+  // The same scan with each laminate's counts grouped in cells: a row reads the stiffener's
+  // cells and only the pairs of the cells whose coupling with the row can still reach.
+  double pairBoundByCells(double boxBound, double needed);
+  // The coupling of every pair of a skin cell and a stiffener cell, kept for the node in progress.
+  double cellPairCoupling(int skinCell, int stiffenerCell);
   // A bound of a pair's own parts and coupling, sharpened only while it reaches `target`: at
   // most the sum of the two counts' own parts and their countCoupling.
   double pairValue(const LaminateCountScan::Candidate& skin,
                    const LaminateCountScan::Candidate& stiffener, double target) const;
   double countCoupling(int laminate, const CountEntry& entry) const;
+  // The coupling of one laminate's count with every increment of a box of the other's.
+  double countCouplingWith(int laminate, const CountEntry& entry,
+                           const LaminateCountScan::Box& other) const;
+  double boxesCoupling(const LaminateCountScan::Box& skin,
+                       const LaminateCountScan::Box& stiffener) const;
 
   SymmetricSurface surface_;
   double value_ = 0.0;                 // F at the design's parameters
   double gradient_[kParameters] = {};  // g there
   LaminateCountScan scans_[kLaminates];
   bool fullPairScan_ = false;
+  std::size_t fewestCountsInCells_ = kFewestCountsInCells;
+  CountCells cells_[kLaminates];
+  // cellPairCoupling()'s values, valid where their stamp is the node's.
+  std::vector<double> cellCouplings_;
+  std::vector<std::uint64_t> cellStamps_;
+  std::uint64_t stamp_ = 0;
 };
 
 }  // namespace kelm

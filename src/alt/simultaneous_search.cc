@@ -9,11 +9,12 @@
 #include <thread>
 
 #include "laminate/design_rules.h"
-#include "alt/local_improvement.h"
+#include "alt/drawn_laminates.h"
+#include "alt/record_stack.h"
+#include "alt/start_climbs.h"
 #include "search/design_report.h"
 #include "search/extra_surfaces.h"
 #include "alt/ply_order.h"
-#include "alt/trade_off_weights.h"
 #include "search/panel_value.h"
 #include "search/progress_line.h"
 #include "search/random_draws.h"
@@ -28,67 +29,11 @@ constexpr int kCompletionSteps = 80;     // 81 completed designs count as one st
 constexpr int kCompletionDesigns = 81;   // the child evaluation already counted
 constexpr int kSingleCompletionSteps = 8;  // the same for the 9 completions of one laminate
 constexpr int kSingleCompletionDesigns = 9;
-constexpr int kNoExclusion = -1;
 // Under design guidelines a draw rarely passes, and a random phase takes a good part of a
 // second on long laminates: the stop request is read every so many draws.
 constexpr int kDrawsBetweenStopChecks = 256;
-// Tries of the tight mode's local search, per start design and in all, at least. It ends sooner
-// where no change improves, within milliseconds on most panels: only long laminates, whose
-// designs have many neighbours and long ways up, spend it (96 plies a laminate take some 40,000
-// tries a start; the whole budget takes a second or two at 128 plies).
-constexpr long long kLocalTriesPerStart = 100000;
-constexpr long long kLocalTries = 1000000;
-// A design's neighbours (single changes, exchanges and pairs) grow with the square of its
-// positions, and a climb passes over them some six times before no change improves: 192/192
-// plies take up to 280,000 tries a start. A budget cut short leaves the tree a first best value
-// far below the optimum on a flat surface (4e-4 below it on panel_d at 192/192, millions of
-// designs between), so the budget grows with the neighbourhood: some twelve passes a start.
-constexpr long long kTriesPerSquaredPosition = 30;
-constexpr long long kStartsBudgeted = 10;
-
-long long localTriesPerStart(int skinPositions, int stiffenerPositions) {
-  const long long squares = static_cast<long long>(skinPositions) * skinPositions +
-                            static_cast<long long>(stiffenerPositions) * stiffenerPositions;
-  return std::max(kLocalTriesPerStart, kTriesPerSquaredPosition * squares);
-}
-
-long long localTries(long long perStart) {
-  return std::max(kLocalTries, kStartsBudgeted * perStart);
-}
-// Rounds of tuning the trade-off weights: each climbs the combination of the last weights.
-constexpr int kTuningRounds = 8;
 // What one open design takes in a store: its record and its key and slot in the heap.
 constexpr std::int64_t kHeapEntryBytes = 16;
-
-// A random code among 0, 1, 2, or among the two left when `excluded` is one of them.
-int drawCode(CRand& random, int excluded) {
-  if (excluded == kNoExclusion) return random.next() % kSearchedCodes;
-  const int r = random.next() % (kSearchedCodes - 1);
-  return r >= excluded ? r + 1 : r;
-}
-
-void drawLaminate(StackingSequence& sequence, CRand& random, int excluded) {
-  for (int position = 1; position <= sequence.plyCount(); ++position)
-    sequence.resetTheta(position, drawCode(random, excluded));
-}
-
-// A laminate of `total` plies set ply by ply from the outside in: under fixed ply numbers a
-// random order of exactly those codes, else random codes.
-StackingSequence drawnLaminate(int total, const LaminateRules& rules, CRand& random) {
-  StackingSequence sequence;
-  sequence.setPlyTotal(total);
-  const int n = sequence.plyCount();
-  std::vector<int> codes(n, kCode90);
-  if (rules.plyNumbersFixed) {
-    for (int i = 0; i < n; ++i)
-      codes[i] = i < rules.ply0 ? kCode0 : i < rules.ply0 + rules.ply45 ? kCode45 : kCode90;
-    for (int i = n; i > 1; --i) std::swap(codes[i - 1], codes[random.next() % i]);
-  } else {
-    for (int& code : codes) code = random.next() % kSearchedCodes;
-  }
-  for (int p = 1; p <= n; ++p) sequence.setTheta(p, codes[p - 1]);
-  return sequence;
-}
 
 }  // namespace
 
@@ -217,99 +162,25 @@ void SimultaneousSearch::randomStart() {
   }
 }
 
-long long SimultaneousSearch::triesPerStart() const {
-  return localTriesPerStart(skinPositions_, stiffenerPositions_);
-}
-
 void SimultaneousSearch::tightStart() {
   // The tables of long laminates take a second or more: a stop request ends their set-up, and
   // the search keeps the random start's best design.
   tightBound_.setModel(model_, skinPlyTotal_, stiffenerPlyTotal_, skinRules_, stiffenerRules_,
-                       &stopRequestRead());
+                       &stopRequestRead(), OpenCountTable::kBoundedStretch, threads_);
   setExtraBoundModels();
   if (stopRequested()) return;
   CRand random(seed_);
   if (starts_.empty()) drawUnderFixedNumbers(random);
-  const LocalImprovement local(objectives_, skinRules_, stiffenerRules_, excluded_);
-  long long left = localTries(triesPerStart());
-  std::optional<PanelDesign> bestStart;
+  const StartClimbs climbs({model_, objectives_, extras_, skinRules_, stiffenerRules_, excluded_,
+                            stopRequestRead(), skinPlyTotal_, stiffenerPlyTotal_},
+                           skinPositions_, stiffenerPositions_, threads_);
   RankedStarts* seen = rankedStarts_ ? &*rankedStarts_ : nullptr;
-  for (PanelDesign& start : starts_) {
-    // Valued again as the tree values it: the random start's laminates carry the rounding of
-    // their rewrites. A start that breaks a requirement is no start.
-    start.value = objectives_.value(start);
-    if (objectives_.hasExtras() && !objectives_.meetsRequirements(start)) continue;
-    if (seen) seen->offer(start);
-    left -= local.improve(start, random, std::min(left, triesPerStart()), seen);
-    if (!bestStart || start.value > bestStart->value) bestStart = start;
-  }
+  const std::optional<PanelDesign> bestStart = climbs.climb(starts_, tradeOff_, random, seen);
   starts_.clear();
-  if (bestStart) climbCombinations(*bestStart, random, seen);
   if (!bestStart || !(bestStart->value > 0.0)) return;
   incumbent_ = bestStart;
   results_.restart(bestStart->value);
   firstBest_ = bestStart->value;
-}
-
-// Where failure modes meet, the local search of the smallest value stops where one mode gains
-// only as another loses. A weighted mean of the modes has no kink there: the best start climbs
-// each combination of the trade-off grid, and the smallest value again from where that climb
-// ends; the best of these ends is kept. (At a kink the optimum of the smallest value is a best
-// design of some combination, so these climbs reach designs the first could not; without a good
-// first value the tree must open far more designs before it meets the optimum.) The ends of the
-// climbs then tune the trade-off bound's weights.
-void SimultaneousSearch::climbCombinations(PanelDesign& best, CRand& random,
-                                           RankedStarts* seen) {
-  Climbs climbs{localTries(triesPerStart()), {objectives_.objectiveValues(best)}};
-  for (const ResponseSurface& combination : tradeOff_.combinations()) {
-    if (climbs.triesLeft <= 0 || stopRequested()) return;
-    climbCombination(combination, best, random, seen, climbs);
-  }
-  tuneTradeOff(best, random, seen, climbs);
-}
-
-// Climbs one combination from `best`, then the smallest value; keeps the better end in `best`
-// and both ends' surface values in `climbs`. Returns the combination's value where it stopped.
-double SimultaneousSearch::climbCombination(const ResponseSurface& combination,
-                                            PanelDesign& best, CRand& random, RankedStarts* seen,
-                                            Climbs& climbs) {
-  ExtraSurfaces requirementsOnly;
-  requirementsOnly.required = extras_.required;
-  PanelObjectives weighted;
-  weighted.setSurfaces(combination, requirementsOnly);
-  PanelDesign climb = best;
-  climb.value = weighted.value(climb);
-  const LocalImprovement along(weighted, skinRules_, stiffenerRules_, excluded_);
-  climbs.triesLeft -= along.improve(climb, random, std::min(climbs.triesLeft, triesPerStart()));
-  const double reached = climb.value;
-  climbs.points.push_back(objectives_.objectiveValues(climb));
-  climb.value = objectives_.value(climb);
-  if (seen) seen->offer(climb);
-  const LocalImprovement local(objectives_, skinRules_, stiffenerRules_, excluded_);
-  climbs.triesLeft -= local.improve(
-      climb, random, std::min(std::max(climbs.triesLeft, 0LL), triesPerStart()), seen);
-  climbs.points.push_back(objectives_.objectiveValues(climb));
-  if (climb.value > best.value) best = climb;
-  return reached;
-}
-
-// The weights whose combination is least over the designs climbed so far bound the optimum
-// best as far as those designs tell; a climb of that combination either finds a design above
-// that least value (which moves the weights: another round) or confirms it. The weights of the
-// last round join the trade-off bound.
-void SimultaneousSearch::tuneTradeOff(PanelDesign& best, CRand& random, RankedStarts* seen,
-                                      Climbs& climbs) {
-  std::vector<double> weights;
-  for (int round = 0; round < kTuningRounds; ++round) {
-    if (climbs.triesLeft <= 0 || stopRequested()) break;
-    weights = leastLargestCombination(climbs.points);
-    if (weights.empty()) return;
-    const double least = largestCombination(climbs.points, weights);
-    const ResponseSurface combination = weightedCombination(model_, extras_, weights);
-    if (!(climbCombination(combination, best, random, seen, climbs) > least + kTieTolerance)) break;
-  }
-  if (!weights.empty() && !stopRequested())
-    tradeOff_.setTuned(weights, skinPlyTotal_, stiffenerPlyTotal_, skinRules_, stiffenerRules_);
 }
 
 void SimultaneousSearch::drawUnderFixedNumbers(CRand& random) {
@@ -534,22 +405,6 @@ void SimultaneousSearch::setParallelism(int threads, std::int64_t memoryBudget,
                   ? std::max<std::size_t>(fewestTies, static_cast<std::size_t>(share) / sizeof(PanelDesign))
                   : 0;
 }
-
-namespace {
-
-// Depth-first order for the subtree of one open design, when the store may not grow.
-template <typename Record>
-struct RecordStack {
-  std::vector<Record> items;
-  void push(Record&& record) { items.push_back(std::move(record)); }
-  Record pop() {
-    Record record = std::move(items.back());
-    items.pop_back();
-    return record;
-  }
-};
-
-}  // namespace
 
 template <typename Records>
 void SimultaneousSearch::tightTreeSearchWith() {

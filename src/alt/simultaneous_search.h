@@ -73,20 +73,10 @@ class SimultaneousSearch : public AlternativeSearch {
 
  private:
   void randomStart();
-  long long triesPerStart() const;  // the local search's budget for one start design
   // The tight mode's first best value: the random start's designs (or, under fixed ply numbers,
   // designs drawn with those numbers) improved by a local search.
   void tightStart();
   void drawUnderFixedNumbers(CRand& random);
-  void climbCombinations(PanelDesign& best, CRand& random, RankedStarts* seen);
-  // The tries the climbs have left, and each climbed design's values of the objective surfaces.
-  struct Climbs {
-    long long triesLeft;
-    std::vector<std::vector<double>> points;
-  };
-  double climbCombination(const ResponseSurface& combination, PanelDesign& best, CRand& random,
-                          RankedStarts* seen, Climbs& climbs);
-  void tuneTradeOff(PanelDesign& best, CRand& random, RankedStarts* seen, Climbs& climbs);
   bool childCanReach(OpenDesign& child);
   void searchAgainFromTheIncumbent();
   // The K best designs: the tree from the floor the start designs prove.

@@ -11,21 +11,21 @@ namespace {
 
 constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
 
-void widenBox(const CountEntry& e, LaminateCountScan::Box& box) {
+}  // namespace
+
+void LaminateCountScan::Box::widen(const CountEntry& e) {
   for (int c = 0; c < 2; ++c) {
-    box.low[c] = std::min(box.low[c], e.inPlane[c]);
-    box.high[c] = std::max(box.high[c], e.inPlane[c]);
-    box.low[2 + c] = std::min(box.low[2 + c], e.bendingLow[c]);
-    box.high[2 + c] = std::max(box.high[2 + c], e.bendingHigh[c]);
+    low[c] = std::min(low[c], e.inPlane[c]);
+    high[c] = std::max(high[c], e.inPlane[c]);
+    low[2 + c] = std::min(low[2 + c], e.bendingLow[c]);
+    high[2 + c] = std::max(high[2 + c], e.bendingHigh[c]);
   }
 }
 
-void emptyBox(LaminateCountScan::Box& box) {
-  std::fill_n(box.low, 4, std::numeric_limits<double>::infinity());
-  std::fill_n(box.high, 4, kMinusInfinity);
+void LaminateCountScan::Box::clear() {
+  std::fill_n(low, 4, std::numeric_limits<double>::infinity());
+  std::fill_n(high, 4, kMinusInfinity);
 }
-
-}  // namespace
 
 void LaminateCountScan::setModel(int plyTotal, const LaminateBlocks& blocks,
                                  const LaminateRules& rules, const StopRequest* stop,
@@ -125,12 +125,12 @@ bool LaminateCountScan::scanCounts(const StackingSequence& sequence, const doubl
   Candidate* candidates = candidates_.data();
   int count = 0;
   int top = 0;
-  if (withBox) emptyBox(box_);
+  if (withBox) box_.clear();
   const int boundary = table_->boundaryOf(sequence);
   const CountEntry* last = table_->end(sequence.setCount(), boundary);
   for (const CountEntry* e = table_->begin(sequence.setCount(), boundary); e != last; ++e) {
     if (!allowed(sequence, *e)) continue;
-    if (withBox) widenBox(*e, box_);
+    if (withBox) box_.widen(*e);
     candidates[count] = {e, ownPart(*e, false), false};
     if (candidates[count].value > candidates[top].value) top = count;
     ++count;
@@ -151,7 +151,7 @@ bool LaminateCountScan::scanCounts(const StackingSequence& sequence, const doubl
 }
 
 void LaminateCountScan::boxAbove(double threshold) {
-  emptyBox(box_);
+  box_.clear();
   above_.clear();
   aboveSorted_ = false;
   for (int i = 0; i < candidateCount_; ++i) {
@@ -159,7 +159,7 @@ void LaminateCountScan::boxAbove(double threshold) {
     if (!(c.value >= threshold)) continue;
     makeExact(c);
     if (!(c.value >= threshold)) continue;
-    widenBox(*c.entry, box_);
+    box_.widen(*c.entry);
     above_.push_back(&c);
   }
 }
@@ -171,8 +171,8 @@ double LaminateCountScan::keptBest() const {
 }
 
 void LaminateCountScan::reboxAbove() {
-  emptyBox(box_);
-  for (const Candidate* c : above_) widenBox(*c->entry, box_);
+  box_.clear();
+  for (const Candidate* c : above_) box_.widen(*c->entry);
 }
 
 // Ties in the own part keep the table's order, so the result never depends on the sort.

@@ -30,6 +30,8 @@ class LaminateCountScan {
   struct Box {
     double low[4];
     double high[4];
+    void clear();                       // holds nothing: each low above each high
+    void widen(const CountEntry& entry);  // holds the entry's increments too
   };
 
   // `blocks` are the laminate's own blocks of the symmetric Hessian. `boundedStretch`: see

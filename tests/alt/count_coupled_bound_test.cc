@@ -12,6 +12,7 @@
 #include "laminate/design_rules.h"
 #include "numerics/small_algebra.h"
 #include "search/panel_value.h"
+#include "search/tie_rule.h"
 #include "support/test_surfaces.h"
 
 namespace kelm {
@@ -194,16 +195,75 @@ TEST(CountCoupledBoundTest, NeverBelowTheBestAllowedCompletion) {
     });
     CountCoupledBound bound;
     bound.setModel(surface, ts, tt, skinRules, stiffenerRules);
+    // The same bound with its pair scan reading cells of counts at every node.
+    CountCoupledBound byCells;
+    byCells.setModel(surface, ts, tt, skinRules, stiffenerRules);
+    byCells.setFewestCountsInCells(1);
     const double alone = bound.evaluate(node, kMinusInfinity);
     if (best == kMinusInfinity) continue;  // the rules leave no completion
     ++nodes;
     EXPECT_GE(alone, best) << "trial " << trial;
     // Against a best value the node's optimum ties with, and one it passes: the counts and the
     // pairs of counts that cannot reach the best value are left out, never the others.
-    EXPECT_GE(bound.evaluate(node, best + 0.9e-13), best) << "trial " << trial;
-    EXPECT_GE(bound.evaluate(node, best - 0.25), best) << "trial " << trial;
+    for (const double floor : {best + 0.9e-13, best - 0.25}) {
+      const double key = bound.evaluate(node, floor);
+      EXPECT_GE(key, best) << "trial " << trial;
+      EXPECT_DOUBLE_EQ(byCells.evaluate(node, floor), key) << "trial " << trial;
+    }
   }
   EXPECT_GE(nodes, 200);
+}
+
+// Thick laminates' nodes keep thousands of counts, far past what a search can be checked
+// against here: the scan by cells must cut and key every node as the scan pair by pair does,
+// whatever the best value (near the node's bound most pairs are read, far above it none).
+TEST(CountCoupledBoundTest, CellsOfCountsCutAndKeyAsPairsDo) {
+  std::mt19937 random(77);
+  std::bernoulli_distribution coin(0.5);
+  int decided[2] = {0, 0};
+  for (int trial = 0; trial < 24; ++trial) {
+    const ResponseSurface surface = testing::randomSurface(900 + trial, {});
+    const int ts = std::uniform_int_distribution<int>(40, 72)(random);
+    const int tt = std::uniform_int_distribution<int>(40, 72)(random);
+    LaminateRules skinRules, stiffenerRules;
+    skinRules.balance = coin(random);
+    if (trial % 2 == 0) testing::addRandomGuidelines(stiffenerRules, random);
+    CountCoupledBound pairs, cells;
+    for (CountCoupledBound* bound : {&pairs, &cells})
+      bound->setModel(surface, ts, tt, skinRules, stiffenerRules);
+    cells.setFewestCountsInCells(1);
+    PanelDesign node;
+    // Nodes some way down the tree, where the pairs' bounds come close to the best value.
+    auto partialOf = [&](int total) {
+      std::vector<int> codes(std::uniform_int_distribution<int>(0, halfPositions(total) / 2)(random));
+      for (int& code : codes) code = std::uniform_int_distribution<int>(0, 2)(random);
+      return makeSequence(total, codes);
+    };
+    node.skin = partialOf(ts);
+    node.stiffener = partialOf(tt);
+    const double loose = pairs.evaluate(node, kMinusInfinity);
+    if (loose == kMinusInfinity) continue;
+    // The best value at which the node turns from open to cut, by bisection: the floors around
+    // it read the most pairs.
+    double open = loose - 10.0 * std::max(1.0, std::fabs(loose));
+    double cut = loose + 1.0;
+    for (int halving = 0; halving < 50; ++halving) {
+      const double middle = 0.5 * (open + cut);
+      (canReach(pairs.evaluate(node, middle), middle) ? open : cut) = middle;
+    }
+    const double scale = std::max(1.0, std::fabs(open));
+    for (double floor : {open - 1e-2 * scale, open - 1e-6 * scale, open, cut,
+                         cut + 1e-6 * scale, cut + 1e-2 * scale}) {
+      const double key = pairs.evaluate(node, floor);
+      const double keyByCells = cells.evaluate(node, floor);
+      const bool kept = canReach(key, floor);
+      EXPECT_EQ(canReach(keyByCells, floor), kept) << "trial " << trial << " floor " << floor;
+      if (kept) EXPECT_DOUBLE_EQ(keyByCells, key) << "trial " << trial << " floor " << floor;
+      ++decided[kept ? 1 : 0];
+    }
+  }
+  EXPECT_GT(decided[0], 10);  // both outcomes reached
+  EXPECT_GT(decided[1], 10);
 }
 
 }  // namespace
