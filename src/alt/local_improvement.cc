@@ -82,11 +82,13 @@ void shuffle(std::vector<T>& items, CRand& random) {
 LocalImprovement::LocalImprovement(const PanelObjectives& objectives,
                                    const LaminateRules& skinRules,
                                    const LaminateRules& stiffenerRules,
-                                   const ExcludedDesigns* excluded)
+                                   const ExcludedDesigns* excluded,
+                                   const StopRequest* stop)
     : objectives_(objectives),
       skinRules_(skinRules),
       stiffenerRules_(stiffenerRules),
-      excluded_(excluded) {}
+      excluded_(excluded),
+      stop_(stop) {}
 
 bool LocalImprovement::tryChange(const PanelDesign& design, const Change& change,
                                  PanelDesign& candidate, RankedStarts* seen) const {
@@ -119,7 +121,7 @@ long long LocalImprovement::improve(PanelDesign& design, CRand& random, long lon
     shuffle(changes, random);
     improved = false;
     for (const Change& change : changes) {
-      if (spent == budget) break;
+      if (spent == budget || (stop_ && stop_->requested())) break;
       ++spent;
       if (!tryChange(design, change, candidate, seen)) continue;
       design = candidate;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/seeded_random.h"
+#include "base/stop_request.h"
 #include "laminate/laminate_rules.h"
 #include "alt/ranked_starts.h"
 #include "laminate/panel_design.h"
@@ -21,9 +22,12 @@ class LocalImprovement {
  public:
   LocalImprovement(const PanelObjectives& objectives, const LaminateRules& skinRules,
                    const LaminateRules& stiffenerRules,
-                   const ExcludedDesigns* excluded = nullptr);
+                   const ExcludedDesigns* excluded = nullptr,
+                   const StopRequest* stop = nullptr);
 
   // Improves `design` (its value set) in place; returns the tries spent, at most `budget`.
+  // A stop request, when one is given, ends the climb at the next try: at thick laminates a
+  // climb runs for seconds, and a time limit or an interrupt must not wait for it.
   // `seen`, when given, is offered every allowed design tried.
   long long improve(PanelDesign& design, CRand& random, long long budget,
                     RankedStarts* seen = nullptr) const;
@@ -47,6 +51,7 @@ class LocalImprovement {
   const LaminateRules& skinRules_;
   const LaminateRules& stiffenerRules_;
   const ExcludedDesigns* excluded_;
+  const StopRequest* stop_;
 };
 
 }  // namespace kelm

@@ -71,7 +71,7 @@ bool StartClimbs::valueStart(PanelDesign& start, RankedStarts* seen) const {
 std::optional<PanelDesign> StartClimbs::climbInTurn(std::vector<PanelDesign>& starts,
                                                     CRand& random, RankedStarts* seen) const {
   const LocalImprovement local(setting_.objectives, setting_.skinRules, setting_.stiffenerRules,
-                               setting_.excluded);
+                               setting_.excluded, &setting_.stop);
   long long left = localTries(triesPerStart_);
   std::optional<PanelDesign> bestStart;
   for (PanelDesign& start : starts) {
@@ -89,7 +89,7 @@ std::optional<PanelDesign> StartClimbs::climbInTurn(std::vector<PanelDesign>& st
 std::optional<PanelDesign> StartClimbs::climbApart(std::vector<PanelDesign>& starts,
                                                    CRand& random, RankedStarts* seen) const {
   const LocalImprovement local(setting_.objectives, setting_.skinRules, setting_.stiffenerRules,
-                               setting_.excluded);
+                               setting_.excluded, &setting_.stop);
   std::vector<CRand> draws;
   for (std::size_t i = 0; i < starts.size(); ++i) {
     const auto high = static_cast<std::uint32_t>(random.next());
@@ -155,14 +155,14 @@ double StartClimbs::climbCombination(const ResponseSurface& combination, PanelDe
   PanelDesign climb = best;
   climb.value = weighted.value(climb);
   const LocalImprovement along(weighted, setting_.skinRules, setting_.stiffenerRules,
-                               setting_.excluded);
+                               setting_.excluded, &setting_.stop);
   climbs.triesLeft -= along.improve(climb, random, std::min(climbs.triesLeft, triesPerStart_));
   const double reached = climb.value;
   climbs.points.push_back(objectives.objectiveValues(climb));
   climb.value = objectives.value(climb);
   if (seen) seen->offer(climb);
   const LocalImprovement local(objectives, setting_.skinRules, setting_.stiffenerRules,
-                               setting_.excluded);
+                               setting_.excluded, &setting_.stop);
   climbs.triesLeft -= local.improve(
       climb, random, std::min(std::max(climbs.triesLeft, 0LL), triesPerStart_), seen);
   climbs.points.push_back(objectives.objectiveValues(climb));

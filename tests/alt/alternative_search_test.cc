@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "alt/exhaustive_search.h"
+#include "alt/local_improvement.h"
 #include "alt/simultaneous_search.h"
 #include "laminate/design_rules.h"
+#include "laminate/laminate_text.h"
 #include "support/failure.h"
 #include "support/test_surfaces.h"
 #include "support/capture.h"
@@ -252,6 +254,31 @@ TEST(AlternativeSearchTest, RandomStartIsReproducibleAndOnlyRaisesTheBestValue) 
   exhaustive.run(6, 6);
   EXPECT_EQ(simultaneous.best(), 1.0);
   EXPECT_EQ(designTexts(simultaneous.results()), designTexts(exhaustive.results()));
+}
+
+// A climb of thick laminates runs for seconds: a stop request ends it at the next try, with the
+// design it had reached, and without one the same climb goes on improving.
+TEST(AlternativeSearchTest, StartClimbEndsAtAStopRequest) {
+  const ResponseSurface surface = makeSurface({{0, 1.0}, {1, 2.0}, {5, 1.5}});
+  PanelObjectives objectives;
+  objectives.setSurfaces(surface, ExtraSurfaces{});
+  const LaminateRules rules = freeRules();
+  const PanelDesign start{parseHalfLaminate("[90/90/90/90]s", 8, "skin"),
+                          parseHalfLaminate("[90/90/90/90]s", 8, "stiffener"), 0.0};
+  StopRequest stop;
+  stop.request(StopReason::TimeLimit);
+  PanelDesign stopped = start;
+  stopped.value = objectives.value(stopped);
+  CRand random(7u);
+  EXPECT_EQ(LocalImprovement(objectives, rules, rules, nullptr, &stop)
+                .improve(stopped, random, 1000),
+            0);
+  EXPECT_TRUE(sameDesign(stopped, start));
+  PanelDesign climbed = start;
+  climbed.value = objectives.value(climbed);
+  CRand again(7u);
+  EXPECT_GT(LocalImprovement(objectives, rules, rules).improve(climbed, again, 1000), 0);
+  EXPECT_GT(climbed.value, stopped.value);
 }
 
 // A stiffener of 6000 plies fixed at all 0 deg leaves one path of 3000 positions: the search
