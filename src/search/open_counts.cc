@@ -229,7 +229,14 @@ void OpenCountTable::build(int plyTotal, const LaminateBlocks& blocks, const Arr
     }
   }
   first_.back() = static_cast<int>(entries_.size());
-  if (support && !(stop != nullptr && stop->requested())) cutAll(*support, polygons);
+  if (stop != nullptr && stop->requested()) {
+    // A stopped set-up leaves no counts open, as a table begun after the stop has none: the
+    // search that asked for it ends at once, and finishing the entries made before the stop
+    // would hold a thick laminate's stop for seconds.
+    clearAfterStop();
+    return;
+  }
+  if (support) cutAll(*support, polygons);
   std::size_t cornerTotal = 0;
   for (const Polygon& polygon : polygons) cornerTotal += polygon.count;
   corners_.assign(cornerTotal, BendingCorner{});
@@ -238,6 +245,13 @@ void OpenCountTable::build(int plyTotal, const LaminateBlocks& blocks, const Arr
     finishEntry(entries_[i], polygons[i], blocks, corners);
     corners += polygons[i].count;
   }
+}
+
+void OpenCountTable::clearAfterStop() {
+  entries_.clear();
+  std::fill(first_.begin(), first_.end(), 0);
+  largestGroup_ = 0;
+  corners_.clear();
 }
 
 std::size_t OpenCountTable::entryCount() const {

@@ -131,6 +131,7 @@ class OpenCountTable {
   bool boundaryKept(int setCount) const;
   std::vector<double> bendingWeights() const;
   std::size_t entryCount() const;
+  void clearAfterStop();
   // An entry's polygon while the table is built.
   struct Polygon {
     int count = 0;
