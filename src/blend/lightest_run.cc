@@ -207,6 +207,11 @@ LightestRun::Decision LightestRun::decideVector(const std::vector<int>& plies, d
     search->limitPositions(budget * kVectorBudgetFactor);
     const Decision decision = tryVector(*search, plies, weight, true, certifying);
     if (decision != Decision::Undecided) return decision;
+    // Still open: a side that one or two joints cut off (an arm of the structure) blends more
+    // freely than the whole and is searched over fewer panels, so it can prove the vector empty
+    // where the whole search wanders; a side proved empty rules out every vector with its totals.
+    if (!conflicts_.cutSidesHold(plies, budget * kVectorBudgetFactor))
+      return stopped() ? stoppedAt(plies) : Decision::GroupFails;
   }
 }
 

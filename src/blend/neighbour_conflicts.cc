@@ -4,6 +4,7 @@
 #include <memory>
 #include <set>
 
+#include "blend/structure_cuts.h"
 #include "blend/table_search.h"
 
 namespace kelm {
@@ -61,18 +62,30 @@ bool NeighbourConflicts::knownNotToHold(const std::vector<int>& members, const s
 }
 
 bool NeighbourConflicts::groupsHold(const std::vector<int>& totals, std::int64_t budget, std::size_t largest) {
-  for (const std::vector<int>& group : groups_)
-    if (group.size() <= largest && (!groupHolds(group, totals, budget) || stopped())) return false;
+  for (std::size_t g = 0; g < smallGroups_; ++g)
+    if (groups_[g].size() <= largest && (!groupHolds(groups_[g], totals, budget) || stopped())) return false;
   return true;
 }
 
-// Connected groups of three to six panels, each in panel order, smaller first.
+bool NeighbourConflicts::cutSidesHold(const std::vector<int>& totals, std::int64_t budget) {
+  for (std::size_t g = smallGroups_; g < groups_.size(); ++g)
+    if (!groupHolds(groups_[g], totals, budget) || stopped()) return false;
+  return true;
+}
+
+std::vector<std::vector<int>> NeighbourConflicts::cutSides() const {
+  return {groups_.begin() + static_cast<std::ptrdiff_t>(smallGroups_), groups_.end()};
+}
+
+// Connected groups of three to six panels, each in panel order, smaller first; then the sides of
+// narrow cuts up to half the structure. A conflict that spans a whole arm is out of the small
+// groups' reach, and the larger side holds most of the whole vector's work anyway.
 void NeighbourConflicts::findGroups() {
   const int n = static_cast<int>(structure_.panels.size());
   std::set<std::vector<int>> found;
   std::vector<std::vector<int>> layer;
   for (int p = 0; p < n; ++p) layer.push_back({p});
-  for (std::size_t size = 2; size <= kLargestGroup; ++size) {
+  for (std::size_t size = 2; size <= smallGroupLimit_; ++size) {
     std::set<std::vector<int>> next;
     for (const std::vector<int>& group : layer)
       for (int p : group)
@@ -90,6 +103,10 @@ void NeighbourConflicts::findGroups() {
   // Smaller groups first: a conflict of three is proved before the fours that hold it.
   std::stable_sort(groups_.begin(), groups_.end(),
                    [](const std::vector<int>& a, const std::vector<int>& b) { return a.size() < b.size(); });
+  smallGroups_ = groups_.size();
+  const std::vector<std::vector<int>> sides =
+      sidesOfNarrowCuts(n, structure_.adjacent, std::max<std::size_t>(smallGroupLimit_ + 1, 3), n / 2);
+  groups_.insert(groups_.end(), sides.begin(), sides.end());
 }
 
 // A group searched within `budget` positions (and remembered): false only when proved to hold no

@@ -17,7 +17,7 @@ namespace kelm {
 
 // What is known of panels that cannot be blended together at some totals: pairs (one laminate,
 // one ply order, or neighbours that must place their drops) and connected groups of three to six
-// neighbours. Each pair or group of totals is searched alone once and remembered, so that every
+// neighbours, and the larger sides that one or two joints cut off (the arms of a horseshoe). Each pair or group of totals is searched alone once and remembered, so that every
 // count vector holding it is cut without a search of its own. What is ruled out goes to
 // `record`, with the positions searched.
 class NeighbourConflicts {
@@ -28,6 +28,8 @@ class NeighbourConflicts {
       : structure_(structure), record_(record), completions_(completions) {}
 
   void setStop(const StopRequest* stop) { stop_ = stop; }
+  // The size of the largest small group (before prepare); the sides of narrow cuts are larger.
+  void limitSmallGroups(std::size_t largest) { smallGroupLimit_ = largest; }
   // The groups of neighbours and the covering a pair or group is searched with, once each
   // panel's totals are known.
   void prepare(const std::vector<std::vector<int>>& options);
@@ -39,6 +41,11 @@ class NeighbourConflicts {
   // Whether no group of the vector (of up to `largest` panels) is known, within `budget`
   // positions each, to hold no design.
   bool groupsHold(const std::vector<int>& totals, std::int64_t budget, std::size_t largest);
+  // Whether no side of a narrow cut is known, within `budget` positions each, to hold no
+  // design at these totals.
+  bool cutSidesHold(const std::vector<int>& totals, std::int64_t budget);
+  // The sides of narrow cuts searched as groups, smaller first.
+  std::vector<std::vector<int>> cutSides() const;
   // A group proved elsewhere to hold no design at these totals.
   void learnGroup(const std::vector<int>& members, const std::vector<int>& plies);
   // The members and totals of the group groupsHold found failing last.
@@ -77,7 +84,11 @@ class NeighbourConflicts {
   const StopRequest* stop_ = nullptr;
   int pairCovering_ = 0;
   std::map<std::tuple<int, int, int, int>, bool> pairs_;
-  std::vector<std::vector<int>> groups_;  // connected groups of three to six panels
+  std::size_t smallGroupLimit_ = kLargestGroup;
+  // Connected groups of three to six panels (the first smallGroups_), then the sides of narrow
+  // cuts.
+  std::vector<std::vector<int>> groups_;
+  std::size_t smallGroups_ = 0;
   std::map<std::pair<std::vector<int>, std::vector<int>>, GroupKnowledge> groupsKnown_;
   std::pair<std::vector<int>, std::vector<int>> lastFailedGroup_;  // members and their totals
 };

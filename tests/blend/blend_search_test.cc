@@ -16,6 +16,7 @@
 #include "blend/failed_states.h"
 #include "blend/guide_annealing.h"
 #include "blend/lightest_blend.h"
+#include "blend/neighbour_conflicts.h"
 #include "blend/stiffened_panels.h"
 #include "blend/shared_threads.h"
 #include "blend/table_search.h"
@@ -371,6 +372,40 @@ TEST(BlendSearchTest, LightestWeightMatchesEveryVector) {
       EXPECT_TRUE(checkBlendedDesign(structure, shared.design).holds()) << "seed " << seed;
     }
   }
+}
+
+// Two triangles of panels joined by one joint: its sides are the groups that a narrow cut
+// yields, and a side proved to hold no design (small groups cut to pairs, so that only the
+// sides search) rules out only vectors for which trying every guide finds none either.
+TEST(BlendSearchTest, NarrowCutSidesRuleOutOnlyEmptyVectors) {
+  int ruledOut = 0;
+  for (std::uint32_t seed = 1; seed <= 6; ++seed) {
+    BlendedStructure structure = randomStructure(3000 + seed, kRuleSets[seed % kRuleSetCount], 2);
+    for (std::uint32_t more = 1; structure.panels.size() < 6; ++more) {
+      const BlendedStructure other = randomStructure(3100 + 7 * seed + more, kRuleSets[seed % kRuleSetCount], 2);
+      for (const BlendPanel& panel : other.panels)
+        if (structure.panels.size() < 6) structure.panels.push_back(panel);
+    }
+    structure.panels.resize(6);
+    for (int p = 0; p < 6; ++p) structure.panels[p].name = "P" + std::to_string(p + 1);  // names key the sets
+    structure.adjacent = {{0, 1}, {1, 2}, {0, 2}, {2, 3}, {3, 4}, {4, 5}, {3, 5}};
+    LightestBlend record;
+    CompletionsCache completions;
+    NeighbourConflicts conflicts(structure, record, completions);
+    conflicts.limitSmallGroups(2);
+    std::vector<std::vector<int>> options;
+    for (const BlendPanel& panel : structure.panels) options.push_back({panel.totals[0].plies, panel.totals[1].plies});
+    conflicts.prepare(options);
+    ASSERT_EQ(conflicts.cutSides(), (std::vector<std::vector<int>>{{0, 1, 2}, {3, 4, 5}}));
+    for (int choice = 0; choice < 64; ++choice) {
+      std::vector<int> plies;
+      for (int p = 0; p < 6; ++p) plies.push_back(options[p][(choice >> p) & 1]);
+      if (conflicts.cutSidesHold(plies, 1000000)) continue;
+      ++ruledOut;
+      EXPECT_FALSE(bruteForce(structure, plies).found) << "seed " << seed << " vector " << choice;
+    }
+  }
+  EXPECT_GT(ruledOut, 0);
 }
 
 // Two neighbours under the mid-plane policy: A of 7 plies with one 0, two +-45 and one 90 deg
