@@ -78,5 +78,12 @@ int main(int argc, char** argv) {
               search.firstBestValue(), proved ? "optimum" : "best found", best,
               search.totalSteps(), seconds, peakMegabytes(), search.results().size(),
               rootBound - known, known - search.firstBestValue());
+  // How much work the threads could share: the first phase's batches (a thread each design of
+  // a batch) and the subtrees handed over after it.
+  const SimultaneousSearch::ShareOut& shared = search.shareOut();
+  std::printf("  first phase %lld batches, %.1f designs a batch on average; %zu subtrees after it\n",
+              shared.batches,
+              shared.batches > 0 ? static_cast<double>(shared.batchedDesigns) / shared.batches : 0.0,
+              shared.subtrees);
   return 0;
 }
