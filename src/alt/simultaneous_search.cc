@@ -263,17 +263,20 @@ template <typename Heap, typename Records>
 void SimultaneousSearch::expand(const OpenDesign& parent, Heap& heap) {
   bound_.setJointBoundTerms(parent);
   for (ExtraBound& extra : extraBounds_) extra.joint.setJointBoundTerms(parent);
+  for (int code = 0; code < kSearchedCodes; ++code) {
+    OpenDesign child = parent;
+    if (openChild(parent, code, child)) heap.push(Records::pack(child));
+  }
+}
+
+bool SimultaneousSearch::openChild(const OpenDesign& parent, int code, OpenDesign& child) {
   const int ks = parent.design.skin.setCount();
   const int kt = parent.design.stiffener.setCount();
   const bool skinExtended = parent.skinActive;
-  const bool childrenExtendSkin = plyOrder_.childrenExtendSkin(ks, kt, skinExtended);
-  for (int code = 0; code < kSearchedCodes; ++code) {
-    OpenDesign child = parent;
-    child.active().setTheta((skinExtended ? ks : kt) + 1, code);
-    if (!evaluateChild(child)) continue;
-    child.skinActive = childrenExtendSkin;
-    heap.push(Records::pack(child));
-  }
+  child.active().setTheta((skinExtended ? ks : kt) + 1, code);
+  if (!evaluateChild(child)) return false;
+  child.skinActive = plyOrder_.childrenExtendSkin(ks, kt, skinExtended);
+  return true;
 }
 
 bool SimultaneousSearch::evaluateChild(OpenDesign& child) {
@@ -486,12 +489,16 @@ std::vector<typename Records::Record> SimultaneousSearch::splitIntoSubtrees(
   const std::size_t batchSize = static_cast<std::size_t>(expansionBatch_);
   std::vector<Record> batch;
   batch.reserve(batchSize);
-  std::vector<Expanded<Record>> expanded(batchSize);
+  constexpr std::size_t kCodes = kSearchedCodes;
+  std::vector<ExpandedChild<Record>> expanded(batchSize * kCodes);
   double floor = best();
   TradeOffBound::WalkState walk = tradeOff_.walkState();
+  // A batch's places are its children: on thick laminates the tree is narrow (a batch of one
+  // or two designs), and a child's bound takes milliseconds.
   const std::function<void(int, std::size_t)> expandOne = [&](int thread, std::size_t place) {
     expanded[place].thread = thread;
-    workers[thread]->expandInBatch<Records>(batch[place], floor, walk, expanded[place]);
+    workers[thread]->expandInBatch<Records>(batch[place / kCodes], static_cast<int>(place % kCodes),
+                                            floor, walk, expanded[place]);
   };
   shareOut_ = ShareOut{};
   while (heap.count() > 0 && heap.count() < subtreeRoots_ && !stopRequested()) {
@@ -501,16 +508,17 @@ std::vector<typename Records::Record> SimultaneousSearch::splitIntoSubtrees(
       if (canReach(record.bound, best())) batch.push_back(std::move(record));
     }
     floor = best();
-    crew.expandBatch(batch.size(), expandOne);
+    const std::size_t places = batch.size() * kCodes;
+    crew.expandBatch(places, expandOne);
     bool shared = false;
-    for (std::size_t place = 0; place < batch.size(); ++place) {
-      Expanded<Record>& out = expanded[place];
+    for (std::size_t place = 0; place < places; ++place) {
+      ExpandedChild<Record>& out = expanded[place];
       if (out.failure) std::rethrow_exception(out.failure);
-      for (Record& child : out.children) heap.push(std::move(child));
+      if (out.open) heap.push(std::move(out.child));
       for (const PanelDesign& design : out.found) results_.enter(design, design.value);
       shared |= out.thread != expanded[0].thread;
     }
-    if (!batch.empty()) walk = expanded[batch.size() - 1].walk;
+    if (places > 0) walk = expanded[places - 1].walk;
     if (tieLimit_ > 0 && results_.designs().size() > tieLimit_) stopForMemory();
     ++shareOut_.batches;
     shareOut_.batchedDesigns += static_cast<long long>(batch.size());
@@ -524,21 +532,21 @@ std::vector<typename Records::Record> SimultaneousSearch::splitIntoSubtrees(
 }
 
 template <typename Records>
-void SimultaneousSearch::expandInBatch(const typename Records::Record& record, double floor,
-                                       const TradeOffBound::WalkState& walk,
-                                       Expanded<typename Records::Record>& out) {
-  using Record = typename Records::Record;
-  out.children.clear();
+void SimultaneousSearch::expandInBatch(const typename Records::Record& record, int code,
+                                       double floor, const TradeOffBound::WalkState& walk,
+                                       ExpandedChild<typename Records::Record>& out) {
+  out.open = false;
   out.found.clear();
   out.failure = nullptr;
   try {
     results_.restart(floor);
     if (!tradeOff_.empty()) tradeOff_.resumeWalk(walk);
     Records::unpack(record, batchParent_);
-    RecordStack<Record> children;
-    children.items.swap(out.children);  // the slot's storage, kept from batch to batch
-    expand<RecordStack<Record>, Records>(batchParent_, children);
-    children.items.swap(out.children);
+    bound_.setJointBoundTerms(batchParent_);
+    for (ExtraBound& extra : extraBounds_) extra.joint.setJointBoundTerms(batchParent_);
+    batchChild_ = batchParent_;
+    out.open = openChild(batchParent_, code, batchChild_);
+    if (out.open) out.child = Records::pack(batchChild_);
     out.found.insert(out.found.end(), std::make_move_iterator(results_.designs().begin()),
                      std::make_move_iterator(results_.designs().end()));
     out.walk = tradeOff_.walkState();
@@ -555,6 +563,7 @@ void SimultaneousSearch::adoptRunOf(const SimultaneousSearch& master, StepTicker
   plyOrder_ = master.plyOrder_;
   batchParent_.design.skin.setPlyTotal(skinPlyTotal_);
   batchParent_.design.stiffener.setPlyTotal(stiffenerPlyTotal_);
+  batchChild_ = batchParent_;
   tightBound_ = master.tightBound_;
   for (std::size_t k = 0; k < extraBounds_.size(); ++k) extraBounds_[k].tight = master.extraBounds_[k].tight;
   tradeOff_.adoptTablesOf(master.tradeOff_);

@@ -125,12 +125,14 @@ class SimultaneousSearch : public AlternativeSearch {
   void tightTreeSearchWith();
   using Workers = std::vector<std::unique_ptr<SimultaneousSearch>>;
   Workers makeWorkers(StepTicker& ticker) const;
-  // One open design of a first-phase batch as a worker expanded it: its children, the designs
-  // its completions found at or above the batch's best value, where the trade-off walk ended,
-  // the thread that took it and what it threw.
+  // One child of a first-phase batch (an open design and a code for its next position) as a
+  // worker evaluated it: the child if it stays open, the designs its completions found at or
+  // above the batch's best value, where the trade-off walk ended, the thread that took it and
+  // what it threw.
   template <typename Record>
-  struct Expanded {
-    std::vector<Record> children;
+  struct ExpandedChild {
+    Record child;
+    bool open = false;
     std::vector<PanelDesign> found;
     TradeOffBound::WalkState walk;
     int thread = 0;
@@ -141,10 +143,15 @@ class SimultaneousSearch : public AlternativeSearch {
   template <typename Records>
   std::vector<typename Records::Record> splitIntoSubtrees(const Workers& workers,
                                                           ExpansionCrew& crew);
-  // In a worker: one design of a batch, from the batch's best value `floor` and walk state.
+  // In a worker: one child of a batch's design, from the batch's best value `floor` and walk
+  // state.
   template <typename Records>
-  void expandInBatch(const typename Records::Record& record, double floor,
-                     const TradeOffBound::WalkState& walk, Expanded<typename Records::Record>& out);
+  void expandInBatch(const typename Records::Record& record, int code, double floor,
+                     const TradeOffBound::WalkState& walk,
+                     ExpandedChild<typename Records::Record>& out);
+  // The child of `parent` with `code` at the next position of the parent's active laminate,
+  // into `child`; whether it stays open. The joint bounds' terms must be the parent's.
+  bool openChild(const OpenDesign& parent, int code, OpenDesign& child);
   template <typename Records>
   // `first`: the subtree this thread starts with, before those after `next`; `start`: the best
   // value every subtree starts from; `watched`: the progress a watcher reads, published by one
@@ -200,6 +207,7 @@ class SimultaneousSearch : public AlternativeSearch {
   int expansionBatch_ = kExpansionBatch;
   bool dealtBatches_ = false;
   OpenDesign batchParent_;  // a worker's open design of a batch, rebuilt in place
+  OpenDesign batchChild_;
   ShareOut shareOut_;  // a worker's own counts; the master's after the merge
   long long stepLimit_ = 0;
   StepTicker* ticker_ = nullptr;  // the tight mode's shared step count
