@@ -3,9 +3,11 @@
 // first best value the local search hands to the tree, and a one-thread run within a step
 // limit: the steps, the best value it reached, whether it proved it, and the designs tied.
 // usage: kelm_thick_profile OPTIONS SKIN_TOTAL STIFFENER_TOTAL RSFILE STEP_LIMIT [BEST_KNOWN]
+// (KELM_EXPANSION_BATCH=N in the environment sets the first phase's batch size)
 #include <sys/resource.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <iostream>
 #include <limits>
@@ -63,6 +65,8 @@ int main(int argc, char** argv) {
 
   SimultaneousSearch search(run.model, run.skinRules, run.stiffenerRules, 1, true);
   search.setParallelism(1, 0);
+  // KELM_EXPANSION_BATCH=N: the first phase's batch size (1: one design at a time).
+  if (const char* batch = std::getenv("KELM_EXPANSION_BATCH")) search.setExpansionBatch(std::atoi(batch));
   search.setStepLimit(stepLimit);
   const double before = processorSeconds();
   {
