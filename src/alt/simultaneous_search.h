@@ -49,9 +49,10 @@ class SimultaneousSearch : public AlternativeSearch {
   long long completedCount() const { return completedCount_; }
   static constexpr int kSubtreeRoots = kDefaultSubtreeRoots;
   static constexpr std::size_t kFewestTiesHeld = std::size_t{1} << 20;
-  // How many of the best open designs the tight mode's first phase expands at once. A batch
-  // keeps two threads busy for a millisecond or more on thick laminates (a child's bound takes
-  // tens of microseconds there); where the first best value is the optimum, the designs a
+  // How many of the best open designs the tight mode's first phase expands at once, their
+  // children shared out among the threads. Where the store holds that many, a batch keeps two
+  // threads busy for a millisecond or more (a child's bound takes tens of microseconds to
+  // milliseconds on thick laminates); where the first best value is the optimum, the designs a
   // batch expands are those the tree would expand one by one, as every design whose bound
   // reaches the optimum is expanded in any order.
   static constexpr int kExpansionBatch = 16;
