@@ -425,7 +425,7 @@ void SimultaneousSearch::tightTreeSearchWith() {
   // the first thread would otherwise search every subtree before the others began.
   std::atomic<std::size_t> next{static_cast<std::size_t>(threads_)};
   std::vector<std::exception_ptr> failures(threads_);
-  // The first thread forms the first phase's batches; the others expand their designs with it
+  // The first thread forms the first phase's batches; the others evaluate their children with it
   // until it dismisses them, and then read the subtrees and their start value it left.
   auto work = [&](int i) {
     try {
