@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <functional>
 #include <iterator>
 #include <iostream>
 #include <limits>
@@ -262,17 +263,20 @@ template <typename Heap, typename Records>
 void SimultaneousSearch::expand(const OpenDesign& parent, Heap& heap) {
   bound_.setJointBoundTerms(parent);
   for (ExtraBound& extra : extraBounds_) extra.joint.setJointBoundTerms(parent);
+  for (int code = 0; code < kSearchedCodes; ++code) {
+    OpenDesign child = parent;
+    if (openChild(parent, code, child)) heap.push(Records::pack(child));
+  }
+}
+
+bool SimultaneousSearch::openChild(const OpenDesign& parent, int code, OpenDesign& child) {
   const int ks = parent.design.skin.setCount();
   const int kt = parent.design.stiffener.setCount();
   const bool skinExtended = parent.skinActive;
-  const bool childrenExtendSkin = plyOrder_.childrenExtendSkin(ks, kt, skinExtended);
-  for (int code = 0; code < kSearchedCodes; ++code) {
-    OpenDesign child = parent;
-    child.active().setTheta((skinExtended ? ks : kt) + 1, code);
-    if (!evaluateChild(child)) continue;
-    child.skinActive = childrenExtendSkin;
-    heap.push(Records::pack(child));
-  }
+  child.active().setTheta((skinExtended ? ks : kt) + 1, code);
+  if (!evaluateChild(child)) return false;
+  child.skinActive = plyOrder_.childrenExtendSkin(ks, kt, skinExtended);
+  return true;
 }
 
 bool SimultaneousSearch::evaluateChild(OpenDesign& child) {
@@ -408,30 +412,40 @@ void SimultaneousSearch::setParallelism(int threads, std::int64_t memoryBudget,
 
 template <typename Records>
 void SimultaneousSearch::tightTreeSearchWith() {
+  using Record = typename Records::Record;
   StepTicker ticker(totalSteps_, progress_.stepCounterShown);
   ticker_ = &ticker;
-  const std::vector<typename Records::Record> roots = splitIntoSubtrees<Records>();
-  std::vector<std::unique_ptr<SimultaneousSearch>> workers;
-  for (int i = 0; i < threads_; ++i) {
-    workers.push_back(
-        std::make_unique<SimultaneousSearch>(model_, skinRules_, stiffenerRules_, seed_, true));
-    if (!extras_.empty()) workers.back()->setExtraSurfaces(extras_);
-    if (excluded_) workers.back()->setExcludedDesigns(*excluded_);
-    workers.back()->setTop(results_.top());
-    workers.back()->adoptRunOf(*this, &ticker);
-  }
+  const Workers workers = makeWorkers(ticker);
   const std::int64_t budget =
       memoryBudget_ > 0 ? std::max<std::int64_t>(1, memoryBudget_ / threads_) : 0;
+  ExpansionCrew crew(threads_, dealtBatches_);
+  std::vector<Record> roots;
+  double start = 0.0;
   // Thread i searches subtree i first, then the next one no thread has taken: on a small tree
   // the first thread would otherwise search every subtree before the others began.
   std::atomic<std::size_t> next{static_cast<std::size_t>(threads_)};
   std::vector<std::exception_ptr> failures(threads_);
+  // The first thread forms the first phase's batches; the others evaluate their children with it
+  // until it dismisses them, and then read the subtrees and their start value it left.
   auto work = [&](int i) {
     try {
-      workers[i]->searchSubtrees<Records>(roots, i, next, budget, i == 0 ? &progress_ : nullptr);
+      if (i == 0) {
+        try {
+          roots = splitIntoSubtrees<Records>(workers, crew);
+        } catch (...) {
+          crew.dismiss();
+          throw;
+        }
+        start = best();
+        crew.dismiss();
+      } else {
+        crew.serve(i);
+      }
+      workers[i]->searchSubtrees<Records>(roots, i, next, budget, start,
+                                          i == 0 ? &progress_ : nullptr);
     } catch (...) {
       failures[i] = std::current_exception();
-      next = roots.size();  // the other threads stop after their subtree in progress
+      next = std::numeric_limits<std::size_t>::max() / 2;  // the others stop after their subtree
     }
   };
   std::vector<std::thread> threads;
@@ -441,26 +455,104 @@ void SimultaneousSearch::tightTreeSearchWith() {
   ticker_ = nullptr;
   for (const std::exception_ptr& failure : failures)
     if (failure) std::rethrow_exception(failure);
+  const ShareOut firstPhase = shareOut_;
   mergeWorkers(workers);
+  shareOut_.batches = firstPhase.batches;
+  shareOut_.batchedDesigns = firstPhase.batchedDesigns;
+  shareOut_.sharedBatches = firstPhase.sharedBatches;
 }
 
-// Best-first, as the serial tree, until the store holds the open designs to share out; they
-// leave it best first.
-template <typename Records>
-std::vector<typename Records::Record> SimultaneousSearch::splitIntoSubtrees() {
-  DesignHeap<typename Records::Record> heap(skinPositions_ + stiffenerPositions_);
-  const OpenDesign root = rootDesign();
-  heap.push(Records::pack(root));
-  OpenDesign parent = root;
-  while (heap.count() > 0 && heap.count() < subtreeRoots_ && !stopRequested()) {
-    Records::unpack(heap.pop(), parent);
-    if (canReach(parent.bound, best())) expand<decltype(heap), Records>(parent, heap);
-    progress_.publish(totalSteps_, heap.count(), best());
+SimultaneousSearch::Workers SimultaneousSearch::makeWorkers(StepTicker& ticker) const {
+  Workers workers;
+  for (int i = 0; i < threads_; ++i) {
+    workers.push_back(
+        std::make_unique<SimultaneousSearch>(model_, skinRules_, stiffenerRules_, seed_, true));
+    if (!extras_.empty()) workers.back()->setExtraSurfaces(extras_);
+    if (excluded_) workers.back()->setExcludedDesigns(*excluded_);
+    workers.back()->setTop(results_.top());
+    workers.back()->adoptRunOf(*this, &ticker);
   }
-  std::vector<typename Records::Record> roots;
+  return workers;
+}
+
+// Best-first, a batch of the best open designs at a time, until the store holds the open
+// designs to share out; they leave it best first. Each design of a batch is expanded from the
+// best value the batch began with, and the batch's children enter the store in the order of
+// their parents: which thread expanded what changes nothing. A design found in a batch raises
+// the best value for the next one.
+template <typename Records>
+std::vector<typename Records::Record> SimultaneousSearch::splitIntoSubtrees(
+    const Workers& workers, ExpansionCrew& crew) {
+  using Record = typename Records::Record;
+  DesignHeap<Record> heap(skinPositions_ + stiffenerPositions_);
+  heap.push(Records::pack(rootDesign()));
+  const std::size_t batchSize = static_cast<std::size_t>(expansionBatch_);
+  std::vector<Record> batch;
+  batch.reserve(batchSize);
+  constexpr std::size_t kCodes = kSearchedCodes;
+  std::vector<ExpandedChild<Record>> expanded(batchSize * kCodes);
+  double floor = best();
+  TradeOffBound::WalkState walk = tradeOff_.walkState();
+  // A batch's places are its children: on thick laminates the tree is narrow (a batch of one
+  // or two designs), and a child's bound takes milliseconds.
+  const std::function<void(int, std::size_t)> expandOne = [&](int thread, std::size_t place) {
+    expanded[place].thread = thread;
+    workers[thread]->expandInBatch<Records>(batch[place / kCodes], static_cast<int>(place % kCodes),
+                                            floor, walk, expanded[place]);
+  };
+  shareOut_ = ShareOut{};
+  while (heap.count() > 0 && heap.count() < subtreeRoots_ && !stopRequested()) {
+    batch.clear();
+    while (batch.size() < batchSize && heap.count() > 0) {
+      Record record = heap.pop();
+      if (canReach(record.bound, best())) batch.push_back(std::move(record));
+    }
+    floor = best();
+    const std::size_t places = batch.size() * kCodes;
+    crew.expandBatch(places, expandOne);
+    bool shared = false;
+    for (std::size_t place = 0; place < places; ++place) {
+      ExpandedChild<Record>& out = expanded[place];
+      if (out.failure) std::rethrow_exception(out.failure);
+      if (out.open) heap.push(std::move(out.child));
+      for (const PanelDesign& design : out.found) results_.enter(design, design.value);
+      shared |= out.thread != expanded[0].thread;
+    }
+    if (places > 0) walk = expanded[places - 1].walk;
+    if (tieLimit_ > 0 && results_.designs().size() > tieLimit_) stopForMemory();
+    ++shareOut_.batches;
+    shareOut_.batchedDesigns += static_cast<long long>(batch.size());
+    shareOut_.sharedBatches += shared;
+    progress_.publish(ticker_->steps(), heap.count(), best());
+  }
+  std::vector<Record> roots;
   roots.reserve(heap.count());
   while (heap.count() > 0) roots.push_back(heap.pop());
   return roots;
+}
+
+template <typename Records>
+void SimultaneousSearch::expandInBatch(const typename Records::Record& record, int code,
+                                       double floor, const TradeOffBound::WalkState& walk,
+                                       ExpandedChild<typename Records::Record>& out) {
+  out.open = false;
+  out.found.clear();
+  out.failure = nullptr;
+  try {
+    results_.restart(floor);
+    if (!tradeOff_.empty()) tradeOff_.resumeWalk(walk);
+    Records::unpack(record, batchParent_);
+    bound_.setJointBoundTerms(batchParent_);
+    for (ExtraBound& extra : extraBounds_) extra.joint.setJointBoundTerms(batchParent_);
+    batchChild_ = batchParent_;
+    out.open = openChild(batchParent_, code, batchChild_);
+    if (out.open) out.child = Records::pack(batchChild_);
+    out.found.insert(out.found.end(), std::make_move_iterator(results_.designs().begin()),
+                     std::make_move_iterator(results_.designs().end()));
+    out.walk = tradeOff_.walkState();
+  } catch (...) {
+    out.failure = std::current_exception();
+  }
 }
 
 void SimultaneousSearch::adoptRunOf(const SimultaneousSearch& master, StepTicker* ticker) {
@@ -469,6 +561,9 @@ void SimultaneousSearch::adoptRunOf(const SimultaneousSearch& master, StepTicker
   skinPositions_ = master.skinPositions_;
   stiffenerPositions_ = master.stiffenerPositions_;
   plyOrder_ = master.plyOrder_;
+  batchParent_.design.skin.setPlyTotal(skinPlyTotal_);
+  batchParent_.design.stiffener.setPlyTotal(stiffenerPlyTotal_);
+  batchChild_ = batchParent_;
   tightBound_ = master.tightBound_;
   for (std::size_t k = 0; k < extraBounds_.size(); ++k) extraBounds_[k].tight = master.extraBounds_[k].tight;
   tradeOff_.adoptTablesOf(master.tradeOff_);
@@ -487,14 +582,14 @@ void SimultaneousSearch::adoptRunOf(const SimultaneousSearch& master, StepTicker
 template <typename Records>
 void SimultaneousSearch::searchSubtrees(const std::vector<typename Records::Record>& roots,
                                         std::size_t first, std::atomic<std::size_t>& next,
-                                        std::int64_t budget, SearchProgress* watched) {
+                                        std::int64_t budget, double start,
+                                        SearchProgress* watched) {
   using Record = typename Records::Record;
   DesignHeap<Record> heap(skinPositions_ + stiffenerPositions_);
   const std::int64_t recordBytes = static_cast<std::int64_t>(sizeof(Record)) + kHeapEntryBytes;
   OpenDesign parent;
   parent.design.skin.setPlyTotal(skinPlyTotal_);
   parent.design.stiffener.setPlyTotal(stiffenerPlyTotal_);
-  const double start = best();
   for (std::size_t i = first; i < roots.size() && !stopRequested(); i = next++) {
     results_.restart(start);
     if (!tradeOff_.empty()) tradeOff_.restartWalk();
@@ -530,8 +625,7 @@ void SimultaneousSearch::diveDepthFirst(Heap& heap, OpenDesign& parent) {
 
 // The designs within the tie tolerance of the largest value any thread found, in the order of
 // their codes; the steps of all threads.
-void SimultaneousSearch::mergeWorkers(
-    const std::vector<std::unique_ptr<SimultaneousSearch>>& workers) {
+void SimultaneousSearch::mergeWorkers(const Workers& workers) {
   std::vector<PanelDesign> found = results_.designs();
   shareOut_ = ShareOut{};
   for (const auto& worker : workers) {

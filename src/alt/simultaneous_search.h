@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -11,6 +12,7 @@
 #include "alt/alternative_search.h"
 #include "alt/count_coupled_bound.h"
 #include "alt/design_heap.h"
+#include "alt/expansion_crew.h"
 #include "alt/joint_bound_model.h"
 #include "alt/ply_order.h"
 #include "alt/ranked_starts.h"
@@ -30,11 +32,13 @@ namespace kelm {
 // smaller of the joint bound and the count-coupled bound, the children with two open positions
 // in each laminate are bounded before their completions, a popped design that can no longer
 // reach the best value is dropped, and a local search from the random start's designs raises
-// the first best value. The tree is then shared out: best-first until it holds a fixed number
-// of open designs, whose subtrees are searched one by one by each of the threads, each from
-// the best value of that moment, and depth-first while its open designs would pass its share of
-// the memory budget. So the designs, the value, the steps and the report are the same for every
-// number of threads; designs of equal value are listed in the order of their codes.
+// the first best value. The tree is then shared out: best-first, in batches of the best open
+// designs that the threads expand together, each from the best value the batch began with,
+// until it holds a fixed number of open designs, whose subtrees are searched one by one by each
+// of the threads, each from the best value of that moment, and depth-first while its open
+// designs would pass its share of the memory budget. So the designs, the value, the steps and
+// the report are the same for every number of threads; designs of equal value are listed in
+// the order of their codes.
 class SimultaneousSearch : public AlternativeSearch {
  public:
   SimultaneousSearch(const ResponseSurface& model, const LaminateRules& skinRules,
@@ -45,6 +49,21 @@ class SimultaneousSearch : public AlternativeSearch {
   long long completedCount() const { return completedCount_; }
   static constexpr int kSubtreeRoots = kDefaultSubtreeRoots;
   static constexpr std::size_t kFewestTiesHeld = std::size_t{1} << 20;
+  // How many of the best open designs the tight mode's first phase expands at once, their
+  // children shared out among the threads. Where the store holds that many, a batch keeps two
+  // threads busy for a millisecond or more (a child's bound takes tens of microseconds to
+  // milliseconds on thick laminates); where the first best value is the optimum, the designs a
+  // batch expands are those the tree would expand one by one, as every design whose bound
+  // reaches the optimum is expanded in any order.
+  static constexpr int kExpansionBatch = 16;
+  // Another batch size (1 or more), for tests and measurements: it changes the steps where the
+  // best value rises during the first phase, never the designs or the value. `dealt` (tests
+  // only): the designs of each batch are dealt to the threads in turn, so that the threads
+  // share the batches of trees too small to keep them busy.
+  void setExpansionBatch(int designs, bool dealt = false) {
+    expansionBatch_ = std::max(1, designs);
+    dealtBatches_ = dealt;
+  }
   // The tight mode's threads (1 or more), the memory its open designs may take, in bytes (0: no
   // limit), and how many open designs its first phase leaves for the threads (by default the
   // process's hand-over setting). Tied designs may take half the budget, and at least
@@ -54,11 +73,16 @@ class SimultaneousSearch : public AlternativeSearch {
                       int subtreeRoots = subtreeRootsSetting(),
                       std::size_t fewestTies = kFewestTiesHeld);
   // How the tight mode's last run shared its tree out: the subtrees handed over, the threads
-  // that searched at least one, and the subtrees that went depth-first under the memory budget.
+  // that searched at least one, and the subtrees that went depth-first under the memory budget;
+  // the first phase's batches, the designs they expanded, and the batches whose designs more
+  // than one thread expanded.
   struct ShareOut {
     std::size_t subtrees = 0;
     int busyThreads = 0;
     long long depthFirstDives = 0;
+    long long batches = 0;
+    long long batchedDesigns = 0;
+    long long sharedBatches = 0;
   };
   const ShareOut& shareOut() const { return shareOut_; }
   // The steps after which the search stops with the best designs found so far (0: no limit;
@@ -100,19 +124,47 @@ class SimultaneousSearch : public AlternativeSearch {
   // The tight mode's shared-out tree.
   template <typename Records>
   void tightTreeSearchWith();
+  using Workers = std::vector<std::unique_ptr<SimultaneousSearch>>;
+  Workers makeWorkers(StepTicker& ticker) const;
+  // One child of a first-phase batch (an open design and a code for its next position) as a
+  // worker evaluated it: the child if it stays open, the designs its completions found at or
+  // above the batch's best value, where the trade-off walk ended, the thread that took it and
+  // what it threw.
+  template <typename Record>
+  struct ExpandedChild {
+    Record child;
+    bool open = false;
+    std::vector<PanelDesign> found;
+    TradeOffBound::WalkState walk;
+    int thread = 0;
+    std::exception_ptr failure;
+  };
+  // The first phase on the threads of `crew` (thread i expands with workers[i]), until the store
+  // holds the open designs to share out; they leave it best first.
   template <typename Records>
-  std::vector<typename Records::Record> splitIntoSubtrees();
+  std::vector<typename Records::Record> splitIntoSubtrees(const Workers& workers,
+                                                          ExpansionCrew& crew);
+  // In a worker: one child of a batch's design, from the batch's best value `floor` and walk
+  // state.
   template <typename Records>
-  // `first`: the subtree this thread starts with, before those after `next`; `watched`: the
-  // progress a watcher reads, published by one of the threads (or none).
+  void expandInBatch(const typename Records::Record& record, int code, double floor,
+                     const TradeOffBound::WalkState& walk,
+                     ExpandedChild<typename Records::Record>& out);
+  // The child of `parent` with `code` at the next position of the parent's active laminate,
+  // into `child`; whether it stays open. The joint bounds' terms must be the parent's.
+  bool openChild(const OpenDesign& parent, int code, OpenDesign& child);
+  template <typename Records>
+  // `first`: the subtree this thread starts with, before those after `next`; `start`: the best
+  // value every subtree starts from; `watched`: the progress a watcher reads, published by one
+  // of the threads (or none).
   void searchSubtrees(const std::vector<typename Records::Record>& roots, std::size_t first,
-                      std::atomic<std::size_t>& next, std::int64_t budget,
+                      std::atomic<std::size_t>& next, std::int64_t budget, double start,
                       SearchProgress* watched);
   template <typename Heap, typename Records>
   void diveDepthFirst(Heap& heap, OpenDesign& parent);
   // A worker searches subtrees of this run with its own bounds and its own best designs.
   void adoptRunOf(const SimultaneousSearch& master, StepTicker* ticker);
-  void mergeWorkers(const std::vector<std::unique_ptr<SimultaneousSearch>>& workers);
+  void mergeWorkers(const Workers& workers);
 
   PlyOrder plyOrder_;
   // The best design of the random start: never a result of a finished search (the tree finds
@@ -153,6 +205,10 @@ class SimultaneousSearch : public AlternativeSearch {
   int threads_ = 1;
   std::int64_t memoryBudget_ = 0;
   int subtreeRoots_ = subtreeRootsSetting();
+  int expansionBatch_ = kExpansionBatch;
+  bool dealtBatches_ = false;
+  OpenDesign batchParent_;  // a worker's open design of a batch, rebuilt in place
+  OpenDesign batchChild_;
   ShareOut shareOut_;  // a worker's own counts; the master's after the merge
   long long stepLimit_ = 0;
   StepTicker* ticker_ = nullptr;  // the tight mode's shared step count

@@ -47,6 +47,21 @@ class TradeOffBound {
   // Back to the first weights and a fresh count of cuts, at the start of each subtree, so that
   // what a thread finds in one does not depend on the subtrees it searched before.
   void restartWalk();
+  // Where the walk stands: the weights it starts from and its counts of cuts. A batch of designs
+  // expanded at once walks each from the state the batch began with, whichever thread takes it.
+  struct WalkState {
+    int current = 0;
+    long long walks = 0;
+    long long cuts = 0;
+    long long skipped = 0;
+  };
+  WalkState walkState() const { return {current_, walks_, cuts_, skipped_}; }
+  void resumeWalk(const WalkState& state) {
+    current_ = state.current;
+    walks_ = state.walks;
+    cuts_ = state.cuts;
+    skipped_ = state.skipped;
+  }
 
  private:
   double walk(const PanelDesign& design, double best, int moves);

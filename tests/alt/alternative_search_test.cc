@@ -80,8 +80,12 @@ TEST(AlternativeSearchTest, SimultaneousSearchFindsExactlyTheExhaustiveOptima) {
     // Three trials in four shared out among two threads from one to three open designs: one
     // with a budget so small that every subtree goes depth-first, one with a budget of a few
     // open designs per thread (subtrees start best-first, go depth-first once they grow), one
-    // without. The fourth keeps one thread and the hand-over setting.
-    if (trial % 4 != 0) tight.setParallelism(2, budgetOf(trial), 1 + trial % 3);
+    // without (or, every other time, with no hand-over: the whole tree in batches of two to
+    // four designs). The fourth keeps one thread and the hand-over setting.
+    const bool batched = trial % 8 == 7;
+    if (trial % 4 != 0)
+      tight.setParallelism(2, budgetOf(trial), batched ? testing::kNoHandOver : 1 + trial % 3);
+    if (batched) tight.setExpansionBatch(2 + trial % 3, true);
     {
       CapturedStreams captured;
       exhaustive.run(ts, tt);
@@ -98,6 +102,7 @@ TEST(AlternativeSearchTest, SimultaneousSearchFindsExactlyTheExhaustiveOptima) {
     if (!exhaustive.results().empty()) ++nonEmpty;
     if (exhaustive.results().size() > 1) ++ties;
     if (trial % 4 != 0) reached.count(tight.shareOut(), testing::budgetOf(trial));
+    if (batched) reached.countBatches(tight.shareOut());
   }
   EXPECT_GE(nonEmpty, 75);
   EXPECT_GE(ties, 10);
@@ -125,10 +130,13 @@ TEST(AlternativeSearchTest, SharedOutTightTreeFindsWhatOneThreadFinds) {
     LaminateRules stiffenerRules = rulesOf(coin(random), coin(random));
     if (trial % 3 == 0) testing::addRandomGuidelines(stiffenerRules, random);
     SCOPED_TRACE("trial " + std::to_string(trial));
-    const int roots = 2 << (trial % 3);
+    // One trial in four runs its whole tree in batches of two to four designs.
+    const bool batched = trial % 4 == 3;
+    const int roots = batched ? testing::kNoHandOver : 2 << (trial % 3);
     auto search = [&](int threads, std::int64_t budget) {
       SimultaneousSearch tight(surface, skinRules, stiffenerRules, 11u, true);
       tight.setParallelism(threads, budget, roots);
+      if (batched) tight.setExpansionBatch(2 + trial % 3, true);
       tight.setStepCounterShown(false);
       tight.run(ts, tt);
       return std::make_tuple(designTexts(tight.results()), tight.best(), tight.totalSteps(),
@@ -142,7 +150,8 @@ TEST(AlternativeSearchTest, SharedOutTightTreeFindsWhatOneThreadFinds) {
     EXPECT_EQ(std::get<0>(shared), std::get<0>(alone));
     EXPECT_EQ(std::get<1>(shared), std::get<1>(alone));
     EXPECT_EQ(std::get<2>(shared), std::get<2>(alone));
-    reached.count(std::get<3>(shared), budget);
+    if (batched) reached.countBatches(std::get<3>(shared));
+    else reached.count(std::get<3>(shared), budget);
   }
   reached.expectMost();
   // Thick laminates, whose start designs climb apart on the threads: the first best value and
@@ -303,6 +312,12 @@ TEST(AlternativeSearchDeathTest, SimultaneousRejectsLaminatesOfTwoPositions) {
   const LaminateRules rules = rulesOf(true, false);
   for (auto [ts, tt] : {std::pair{4, 10}, std::pair{10, 4}}) {
     EXPECT_FAILS_WITH(SimultaneousSearch(surface, rules, rules, 1u).run(ts, tt), "ply number must be greater than 4!$");
+    // The tight tree's first phase on two threads: the failure of a batch's design reaches the
+    // caller, and the helper thread is let go.
+    SimultaneousSearch tight(surface, rules, rules, 1u, true);
+    tight.setParallelism(2, 0, testing::kNoHandOver);
+    tight.setExpansionBatch(2);
+    EXPECT_FAILS_WITH(tight.run(ts, tt), "ply number must be greater than 4!$");
   }
 }
 

@@ -58,7 +58,12 @@ TEST(FailureModesTest, TreeSearchesFindExactlyTheExhaustiveOptimaOfTheSmallestSu
     ExhaustiveSearch exhaustive(models[0], skinRules, stiffenerRules);
     SimultaneousSearch tree(models[0], skinRules, stiffenerRules, 3u);
     SimultaneousSearch tight(models[0], skinRules, stiffenerRules, 3u, true);
-    if (trial % 4 != 0) tight.setParallelism(2, testing::budgetOf(trial), 1 + trial % 3);
+    // Every eighth trial runs its whole tree in batches of two to four designs.
+    const bool batched = trial % 8 == 7;
+    const int roots = batched ? testing::kNoHandOver : 1 + trial % 3;
+    const int batch = 2 + trial % 3;
+    if (trial % 4 != 0) tight.setParallelism(2, testing::budgetOf(trial), roots);
+    if (batched) tight.setExpansionBatch(batch, true);
     for (AlternativeSearch* search : {static_cast<AlternativeSearch*>(&exhaustive),
                                       static_cast<AlternativeSearch*>(&tree),
                                       static_cast<AlternativeSearch*>(&tight)}) {
@@ -69,7 +74,8 @@ TEST(FailureModesTest, TreeSearchesFindExactlyTheExhaustiveOptimaOfTheSmallestSu
     const auto expected = testing::sortedDesignTexts(exhaustive.results());
     if (trial % 4 == 3) {  // two threads without a budget take the steps of one
       SimultaneousSearch alone(models[0], skinRules, stiffenerRules, 3u, true);
-      alone.setParallelism(1, 0, 1 + trial % 3);
+      alone.setParallelism(1, 0, roots);
+      if (batched) alone.setExpansionBatch(batch);
       alone.setExtraSurfaces(extras);
       alone.setStepCounterShown(false);
       alone.run(ts, tt);
@@ -87,6 +93,7 @@ TEST(FailureModesTest, TreeSearchesFindExactlyTheExhaustiveOptimaOfTheSmallestSu
     nonEmpty += !expected.empty();
     infeasible += expected.empty() && !extras.required.empty();
     if (trial % 4 != 0) reached.count(tight.shareOut(), testing::budgetOf(trial));
+    if (batched) reached.countBatches(tight.shareOut());
   }
   EXPECT_GE(nonEmpty, 100);
   EXPECT_GE(infeasible, 5);
