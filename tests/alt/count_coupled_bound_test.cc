@@ -258,7 +258,9 @@ TEST(CountCoupledBoundTest, CellsOfCountsCutAndKeyAsPairsDo) {
       const double keyByCells = cells.evaluate(node, floor);
       const bool kept = canReach(key, floor);
       EXPECT_EQ(canReach(keyByCells, floor), kept) << "trial " << trial << " floor " << floor;
-      if (kept) EXPECT_DOUBLE_EQ(keyByCells, key) << "trial " << trial << " floor " << floor;
+      if (kept) {
+        EXPECT_DOUBLE_EQ(keyByCells, key) << "trial " << trial << " floor " << floor;
+      }
       ++decided[kept ? 1 : 0];
     }
   }

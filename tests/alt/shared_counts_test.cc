@@ -33,7 +33,9 @@ TEST(SharedCountsTest, ModesNeedingOppositeCountsCutWhatEachLeavesOpen) {
     const bool open = shared.allow({{&first, best, true}, {&second, best, true}}, key);
     // Open exactly when the best is within reach of equal counts; the key still bounds them.
     EXPECT_EQ(open, best < 1.0);
-    if (open) EXPECT_GE(key, 1.0);
+    if (open) {
+      EXPECT_GE(key, 1.0);
+    }
   }
 }
 
