@@ -20,7 +20,11 @@ far:
    whose numpy computes the same numbers), and the history says whether each proposal is the
    proved best of its surfaces;
 4. the proposals are analysed; the region grows when a proposal beats the best design and
-   shrinks when none does;
+   shrinks when none does; every fifth round instead fits the whole space and proposes the
+   best design of another ply-count class of the skin (of the stiffener, in the next such
+   round) than the best design's and than those such rounds proposed before: the fits cannot
+   tell a laminate's share of a value from its partner's, so a class the plan analysed only
+   with a poor partner looks worse than it is, and only an analysis with a fitting one tells;
 5. a region is given up once it is at its smallest, or once its centre has stayed unbeaten for
    ten rounds (fewer with a small budget: a plateau, the governing mode is one the designs near
    the centre do not change). The next region opens at the best design of whole-space surfaces
@@ -214,9 +218,10 @@ class _Loop:
     def _centre(self) -> Optional[Record]:
         return self.regions.centre(self.round)
 
-    def _propose(self, fitted_requirements: bool = True) -> List[Record]:
+    def _propose(self, fitted_requirements: bool = True, look: bool = True) -> List[Record]:
         """The round's designs: the best unanalysed designs of the fitted surfaces inside the
-        trust region (or, exploring, away from the regions given up)."""
+        trust region (or, exploring, away from the regions given up; or, over the whole space,
+        of other ply-count classes of one laminate than the best design's)."""
         settings, regions = self.settings, self.regions
         try:
             usable = [r for r in self.records if not r.failed]
@@ -234,6 +239,11 @@ class _Loop:
             required.append((region, top - regions.radius ** 2))
         elif regions.explore:
             required += regions.away_from_given_up()
+        looking = regions.looking_at(self.round) if look and centre is None \
+            and not regions.explore and self.records else None
+        if looking is not None:
+            required += regions.other_classes(looking, self._plies(looking),
+                                              self.ranking.best(self.records))
         objectives = [self.surfaces[m] for m in self._governing_modes()]
         proposals: List[Record] = []
         while len(proposals) < min(settings.batch, settings.budget - len(self.records)):
@@ -252,7 +262,15 @@ class _Loop:
                                     region=len(regions.given_up)))
             if regions.explore:  # a batch that explores spreads out
                 required += far_from([fresh[0].parameters], tuning.SEPARATION)
+            if looking is not None:  # ... and one that looks at classes, over classes
+                required += regions.look(looking, self._plies(looking), proposals[-1])
+        if looking is not None and not proposals:
+            # Every class of that laminate has had its look: an ordinary whole-space round.
+            return self._propose(fitted_requirements, look=False)
         return proposals
+
+    def _plies(self, laminate: str) -> int:
+        return self.settings.skin_plies if laminate == "skin" else self.settings.stiffener_plies
 
     def _governing_modes(self) -> List[str]:
         # A mode capped at every analysis is fitted as a constant: it governs nowhere the loop

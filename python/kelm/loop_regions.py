@@ -11,7 +11,8 @@ import numpy
 
 from . import loop_settings as tuning
 from .loop_records import Ranking, Record, ply_counts
-from .loop_surfaces import STIFFENER_WEIGHTS, SKIN_WEIGHTS, far_from
+from .loop_surfaces import (SKIN_IN_PLANE, SKIN_WEIGHTS, STIFFENER_IN_PLANE, STIFFENER_WEIGHTS,
+                            far_from)
 
 
 class Regions:
@@ -33,6 +34,8 @@ class Regions:
         self.anchor: Optional[Record] = None
         self.anchor_since = 0
         self.explore = False  # the next round opens a new region
+        # The in-plane parameters of the classes given a look by whole-space rounds, by laminate.
+        self.looked = {"skin": [], "stiffener": []}
 
     # --- the centre -----------------------------------------------------------------------
     def centre(self, round_number: int) -> Optional[Record]:
@@ -124,6 +127,31 @@ class Regions:
         weights = SKIN_WEIGHTS if len(self.given_up) % 2 == 1 else STIFFENER_WEIGHTS
         return far_from(self.spent, tuning.SEPARATION, weights)
 
+    # --- whole-space rounds --------------------------------------------------------------
+    @staticmethod
+    def looking_at(round_number: int) -> Optional[str]:
+        """The laminate whose ply-count classes a whole-space round looks at: the skin's and the
+        stiffener's in turn (None: not a whole-space round)."""
+        if round_number % tuning.GLOBAL_ROUND:
+            return None
+        return "skin" if (round_number // tuning.GLOBAL_ROUND) % 2 else "stiffener"
+
+    def other_classes(self, laminate: str, plies: int, best: Record) -> list:
+        """Requirements keeping a whole-space search off the best design's ply-count class of
+        one laminate and off the classes earlier whole-space rounds looked at. The trust region
+        spends its rounds on the best design's counts; a class that the plan analysed with a
+        poor partner (or missed) is rated low by fits that cannot separate the two laminates'
+        shares, and only an analysis of it with a fitting partner tells. Classes differ by at
+        least 2 / plies in an in-plane parameter, so half of that parts them."""
+        centres = [numpy.asarray(best.design.parameters)] + self.looked[laminate]
+        return _off_classes(centres, laminate, plies)
+
+    def look(self, laminate: str, plies: int, record: Record) -> list:
+        """Notes the class a whole-space round proposed; the requirement keeping the round's
+        further designs off it."""
+        self.looked[laminate].append(numpy.asarray(record.design.parameters))
+        return _off_classes(self.looked[laminate][-1:], laminate, plies)
+
     # --- kept beside the history ------------------------------------------------------------
     def state(self, round_number: int) -> dict:
         anchor = None if self.anchor is None else self.records.index(self.anchor)
@@ -131,7 +159,8 @@ class Regions:
                 "spent": [list(map(float, c)) for c in self.spent], "misses": self.misses,
                 "given_up": self.given_up,
                 "stale": self.stale, "anchor": anchor, "anchor_since": self.anchor_since,
-                "explore": self.explore}
+                "explore": self.explore,
+                "looked": {k: [list(map(float, c)) for c in v] for k, v in self.looked.items()}}
 
     def restore(self, state: Optional[dict]) -> Optional[int]:
         """The state saved after the history's last row; its round, or None when the state is
@@ -148,10 +177,17 @@ class Regions:
             round_number, radius = int(state["round"]), float(state["radius"])
             misses, stale = int(state["misses"]), int(state["stale"])
             anchor_since, explore = int(state["anchor_since"]), bool(state["explore"])
+            looked = {k: [numpy.asarray(c, dtype=float) for c in state.get("looked", {}).get(k, [])]
+                      for k in ("skin", "stiffener")}
         except (ValueError, KeyError, IndexError, TypeError, AttributeError):
             return None
         # All or nothing: a state read in part would mix two rounds.
         self.anchor, self.spent, self.given_up, self.radius = anchor, spent, given_up, radius
         self.misses, self.stale = misses, stale
-        self.anchor_since, self.explore = anchor_since, explore
+        self.anchor_since, self.explore, self.looked = anchor_since, explore, looked
         return round_number
+
+
+def _off_classes(centres, laminate: str, plies: int) -> list:
+    weights = SKIN_IN_PLANE if laminate == "skin" else STIFFENER_IN_PLANE
+    return far_from(centres, 1.0 / plies, weights)

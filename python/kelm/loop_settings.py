@@ -30,8 +30,10 @@ CAP = 1.5
 # this far apart: panels often have good designs in several distant places (other ply counts,
 # another governing mode).
 SEPARATION = 0.5
-# Every GLOBAL_ROUND-th round fits the surfaces to the whole space and searches all of it: a good
-# region the plan only brushed still gets proposals.
+# Every GLOBAL_ROUND-th round fits the surfaces to the whole space and searches it outside the
+# best design's ply-count class of the skin (then of the stiffener, in turn) and outside the
+# classes such rounds proposed before: a good class the plan only brushed, or analysed with a
+# poor partner, still gets an analysis while the trust region works on the best one.
 GLOBAL_ROUND = 5
 # A region whose proposals fail to beat its centre this many rounds in a row is given up, whatever
 # its radius: on a plateau (a governing mode that the designs near the centre do not change) the

@@ -16,6 +16,10 @@ from .workflow import fit_surface, target_surface
 # One laminate's parameters, as weights of a distance.
 SKIN_WEIGHTS = [1.0, 1.0, 0.0, 0.0, 1.0, 1.0, 0.0, 0.0]
 STIFFENER_WEIGHTS = [0.0, 0.0, 1.0, 1.0, 0.0, 0.0, 1.0, 1.0]
+# One laminate's in-plane parameters: fixed by its ply counts, so equal for every design of a
+# ply-count class.
+SKIN_IN_PLANE = [1.0, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0]
+STIFFENER_IN_PLANE = [0.0, 0.0, 1.0, 1.0, 0.0, 0.0, 0.0, 0.0]
 
 
 def fit_responses(usable: List[Record], centre: Optional[Record], radius: float,

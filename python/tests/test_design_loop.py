@@ -220,6 +220,33 @@ def test_a_plateau_of_the_governing_mode_does_not_hold_the_loop(tmp_path):
     assert resumed.regions.spent and resumed.round == result.history["round"].max()
 
 
+def test_a_class_the_plan_paired_badly_gets_its_look_and_resuming_keeps_the_looks(tmp_path):
+    """The capped J panel of the bench, 12/16 plies: its optimum has the all-90 deg skin, which
+    the plan analysed only beside a stiffener of little axial stiffness (0.53 of the optimum), so
+    the fits rate that skin low and the trust region settles on skins with +-45 deg plies
+    (0.94). A whole-space round that looks at other skin classes analyses it with a good
+    stiffener. A loop stopped and resumed goes on with the classes already looked at."""
+    bench = pathlib.Path(__file__).resolve().parents[2] / "bench" / "design_loop"
+    sys.path.insert(0, str(bench))
+    import gap_table
+    import models
+    import optima
+
+    model = models.load("j_capped")
+    judge = gap_table.Judge(model, 12, 16, "-b")
+
+    def run(name, budget):
+        return kelm.optimize_model(judge.analyse_designs, 12, 16, modes=list(model.MODES),
+                                   rules="-b", budget=budget, plan=15, seed=4,
+                                   history=tmp_path / name)
+
+    whole = run("whole.csv", 50)
+    assert whole.value == pytest.approx(optima.cached_optimum("j_capped", 12, 16, "-b")["value"])
+    run("resumed.csv", 35)
+    run("resumed.csv", 50)
+    assert (tmp_path / "whole.csv").read_bytes() == (tmp_path / "resumed.csv").read_bytes()
+
+
 def test_a_history_of_failed_analyses_resumes_and_a_wrong_name_stops_early(blade_panel, tmp_path):
     history = tmp_path / "h.csv"
     typo = Analysis(blade_panel)
