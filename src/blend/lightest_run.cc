@@ -200,6 +200,11 @@ LightestRun::Decision LightestRun::decideVector(const std::vector<int>& plies, d
     if (!conflicts_.groupsHold(plies, budget, largest)) return stopped() ? stoppedAt(plies) : Decision::GroupFails;
     if (annealedDesign(plies, weight, budget * kAnnealFactor)) return Decision::Searched;
     if (stopped()) return stoppedAt(plies);
+    // From the second round on, the sides go first and longer: a side of seven or eight panels
+    // runs through its positions several times faster than the whole vector, so where an arm
+    // holds the conflict its proof comes before the whole vector's longer search.
+    if (search != nullptr && !conflicts_.cutSidesHold(plies, budget * kVectorBudgetFactor * kSideShare))
+      return stopped() ? stoppedAt(plies) : Decision::GroupFails;
     if (search == nullptr) {
       ++result_.vectorsTried;
       search = makeCountVectorSearch(structure_, plies, &completions_);
@@ -207,10 +212,11 @@ LightestRun::Decision LightestRun::decideVector(const std::vector<int>& plies, d
     search->limitPositions(budget * kVectorBudgetFactor);
     const Decision decision = tryVector(*search, plies, weight, true, certifying);
     if (decision != Decision::Undecided) return decision;
-    // Still open: a side that one or two joints cut off (an arm of the structure) blends more
-    // freely than the whole and is searched over fewer panels, so it can prove the vector empty
-    // where the whole search wanders; a side proved empty rules out every vector with its totals.
-    if (!conflicts_.cutSidesHold(plies, budget * kVectorBudgetFactor))
+    // Still open after the first round: a side that one or two joints cut off (an arm of the
+    // structure) blends more freely than the whole and is searched over fewer panels, so it can
+    // prove the vector empty where the whole search wanders; a side proved empty rules out every
+    // vector with its totals.
+    if (budget == kFirstGroupBudget && !conflicts_.cutSidesHold(plies, budget * kVectorBudgetFactor))
       return stopped() ? stoppedAt(plies) : Decision::GroupFails;
   }
 }

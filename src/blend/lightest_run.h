@@ -67,6 +67,8 @@ class LightestRun {
   static constexpr std::int64_t kFirstGroupBudget = 2000;
   static constexpr std::int64_t kVectorBudgetFactor = 50;
   static constexpr std::int64_t kAnnealFactor = 10;
+  // The sides' positions per position of the vector's own search, from the second round on.
+  static constexpr std::int64_t kSideShare = 4;
 
   const BlendedStructure& structure_;
   const StopRequest* stop_;

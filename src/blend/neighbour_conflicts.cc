@@ -69,8 +69,23 @@ bool NeighbourConflicts::groupsHold(const std::vector<int>& totals, std::int64_t
 
 bool NeighbourConflicts::cutSidesHold(const std::vector<int>& totals, std::int64_t budget) {
   for (std::size_t g = smallGroups_; g < groups_.size(); ++g)
-    if (!groupHolds(groups_[g], totals, budget) || stopped()) return false;
+    if (!groupHolds(groups_[g], totals, sideBudget(groups_[g], totals, budget)) || stopped()) return false;
   return true;
+}
+
+// A side keeps its totals across many count vectors (an arm stays as it is while the other arm
+// and the panels between change), so a side left undecided is met again and again, and proved
+// empty once it rules out every vector that holds it. Each time a vector asks again, the side is
+// searched four times as long as the last time, up to kSideBudgetCap times the vector's own
+// budget: the searches of one side add up to about 4/3 of its last, and a side that does hold a
+// design, yet hides it, costs each vector at most a bounded share.
+std::int64_t NeighbourConflicts::sideBudget(const std::vector<int>& members, const std::vector<int>& totals,
+                                            std::int64_t budget) const {
+  std::vector<int> plies;
+  for (int p : members) plies.push_back(totals[p]);
+  const auto known = groupsKnown_.find(std::make_pair(members, plies));
+  if (known == groupsKnown_.end() || known->second.decided) return budget;
+  return std::clamp(known->second.searchedWithin * kSideBudgetGrowth, budget, budget * kSideBudgetCap);
 }
 
 std::vector<std::vector<int>> NeighbourConflicts::cutSides() const {

@@ -41,8 +41,8 @@ class NeighbourConflicts {
   // Whether no group of the vector (of up to `largest` panels) is known, within `budget`
   // positions each, to hold no design.
   bool groupsHold(const std::vector<int>& totals, std::int64_t budget, std::size_t largest);
-  // Whether no side of a narrow cut is known, within `budget` positions each, to hold no
-  // design at these totals.
+  // Whether no side of a narrow cut is known, within `budget` positions each (a side met again
+  // undecided, longer), to hold no design at these totals.
   bool cutSidesHold(const std::vector<int>& totals, std::int64_t budget);
   // The sides of narrow cuts searched as groups, smaller first.
   std::vector<std::vector<int>> cutSides() const;
@@ -62,6 +62,7 @@ class NeighbourConflicts {
   void findGroups();
   bool knownNotToHold(const std::vector<int>& members, const std::vector<int>& totals) const;
   bool groupHolds(const std::vector<int>& members, const std::vector<int>& totals, std::int64_t budget);
+  std::int64_t sideBudget(const std::vector<int>& members, const std::vector<int>& totals, std::int64_t budget) const;
   void reportGroup(const std::vector<int>& members, const std::vector<int>& plies);
   VectorSearchOutcome searchGroup(const std::vector<int>& members, const std::vector<int>& plies,
                                   std::int64_t budget);
@@ -71,6 +72,10 @@ class NeighbourConflicts {
   std::string dropsConflict(int tp, int tq, bool adjacent) const;
 
   static constexpr std::int64_t kPairPositionLimit = 200000;
+  // A side met again is searched this many times as long as the last time, up to the cap times
+  // the budget the vector asks for.
+  static constexpr std::int64_t kSideBudgetGrowth = 4;
+  static constexpr std::int64_t kSideBudgetCap = 16;
 
   struct GroupKnowledge {
     bool decided = false;

@@ -378,7 +378,8 @@ TEST(BlendSearchTest, LightestWeightMatchesEveryVector) {
 // yields, and a side proved to hold no design (small groups cut to pairs, so that only the
 // sides search) rules out only vectors for which trying every guide finds none either.
 TEST(BlendSearchTest, NarrowCutSidesRuleOutOnlyEmptyVectors) {
-  int ruledOut = 0;
+  constexpr std::int64_t kShortSideSearch = 2;
+  int ruledOut = 0, decidedWhenAskedAgain = 0;
   for (std::uint32_t seed = 1; seed <= 6; ++seed) {
     BlendedStructure structure = randomStructure(3000 + seed, kRuleSets[seed % kRuleSetCount], 2);
     for (std::uint32_t more = 1; structure.panels.size() < 6; ++more) {
@@ -397,15 +398,27 @@ TEST(BlendSearchTest, NarrowCutSidesRuleOutOnlyEmptyVectors) {
     for (const BlendPanel& panel : structure.panels) options.push_back({panel.totals[0].plies, panel.totals[1].plies});
     conflicts.prepare(options);
     ASSERT_EQ(conflicts.cutSides(), (std::vector<std::vector<int>>{{0, 1, 2}, {3, 4, 5}}));
+    // A side left open by a short search is searched longer each time a vector asks again.
+    LightestBlend patientRecord;
+    NeighbourConflicts patient(structure, patientRecord, completions);
+    patient.limitSmallGroups(2);
+    patient.prepare(options);
     for (int choice = 0; choice < 64; ++choice) {
       std::vector<int> plies;
       for (int p = 0; p < 6; ++p) plies.push_back(options[p][(choice >> p) & 1]);
-      if (conflicts.cutSidesHold(plies, 1000000)) continue;
+      bool patientHolds = patient.cutSidesHold(plies, kShortSideSearch);
+      for (int ask = 0; ask < 3 && patientHolds; ++ask)
+        if (!patient.cutSidesHold(plies, kShortSideSearch)) ++decidedWhenAskedAgain, patientHolds = false;
+      if (conflicts.cutSidesHold(plies, 1000000)) {
+        EXPECT_TRUE(patientHolds) << "seed " << seed << " vector " << choice;
+        continue;
+      }
       ++ruledOut;
       EXPECT_FALSE(bruteForce(structure, plies).found) << "seed " << seed << " vector " << choice;
     }
   }
   EXPECT_GT(ruledOut, 0);
+  EXPECT_GT(decidedWhenAskedAgain, 0);
 }
 
 // Two neighbours under the mid-plane policy: A of 7 plies with one 0, two +-45 and one 90 deg
