@@ -105,9 +105,9 @@ std::string laminatesKey(const BlendPanel& panel, int plies) {
     return "panel " + panel.name;
   const LaminateRules& r = panel.rules;
   std::string key = "rules";
-  for (const double field : {double{r.balance}, double{r.fourPlyRule}, double{r.plyNumbersFixed}, double(r.ply0),
+  for (const double field : {double(r.balance), double(r.fourPlyRule), double(r.plyNumbersFixed), double(r.ply0),
                              double(r.ply45), double(r.ply90), r.minSharePercent, double(r.maxRun),
-                             double{r.noCrossPlyJump}, double{r.outer45}})
+                             double(r.noCrossPlyJump), double(r.outer45)})
     key += " " + std::to_string(field);
   return key;
 }

@@ -153,7 +153,9 @@ Brute bruteForce(const BlendedStructure& structure, const std::vector<int>& plie
       design.laminates = laminatesFromGuide(design.guide, plies);
       if (complete) complete(design);
       const BlendVerdict verdict = checkBlendedDesign(structure, design);
-      if (verdict.holds()) EXPECT_TRUE(blendsInRealPlies(structure, design));
+      if (verdict.holds()) {
+        EXPECT_TRUE(blendsInRealPlies(structure, design));
+      }
       if (verdict.holds() && (!best.found || verdict.margin > best.margin)) best = {true, verdict.margin};
       return;
     }
@@ -255,7 +257,9 @@ Brute bruteForceEdgeWise(const BlendedStructure& structure, const std::vector<in
   std::function<void(std::size_t)> choose = [&](std::size_t p) {
     if (p == plies.size()) {
       const BlendVerdict verdict = checkBlendedDesign(structure, design);
-      if (verdict.holds()) EXPECT_TRUE(blendsInRealPlies(structure, design));
+      if (verdict.holds()) {
+        EXPECT_TRUE(blendsInRealPlies(structure, design));
+      }
       if (verdict.holds() && (!best.found || verdict.margin > best.margin)) best = {true, verdict.margin};
       return;
     }
@@ -510,7 +514,9 @@ TEST(BlendSearchTest, FixedPlyNumbersDecideAsEveryGuide) {
     const LightestBlend result = findLightestBlend(structure);
     ASSERT_EQ(result.found, brute.found) << "seed " << seed;
     ASSERT_EQ(result.status, brute.found ? LightestBlend::Status::Optimal : LightestBlend::Status::Infeasible);
-    if (brute.found) EXPECT_TRUE(checkBlendedDesign(structure, result.design).holds()) << "seed " << seed;
+    if (brute.found) {
+      EXPECT_TRUE(checkBlendedDesign(structure, result.design).holds()) << "seed " << seed;
+    }
     (brute.found ? found : infeasible)++;
   }
   std::cout << found << " fixed-count structures with designs, " << infeasible << " without\n";

@@ -139,7 +139,9 @@ TEST_F(StructureFileTest, RunStepsGiveOneAnswerHoweverStarted) {
     EXPECT_EQ(other.status, LightestBlend::Status::Optimal);
     EXPECT_EQ(other.weight, alone.weight);
     EXPECT_EQ(other.design.plies, alone.design.plies);
-    if (!settings.weightOnly) EXPECT_EQ(other.margin, alone.margin);
+    if (!settings.weightOnly) {
+      EXPECT_EQ(other.margin, alone.margin);
+    }
     EXPECT_EQ(other.startOutcome.empty(), settings.start.empty());
   }
   EXPECT_EQ(checkedVerdict(plates, alone, "test").weight, alone.weight);
