@@ -3,9 +3,11 @@
 // first best value the local search hands to the tree, and a one-thread run within a step
 // limit: the steps, the best value it reached, whether it proved it, and the designs tied.
 // usage: kelm_thick_profile OPTIONS SKIN_TOTAL STIFFENER_TOTAL RSFILE STEP_LIMIT [BEST_KNOWN]
-// (KELM_EXPANSION_BATCH=N in the environment sets the first phase's batch size)
+// (KELM_EXPANSION_BATCH=N in the environment sets the first phase's batch size,
+// KELM_PROFILE_THREADS=N its threads)
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -64,7 +66,9 @@ int main(int argc, char** argv) {
               parts.stiffenerOwn, parts.value);
 
   SimultaneousSearch search(run.model, run.skinRules, run.stiffenerRules, 1, true);
-  search.setParallelism(1, 0);
+  // KELM_PROFILE_THREADS=N: the tree on N threads (one by default).
+  const char* threads = std::getenv("KELM_PROFILE_THREADS");
+  search.setParallelism(threads ? std::max(1, std::atoi(threads)) : 1, 0);
   // KELM_EXPANSION_BATCH=N: the first phase's batch size (1: one design at a time).
   if (const char* batch = std::getenv("KELM_EXPANSION_BATCH")) search.setExpansionBatch(std::atoi(batch));
   search.setStepLimit(stepLimit);
@@ -85,9 +89,10 @@ int main(int argc, char** argv) {
   // How much work the threads could share: the first phase's batches (a thread each design of
   // a batch) and the subtrees handed over after it.
   const SimultaneousSearch::ShareOut& shared = search.shareOut();
-  std::printf("  first phase %lld batches, %.1f designs a batch on average; %zu subtrees after it\n",
+  std::printf("  first phase %lld batches, %.1f designs a batch on average, %lld children taken "
+              "as evaluated ahead; %zu subtrees after it\n",
               shared.batches,
               shared.batches > 0 ? static_cast<double>(shared.batchedDesigns) / shared.batches : 0.0,
-              shared.subtrees);
+              shared.childrenTakenAhead, shared.subtrees);
   return 0;
 }

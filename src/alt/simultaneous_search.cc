@@ -7,9 +7,11 @@
 #include <iterator>
 #include <iostream>
 #include <limits>
+#include <optional>
 #include <thread>
 
 #include "laminate/design_rules.h"
+#include "alt/children_ahead.h"
 #include "alt/drawn_laminates.h"
 #include "alt/record_stack.h"
 #include "alt/start_climbs.h"
@@ -384,6 +386,7 @@ void SimultaneousSearch::completeSingleLaminate(const PanelDesign& child) {
 // the tight mode's shared count shows every multiple.
 void SimultaneousSearch::countSteps(long long steps) {
   totalSteps_ += steps;
+  if (countingAhead_) return;
   if (ticker_) ticker_->add(steps);
   else if (steps == 1 && totalSteps_ % kTreeProgressInterval == 0) showProgress(progress_.stepCounterShown, totalSteps_);
   if (stepLimit_ > 0 && (ticker_ ? ticker_->steps() : totalSteps_) >= stepLimit_) stopForSteps();
@@ -460,6 +463,7 @@ void SimultaneousSearch::tightTreeSearchWith() {
   shareOut_.batches = firstPhase.batches;
   shareOut_.batchedDesigns = firstPhase.batchedDesigns;
   shareOut_.sharedBatches = firstPhase.sharedBatches;
+  shareOut_.childrenTakenAhead = firstPhase.childrenTakenAhead;
 }
 
 SimultaneousSearch::Workers SimultaneousSearch::makeWorkers(StepTicker& ticker) const {
@@ -479,46 +483,110 @@ SimultaneousSearch::Workers SimultaneousSearch::makeWorkers(StepTicker& ticker) 
 // designs to share out; they leave it best first. Each design of a batch is expanded from the
 // best value the batch began with, and the batch's children enter the store in the order of
 // their parents: which thread expanded what changes nothing. A design found in a batch raises
-// the best value for the next one.
+// the best value for the next one. A thread left without a child of the batch evaluates the
+// children of the batch's open children ahead (without trade-off walks, whose state passes from
+// batch to batch); the next batch takes those it holds if its best value is the same.
 template <typename Records>
 std::vector<typename Records::Record> SimultaneousSearch::splitIntoSubtrees(
     const Workers& workers, ExpansionCrew& crew) {
   using Record = typename Records::Record;
-  DesignHeap<Record> heap(skinPositions_ + stiffenerPositions_);
-  heap.push(Records::pack(rootDesign()));
+  using Expanded = ExpandedChild<Record>;
+  using Ahead = ChildrenAhead<Record, Expanded>;
+  constexpr std::size_t kCodes = kSearchedCodes;
+  constexpr std::size_t kNoOrigin = Ahead::kNone;
+  DesignHeap<BatchChild<Record>> heap(skinPositions_ + stiffenerPositions_);
+  {
+    Record root = Records::pack(rootDesign());
+    const double rootBound = root.bound;
+    heap.push({std::move(root), rootBound, 0, kNoOrigin});
+  }
   const std::size_t batchSize = static_cast<std::size_t>(expansionBatch_);
   std::vector<Record> batch;
   batch.reserve(batchSize);
-  constexpr std::size_t kCodes = kSearchedCodes;
-  std::vector<ExpandedChild<Record>> expanded(batchSize * kCodes);
+  std::vector<std::size_t> origins;
+  origins.reserve(batchSize);
+  std::vector<Expanded> expanded(batchSize * kCodes);
+  std::vector<Expanded*> outOf(batchSize * kCodes);  // each place's evaluation
+  std::vector<std::size_t> fresh;                     // the places evaluated in the batch
+  fresh.reserve(batchSize * kCodes);
+  std::vector<std::size_t> takenOpen;  // places taken done and open, whose children are offered
+  takenOpen.reserve(batchSize * kCodes);
   double floor = best();
   TradeOffBound::WalkState walk = tradeOff_.walkState();
+  long long batchNumber = 0;
+  const bool lookAhead = threads_ > 1 && tradeOff_.empty();
+  std::optional<Ahead> ahead;
+  if (lookAhead)
+    ahead.emplace(
+        kSearchedCodes, batchSize,
+        [&](int thread, typename Ahead::Unit& unit) { workers[thread]->expandAhead<Records>(unit); },
+        [&] { crew.wake(); });
   // A batch's places are its children: on thick laminates the tree is narrow (a batch of one
   // or two designs), and a child's bound takes milliseconds.
-  const std::function<void(int, std::size_t)> expandOne = [&](int thread, std::size_t place) {
-    expanded[place].thread = thread;
+  const std::function<void(int, std::size_t)> expandOne = [&](int thread, std::size_t index) {
+    const std::size_t place = fresh[index];
+    Expanded& out = expanded[place];
+    out.thread = thread;
     workers[thread]->expandInBatch<Records>(batch[place / kCodes], static_cast<int>(place % kCodes),
-                                            floor, walk, expanded[place]);
+                                            floor, walk, out);
+    if (lookAhead && out.open && !out.failure) ahead->offer(batchNumber, place, out.child);
   };
+  const std::function<bool(int)> workAhead = [&](int thread) { return ahead->workAhead(thread); };
+  // The crew leaves the idle work before `ahead` goes, also on failure.
+  struct IdleWorkSet {
+    ExpansionCrew& crew;
+    ~IdleWorkSet() { crew.setIdleWork(nullptr); }
+  } idleWorkSet{crew};
+  if (lookAhead) crew.setIdleWork(&workAhead);
   shareOut_ = ShareOut{};
   while (heap.count() > 0 && heap.count() < subtreeRoots_ && !stopRequested()) {
     batch.clear();
+    origins.clear();
     while (batch.size() < batchSize && heap.count() > 0) {
-      Record record = heap.pop();
-      if (canReach(record.bound, best())) batch.push_back(std::move(record));
+      BatchChild<Record> child = heap.pop();
+      if (!canReach(child.bound, best())) continue;
+      batch.push_back(std::move(child.record));
+      origins.push_back(child.batch == batchNumber ? child.place : kNoOrigin);
     }
     floor = best();
+    ++batchNumber;
     const std::size_t places = batch.size() * kCodes;
-    crew.expandBatch(places, expandOne);
+    std::fill_n(outOf.begin(), places, nullptr);
+    takenOpen.clear();
+    if (lookAhead) {
+      ahead->beginBatch(batchNumber, floor, origins,
+                       [&](std::size_t place, Expanded& out, bool pending) {
+                         outOf[place] = &out;
+                         if (!pending && out.open && !out.failure) takenOpen.push_back(place);
+                       });
+      for (std::size_t place : takenOpen) ahead->offer(batchNumber, place, outOf[place]->child);
+    }
+    fresh.clear();
+    for (std::size_t place = 0; place < places; ++place) {
+      if (outOf[place]) continue;
+      outOf[place] = &expanded[place];
+      fresh.push_back(place);
+    }
+    crew.expandBatch(fresh.size(), expandOne);
+    if (lookAhead) ahead->awaitPending(0);
+    // Tests' small batches end before a helper is idle: every offered child is evaluated ahead.
+    if (lookAhead && dealtBatches_) while (ahead->workAhead(0)) continue;
     bool shared = false;
     for (std::size_t place = 0; place < places; ++place) {
-      ExpandedChild<Record>& out = expanded[place];
+      Expanded& out = *outOf[place];
       if (out.failure) std::rethrow_exception(out.failure);
-      if (out.open) heap.push(std::move(out.child));
+      if (&out != &expanded[place]) {
+        workers[0]->countStepsAhead(out.steps, out.completed);
+        ++shareOut_.childrenTakenAhead;
+      }
+      if (out.open) {
+        const double bound = out.child.bound;
+        heap.push({std::move(out.child), bound, batchNumber, place});
+      }
       for (const PanelDesign& design : out.found) results_.enter(design, design.value);
-      shared |= out.thread != expanded[0].thread;
+      shared |= out.thread != outOf[0]->thread;
     }
-    if (places > 0) walk = expanded[places - 1].walk;
+    if (places > 0) walk = outOf[places - 1]->walk;
     if (tieLimit_ > 0 && results_.designs().size() > tieLimit_) stopForMemory();
     ++shareOut_.batches;
     shareOut_.batchedDesigns += static_cast<long long>(batch.size());
@@ -527,7 +595,7 @@ std::vector<typename Records::Record> SimultaneousSearch::splitIntoSubtrees(
   }
   std::vector<Record> roots;
   roots.reserve(heap.count());
-  while (heap.count() > 0) roots.push_back(heap.pop());
+  while (heap.count() > 0) roots.push_back(heap.pop().record);
   return roots;
 }
 
@@ -538,6 +606,8 @@ void SimultaneousSearch::expandInBatch(const typename Records::Record& record, i
   out.open = false;
   out.found.clear();
   out.failure = nullptr;
+  out.steps = 0;
+  out.completed = 0;
   try {
     results_.restart(floor);
     if (!tradeOff_.empty()) tradeOff_.resumeWalk(walk);
@@ -553,6 +623,24 @@ void SimultaneousSearch::expandInBatch(const typename Records::Record& record, i
   } catch (...) {
     out.failure = std::current_exception();
   }
+}
+
+template <typename Records, typename Unit>
+void SimultaneousSearch::expandAhead(Unit& unit) {
+  const long long steps = totalSteps_;
+  const long long completed = completedCount_;
+  countingAhead_ = true;
+  expandInBatch<Records>(unit.parent, unit.code, unit.floor, TradeOffBound::WalkState{}, unit.out);
+  countingAhead_ = false;
+  unit.out.steps = totalSteps_ - steps;
+  unit.out.completed = completedCount_ - completed;
+  totalSteps_ = steps;
+  completedCount_ = completed;
+}
+
+void SimultaneousSearch::countStepsAhead(long long steps, long long completed) {
+  completedCount_ += completed;
+  countSteps(steps);
 }
 
 void SimultaneousSearch::adoptRunOf(const SimultaneousSearch& master, StepTicker* ticker) {

@@ -59,7 +59,8 @@ class SimultaneousSearch : public AlternativeSearch {
   // Another batch size (1 or more), for tests and measurements: it changes the steps where the
   // best value rises during the first phase, never the designs or the value. `dealt` (tests
   // only): the designs of each batch are dealt to the threads in turn, so that the threads
-  // share the batches of trees too small to keep them busy.
+  // share the batches of trees too small to keep them busy, and every child a batch offers
+  // for evaluation ahead is evaluated ahead.
   void setExpansionBatch(int designs, bool dealt = false) {
     expansionBatch_ = std::max(1, designs);
     dealtBatches_ = dealt;
@@ -74,8 +75,8 @@ class SimultaneousSearch : public AlternativeSearch {
                       std::size_t fewestTies = kFewestTiesHeld);
   // How the tight mode's last run shared its tree out: the subtrees handed over, the threads
   // that searched at least one, and the subtrees that went depth-first under the memory budget;
-  // the first phase's batches, the designs they expanded, and the batches whose designs more
-  // than one thread expanded.
+  // the first phase's batches, the designs they expanded, the batches whose designs more
+  // than one thread expanded, and the children a batch took as evaluated ahead of it.
   struct ShareOut {
     std::size_t subtrees = 0;
     int busyThreads = 0;
@@ -83,6 +84,7 @@ class SimultaneousSearch : public AlternativeSearch {
     long long batches = 0;
     long long batchedDesigns = 0;
     long long sharedBatches = 0;
+    long long childrenTakenAhead = 0;
   };
   const ShareOut& shareOut() const { return shareOut_; }
   // The steps after which the search stops with the best designs found so far (0: no limit;
@@ -138,6 +140,18 @@ class SimultaneousSearch : public AlternativeSearch {
     TradeOffBound::WalkState walk;
     int thread = 0;
     std::exception_ptr failure;
+    // The steps and completed designs of an evaluation made ahead of its batch, counted when
+    // the batch takes it (0 for the others, counted as they go).
+    long long steps = 0;
+    long long completed = 0;
+  };
+  // A first-phase open design in the store, with the batch and place it was a child of.
+  template <typename Record>
+  struct BatchChild {
+    Record record;
+    double bound;
+    long long batch;
+    std::size_t place;
   };
   // The first phase on the threads of `crew` (thread i expands with workers[i]), until the store
   // holds the open designs to share out; they leave it best first.
@@ -150,6 +164,11 @@ class SimultaneousSearch : public AlternativeSearch {
   void expandInBatch(const typename Records::Record& record, int code, double floor,
                      const TradeOffBound::WalkState& walk,
                      ExpandedChild<typename Records::Record>& out);
+  // In a worker: a child evaluated ahead of its batch (see ChildrenAhead), its steps held back.
+  template <typename Records, typename Unit>
+  void expandAhead(Unit& unit);
+  // The steps of an evaluation made ahead, when its batch takes it.
+  void countStepsAhead(long long steps, long long completed);
   // The child of `parent` with `code` at the next position of the parent's active laminate,
   // into `child`; whether it stays open. The joint bounds' terms must be the parent's.
   bool openChild(const OpenDesign& parent, int code, OpenDesign& child);
@@ -207,6 +226,7 @@ class SimultaneousSearch : public AlternativeSearch {
   int subtreeRoots_ = subtreeRootsSetting();
   int expansionBatch_ = kExpansionBatch;
   bool dealtBatches_ = false;
+  bool countingAhead_ = false;  // a worker's steps are held back, not shown
   OpenDesign batchParent_;  // a worker's open design of a batch, rebuilt in place
   OpenDesign batchChild_;
   ShareOut shareOut_;  // a worker's own counts; the master's after the merge

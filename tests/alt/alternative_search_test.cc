@@ -154,6 +154,7 @@ TEST(AlternativeSearchTest, SharedOutTightTreeFindsWhatOneThreadFinds) {
     else reached.count(std::get<3>(shared), budget);
   }
   reached.expectMost();
+  EXPECT_GT(2 * reached.takenAhead, reached.batchedCases);
   // Thick laminates, whose start designs climb apart on the threads: the first best value and
   // everything after it as on one thread.
   for (int trial = 0; trial < 2; ++trial) {

@@ -32,6 +32,7 @@ struct ThreadedCodeReached {
   int depthFirst = 0;
   int batchedCases = 0;
   int sharedBatches = 0;
+  int takenAhead = 0;  // batched cases where a batch took children evaluated ahead of it
 
   void count(const SimultaneousSearch::ShareOut& shareOut, std::int64_t budget) {
     ++cases;
@@ -43,11 +44,13 @@ struct ThreadedCodeReached {
   void countBatches(const SimultaneousSearch::ShareOut& shareOut) {
     ++batchedCases;
     sharedBatches += shareOut.sharedBatches > 0;
+    takenAhead += shareOut.childrenTakenAhead > 0;
   }
   void print() const {
     std::printf("threaded code reached: two busy threads in %d of %d cases shared out, "
-                "depth-first in %d (%d with a budget); batches shared in %d of %d cases\n",
-                threaded, cases, depthFirst, budgeted, sharedBatches, batchedCases);
+                "depth-first in %d (%d with a budget); batches shared in %d of %d cases, "
+                "children taken as evaluated ahead in %d\n",
+                threaded, cases, depthFirst, budgeted, sharedBatches, batchedCases, takenAhead);
   }
   void expectMost() const {
     print();
