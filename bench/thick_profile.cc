@@ -1,7 +1,7 @@
 // Where the tight search's steps go on thick laminates: the count tables' set-up (processor
 // time, memory), the count-coupled bound at the root (its gap over the best value known), the
-// first best value the local search hands to the tree, and a one-thread run within a step
-// limit: the steps, the best value it reached, whether it proved it, and the designs tied.
+// first best value the local search hands to the tree, and a run (one thread unless set) within
+// a step limit: the steps, the best value it reached, whether it proved it, and the designs tied.
 // usage: kelm_thick_profile OPTIONS SKIN_TOTAL STIFFENER_TOTAL RSFILE STEP_LIMIT [BEST_KNOWN]
 // (KELM_EXPANSION_BATCH=N in the environment sets the first phase's batch size,
 // KELM_PROFILE_THREADS=N its threads)
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
   const bool proved = search.stopReason() == StopReason::None;
   const double best = search.results().empty() ? 0.0 : search.results().front().value;
   const double known = argc == 7 ? std::stod(argv[6]) : best;
-  std::printf("  first best %.10f, %s %.10f after %lld steps (%.1f s one thread, %.0f MB peak), "
+  std::printf("  first best %.10f, %s %.10f after %lld steps (%.1f processor s, %.0f MB peak), "
               "%zu tied; root gap %.6f, first-best gap %.2e\n",
               search.firstBestValue(), proved ? "optimum" : "best found", best,
               search.totalSteps(), seconds, peakMegabytes(), search.results().size(),
