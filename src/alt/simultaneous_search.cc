@@ -519,7 +519,10 @@ std::vector<typename Records::Record> SimultaneousSearch::splitIntoSubtrees(
   if (lookAhead)
     ahead.emplace(
         kSearchedCodes, batchSize,
-        [&](int thread, typename Ahead::Unit& unit) { workers[thread]->expandAhead<Records>(unit); },
+        [&](int thread, typename Ahead::Unit& unit) {
+          unit.out.thread = thread;
+          workers[thread]->expandAhead<Records>(unit);
+        },
         [&] { crew.wake(); });
   // A batch's places are its children: on thick laminates the tree is narrow (a batch of one
   // or two designs), and a child's bound takes milliseconds.
