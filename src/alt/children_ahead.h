@@ -86,7 +86,7 @@ class ChildrenAhead {
 
   // Place `place` of batch `batch` is an open child (`child`): its children may be evaluated
   // ahead. Any thread.
-  void offer(long long batch, std::size_t place, const Record& child) {
+  void offer(long long batch, std::size_t place, const Record& child) noexcept {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (!offerLocked(batch, place, child)) return;
@@ -163,12 +163,18 @@ class ChildrenAhead {
     int inFlight = 0;
   };
 
-  bool offerLocked(long long batch, std::size_t place, const Record& child) {
+  // Called where nothing may throw (a crew's thread): a child whose copy fails (out of
+  // memory) is not offered, and its batch evaluates it itself.
+  bool offerLocked(long long batch, std::size_t place, const Record& child) noexcept {
     if (closed_ || batch != current_) return false;
     Generation& generation = generations_[batch % 2];
     for (int code = 0; code < codes_; ++code) {
       const std::size_t unit = place * codes_ + code;
-      generation.units[unit].parent = child;
+      try {
+        generation.units[unit].parent = child;
+      } catch (...) {
+        break;
+      }
       generation.units[unit].code = code;
       generation.units[unit].floor = generation.floor;
       generation.states[unit] = kFree;
