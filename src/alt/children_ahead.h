@@ -8,6 +8,10 @@
 
 namespace kelm {
 
+// A first-phase design that was no child of the batch before (whose children nobody evaluated
+// ahead).
+constexpr std::size_t kNoChildPlace = static_cast<std::size_t>(-1);
+
 // The children of a first-phase batch's open children, evaluated ahead by threads that would
 // otherwise wait for the batch's last child (a narrow tree's batch holds a few children of very
 // unequal cost). The next batch takes such an evaluation as its own when it holds the parent
@@ -36,7 +40,7 @@ class ChildrenAhead {
     for (Generation& generation : generations_) {
       generation.units.resize(places * codes * codes);
       generation.states.assign(generation.units.size(), kEmpty);
-      generation.waiting.assign(generation.units.size(), kNone);
+      generation.waiting.assign(generation.units.size(), kNoChildPlace);
       generation.offered.reserve(generation.units.size());
     }
   }
@@ -45,8 +49,8 @@ class ChildrenAhead {
   // No thread is inside an evaluation once it is gone.
   ~ChildrenAhead() { close(); }
 
-  // Batch `batch` (counted from 1) begins from `floor` with `designs` designs; `origins[i]` is
-  // the place among the last batch's children that design i was, or kNone. Each of its children
+  // Batch `batch` (counted from 1) begins from `floor`; `origins[i]` is the place among the
+  // last batch's children that its design i was, or kNoChildPlace. Each of its children
   // evaluated ahead from the same floor is handed to `take(place, result, pending)`: `pending`
   // while a thread still evaluates it (awaitPending() waits for those). Called by the first
   // thread only, between batches.
@@ -61,14 +65,14 @@ class ChildrenAhead {
     current.batch = batch;
     current.floor = floor;
     std::fill_n(current.states.begin(), units, kEmpty);
-    std::fill_n(current.waiting.begin(), units, kNone);
+    std::fill_n(current.waiting.begin(), units, kNoChildPlace);
     current.offered.clear();
     current.nextOffered = 0;
     current_ = batch;
     Generation& last = generations_[(batch + 1) % 2];
     if (last.batch != batch - 1 || !(last.floor == floor)) return dropOffers(last);
     for (std::size_t design = 0; design < origins.size(); ++design) {
-      if (origins[design] == kNone) continue;
+      if (origins[design] == kNoChildPlace) continue;
       for (int code = 0; code < codes_; ++code) {
         const std::size_t unit = origins[design] * codes_ + code;
         const std::size_t place = design * codes_ + code;
@@ -113,7 +117,7 @@ class ChildrenAhead {
     generation.states[unit] = kDone;
     --generation.inFlight;
     bool offered = false;
-    if (generation.waiting[unit] != kNone) {
+    if (generation.waiting[unit] != kNoChildPlace) {
       // Taken by the next batch while it ran: its children are that batch's to offer.
       --pending_;
       const Result& out = generation.units[unit].out;
@@ -147,8 +151,6 @@ class ChildrenAhead {
       return generations_[0].inFlight == 0 && generations_[1].inFlight == 0;
     });
   }
-
-  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
  private:
   enum State : char { kEmpty, kFree, kTaken, kDone };

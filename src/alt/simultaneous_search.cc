@@ -490,30 +490,25 @@ template <typename Records>
 std::vector<typename Records::Record> SimultaneousSearch::splitIntoSubtrees(
     const Workers& workers, ExpansionCrew& crew) {
   using Record = typename Records::Record;
-  using Expanded = ExpandedChild<Record>;
-  using Ahead = ChildrenAhead<Record, Expanded>;
+  using Ahead = ChildrenAhead<Record, ExpandedChild<Record>>;
   constexpr std::size_t kCodes = kSearchedCodes;
-  constexpr std::size_t kNoOrigin = Ahead::kNone;
   DesignHeap<BatchChild<Record>> heap(skinPositions_ + stiffenerPositions_);
   {
     Record root = Records::pack(rootDesign());
     const double rootBound = root.bound;
-    heap.push({std::move(root), rootBound, 0, kNoOrigin});
+    heap.push({std::move(root), rootBound, 0, kNoChildPlace});
   }
   const std::size_t batchSize = static_cast<std::size_t>(expansionBatch_);
-  std::vector<Record> batch;
-  batch.reserve(batchSize);
-  std::vector<std::size_t> origins;
-  origins.reserve(batchSize);
-  std::vector<Expanded> expanded(batchSize * kCodes);
-  std::vector<Expanded*> outOf(batchSize * kCodes);  // each place's evaluation
-  std::vector<std::size_t> fresh;                     // the places evaluated in the batch
-  fresh.reserve(batchSize * kCodes);
+  FirstPhaseBatch<Record> batch;
+  batch.designs.reserve(batchSize);
+  batch.origins.reserve(batchSize);
+  batch.expanded.resize(batchSize * kCodes);
+  batch.outOf.resize(batchSize * kCodes);
+  batch.fresh.reserve(batchSize * kCodes);
   std::vector<std::size_t> takenOpen;  // places taken done and open, whose children are offered
   takenOpen.reserve(batchSize * kCodes);
   double floor = best();
   TradeOffBound::WalkState walk = tradeOff_.walkState();
-  long long batchNumber = 0;
   const bool lookAhead = threads_ > 1 && tradeOff_.empty();
   std::optional<Ahead> ahead;
   if (lookAhead)
@@ -527,12 +522,12 @@ std::vector<typename Records::Record> SimultaneousSearch::splitIntoSubtrees(
   // A batch's places are its children: on thick laminates the tree is narrow (a batch of one
   // or two designs), and a child's bound takes milliseconds.
   const std::function<void(int, std::size_t)> expandOne = [&](int thread, std::size_t index) {
-    const std::size_t place = fresh[index];
-    Expanded& out = expanded[place];
+    const std::size_t place = batch.fresh[index];
+    ExpandedChild<Record>& out = batch.expanded[place];
     out.thread = thread;
-    workers[thread]->expandInBatch<Records>(batch[place / kCodes], static_cast<int>(place % kCodes),
-                                            floor, walk, out);
-    if (lookAhead && out.open && !out.failure) ahead->offer(batchNumber, place, out.child);
+    workers[thread]->expandInBatch<Records>(batch.designs[place / kCodes],
+                                            static_cast<int>(place % kCodes), floor, walk, out);
+    if (lookAhead && out.open && !out.failure) ahead->offer(batch.number, place, out.child);
   };
   const std::function<bool(int)> workAhead = [&](int thread) { return ahead->workAhead(thread); };
   // The crew leaves the idle work before `ahead` goes, also on failure.
@@ -543,56 +538,34 @@ std::vector<typename Records::Record> SimultaneousSearch::splitIntoSubtrees(
   if (lookAhead) crew.setIdleWork(&workAhead);
   shareOut_ = ShareOut{};
   while (heap.count() > 0 && heap.count() < subtreeRoots_ && !stopRequested()) {
-    batch.clear();
-    origins.clear();
-    while (batch.size() < batchSize && heap.count() > 0) {
-      BatchChild<Record> child = heap.pop();
-      if (!canReach(child.bound, best())) continue;
-      batch.push_back(std::move(child.record));
-      origins.push_back(child.batch == batchNumber ? child.place : kNoOrigin);
-    }
+    takeBatch<Records>(heap, batch);
     floor = best();
-    ++batchNumber;
-    const std::size_t places = batch.size() * kCodes;
-    std::fill_n(outOf.begin(), places, nullptr);
+    const std::size_t places = batch.designs.size() * kCodes;
+    std::fill_n(batch.outOf.begin(), places, nullptr);
     takenOpen.clear();
     if (lookAhead) {
-      ahead->beginBatch(batchNumber, floor, origins,
-                       [&](std::size_t place, Expanded& out, bool pending) {
-                         outOf[place] = &out;
-                         if (!pending && out.open && !out.failure) takenOpen.push_back(place);
-                       });
-      for (std::size_t place : takenOpen) ahead->offer(batchNumber, place, outOf[place]->child);
+      ahead->beginBatch(batch.number, floor, batch.origins,
+                        [&](std::size_t place, ExpandedChild<Record>& out, bool pending) {
+                          batch.outOf[place] = &out;
+                          if (!pending && out.open && !out.failure) takenOpen.push_back(place);
+                        });
+      for (std::size_t place : takenOpen) ahead->offer(batch.number, place, batch.outOf[place]->child);
     }
-    fresh.clear();
+    batch.fresh.clear();
     for (std::size_t place = 0; place < places; ++place) {
-      if (outOf[place]) continue;
-      outOf[place] = &expanded[place];
-      fresh.push_back(place);
+      if (batch.outOf[place]) continue;
+      batch.outOf[place] = &batch.expanded[place];
+      batch.fresh.push_back(place);
     }
-    crew.expandBatch(fresh.size(), expandOne);
+    crew.expandBatch(batch.fresh.size(), expandOne);
     if (lookAhead) ahead->awaitPending(0);
     // Tests' small batches end before a helper is idle: every offered child is evaluated ahead.
     if (lookAhead && dealtBatches_) while (ahead->workAhead(0)) continue;
-    bool shared = false;
-    for (std::size_t place = 0; place < places; ++place) {
-      Expanded& out = *outOf[place];
-      if (out.failure) std::rethrow_exception(out.failure);
-      if (&out != &expanded[place]) {
-        workers[0]->countStepsAhead(out.steps, out.completed);
-        ++shareOut_.childrenTakenAhead;
-      }
-      if (out.open) {
-        const double bound = out.child.bound;
-        heap.push({std::move(out.child), bound, batchNumber, place});
-      }
-      for (const PanelDesign& design : out.found) results_.enter(design, design.value);
-      shared |= out.thread != outOf[0]->thread;
-    }
-    if (places > 0) walk = outOf[places - 1]->walk;
+    const bool shared = mergeBatch<Records>(batch, heap, *workers[0]);
+    if (places > 0) walk = batch.outOf[places - 1]->walk;
     if (tieLimit_ > 0 && results_.designs().size() > tieLimit_) stopForMemory();
     ++shareOut_.batches;
-    shareOut_.batchedDesigns += static_cast<long long>(batch.size());
+    shareOut_.batchedDesigns += static_cast<long long>(batch.designs.size());
     shareOut_.sharedBatches += shared;
     progress_.publish(ticker_->steps(), heap.count(), best());
   }
@@ -600,6 +573,45 @@ std::vector<typename Records::Record> SimultaneousSearch::splitIntoSubtrees(
   roots.reserve(heap.count());
   while (heap.count() > 0) roots.push_back(heap.pop().record);
   return roots;
+}
+
+// Each design remembers whether it was a child of the batch before, whose threads may have
+// evaluated its children ahead.
+template <typename Records>
+void SimultaneousSearch::takeBatch(DesignHeap<BatchChild<typename Records::Record>>& heap,
+                                   FirstPhaseBatch<typename Records::Record>& batch) const {
+  batch.designs.clear();
+  batch.origins.clear();
+  while (batch.designs.size() < static_cast<std::size_t>(expansionBatch_) && heap.count() > 0) {
+    BatchChild<typename Records::Record> child = heap.pop();
+    if (!canReach(child.bound, best())) continue;
+    batch.designs.push_back(std::move(child.record));
+    batch.origins.push_back(child.batch == batch.number ? child.place : kNoChildPlace);
+  }
+  ++batch.number;
+}
+
+template <typename Records>
+bool SimultaneousSearch::mergeBatch(FirstPhaseBatch<typename Records::Record>& batch,
+                                    DesignHeap<BatchChild<typename Records::Record>>& heap,
+                                    SimultaneousSearch& counter) {
+  const std::size_t places = batch.designs.size() * kSearchedCodes;
+  bool shared = false;
+  for (std::size_t place = 0; place < places; ++place) {
+    ExpandedChild<typename Records::Record>& out = *batch.outOf[place];
+    if (out.failure) std::rethrow_exception(out.failure);
+    if (&out != &batch.expanded[place]) {
+      counter.countStepsAhead(out.steps, out.completed);
+      ++shareOut_.childrenTakenAhead;
+    }
+    if (out.open) {
+      const double bound = out.child.bound;
+      heap.push({std::move(out.child), bound, batch.number, place});
+    }
+    for (const PanelDesign& design : out.found) results_.enter(design, design.value);
+    shared |= out.thread != batch.outOf[0]->thread;
+  }
+  return shared;
 }
 
 template <typename Records>

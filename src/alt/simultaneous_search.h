@@ -158,6 +158,29 @@ class SimultaneousSearch : public AlternativeSearch {
   template <typename Records>
   std::vector<typename Records::Record> splitIntoSubtrees(const Workers& workers,
                                                           ExpansionCrew& crew);
+  // The first phase's batch in progress: its designs, the place each held among the children
+  // of the batch before (or kNoChildPlace), and where each child's evaluation is (made
+  // in the batch, `expanded`, or ahead of it); `fresh`: the places the batch evaluates itself.
+  template <typename Record>
+  struct FirstPhaseBatch {
+    std::vector<Record> designs;
+    std::vector<std::size_t> origins;
+    std::vector<ExpandedChild<Record>> expanded;
+    std::vector<ExpandedChild<Record>*> outOf;
+    std::vector<std::size_t> fresh;
+    long long number = 0;  // batches formed so far
+  };
+  // Pops up to the batch size of the best open designs that can still reach the best value.
+  template <typename Records>
+  void takeBatch(DesignHeap<BatchChild<typename Records::Record>>& heap,
+                 FirstPhaseBatch<typename Records::Record>& batch) const;
+  // Pushes the batch's open children and enters the designs found, in the order of the places;
+  // the steps of the evaluations made ahead are counted (by `counter`). Whether more than one
+  // thread evaluated the batch.
+  template <typename Records>
+  bool mergeBatch(FirstPhaseBatch<typename Records::Record>& batch,
+                  DesignHeap<BatchChild<typename Records::Record>>& heap,
+                  SimultaneousSearch& counter);
   // In a worker: one child of a batch's design, from the batch's best value `floor` and walk
   // state.
   template <typename Records>
