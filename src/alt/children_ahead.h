@@ -1,9 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace kelm {
