@@ -192,32 +192,37 @@ VectorVerdict LightestRun::decideAlone(const std::vector<int>& plies, const Stop
 // panels (the larger ones are many, and each costs more). The vector's own search is kept from
 // round to round, so that a round goes on past what the last one proved rather than searching
 // it again.
+//
+// Most vectors just below the lightest design hold no design and their own search shows it
+// within a few positions, so a first look of that search comes before the annealing and the
+// sides, which such a vector would pay for in vain. A vector still open after the first look
+// has the sides that one or two joints cut off (the arms of the structure) searched before its
+// own longer search: an arm blends more freely than the whole and is searched over fewer
+// panels, so where it holds the conflict its proof comes first, and it rules out every vector
+// with its totals.
 LightestRun::Decision LightestRun::decideVector(const std::vector<int>& plies, double weight, bool certifying) {
   std::unique_ptr<CountVectorSearch> search;
   std::size_t largest = 3;
   for (std::int64_t budget = kFirstGroupBudget;;
        budget *= 4, largest = std::min(largest + 1, NeighbourConflicts::kLargestGroup)) {
     if (!conflicts_.groupsHold(plies, budget, largest)) return stopped() ? stoppedAt(plies) : Decision::GroupFails;
-    if (annealedDesign(plies, weight, budget * kAnnealFactor)) return Decision::Searched;
-    if (stopped()) return stoppedAt(plies);
-    // From the second round on, the sides go first and longer: a side of seven or eight panels
-    // runs through its positions several times faster than the whole vector, so where an arm
-    // holds the conflict its proof comes before the whole vector's longer search.
-    if (search != nullptr && !conflicts_.cutSidesHold(plies, budget * kVectorBudgetFactor * kSideShare))
-      return stopped() ? stoppedAt(plies) : Decision::GroupFails;
     if (search == nullptr) {
       ++result_.vectorsTried;
       search = makeCountVectorSearch(structure_, plies, &completions_);
+      search->limitPositions(kFirstLook);
+      const Decision glance = tryVector(*search, plies, weight, true, certifying);
+      if (glance != Decision::Undecided) return glance;
     }
-    search->limitPositions(budget * kVectorBudgetFactor);
+    if (annealedDesign(plies, weight, budget * kAnnealFactor)) return Decision::Searched;
+    if (stopped()) return stoppedAt(plies);
+    // From the second round on, the sides are searched longer than the vector: a side of seven
+    // or eight panels runs through its positions several times faster than the whole vector.
+    const std::int64_t own = budget * kVectorBudgetFactor;
+    if (!conflicts_.cutSidesHold(plies, budget == kFirstGroupBudget ? own : own * kSideShare))
+      return stopped() ? stoppedAt(plies) : Decision::GroupFails;
+    search->limitPositions(own);
     const Decision decision = tryVector(*search, plies, weight, true, certifying);
     if (decision != Decision::Undecided) return decision;
-    // Still open after the first round: a side that one or two joints cut off (an arm of the
-    // structure) blends more freely than the whole and is searched over fewer panels, so it can
-    // prove the vector empty where the whole search wanders; a side proved empty rules out every
-    // vector with its totals.
-    if (budget == kFirstGroupBudget && !conflicts_.cutSidesHold(plies, budget * kVectorBudgetFactor))
-      return stopped() ? stoppedAt(plies) : Decision::GroupFails;
   }
 }
 

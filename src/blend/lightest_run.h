@@ -69,6 +69,8 @@ class LightestRun {
   static constexpr std::int64_t kAnnealFactor = 10;
   // The sides' positions per position of the vector's own search, from the second round on.
   static constexpr std::int64_t kSideShare = 4;
+  // The positions of a vector's first look at its own search.
+  static constexpr std::int64_t kFirstLook = 1000;
 
   const BlendedStructure& structure_;
   const StopRequest* stop_;

@@ -419,6 +419,15 @@ TEST(BlendSearchTest, NarrowCutSidesRuleOutOnlyEmptyVectors) {
       }
       ++ruledOut;
       EXPECT_FALSE(bruteForce(structure, plies).found) << "seed " << seed << " vector " << choice;
+      // The enumeration cuts the side's totals from then on, and so does a run told of it.
+      const auto& [side, sidePlies] = conflicts.lastFailedGroup();
+      EXPECT_FALSE(conflicts.fitsEarlierPanels(side.back(), plies)) << "seed " << seed << " vector " << choice;
+      LightestBlend toldRecord;
+      NeighbourConflicts told(structure, toldRecord, completions);
+      told.limitSmallGroups(2);
+      told.prepare(options);
+      told.learnGroup(side, sidePlies);
+      EXPECT_FALSE(told.fitsEarlierPanels(side.back(), plies)) << "seed " << seed << " vector " << choice;
     }
   }
   EXPECT_GT(ruledOut, 0);
