@@ -64,7 +64,7 @@ LightestBlend LightestRun::run() {
     const bool untried = enumeration_.lightestUntried(plies, weight);
     if (stopped()) return stoppedResult(certified_);
     if (!untried) break;
-    if (result_.found && heavierThan(weight, result_.weight)) break;
+    if (weightCertified(weight)) break;
     certified_ = weight;
     const Decision decision = decideVector(plies, weight, true);
     if (decision == Decision::Stopped) return stoppedResult(weight);
@@ -73,6 +73,14 @@ LightestBlend LightestRun::run() {
     if (lastFound_) lightest_.push_back(plies);
   }
   return raiseMargin();
+}
+
+// Whether the design held needs no vector of this weight (the lightest left) searched: none
+// heavier can beat it, and asked for the weight only, none as heavy either, since every lighter
+// vector has been decided.
+bool LightestRun::weightCertified(double weight) const {
+  if (!result_.found) return false;
+  return heavierThan(weight, result_.weight) || (weightOnly_ && !heavierThan(result_.weight, weight));
 }
 
 // The weight certified: among the vectors of that weight, the design of the largest smallest
@@ -104,7 +112,7 @@ std::optional<std::pair<std::vector<int>, double>> LightestRun::handOut() {
   double weight = 0.0;
   const bool untried = enumeration_.lightestUntried(plies, weight);
   if (stopped()) return std::nullopt;
-  if (!untried || (result_.found && heavierThan(weight, result_.weight))) {
+  if (!untried || weightCertified(weight)) {
     exhausted_ = true;
     return std::nullopt;
   }
@@ -151,7 +159,8 @@ LightestBlend LightestRun::concludeShared() {
       if (weight < open) open = weight, result_.pending = plies;
   // Vectors not handed out yet weigh at least the last one handed out.
   if (!exhausted_) open = std::min(open, certified_);
-  if (open < std::numeric_limits<double>::infinity()) {
+  // Asked for the weight only, vectors left open as heavy as the design do not matter.
+  if (open < std::numeric_limits<double>::infinity() && !(weightOnly_ && weightCertified(open))) {
     if (result_.found) open = std::min(open, result_.weight);
     return stoppedResult(open);
   }

@@ -49,6 +49,7 @@ class LightestRun {
 
   bool stopped() const { return stop_ != nullptr && stop_->requested(); }
   bool taken(const std::vector<int>& plies) const;
+  bool weightCertified(double weight) const;
   LightestBlend raiseMargin();
   Decision decideVector(const std::vector<int>& plies, double weight, bool certifying);
   Decision stoppedAt(const std::vector<int>& plies);
