@@ -64,7 +64,7 @@ LightestBlend LightestRun::run() {
     const bool untried = enumeration_.lightestUntried(plies, weight);
     if (stopped()) return stoppedResult(certified_);
     if (!untried) break;
-    if (result_.found && heavierThan(weight, result_.weight)) break;
+    if (weightCertified(weight)) break;
     certified_ = weight;
     const Decision decision = decideVector(plies, weight, true);
     if (decision == Decision::Stopped) return stoppedResult(weight);
@@ -73,6 +73,14 @@ LightestBlend LightestRun::run() {
     if (lastFound_) lightest_.push_back(plies);
   }
   return raiseMargin();
+}
+
+// Whether the design held needs no vector of this weight (the lightest left) searched: none
+// heavier can beat it, and asked for the weight only, none as heavy either, since every lighter
+// vector has been decided.
+bool LightestRun::weightCertified(double weight) const {
+  if (!result_.found) return false;
+  return heavierThan(weight, result_.weight) || (weightOnly_ && !heavierThan(result_.weight, weight));
 }
 
 // The weight certified: among the vectors of that weight, the design of the largest smallest
@@ -104,7 +112,7 @@ std::optional<std::pair<std::vector<int>, double>> LightestRun::handOut() {
   double weight = 0.0;
   const bool untried = enumeration_.lightestUntried(plies, weight);
   if (stopped()) return std::nullopt;
-  if (!untried || (result_.found && heavierThan(weight, result_.weight))) {
+  if (!untried || weightCertified(weight)) {
     exhausted_ = true;
     return std::nullopt;
   }
@@ -151,7 +159,8 @@ LightestBlend LightestRun::concludeShared() {
       if (weight < open) open = weight, result_.pending = plies;
   // Vectors not handed out yet weigh at least the last one handed out.
   if (!exhausted_) open = std::min(open, certified_);
-  if (open < std::numeric_limits<double>::infinity()) {
+  // Asked for the weight only, vectors left open as heavy as the design do not matter.
+  if (open < std::numeric_limits<double>::infinity() && !(weightOnly_ && weightCertified(open))) {
     if (result_.found) open = std::min(open, result_.weight);
     return stoppedResult(open);
   }
@@ -192,32 +201,37 @@ VectorVerdict LightestRun::decideAlone(const std::vector<int>& plies, const Stop
 // panels (the larger ones are many, and each costs more). The vector's own search is kept from
 // round to round, so that a round goes on past what the last one proved rather than searching
 // it again.
+//
+// Most vectors just below the lightest design hold no design and their own search shows it
+// within a few positions, so a first look of that search comes before the annealing and the
+// sides, which such a vector would pay for in vain. A vector still open after the first look
+// has the sides that one or two joints cut off (the arms of the structure) searched before its
+// own longer search: an arm blends more freely than the whole and is searched over fewer
+// panels, so where it holds the conflict its proof comes first, and it rules out every vector
+// with its totals.
 LightestRun::Decision LightestRun::decideVector(const std::vector<int>& plies, double weight, bool certifying) {
   std::unique_ptr<CountVectorSearch> search;
   std::size_t largest = 3;
   for (std::int64_t budget = kFirstGroupBudget;;
        budget *= 4, largest = std::min(largest + 1, NeighbourConflicts::kLargestGroup)) {
     if (!conflicts_.groupsHold(plies, budget, largest)) return stopped() ? stoppedAt(plies) : Decision::GroupFails;
-    if (annealedDesign(plies, weight, budget * kAnnealFactor)) return Decision::Searched;
-    if (stopped()) return stoppedAt(plies);
-    // From the second round on, the sides go first and longer: a side of seven or eight panels
-    // runs through its positions several times faster than the whole vector, so where an arm
-    // holds the conflict its proof comes before the whole vector's longer search.
-    if (search != nullptr && !conflicts_.cutSidesHold(plies, budget * kVectorBudgetFactor * kSideShare))
-      return stopped() ? stoppedAt(plies) : Decision::GroupFails;
     if (search == nullptr) {
       ++result_.vectorsTried;
       search = makeCountVectorSearch(structure_, plies, &completions_);
+      search->limitPositions(kFirstLook);
+      const Decision glance = tryVector(*search, plies, weight, true, certifying);
+      if (glance != Decision::Undecided) return glance;
     }
-    search->limitPositions(budget * kVectorBudgetFactor);
+    if (annealedDesign(plies, weight, budget * kAnnealFactor)) return Decision::Searched;
+    if (stopped()) return stoppedAt(plies);
+    // From the second round on, the sides are searched longer than the vector: a side of seven
+    // or eight panels runs through its positions several times faster than the whole vector.
+    const std::int64_t own = budget * kVectorBudgetFactor;
+    if (!conflicts_.cutSidesHold(plies, budget == kFirstGroupBudget ? own : own * kSideShare))
+      return stopped() ? stoppedAt(plies) : Decision::GroupFails;
+    search->limitPositions(own);
     const Decision decision = tryVector(*search, plies, weight, true, certifying);
     if (decision != Decision::Undecided) return decision;
-    // Still open after the first round: a side that one or two joints cut off (an arm of the
-    // structure) blends more freely than the whole and is searched over fewer panels, so it can
-    // prove the vector empty where the whole search wanders; a side proved empty rules out every
-    // vector with its totals.
-    if (budget == kFirstGroupBudget && !conflicts_.cutSidesHold(plies, budget * kVectorBudgetFactor))
-      return stopped() ? stoppedAt(plies) : Decision::GroupFails;
   }
 }
 

@@ -49,6 +49,7 @@ class LightestRun {
 
   bool stopped() const { return stop_ != nullptr && stop_->requested(); }
   bool taken(const std::vector<int>& plies) const;
+  bool weightCertified(double weight) const;
   LightestBlend raiseMargin();
   Decision decideVector(const std::vector<int>& plies, double weight, bool certifying);
   Decision stoppedAt(const std::vector<int>& plies);
@@ -69,6 +70,8 @@ class LightestRun {
   static constexpr std::int64_t kAnnealFactor = 10;
   // The sides' positions per position of the vector's own search, from the second round on.
   static constexpr std::int64_t kSideShare = 4;
+  // The positions of a vector's first look at its own search.
+  static constexpr std::int64_t kFirstLook = 1000;
 
   const BlendedStructure& structure_;
   const StopRequest* stop_;

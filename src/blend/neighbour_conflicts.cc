@@ -22,17 +22,22 @@ bool numbersFit(const LaminateRules& a, int ha, const LaminateRules& b, int hb) 
 
 }  // namespace
 
+NeighbourConflicts::NeighbourConflicts(const BlendedStructure& structure, LightestBlend& record,
+                                       CompletionsCache& completions)
+    : structure_(structure), record_(record), completions_(completions) {
+  const std::size_t n = structure_.panels.size();
+  adjacency_.assign(n, std::vector<char>(n, 0));
+  for (const auto& [a, b] : structure_.adjacent) adjacency_[a][b] = adjacency_[b][a] = 1;
+  failingGroupsClosedBy_.resize(n);
+}
+
 void NeighbourConflicts::prepare(const std::vector<std::vector<int>>& options) {
   findGroups();
   pairCovering_ = structure_.blending.covering;
   for (const auto& panel : options) pairCovering_ = std::min(pairCovering_, halfPositions(panel.front()));
 }
 
-bool NeighbourConflicts::neighbours(int p, int q) const {
-  for (const auto& [a, b] : structure_.adjacent)
-    if ((a == p && b == q) || (a == q && b == p)) return true;
-  return false;
-}
+bool NeighbourConflicts::neighbours(int p, int q) const { return adjacency_[p][q] != 0; }
 
 // Every pair of the panel with an earlier one that the blending constrains: in a table, totals
 // of one class share a ply order; neighbours must place their drops. (Two neighbours alone blend
@@ -47,18 +52,25 @@ bool NeighbourConflicts::fitsEarlierPanels(int q, const std::vector<int>& totals
     if (!pairHolds(p, totals[p], q, totals[q], adjacent)) return false;
     if (stopped()) return false;
   }
-  for (const std::vector<int>& group : groups_)
-    if (group.back() == q && knownNotToHold(group, totals)) return false;
+  for (std::size_t group : failingGroupsClosedBy_[q])
+    if (knownNotToHold(group, totals)) return false;
   return !stopped();
 }
 
 // Groups are many more than pairs: they are searched only for the vector the enumeration takes
 // up, and there after remembered, so that the enumeration cuts what they ruled out.
-bool NeighbourConflicts::knownNotToHold(const std::vector<int>& members, const std::vector<int>& totals) const {
-  std::vector<int> plies;
-  for (int p : members) plies.push_back(totals[p]);
-  const auto known = groupsKnown_.find(std::make_pair(members, plies));
-  return known != groupsKnown_.end() && known->second.decided && !known->second.holds;
+bool NeighbourConflicts::knownNotToHold(std::size_t group, const std::vector<int>& totals) {
+  groupPlies_.clear();
+  for (int p : groups_[group]) groupPlies_.push_back(totals[p]);
+  return failedTotals_[group].count(groupPlies_) > 0;
+}
+
+// A group proved to hold no design at these totals, indexed for the enumeration's asking.
+void NeighbourConflicts::rememberFailure(const std::vector<int>& members, const std::vector<int>& plies) {
+  const auto index = groupIndex_.find(members);
+  if (index == groupIndex_.end()) return;
+  if (failedTotals_[index->second].empty()) failingGroupsClosedBy_[members.back()].push_back(index->second);
+  failedTotals_[index->second].insert(plies);
 }
 
 bool NeighbourConflicts::groupsHold(const std::vector<int>& totals, std::int64_t budget, std::size_t largest) {
@@ -122,6 +134,8 @@ void NeighbourConflicts::findGroups() {
   const std::vector<std::vector<int>> sides =
       sidesOfNarrowCuts(n, structure_.adjacent, std::max<std::size_t>(smallGroupLimit_ + 1, 3), n / 2);
   groups_.insert(groups_.end(), sides.begin(), sides.end());
+  for (std::size_t g = 0; g < groups_.size(); ++g) groupIndex_.emplace(groups_[g], g);
+  failedTotals_.assign(groups_.size(), {});
 }
 
 // A group searched within `budget` positions (and remembered): false only when proved to hold no
@@ -154,6 +168,7 @@ void NeighbourConflicts::learnGroup(const std::vector<int>& members, const std::
 }
 
 void NeighbourConflicts::reportGroup(const std::vector<int>& members, const std::vector<int>& plies) {
+  rememberFailure(members, plies);
   RuledOutGroup out{{}, plies, "cannot be blended together (searched)"};
   for (int p : members) out.panels.push_back(structure_.panels[p].name);
   record_.ruledOutGroups.push_back(out);

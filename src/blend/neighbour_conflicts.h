@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -24,8 +25,7 @@ class NeighbourConflicts {
  public:
   static constexpr std::size_t kLargestGroup = 6;
 
-  NeighbourConflicts(const BlendedStructure& structure, LightestBlend& record, CompletionsCache& completions)
-      : structure_(structure), record_(record), completions_(completions) {}
+  NeighbourConflicts(const BlendedStructure& structure, LightestBlend& record, CompletionsCache& completions);
 
   void setStop(const StopRequest* stop) { stop_ = stop; }
   // The size of the largest small group (before prepare); the sides of narrow cuts are larger.
@@ -60,7 +60,8 @@ class NeighbourConflicts {
  private:
   bool stopped() const { return stop_ != nullptr && stop_->requested(); }
   void findGroups();
-  bool knownNotToHold(const std::vector<int>& members, const std::vector<int>& totals) const;
+  bool knownNotToHold(std::size_t group, const std::vector<int>& totals);
+  void rememberFailure(const std::vector<int>& members, const std::vector<int>& plies);
   bool groupHolds(const std::vector<int>& members, const std::vector<int>& totals, std::int64_t budget);
   std::int64_t sideBudget(const std::vector<int>& members, const std::vector<int>& totals, std::int64_t budget) const;
   void reportGroup(const std::vector<int>& members, const std::vector<int>& plies);
@@ -95,6 +96,14 @@ class NeighbourConflicts {
   std::vector<std::vector<int>> groups_;
   std::size_t smallGroups_ = 0;
   std::map<std::pair<std::vector<int>, std::vector<int>>, GroupKnowledge> groupsKnown_;
+  // The enumeration asks of every prefix of every vector whether it fits, so what it asks is
+  // kept at hand: neighbours as a matrix, and for each panel the groups it closes (it is their
+  // last member) that are known to fail at some totals, with those totals.
+  std::vector<std::vector<char>> adjacency_;
+  std::vector<std::vector<std::size_t>> failingGroupsClosedBy_;
+  std::vector<std::set<std::vector<int>>> failedTotals_;  // per group
+  std::map<std::vector<int>, std::size_t> groupIndex_;
+  std::vector<int> groupPlies_;  // scratch: a group's totals
   std::pair<std::vector<int>, std::vector<int>> lastFailedGroup_;  // members and their totals
 };
 

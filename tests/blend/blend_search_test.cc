@@ -369,6 +369,16 @@ TEST(BlendSearchTest, LightestWeightMatchesEveryVector) {
     EXPECT_NEAR(result.margin, margin, 1e-12) << "seed " << seed;
     for (const RuledOutVector& out : result.ruledOut) EXPECT_LT(out.weight, result.weight + 1e-9);
     EXPECT_TRUE(checkBlendedDesign(structure, result.design).holds()) << "seed " << seed;
+    // Asked for the weight only, the run ends at its first design of that weight: the vector
+    // it searched last holds the design it reports, or is lighter (a design found before).
+    std::vector<int> searchedLast;
+    const LightestBlend weightOnly = findLightestBlend(
+        structure, nullptr, [&](const std::vector<int>& plies, double) { searchedLast = plies; }, {}, true);
+    EXPECT_EQ(weightOnly.status, LightestBlend::Status::Optimal) << "seed " << seed;
+    EXPECT_DOUBLE_EQ(weightOnly.weight, lightest) << "seed " << seed;
+    EXPECT_TRUE(searchedLast.empty() || searchedLast == weightOnly.design.plies ||
+                heavierThan(lightest, structure.weightOf(searchedLast)))
+        << "seed " << seed;
     for (const LightestBlend& shared : {sharedRun(structure), findLightestBlendShared(structure, 2)}) {
       EXPECT_EQ(shared.status, LightestBlend::Status::Optimal) << "seed " << seed;
       EXPECT_DOUBLE_EQ(shared.weight, lightest) << "seed " << seed;
@@ -419,6 +429,15 @@ TEST(BlendSearchTest, NarrowCutSidesRuleOutOnlyEmptyVectors) {
       }
       ++ruledOut;
       EXPECT_FALSE(bruteForce(structure, plies).found) << "seed " << seed << " vector " << choice;
+      // The enumeration cuts the side's totals from then on, and so does a run told of it.
+      const auto& [side, sidePlies] = conflicts.lastFailedGroup();
+      EXPECT_FALSE(conflicts.fitsEarlierPanels(side.back(), plies)) << "seed " << seed << " vector " << choice;
+      LightestBlend toldRecord;
+      NeighbourConflicts told(structure, toldRecord, completions);
+      told.limitSmallGroups(2);
+      told.prepare(options);
+      told.learnGroup(side, sidePlies);
+      EXPECT_FALSE(told.fitsEarlierPanels(side.back(), plies)) << "seed " << seed << " vector " << choice;
     }
   }
   EXPECT_GT(ruledOut, 0);

@@ -209,14 +209,21 @@ TEST_F(StructureFileTest, FixedPlyNumbersAndOddTotalsInRealPlies) {
   ASSERT_EQ(std::system((blend + " --json=" + json + " > " + out).c_str()), 0);
   std::ifstream report(out);
   const std::string text((std::istreambuf_iterator<char>(report)), std::istreambuf_iterator<char>());
-  EXPECT_NE(text.find("B: 6 plies [45/90/45]s (ply numbers 0/2/1)"), std::string::npos) << text;
+  EXPECT_NE(text.find("B: 6 plies [45/"), std::string::npos) << text;
+  EXPECT_NE(text.find("]s (ply numbers 0/2/1)"), std::string::npos) << text;
   std::ifstream in(json);
   std::string doc((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_NE(doc.find("\"ply_numbers\": [\n    0,"), std::string::npos) << doc;
   const std::string check = std::string(KELM_EVAL_PATH) + " --structure " + (dir_ / "two.json").string() + " ";
   EXPECT_EQ(std::system((check + json + " > /dev/null").c_str()), 0);
-  doc.replace(doc.find("[45/90/45]s"), 11, "[45/45/90]s");  // keeps A's mid-plane ply as a pair
-  doc.replace(doc.find("[45/90/45/0]s"), 13, "[45/0/45/90]s");
+  // Whichever design of the two was found, B made to keep A's mid-plane ply as a pair.
+  const auto setStack = [&](std::size_t panel, const std::string& stack) {
+    std::size_t at = 0;
+    for (std::size_t p = 0; p <= panel; ++p) at = doc.find("\"stack\": \"", at) + 10;
+    doc.replace(at, doc.find('"', at) - at, stack);
+  };
+  setStack(0, "[45/0/45/90]s");
+  setStack(1, "[45/45/90]s");
   write("edited.json", doc);
   EXPECT_NE(std::system((check + (dir_ / "edited.json").string() + " > " + out).c_str()), 0);
   std::ifstream broken(out);
