@@ -13,7 +13,6 @@ from . import loop_settings as tuning
 from .loop_records import Ranking, Record, ply_counts
 from .loop_surfaces import (SKIN_IN_PLANE, SKIN_WEIGHTS, STIFFENER_IN_PLANE, STIFFENER_WEIGHTS,
                             far_from)
-from .workflow import target_surface
 
 
 class Regions:
@@ -139,16 +138,13 @@ class Regions:
 
     def other_classes(self, laminate: str, plies: int, best: Record) -> list:
         """Requirements keeping a whole-space search off the best design's ply-count class of
-        one laminate and off the classes earlier whole-space rounds looked at, with the other
-        laminate near the best design's. The trust region spends its rounds on the best
-        design's counts; a class that the plan analysed with a poor partner (or missed) is
-        rated low by fits that cannot separate the two laminates' shares, and only an analysis
-        of it with a fitting partner tells. Left free, the partner is the fits' guess where
-        they know least, and the look tells little about the class; the best partner known is
-        near the best design's own. Classes differ by at least 2 / plies in an in-plane
-        parameter, so half of that parts them."""
+        one laminate and off the classes earlier whole-space rounds looked at. The trust region
+        spends its rounds on the best design's counts; a class that the plan analysed with a
+        poor partner (or missed) is rated low by fits that cannot separate the two laminates'
+        shares, and only an analysis of it with a fitting partner tells. Classes differ by at
+        least 2 / plies in an in-plane parameter, so half of that parts them."""
         centres = [numpy.asarray(best.design.parameters)] + self.looked[laminate]
-        return _off_classes(centres, laminate, plies) + _near_partner(best, laminate)
+        return _off_classes(centres, laminate, plies)
 
     def look(self, laminate: str, plies: int, record: Record) -> list:
         """Notes the class a whole-space round proposed; the requirement keeping the round's
@@ -190,14 +186,6 @@ class Regions:
         self.misses, self.stale = misses, stale
         self.anchor_since, self.explore, self.looked = anchor_since, explore, looked
         return round_number
-
-
-def _near_partner(best: Record, laminate: str) -> list:
-    """The requirement keeping the laminate other than the one looked at near the best
-    design's, in its lamination parameters."""
-    weights = STIFFENER_WEIGHTS if laminate == "skin" else SKIN_WEIGHTS
-    near, top = target_surface(list(best.design.parameters), weights)
-    return [(near, top - tuning.PARTNER_DISTANCE ** 2)]
 
 
 def _off_classes(centres, laminate: str, plies: int) -> list:

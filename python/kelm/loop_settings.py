@@ -43,10 +43,6 @@ STALE_ROUNDS = 10
 # ... but at most this share of the budget: a budget of 50 cannot wait ten rounds.
 STALE_SHARE = 0.05
 FEWEST_STALE_ROUNDS = 3
-# A look at one laminate's classes keeps the other laminate within this distance of the best
-# design's (its parameters): near the partner the best design proved good, so that the analysis
-# tells the class's worth, yet free to follow a class that wants a somewhat other partner.
-PARTNER_DISTANCE = SEPARATION
 # Whole-space fits weight each analysis by 1 / (analyses within about this distance of it), so
 # that the many analyses of a searched region do not outweigh the rest of the space.
 BALANCE_WIDTH = 0.3

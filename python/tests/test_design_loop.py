@@ -247,28 +247,6 @@ def test_a_class_the_plan_paired_badly_gets_its_look_and_resuming_keeps_the_look
     assert (tmp_path / "whole.csv").read_bytes() == (tmp_path / "resumed.csv").read_bytes()
 
 
-def test_a_look_at_one_laminates_classes_keeps_the_other_near_the_best_designs():
-    """A whole-space look pairs another class of one laminate with a partner near the best
-    design's, even where the surface would rather move both laminates far."""
-    from kelm import loop_settings
-    from kelm.loop_records import Ranking, Record
-    from kelm.loop_regions import Regions
-    from kelm.workflow import target_surface
-
-    best = Record(kelm.sample_plan(16, 24, 5, rules="-b", seed=3).designs[2], 0, {"m": 1.0})
-    regions = Regions([best], Ranking(["m"], {}), 3)
-    x = np.asarray(best.design.parameters)
-    elsewhere, _ = target_surface(list(-x))
-    skin, stiffener = [0, 1, 4, 5], [2, 3, 6, 7]
-    for looked, kept, moved in (("skin", stiffener, skin[:2]), ("stiffener", skin, stiffener[:2])):
-        plies = 16 if looked == "skin" else 24
-        found = kelm.optimize(elsewhere, 16, 24, rules="-b", threads=1,
-                              require=regions.other_classes(looked, plies, best))
-        y = np.asarray(found.designs[0].parameters)
-        assert np.linalg.norm(y[kept] - x[kept]) <= loop_settings.PARTNER_DISTANCE + 1e-12
-        assert np.abs(y[moved] - x[moved]).max() >= 2 / plies - 1e-12
-
-
 def test_a_history_of_failed_analyses_resumes_and_a_wrong_name_stops_early(blade_panel, tmp_path):
     history = tmp_path / "h.csv"
     typo = Analysis(blade_panel)
