@@ -29,6 +29,8 @@ CAP = 1.5
 # The modes' surfaces fit log(value / (LOG_FLOOR * best value)) when every analysed value is
 # positive: a floor far below any design worth proposing.
 LOG_FLOOR = 1e-4
+# ... and each value below LOW_SHARE * best value as that share of it.
+LOW_SHARE = 0.5
 # No centre is taken this close to a given-up one, and the designs of an exploring batch keep
 # this far apart: panels often have good designs in several distant places (other ply counts,
 # another governing mode).

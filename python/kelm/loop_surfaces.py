@@ -30,15 +30,22 @@ class ModeScale:
     stiffness sets): in logarithms those factors add, and a quadratic fitted to few analyses
     follows how one laminate's choice scales the other's worth instead of averaging it away.
     The floor, a small share of the best value, keeps every fitted value that matters
-    positive, as the search's values must be; the smallest mode stays the smallest."""
+    positive, as the search's values must be; the smallest mode stays the smallest. Values
+    below LOW_SHARE of the best are fitted as that share: a logarithm stretches the poorest
+    designs furthest, and a design a tenth as good would pull the fit near the best as much as
+    one ten times better; below half the best a design is one no round should propose, and how
+    much worse it is matters no more (the counterpart of the cap above the best)."""
 
     def __init__(self, usable: List[Record], modes: Sequence[str], best_value: float):
         positive = best_value > 0 and all(r.responses[m] > 0 for r in usable for m in modes)
         self.floor = tuning.LOG_FLOOR * best_value if positive else None
+        self.low = tuning.LOW_SHARE * best_value
 
     def fitted(self, values) -> numpy.ndarray:
         values = numpy.asarray(values, dtype=float)
-        return values if self.floor is None else numpy.log(values / self.floor)
+        if self.floor is None:
+            return values
+        return numpy.log(numpy.maximum(values, self.low) / self.floor)
 
     def value(self, fitted: float) -> float:
         """A fitted mode value as a load factor."""
