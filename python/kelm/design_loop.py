@@ -13,9 +13,6 @@ far:
    fall off with the distance, in lamination parameters, from the best analysed design, each
    mode capped a little above that design's value so that modes far from governing do not spend
    the fit (a mode capped at every analysis, a constant, is left out of that round's search);
-   the modes are fitted in logarithms when every analysed value is positive: a load factor is
-   a product of one laminate's stiffness and the other's share of the load, and a product
-   becomes a sum a quadratic fitted to few analyses can follow;
 3. the exact search maximises the smallest of the mode surfaces over the buildable designs that
    were not analysed yet, inside the trust region (a distance requirement around the best
    design) and meeting the fitted requirements; each search is limited by its own steps, not
@@ -61,7 +58,7 @@ from .loop_picture import convergence_svg
 from .loop_records import Ranking, Record, design_key
 from .loop_regions import Regions
 from .loop_settings import LoopSettings, plan_size
-from .loop_surfaces import ModeScale, far_from, fit_responses
+from .loop_surfaces import far_from, fit_responses
 from .searches import SearchInterrupted, optimize
 from .workflow import sample_plan, target_surface
 
@@ -99,9 +96,6 @@ class ModelResult:
     message: str = ""  #: the same in words
     analyses: int = 0  #: analyses made, the resumed ones and failed ones included
     failed: int = 0  #: analyses that raised or returned no number
-    #: the modes' surfaces fit log(value / surface_floor); NaN: they fit the values themselves
-    #: (some analysed mode value was not positive)
-    surface_floor: float = math.nan
 
     @property
     def success(self) -> bool:
@@ -177,7 +171,6 @@ class _Loop:
         self.resumed = False
         self.surfaces: Dict[str, Surface] = {}
         self.capped: set = set()
-        self.scale: Optional[ModeScale] = None
         self.regions = Regions(self.records, self.ranking, settings.stale_rounds)
         self.round = 0
         self.start = time.monotonic()
@@ -232,14 +225,15 @@ class _Loop:
         settings, regions = self.settings, self.regions
         try:
             usable = [r for r in self.records if not r.failed]
-            self.surfaces, self.capped, self.scale = fit_responses(
+            self.surfaces, self.capped = fit_responses(
                 usable, self._centre(), regions.radius, self.names, settings.modes,
                 self.ranking.best_value(self.records))
         except ValueError:
             # Too few analyses succeeded to determine the quadratics: more of the plan first.
             return self._more_plan_designs()
         centre = self._centre()
-        required = [] if not fitted_requirements else self._fitted_requirements()
+        required = [(self.surfaces[n], limit) for n, limit in settings.require.items()
+                    if fitted_requirements]
         if centre is not None:
             region, top = target_surface(list(centre.design.parameters))
             required.append((region, top - regions.radius ** 2))
@@ -263,7 +257,7 @@ class _Loop:
                      and design_key(d) not in {p.key() for p in proposals}]
             if not fresh:
                 break
-            proposals.append(Record(fresh[0], self.round, {}, predicted=self.scale.value(float(found.value)),
+            proposals.append(Record(fresh[0], self.round, {}, predicted=float(found.value),
                                     radius=regions.radius, proved=found.status == "optimal",
                                     region=len(regions.given_up)))
             if regions.explore:  # a batch that explores spreads out
@@ -274,15 +268,6 @@ class _Loop:
             # Every class of that laminate has had its look: an ordinary whole-space round.
             return self._propose(fitted_requirements, look=False)
         return proposals
-
-    def _fitted_requirements(self) -> list:
-        required = []
-        for name, limit in self.settings.require.items():
-            if name in self.settings.modes:
-                limit = self.scale.limit(limit)  # a mode's surface is on the modes' scale
-            if limit is not None:
-                required.append((self.surfaces[name], limit))
-        return required
 
     def _plies(self, laminate: str) -> int:
         return self.settings.skin_plies if laminate == "skin" else self.settings.stiffener_plies
@@ -424,9 +409,4 @@ class _Loop:
                            responses=dict(best.responses) if best else {},
                            history=history, surfaces=dict(self.surfaces), status=status,
                            message=message, analyses=len(self.records),
-                           failed=sum(1 for r in self.records if r.failed),
-                           surface_floor=_floor(self.scale))
-
-
-def _floor(scale: Optional[ModeScale]) -> float:
-    return math.nan if scale is None or scale.floor is None else scale.floor
+                           failed=sum(1 for r in self.records if r.failed))

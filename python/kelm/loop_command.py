@@ -142,10 +142,7 @@ within about 2 % of the true optimum in the median with 30 analyses, within 0.4 
 (worst run 6 %) and on it with 100 or 200; a genetic algorithm given as many analyses stayed
 2-31 % away in the median.
 Below 60 analyses the surfaces are fitted with their curvature held back (a ridge fit); full
-quadratics from then on. While every analysed mode value is positive, the modes are fitted in
-logarithms (a load factor is a product of stiffnesses and load shares: in logarithms the two
-laminates' effects add; values below half the best count as half the best); a mode with a
-value of 0 or less keeps fits of the values. A region whose best design stays unbeaten for 5 % of the budget in
+quadratics from then on. A region whose best design stays unbeaten for 5 % of the budget in
 rounds (3 to 10) is given up; the next opens on a skin away from those of every region given
 up, the one after on a stiffener away from theirs, and so on in turn (other ply counts or far
 other bending parameters; HISTORY.regions.json lists the regions given up).

@@ -26,11 +26,6 @@ LOCAL_SAMPLES = 60
 SMALLEST_WEIGHT = 1e-3
 # A mode is fitted to min(value, CAP * best value): above it the mode does not govern.
 CAP = 1.5
-# The modes' surfaces fit log(value / (LOG_FLOOR * best value)) when every analysed value is
-# positive: a floor far below any design worth proposing.
-LOG_FLOOR = 1e-4
-# ... and each value below LOW_SHARE * best value as that share of it.
-LOW_SHARE = 0.5
 # No centre is taken this close to a given-up one, and the designs of an exploring batch keep
 # this far apart: panels often have good designs in several distant places (other ply counts,
 # another governing mode).

@@ -4,7 +4,6 @@ a little above the best value so that modes far from governing do not spend the 
 
 from __future__ import annotations
 
-import math
 from typing import Dict, List, Optional, Sequence, Set, Tuple
 
 import numpy
@@ -23,59 +22,20 @@ SKIN_IN_PLANE = [1.0, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0]
 STIFFENER_IN_PLANE = [0.0, 0.0, 1.0, 1.0, 0.0, 0.0, 0.0, 0.0]
 
 
-class ModeScale:
-    """What a round's mode surfaces fit: log(value / floor) when every analysed value of every
-    mode is positive, else the values themselves. Buckling load factors are products and
-    ratios (a skin's bending stiffness over its share of the load, which the stiffener's axial
-    stiffness sets): in logarithms those factors add, and a quadratic fitted to few analyses
-    follows how one laminate's choice scales the other's worth instead of averaging it away.
-    The floor, a small share of the best value, keeps every fitted value that matters
-    positive, as the search's values must be; the smallest mode stays the smallest. Values
-    below LOW_SHARE of the best are fitted as that share: a logarithm stretches the poorest
-    designs furthest, and a design a tenth as good would pull the fit near the best as much as
-    one ten times better; below half the best a design is one no round should propose, and how
-    much worse it is matters no more (the counterpart of the cap above the best)."""
-
-    def __init__(self, usable: List[Record], modes: Sequence[str], best_value: float):
-        positive = best_value > 0 and all(r.responses[m] > 0 for r in usable for m in modes)
-        self.floor = tuning.LOG_FLOOR * best_value if positive else None
-        self.low = tuning.LOW_SHARE * best_value
-
-    def fitted(self, values) -> numpy.ndarray:
-        values = numpy.asarray(values, dtype=float)
-        if self.floor is None:
-            return values
-        return numpy.log(numpy.maximum(values, self.low) / self.floor)
-
-    def value(self, fitted: float) -> float:
-        """A fitted mode value as a load factor."""
-        return fitted if self.floor is None else self.floor * math.exp(fitted)
-
-    def limit(self, value: float) -> Optional[float]:
-        """A requirement's limit in fitted units; None when every positive value meets it."""
-        if self.floor is None:
-            return value
-        return math.log(value / self.floor) if value > 0 else None
-
-
 def fit_responses(usable: List[Record], centre: Optional[Record], radius: float,
                   names: Sequence[str], modes: Sequence[str],
-                  best_value: float) -> Tuple[Dict[str, Surface], Set[str], ModeScale]:
-    """One round's surfaces by response name, the modes capped at every analysis (fitted as
-    constants: they govern nowhere the loop has looked) and the scale of the modes' fits.
-    Raises ValueError when too few analyses succeeded to determine them."""
+                  best_value: float) -> Tuple[Dict[str, Surface], Set[str]]:
+    """One round's surfaces by response name, and the modes capped at every analysis (fitted
+    as constants: they govern nowhere the loop has looked). Raises ValueError when too few
+    analyses succeeded to determine them."""
     x = numpy.array([r.design.parameters for r in usable])
     weights = balanced_weights(x) if centre is None else local_weights(x, centre, radius)
-    scale = ModeScale(usable, modes, best_value)
-    cap = scale.limit(tuning.CAP * best_value) if best_value > 0 else None
+    cap = tuning.CAP * max(best_value, 0.0) if best_value > 0 else None
     fits, capped = {}, set()
     basis = _RidgeBasis(x, weights) if len(usable) < tuning.RIDGE_BELOW else None
     for name in names:
         y = [r.responses[name] for r in usable]
-        is_mode = name in modes
-        if is_mode:
-            y = scale.fitted(y)
-        mode_cap = cap if is_mode and cap is not None else None
+        mode_cap = cap if name in modes and cap is not None else None
         if mode_cap is not None and min(y) >= mode_cap:
             capped.add(name)
         if basis is not None:
@@ -83,7 +43,7 @@ def fit_responses(usable: List[Record], centre: Optional[Record], radius: float,
             fits[name] = _ridge_fit(basis, held)
         else:
             fits[name] = fit_surface(x, y, weights=weights, cap=mode_cap, name=name).surface
-    return fits, capped, scale
+    return fits, capped
 
 
 def local_weights(x: numpy.ndarray, centre: Record, radius: float) -> numpy.ndarray:

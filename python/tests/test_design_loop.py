@@ -103,28 +103,6 @@ def test_a_mode_capped_at_every_analysis_changes_nothing(blade_panel, monkeypatc
     assert searched == plain_searches
 
 
-def test_modes_are_fitted_in_logarithms_only_while_every_value_is_positive(blade_panel):
-    """Load factors are fitted in logarithms, yet predictions stay load factors and a mode that
-    is also required is met; a mode that can go negative keeps the values' own fits."""
-    def proposals(result):
-        rows = result.history[result.history["round"] > 0]
-        return (rows["predicted"] / rows["objective"]).median()
-
-    limit = 1.2
-    logs = kelm.optimize_model(Analysis(blade_panel), 12, 16, budget=52,
-                               **dict(SMALL, require={"strain": limit}))
-    assert 0.0 < logs.surface_floor < 1e-3 * logs.value
-    assert 0.8 < proposals(logs) < 1.25 and logs.responses["strain"] >= limit
-
-    def with_margin(designs):
-        return [dict(row, margin=row["strain"] - 1.5) for row in Analysis(blade_panel)(designs)]
-
-    margins = kelm.optimize_model(with_margin, 12, 16, budget=52,
-                                  **dict(SMALL, modes=MODES + ["margin"]))
-    assert margins.success and math.isnan(margins.surface_floor)
-    assert (margins.history["objective"] <= 0).any()
-
-
 def test_ctrl_c_progress_and_time_limit_return_what_was_analysed(blade_panel):
     calls = []
 
