@@ -51,11 +51,11 @@ class LightestRun {
   bool taken(const std::vector<int>& plies) const;
   bool weightCertified(double weight) const;
   LightestBlend raiseMargin();
+  Decision raiseMarginOf(const std::vector<int>& plies);
   Decision decideVector(const std::vector<int>& plies, double weight, bool certifying);
   Decision stoppedAt(const std::vector<int>& plies);
   bool annealedDesign(const std::vector<int>& plies, double weight, std::int64_t evaluations);
   bool tryStart();
-  Decision tryVector(const std::vector<int>& plies, double weight);
   Decision tryVector(CountVectorSearch& search, const std::vector<int>& plies, double weight, bool firstOnly,
                      bool certifying);
   void recordEmpty(const std::vector<int>& plies, double weight, std::int64_t nodes);
