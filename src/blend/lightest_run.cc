@@ -79,7 +79,11 @@ LightestBlend LightestRun::run() {
     if (decision == Decision::Stopped) return stoppedResult(weight);
     if (decision == Decision::GroupFails) continue;  // the enumeration learns the group
     tried_.insert(plies);
-    if (lastFound_) lightest_.push_back(plies);
+    if (!lastFound_) continue;
+    lightest_.push_back(plies);
+    // Its margin raised at once, so that the other vectors of its weight have more to beat.
+    if (!weightOnly_) lightDesign_.raiseMargin(plies), ++marginAnnealed_;
+    if (stopped()) return stoppedResult(weight);
   }
   return raiseMargin();
 }
@@ -99,8 +103,8 @@ LightestBlend LightestRun::raiseMargin() {
   if (weightOnly_ || (result_.found && result_.margin == std::numeric_limits<double>::infinity()))
     return finished();
   // A larger margin found first cuts more of each exact search.
-  for (const std::vector<int>& plies : lightest_) {
-    lightDesign_.raiseMargin(plies);
+  for (std::size_t v = marginAnnealed_; v < lightest_.size(); ++v) {
+    lightDesign_.raiseMargin(lightest_[v]);
     if (stopped()) return stoppedResult(result_.weight);
   }
   for (const std::vector<int>& plies : lightest_)

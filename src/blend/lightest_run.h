@@ -84,6 +84,7 @@ class LightestRun {
   CountVectorEnumeration enumeration_;
   LightDesign lightDesign_;
   std::vector<std::vector<int>> lightest_;  // vectors of the lightest weight holding a design
+  std::size_t marginAnnealed_ = 0;  // the first of them annealed for a larger margin already
   std::set<std::vector<int>> tried_;
   // Shared runs: vectors handed out and not settled, and those whose decider was stopped.
   std::map<std::vector<int>, double> handedOut_, undecided_;
