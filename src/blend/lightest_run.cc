@@ -56,7 +56,9 @@ LightestBlend LightestRun::run() {
   if (std::optional<LightestBlend> ended = prepare()) return *ended;
   // First the lightest weight, each vector searched only for a first design, so that the weight
   // is certified as early as it can be; then the largest smallest margin among the vectors of
-  // that weight.
+  // that weight. Once a design of the weight is held, the other vectors of that weight are
+  // searched for a larger margin at once: proving one holds no design at all would cost more
+  // than proving it holds none that beats the margin.
   while (true) {
     std::vector<int> plies;
     double weight = 0.0;
@@ -66,11 +68,22 @@ LightestBlend LightestRun::run() {
     if (!untried) break;
     if (weightCertified(weight)) break;
     certified_ = weight;
+    // A design of this weight is held: another vector of it counts only with a larger margin.
+    if (result_.found && !heavierThan(result_.weight, weight)) {
+      ++result_.vectorsTried;
+      tried_.insert(plies);
+      if (raiseMarginOf(plies) == Decision::Stopped) return stoppedResult(weight);
+      continue;
+    }
     const Decision decision = decideVector(plies, weight, true);
     if (decision == Decision::Stopped) return stoppedResult(weight);
     if (decision == Decision::GroupFails) continue;  // the enumeration learns the group
     tried_.insert(plies);
-    if (lastFound_) lightest_.push_back(plies);
+    if (!lastFound_) continue;
+    lightest_.push_back(plies);
+    // Its margin raised at once, so that the other vectors of its weight have more to beat.
+    if (!weightOnly_) lightDesign_.raiseMargin(plies), ++marginAnnealed_;
+    if (stopped()) return stoppedResult(weight);
   }
   return raiseMargin();
 }
@@ -90,13 +103,34 @@ LightestBlend LightestRun::raiseMargin() {
   if (weightOnly_ || (result_.found && result_.margin == std::numeric_limits<double>::infinity()))
     return finished();
   // A larger margin found first cuts more of each exact search.
-  for (const std::vector<int>& plies : lightest_) {
-    lightDesign_.raiseMargin(plies);
+  for (std::size_t v = marginAnnealed_; v < lightest_.size(); ++v) {
+    lightDesign_.raiseMargin(lightest_[v]);
     if (stopped()) return stoppedResult(result_.weight);
   }
   for (const std::vector<int>& plies : lightest_)
-    if (tryVector(plies, result_.weight) == Decision::Stopped) return stoppedResult(result_.weight);
+    if (raiseMarginOf(plies) == Decision::Stopped) return stoppedResult(result_.weight);
   return finished();
+}
+
+// A vector of the certified weight searched for a design of a larger smallest margin than the
+// best, in rounds as the weight was: its neighbour pairs, groups and sides first (a few panels
+// that cannot together beat the margin are proved so in a moment, where the whole vector's
+// search meets them only after wandering over every other panel's choices), then its own search
+// within a budget, all again with four times the budget. The search is kept from round to
+// round, and each round beats the best margin known by then.
+LightestRun::Decision LightestRun::raiseMarginOf(const std::vector<int>& plies) {
+  const std::unique_ptr<CountVectorSearch> search = makeCountVectorSearch(structure_, plies, &completions_);
+  std::size_t largest = 3;
+  for (std::int64_t budget = kFirstGroupBudget;;
+       budget *= 4, largest = std::min(largest + 1, NeighbourConflicts::kLargestGroup)) {
+    const std::int64_t own = budget * kVectorBudgetFactor;
+    if (!conflicts_.partsMayBeat(plies, result_.margin, budget, largest, own))
+      return stopped() ? stoppedAt(plies) : Decision::Searched;
+    search->beatMargin(result_.margin);
+    search->limitPositions(own);
+    const Decision decision = tryVector(*search, plies, result_.weight, false, true);
+    if (decision != Decision::Undecided) return decision;
+  }
 }
 
 // --- Count vectors decided elsewhere (other processes or machines) ---
@@ -264,13 +298,6 @@ bool LightestRun::tryStart() {
                          : lastFound_                     ? "a design found"
                                                           : "no design (searched)";
   return true;
-}
-
-// Searches one vector for the largest smallest margin above the best so far.
-LightestRun::Decision LightestRun::tryVector(const std::vector<int>& plies, double weight) {
-  const std::unique_ptr<CountVectorSearch> search = makeCountVectorSearch(structure_, plies, &completions_);
-  search->beatMargin(result_.margin);
-  return tryVector(*search, plies, weight, false, true);
 }
 
 // Runs a vector's search (for a first design only, or as set up).

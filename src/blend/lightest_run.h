@@ -51,11 +51,11 @@ class LightestRun {
   bool taken(const std::vector<int>& plies) const;
   bool weightCertified(double weight) const;
   LightestBlend raiseMargin();
+  Decision raiseMarginOf(const std::vector<int>& plies);
   Decision decideVector(const std::vector<int>& plies, double weight, bool certifying);
   Decision stoppedAt(const std::vector<int>& plies);
   bool annealedDesign(const std::vector<int>& plies, double weight, std::int64_t evaluations);
   bool tryStart();
-  Decision tryVector(const std::vector<int>& plies, double weight);
   Decision tryVector(CountVectorSearch& search, const std::vector<int>& plies, double weight, bool firstOnly,
                      bool certifying);
   void recordEmpty(const std::vector<int>& plies, double weight, std::int64_t nodes);
@@ -84,6 +84,7 @@ class LightestRun {
   CountVectorEnumeration enumeration_;
   LightDesign lightDesign_;
   std::vector<std::vector<int>> lightest_;  // vectors of the lightest weight holding a design
+  std::size_t marginAnnealed_ = 0;  // the first of them annealed for a larger margin already
   std::set<std::vector<int>> tried_;
   // Shared runs: vectors handed out and not settled, and those whose decider was stopped.
   std::map<std::vector<int>, double> handedOut_, undecided_;

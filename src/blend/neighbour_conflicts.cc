@@ -85,6 +85,33 @@ bool NeighbourConflicts::cutSidesHold(const std::vector<int>& totals, std::int64
   return true;
 }
 
+bool NeighbourConflicts::partsMayBeat(const std::vector<int>& totals, double margin, std::int64_t budget,
+                                      std::size_t largest, std::int64_t sideBudget) {
+  for (const auto& [a, b] : structure_.adjacent)
+    if (!partMayBeat({std::min(a, b), std::max(a, b)}, totals, margin, budget) || stopped()) return false;
+  for (std::size_t g = 0; g < groups_.size(); ++g) {
+    const bool side = g >= smallGroups_;
+    if (!side && groups_[g].size() > largest) continue;
+    if (!partMayBeat(groups_[g], totals, margin, side ? sideBudget : budget) || stopped()) return false;
+  }
+  return true;
+}
+
+// False only when the part alone, searched within `budget` positions, holds no design that
+// beats `margin`.
+bool NeighbourConflicts::partMayBeat(const std::vector<int>& members, const std::vector<int>& totals, double margin,
+                                     std::int64_t budget) {
+  std::vector<int> plies;
+  for (int p : members) plies.push_back(totals[p]);
+  auto key = std::make_pair(members, std::move(plies));
+  const auto known = cannotBeat_.find(key);
+  if (known != cannotBeat_.end() && known->second <= margin) return false;
+  const VectorSearchOutcome outcome = searchGroup(key.first, key.second, budget, &margin);
+  if (stopped() || outcome.status != VectorSearchOutcome::Status::Infeasible) return true;
+  cannotBeat_[key] = known != cannotBeat_.end() ? std::min(known->second, margin) : margin;
+  return false;
+}
+
 // A side keeps its totals across many count vectors (an arm stays as it is while the other arm
 // and the panels between change), so a side left undecided is met again and again, and proved
 // empty once it rules out every vector that holds it. Each time a vector asks again, the side is
@@ -174,11 +201,12 @@ void NeighbourConflicts::reportGroup(const std::vector<int>& members, const std:
   record_.ruledOutGroups.push_back(out);
 }
 
-// The members alone at these totals, searched for a first design within `budget` positions. The
+// The members alone at these totals, searched for a first design (beating the margin, when
+// given) within `budget` positions. The
 // covering is cut to the thinnest count any vector can have, so that what a group rules out no
 // vector holds.
 VectorSearchOutcome NeighbourConflicts::searchGroup(const std::vector<int>& members, const std::vector<int>& plies,
-                                                    std::int64_t budget) {
+                                                    std::int64_t budget, const double* marginToBeat) {
   BlendedStructure group;
   group.blending = structure_.blending;
   group.blending.covering = pairCovering_;
@@ -189,6 +217,7 @@ VectorSearchOutcome NeighbourConflicts::searchGroup(const std::vector<int>& memb
   const std::unique_ptr<CountVectorSearch> search = makeCountVectorSearch(group, plies, &completions_);
   search->stopAtFirstDesign();
   search->limitPositions(budget);
+  if (marginToBeat != nullptr) search->beatMargin(*marginToBeat);
   const VectorSearchOutcome outcome = search->run(stop_);
   record_.nodes += outcome.nodes;
   return outcome;

@@ -44,6 +44,12 @@ class NeighbourConflicts {
   // Whether no side of a narrow cut is known, within `budget` positions each (a side met again
   // undecided, longer), to hold no design at these totals.
   bool cutSidesHold(const std::vector<int>& totals, std::int64_t budget);
+  // Whether each pair of neighbours, each group of up to `largest` panels (within `budget`
+  // positions each) and each side of a narrow cut (within `sideBudget`) may still hold a design
+  // whose smallest margin beats `margin`. A part that cannot beat it proves that the whole vector
+  // cannot: the smallest margin of a design is never above that of any of its parts.
+  bool partsMayBeat(const std::vector<int>& totals, double margin, std::int64_t budget, std::size_t largest,
+                    std::int64_t sideBudget);
   // The sides of narrow cuts searched as groups, smaller first.
   std::vector<std::vector<int>> cutSides() const;
   // A group proved elsewhere to hold no design at these totals.
@@ -66,7 +72,9 @@ class NeighbourConflicts {
   std::int64_t sideBudget(const std::vector<int>& members, const std::vector<int>& totals, std::int64_t budget) const;
   void reportGroup(const std::vector<int>& members, const std::vector<int>& plies);
   VectorSearchOutcome searchGroup(const std::vector<int>& members, const std::vector<int>& plies,
-                                  std::int64_t budget);
+                                  std::int64_t budget, const double* marginToBeat = nullptr);
+  bool partMayBeat(const std::vector<int>& members, const std::vector<int>& totals, double margin,
+                   std::int64_t budget);
   bool pairHolds(int p, int tp, int q, int tq, bool adjacent);
   bool numbersNest(int p, int tp, int q, int tq);
   bool learn(int p, int tp, int q, int tq, bool holds, const std::string& why);
@@ -105,6 +113,9 @@ class NeighbourConflicts {
   std::map<std::vector<int>, std::size_t> groupIndex_;
   std::vector<int> groupPlies_;  // scratch: a group's totals
   std::pair<std::vector<int>, std::vector<int>> lastFailedGroup_;  // members and their totals
+  // Per part (members and totals), the smallest margin it was proved unable to beat: it beats
+  // no larger one either, and the margin to beat only rises.
+  std::map<std::pair<std::vector<int>, std::vector<int>>, double> cannotBeat_;
 };
 
 }  // namespace kelm

@@ -444,6 +444,44 @@ TEST(BlendSearchTest, NarrowCutSidesRuleOutOnlyEmptyVectors) {
   EXPECT_GT(decidedWhenAskedAgain, 0);
 }
 
+// The parts of a vector (neighbour pairs, groups, sides) asked whether they may beat a margin:
+// never "no" below the vector's best margin found by every guide, and "no" at that margin for
+// some vectors (the cut bites), asked twice (the second answer remembered).
+TEST(BlendSearchTest, PartsThatCannotBeatAMarginHoldNoBetterDesign) {
+  int cut = 0;
+  for (std::uint32_t seed = 1; seed <= 4; ++seed) {
+    BlendedStructure structure = randomStructure(3000 + seed, kRuleSets[seed % kRuleSetCount], 2);
+    for (std::uint32_t more = 1; structure.panels.size() < 6; ++more) {
+      const BlendedStructure other = randomStructure(3100 + 7 * seed + more, kRuleSets[seed % kRuleSetCount], 2);
+      for (const BlendPanel& panel : other.panels)
+        if (structure.panels.size() < 6) structure.panels.push_back(panel);
+    }
+    structure.panels.resize(6);
+    for (int p = 0; p < 6; ++p) structure.panels[p].name = "P" + std::to_string(p + 1);
+    structure.adjacent = {{0, 1}, {1, 2}, {0, 2}, {2, 3}, {3, 4}, {4, 5}, {3, 5}};
+    LightestBlend record;
+    CompletionsCache completions;
+    NeighbourConflicts conflicts(structure, record, completions);
+    conflicts.limitSmallGroups(3);
+    std::vector<std::vector<int>> options;
+    for (const BlendPanel& panel : structure.panels) options.push_back({panel.totals[0].plies, panel.totals[1].plies});
+    conflicts.prepare(options);
+    for (int choice = 0; choice < 64; choice += 5) {
+      std::vector<int> plies;
+      for (int p = 0; p < 6; ++p) plies.push_back(options[p][(choice >> p) & 1]);
+      const Brute brute = bruteForce(structure, plies);
+      if (!brute.found) continue;
+      EXPECT_TRUE(conflicts.partsMayBeat(plies, brute.margin - 1e-9, 1000000, 3, 1000000))
+          << "seed " << seed << " vector " << choice;
+      if (!conflicts.partsMayBeat(plies, brute.margin, 1000000, 3, 1000000)) {
+        ++cut;
+        EXPECT_FALSE(conflicts.partsMayBeat(plies, brute.margin + 1.0, 1, 3, 1)) << "seed " << seed;
+      }
+    }
+  }
+  EXPECT_GT(cut, 0);
+}
+
 // Two neighbours under the mid-plane policy: A of 7 plies with one 0, two +-45 and one 90 deg
 // position and in-plane cos 2 at least 0.1 (so two 0 and one 90 deg ply: its mid-plane ply is
 // 90 deg), B of 6 plies with two +-45 and one 90 deg position. B's two 90 deg plies cannot be
