@@ -85,7 +85,8 @@ BlendedStructure randomStructure(std::uint32_t seed, const RuleSet& set, int tot
       total.plies = lowest + step * t;
       for (int s = 0; s < 2; ++s) {
         ModeSurface mode;
-        mode.name = "m" + std::to_string(s);
+        mode.name = "m";
+        mode.name += std::to_string(s);  // not "m" + ...: a false overlap warning of GCC 12
         mode.surface = randomLaminateSurface(random);
         mode.value.setFullObjective(mode.surface);
         mode.required = s == 0 || random() % 2 == 0;
@@ -388,6 +389,23 @@ TEST(BlendSearchTest, LightestWeightMatchesEveryVector) {
   }
 }
 
+// Two triangles of random panels joined by one joint (P3-P4): a narrow cut with two sides.
+BlendedStructure twoTrianglesOfPanels(std::uint32_t seed) {
+  BlendedStructure structure = randomStructure(3000 + seed, kRuleSets[seed % kRuleSetCount], 2);
+  for (std::uint32_t more = 1; structure.panels.size() < 6; ++more) {
+    const BlendedStructure other = randomStructure(3100 + 7 * seed + more, kRuleSets[seed % kRuleSetCount], 2);
+    for (const BlendPanel& panel : other.panels)
+      if (structure.panels.size() < 6) structure.panels.push_back(panel);
+  }
+  structure.panels.resize(6);
+  for (int p = 0; p < 6; ++p) {  // names key the sets
+    structure.panels[p].name = "P";
+    structure.panels[p].name += std::to_string(p + 1);
+  }
+  structure.adjacent = {{0, 1}, {1, 2}, {0, 2}, {2, 3}, {3, 4}, {4, 5}, {3, 5}};
+  return structure;
+}
+
 // Two triangles of panels joined by one joint: its sides are the groups that a narrow cut
 // yields, and a side proved to hold no design (small groups cut to pairs, so that only the
 // sides search) rules out only vectors for which trying every guide finds none either.
@@ -395,15 +413,7 @@ TEST(BlendSearchTest, NarrowCutSidesRuleOutOnlyEmptyVectors) {
   constexpr std::int64_t kShortSideSearch = 2;
   int ruledOut = 0, decidedWhenAskedAgain = 0;
   for (std::uint32_t seed = 1; seed <= 6; ++seed) {
-    BlendedStructure structure = randomStructure(3000 + seed, kRuleSets[seed % kRuleSetCount], 2);
-    for (std::uint32_t more = 1; structure.panels.size() < 6; ++more) {
-      const BlendedStructure other = randomStructure(3100 + 7 * seed + more, kRuleSets[seed % kRuleSetCount], 2);
-      for (const BlendPanel& panel : other.panels)
-        if (structure.panels.size() < 6) structure.panels.push_back(panel);
-    }
-    structure.panels.resize(6);
-    for (int p = 0; p < 6; ++p) structure.panels[p].name = "P" + std::to_string(p + 1);  // names key the sets
-    structure.adjacent = {{0, 1}, {1, 2}, {0, 2}, {2, 3}, {3, 4}, {4, 5}, {3, 5}};
+    BlendedStructure structure = twoTrianglesOfPanels(seed);
     LightestBlend record;
     CompletionsCache completions;
     NeighbourConflicts conflicts(structure, record, completions);
@@ -450,15 +460,7 @@ TEST(BlendSearchTest, NarrowCutSidesRuleOutOnlyEmptyVectors) {
 TEST(BlendSearchTest, PartsThatCannotBeatAMarginHoldNoBetterDesign) {
   int cut = 0;
   for (std::uint32_t seed = 1; seed <= 4; ++seed) {
-    BlendedStructure structure = randomStructure(3000 + seed, kRuleSets[seed % kRuleSetCount], 2);
-    for (std::uint32_t more = 1; structure.panels.size() < 6; ++more) {
-      const BlendedStructure other = randomStructure(3100 + 7 * seed + more, kRuleSets[seed % kRuleSetCount], 2);
-      for (const BlendPanel& panel : other.panels)
-        if (structure.panels.size() < 6) structure.panels.push_back(panel);
-    }
-    structure.panels.resize(6);
-    for (int p = 0; p < 6; ++p) structure.panels[p].name = "P" + std::to_string(p + 1);
-    structure.adjacent = {{0, 1}, {1, 2}, {0, 2}, {2, 3}, {3, 4}, {4, 5}, {3, 5}};
+    BlendedStructure structure = twoTrianglesOfPanels(seed);
     LightestBlend record;
     CompletionsCache completions;
     NeighbourConflicts conflicts(structure, record, completions);
