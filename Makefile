@@ -64,8 +64,8 @@ TSAN_BUILD ?= build-tsan
 tsan-test:
 	tools/install_build_deps --tests
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELM_THREAD_SANITIZE=ON -DBUILD_TESTING=ON
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target kelm_tests
-	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 $(TSAN_BUILD)/tests/kelm_tests \
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target kelm_threaded_tests
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 $(TSAN_BUILD)/tests/kelm_threaded_tests \
 	  --gtest_filter='AlternativeSearchTest.*:ExpansionCrewTest.*:FailureModesTest.*:IterativeDriversTest.TightTurns*:BlendSearchTest.StopAtAnyMomentNeverClaimsInfeasible'
 
 # Byte-exact end-to-end cases kept next to the project (needs faketime for the random cases).
