@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "blend/blend_check.h"
+#include "blend/table_growth.h"
 
 namespace kelm {
 
@@ -43,6 +44,7 @@ void LightDesign::raiseMargin(const std::vector<int>& plies) {
 void LightDesign::descend(const std::vector<std::vector<int>>& options, const NeighbourConflicts& conflicts) {
   std::vector<std::size_t> index(options.size(), 0);
   std::vector<int> plies(options.size());
+  if (!record_.found) grow(options);
   if (record_.found) {
     plies = record_.design.plies;
     for (std::size_t p = 0; p < plies.size(); ++p)
@@ -70,6 +72,20 @@ void LightDesign::descend(const std::vector<std::vector<int>>& options, const Ne
   });
   while (lightenOne(plies, index, order, options, conflicts)) {
   }
+}
+
+// A first design grown class by class from the thinnest: it judges a class's few panels at a
+// time, where annealing one table of many panels from nothing seldom meets a design.
+void LightDesign::grow(const std::vector<std::vector<int>>& options) {
+  const bool edgeWise = structure_.blending.form == BlendForm::EdgeWise;
+  GrownTable grown = growTable(edgeWise ? tableForm_ : structure_, options, stop_);
+  if (!grown.found) return;
+  if (edgeWise) {
+    const BlendVerdict verdict = checkBlendedDesign(structure_, grown.design);
+    if (!verdict.holds()) return;
+    grown.margin = verdict.margin;
+  }
+  record_.keep(grown.design, grown.margin, structure_.weightOf(grown.design.plies));
 }
 
 // One panel a step lighter, the heaviest plies first; false when none can be (or stopped).

@@ -33,6 +33,7 @@ class LightDesign {
 
  private:
   bool stopped() const { return stop_ != nullptr && stop_->requested(); }
+  void grow(const std::vector<std::vector<int>>& options);
   bool lightenOne(std::vector<int>& plies, std::vector<std::size_t>& index, const std::vector<int>& order,
                   const std::vector<std::vector<int>>& options, const NeighbourConflicts& conflicts);
   bool lightened(std::vector<int>& plies, std::vector<std::size_t>& index, int p,
