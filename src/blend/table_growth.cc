@@ -102,7 +102,7 @@ class TableGrower {
     return next;
   }
 
-  // The panels of the class and their thinner neighbours; a panel's laminate set to its total.
+  // The panels of the class, their thinner neighbours, and the thinner classes of even totals.
   void prepareClass(int half) {
     members_.clear();
     thinner_.clear();
