@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "blend/blend_check.h"
+#include "blend/table_growth.h"
 
 namespace kelm {
 
@@ -38,17 +39,19 @@ void LightDesign::raiseMargin(const std::vector<int>& plies) {
   if (outcome.found) record_.keep(outcome.design, outcome.margin, record_.weight);
 }
 
-// Each panel raised alike until a design is found (or the start's design taken), then the
-// heaviest plies lightened first, each step annealed from the last design.
+// A table grown class by class first (kept when lighter than what is held). Then, unless the
+// start's design is taken, each panel raised alike until annealing finds a design, as long as
+// the raised totals are lighter than the design held; the descent starts from that design, or
+// else from the one held. The heaviest plies are lightened first, each step annealed from the
+// descent's last design.
 void LightDesign::descend(const std::vector<std::vector<int>>& options, const NeighbourConflicts& conflicts) {
   std::vector<std::size_t> index(options.size(), 0);
   std::vector<int> plies(options.size());
-  if (record_.found) {
-    plies = record_.design.plies;
-    for (std::size_t p = 0; p < plies.size(); ++p)
-      index[p] = std::find(options[p].begin(), options[p].end(), plies[p]) - options[p].begin();
-  }
-  for (std::size_t raise = 1; !record_.found && raise <= kLightDesignRaises; ++raise) {
+  const bool started = record_.found;
+  if (started) last_ = record_.design;
+  grow(options);
+  bool annealed = false;
+  for (std::size_t raise = 1; !started && !annealed && raise <= kLightDesignRaises; ++raise) {
     const std::vector<int> before = plies;
     for (std::size_t p = 0; p < plies.size(); ++p) {
       index[p] = std::min(raise, options[p].size() - 1);
@@ -58,11 +61,21 @@ void LightDesign::descend(const std::vector<std::vector<int>>& options, const Ne
     // that cannot nest, or neighbours too far apart to place their drops, hold no design, and
     // the enumeration proves it at once.
     if (plies == before || !conflicts.numbersNestIn(plies) || !conflicts.everyDropFits(plies)) continue;
+    // A start no lighter than the (grown) design held is left out: annealing it costs a
+    // structure of many panels most of its time.
+    if (record_.found && !heavierThan(record_.weight, structure_.weightOf(plies))) continue;
     const AnnealingOutcome outcome = anneal(plies, kLightDesignEvaluations, nullptr);
     if (stopped()) return;
-    if (outcome.found) record_.keep(outcome.design, outcome.margin, structure_.weightOf(plies));
+    if (!outcome.found) continue;
+    record_.keep(outcome.design, outcome.margin, structure_.weightOf(plies));
+    last_ = outcome.design;
+    annealed = true;
   }
   if (!record_.found) return;
+  if (!started && !annealed) last_ = record_.design;
+  plies = last_.plies;
+  for (std::size_t p = 0; p < plies.size(); ++p)
+    index[p] = std::find(options[p].begin(), options[p].end(), plies[p]) - options[p].begin();
   std::vector<int> order(plies.size());
   for (std::size_t p = 0; p < order.size(); ++p) order[p] = static_cast<int>(p);
   std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
@@ -70,6 +83,20 @@ void LightDesign::descend(const std::vector<std::vector<int>>& options, const Ne
   });
   while (lightenOne(plies, index, order, options, conflicts)) {
   }
+}
+
+// A first design grown class by class from the thinnest: it judges a class's few panels at a
+// time, where annealing one table of many panels from nothing seldom meets a design.
+void LightDesign::grow(const std::vector<std::vector<int>>& options) {
+  const bool edgeWise = structure_.blending.form == BlendForm::EdgeWise;
+  GrownTable grown = growTable(edgeWise ? tableForm_ : structure_, options, stop_);
+  if (!grown.found) return;
+  if (edgeWise) {
+    const BlendVerdict verdict = checkBlendedDesign(structure_, grown.design);
+    if (!verdict.holds()) return;
+    grown.margin = verdict.margin;
+  }
+  record_.keep(grown.design, grown.margin, structure_.weightOf(grown.design.plies));
 }
 
 // One panel a step lighter, the heaviest plies first; false when none can be (or stopped).
@@ -89,9 +116,10 @@ bool LightDesign::lightened(std::vector<int>& plies, std::vector<std::size_t>& i
   std::vector<int> next = plies;
   next[p] = options[p][index[p] - 1];
   if (!conflicts.dropsFit(next, p)) return false;
-  const AnnealingOutcome outcome = anneal(next, lighteningEvaluations(), &record_.design);
+  const AnnealingOutcome outcome = anneal(next, lighteningEvaluations(), &last_);
   if (!outcome.found) return false;
   record_.keep(outcome.design, outcome.margin, structure_.weightOf(next));
+  last_ = outcome.design;
   plies = next;
   --index[p];
   return true;

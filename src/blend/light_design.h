@@ -24,8 +24,8 @@ class LightDesign {
   // draws from a seed of its own.
   AnnealingOutcome anneal(const std::vector<int>& plies, std::int64_t evaluations, const BlendedDesign* near,
                           AnnealingGoal goal = AnnealingGoal::FirstDesign);
-  // A design of every panel a few totals above its lightest, then lighter ones, a panel at a
-  // time, until no panel can be lightened.
+  // A design grown class by class, and one of every panel a few totals above its lightest (when
+  // lighter than that), then lighter ones, a panel at a time, until no panel can be lightened.
   void descend(const std::vector<std::vector<int>>& options, const NeighbourConflicts& conflicts);
   // The design of the largest smallest margin annealing meets for a vector of the lightest
   // weight, started from the best design held.
@@ -33,6 +33,7 @@ class LightDesign {
 
  private:
   bool stopped() const { return stop_ != nullptr && stop_->requested(); }
+  void grow(const std::vector<std::vector<int>>& options);
   bool lightenOne(std::vector<int>& plies, std::vector<std::size_t>& index, const std::vector<int>& order,
                   const std::vector<std::vector<int>>& options, const NeighbourConflicts& conflicts);
   bool lightened(std::vector<int>& plies, std::vector<std::size_t>& index, int p,
@@ -51,6 +52,7 @@ class LightDesign {
   LightestBlend& record_;
   const StopRequest* stop_ = nullptr;
   std::uint64_t annealingSeed_ = 0;  // each annealing draws from its own seed
+  BlendedDesign last_;  // the descent's last design, where its next step's annealing starts
 };
 
 }  // namespace kelm

@@ -248,7 +248,8 @@ LightestRun::Decision LightestRun::decideVector(const std::vector<int>& plies, d
   std::size_t largest = 3;
   for (std::int64_t budget = kFirstGroupBudget;;
        budget *= 4, largest = std::min(largest + 1, NeighbourConflicts::kLargestGroup)) {
-    if (!conflicts_.groupsHold(plies, budget, largest)) return stopped() ? stoppedAt(plies) : Decision::GroupFails;
+    if (!conflicts_.classGroupsHold(plies, budget) || !conflicts_.groupsHold(plies, budget, largest))
+      return stopped() ? stoppedAt(plies) : Decision::GroupFails;
     if (search == nullptr) {
       ++result_.vectorsTried;
       search = makeCountVectorSearch(structure_, plies, &completions_);

@@ -65,10 +65,16 @@ bool NeighbourConflicts::knownNotToHold(std::size_t group, const std::vector<int
   return failedTotals_[group].count(groupPlies_) > 0;
 }
 
-// A group proved to hold no design at these totals, indexed for the enumeration's asking.
+// A group proved to hold no design at these totals, indexed for the enumeration's asking. A
+// group of panels that are not all neighbours (panels of one class) is indexed when it first
+// fails; it is never searched again for another vector, only asked.
 void NeighbourConflicts::rememberFailure(const std::vector<int>& members, const std::vector<int>& plies) {
-  const auto index = groupIndex_.find(members);
-  if (index == groupIndex_.end()) return;
+  auto index = groupIndex_.find(members);
+  if (index == groupIndex_.end()) {
+    index = groupIndex_.emplace(members, groups_.size()).first;
+    groups_.push_back(members);
+    failedTotals_.emplace_back();
+  }
   if (failedTotals_[index->second].empty()) failingGroupsClosedBy_[members.back()].push_back(index->second);
   failedTotals_[index->second].insert(plies);
 }
@@ -79,8 +85,37 @@ bool NeighbourConflicts::groupsHold(const std::vector<int>& totals, std::int64_t
   return true;
 }
 
+// In a table, the panels of one class share one laminate wherever they are: those that need
+// different laminates cannot all be of one class, neighbours or not. Pairs are the enumeration's;
+// each class of three or more panels is searched as a group (one laminate for all), and when it
+// holds no design, panels are left out while what is left still holds none, so that the
+// conflict remembered is as small as the search shows and rules out every vector that keeps
+// those panels at those totals.
+bool NeighbourConflicts::classGroupsHold(const std::vector<int>& totals, std::int64_t budget) {
+  if (structure_.blending.form != BlendForm::Table) return true;
+  std::map<int, std::vector<int>> classes;
+  for (std::size_t p = 0; p < totals.size(); ++p) classes[halfPositions(totals[p])].push_back(static_cast<int>(p));
+  for (const auto& [half, members] : classes) {
+    if (members.size() < 3 || groupHolds(members, totals, budget)) continue;
+    if (stopped()) return false;
+    std::vector<int> conflict = members;
+    for (std::size_t i = 0; i < conflict.size() && conflict.size() > 2 && !stopped();) {
+      std::vector<int> fewer = conflict;
+      fewer.erase(fewer.begin() + static_cast<std::ptrdiff_t>(i));
+      if (groupHolds(fewer, totals, budget))
+        ++i;
+      else
+        conflict = std::move(fewer);
+    }
+    // The smallest conflict is the one the run reports (a shared run passes it on).
+    groupHolds(conflict, totals, budget);
+    return false;
+  }
+  return true;
+}
+
 bool NeighbourConflicts::cutSidesHold(const std::vector<int>& totals, std::int64_t budget) {
-  for (std::size_t g = smallGroups_; g < groups_.size(); ++g)
+  for (std::size_t g = smallGroups_; g < sidesEnd_; ++g)
     if (!groupHolds(groups_[g], totals, sideBudget(groups_[g], totals, budget)) || stopped()) return false;
   return true;
 }
@@ -89,7 +124,7 @@ bool NeighbourConflicts::partsMayBeat(const std::vector<int>& totals, double mar
                                       std::size_t largest, std::int64_t sideBudget) {
   for (const auto& [a, b] : structure_.adjacent)
     if (!partMayBeat({std::min(a, b), std::max(a, b)}, totals, margin, budget) || stopped()) return false;
-  for (std::size_t g = 0; g < groups_.size(); ++g) {
+  for (std::size_t g = 0; g < sidesEnd_; ++g) {
     const bool side = g >= smallGroups_;
     if (!side && groups_[g].size() > largest) continue;
     if (!partMayBeat(groups_[g], totals, margin, side ? sideBudget : budget) || stopped()) return false;
@@ -128,7 +163,8 @@ std::int64_t NeighbourConflicts::sideBudget(const std::vector<int>& members, con
 }
 
 std::vector<std::vector<int>> NeighbourConflicts::cutSides() const {
-  return {groups_.begin() + static_cast<std::ptrdiff_t>(smallGroups_), groups_.end()};
+  return {groups_.begin() + static_cast<std::ptrdiff_t>(smallGroups_),
+          groups_.begin() + static_cast<std::ptrdiff_t>(sidesEnd_)};
 }
 
 // Connected groups of three to six panels, each in panel order, smaller first; then the sides of
@@ -161,6 +197,7 @@ void NeighbourConflicts::findGroups() {
   const std::vector<std::vector<int>> sides =
       sidesOfNarrowCuts(n, structure_.adjacent, std::max<std::size_t>(smallGroupLimit_ + 1, 3), n / 2);
   groups_.insert(groups_.end(), sides.begin(), sides.end());
+  sidesEnd_ = groups_.size();
   for (std::size_t g = 0; g < groups_.size(); ++g) groupIndex_.emplace(groups_[g], g);
   failedTotals_.assign(groups_.size(), {});
 }

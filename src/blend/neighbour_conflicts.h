@@ -41,6 +41,10 @@ class NeighbourConflicts {
   // Whether no group of the vector (of up to `largest` panels) is known, within `budget`
   // positions each, to hold no design.
   bool groupsHold(const std::vector<int>& totals, std::int64_t budget, std::size_t largest);
+  // Whether no class of the vector (in a table, panels of one class share a laminate) is known,
+  // within `budget` positions, to hold no design; a class that fails is cut down to a smaller
+  // group of its panels that still fails.
+  bool classGroupsHold(const std::vector<int>& totals, std::int64_t budget);
   // Whether no side of a narrow cut is known, within `budget` positions each (a side met again
   // undecided, longer), to hold no design at these totals.
   bool cutSidesHold(const std::vector<int>& totals, std::int64_t budget);
@@ -100,9 +104,10 @@ class NeighbourConflicts {
   std::map<std::tuple<int, int, int, int>, bool> pairs_;
   std::size_t smallGroupLimit_ = kLargestGroup;
   // Connected groups of three to six panels (the first smallGroups_), then the sides of narrow
-  // cuts.
+  // cuts (up to sidesEnd_), then the groups of one class learnt failing.
   std::vector<std::vector<int>> groups_;
   std::size_t smallGroups_ = 0;
+  std::size_t sidesEnd_ = 0;  // beyond: groups learnt failing that are not searched as groups (classes)
   std::map<std::pair<std::vector<int>, std::vector<int>>, GroupKnowledge> groupsKnown_;
   // The enumeration asks of every prefix of every vector whether it fits, so what it asks is
   // kept at hand: neighbours as a matrix, and for each panel the groups it closes (it is their

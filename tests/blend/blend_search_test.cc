@@ -19,6 +19,7 @@
 #include "blend/neighbour_conflicts.h"
 #include "blend/stiffened_panels.h"
 #include "blend/shared_threads.h"
+#include "blend/table_growth.h"
 #include "blend/table_search.h"
 #include "laminate/fixed_ply_numbers.h"
 #include "support/test_surfaces.h"
@@ -452,6 +453,45 @@ TEST(BlendSearchTest, NarrowCutSidesRuleOutOnlyEmptyVectors) {
   }
   EXPECT_GT(ruledOut, 0);
   EXPECT_GT(decidedWhenAskedAgain, 0);
+}
+
+// A table grown class by class passes the independent check and blends in real plies (odd
+// totals among them); and a class of three or more panels found unable to share a laminate, cut
+// down to a smaller group, rules out only vectors for which trying every guide finds nothing, and
+// the enumeration cuts them from then on.
+TEST(BlendSearchTest, GrownTablesAndClassGroupsAgreeWithEveryGuide) {
+  int grown = 0, classesRuledOut = 0;
+  for (std::uint32_t seed = 1; seed <= 24; ++seed) {
+    const BlendedStructure structure = randomStructure(5000 + seed, kRuleSets[seed % kRuleSetCount], 3);
+    std::vector<std::vector<int>> options;
+    for (const BlendPanel& panel : structure.panels) {
+      options.emplace_back();
+      for (const PanelTotal& total : panel.totals) options.back().push_back(total.plies);
+    }
+    const GrownTable table = growTable(structure, options);
+    if (table.found) {
+      ++grown;
+      EXPECT_TRUE(checkBlendedDesign(structure, table.design).holds()) << "seed " << seed;
+      EXPECT_TRUE(blendsInRealPlies(structure, table.design)) << "seed " << seed;
+    }
+    LightestBlend record;
+    CompletionsCache completions;
+    NeighbourConflicts conflicts(structure, record, completions);
+    conflicts.prepare(options);
+    // Every panel at a total of one class (its second, or the thickest any can share).
+    std::vector<int> plies;
+    for (const auto& totals : options) plies.push_back(totals[1]);
+    const int common = *std::max_element(plies.begin(), plies.end());
+    for (std::size_t p = 0; p < plies.size(); ++p)
+      if (std::find(options[p].begin(), options[p].end(), common) != options[p].end()) plies[p] = common;
+    if (conflicts.classGroupsHold(plies, 1000000)) continue;
+    ++classesRuledOut;
+    EXPECT_FALSE(bruteForce(structure, plies).found) << "seed " << seed;
+    const auto& members = conflicts.lastFailedGroup().first;
+    EXPECT_FALSE(conflicts.fitsEarlierPanels(members.back(), plies)) << "seed " << seed;
+  }
+  EXPECT_GT(grown, 12);
+  EXPECT_GT(classesRuledOut, 0);
 }
 
 // The parts of a vector (neighbour pairs, groups, sides) asked whether they may beat a margin:
