@@ -1,5 +1,6 @@
 // Where the tight search's steps go on thick laminates: the count tables' set-up (processor
-// time, memory), the count-coupled bound at the root (its gap over the best value known), the
+// time, memory), the count-coupled bound at the root (the boxes' bound, and the key the search
+// gives it at the best value known, each over that value), the
 // first best value the local search hands to the tree, and a run (one thread unless set) within
 // a step limit: the steps, the best value it reached, whether it proved it, and the designs tied.
 // usage: kelm_thick_profile OPTIONS SKIN_TOTAL STIFFENER_TOTAL RSFILE STEP_LIMIT [BEST_KNOWN]
@@ -60,8 +61,10 @@ int main(int argc, char** argv) {
   root.stiffener.setPlyTotal(stiffener);
   const double rootBound = bound.evaluate(root, -std::numeric_limits<double>::infinity());
   const CountCoupledBound::Parts parts = bound.lastParts();
-  std::printf("%s %d/%d: tables %.2f s, %.0f MB peak; root bound %.6f (own parts %.4f + %.4f "
-              "at value %.4f)\n",
+  // With no best value to reach the pair scan ends at its first pair: this is the boxes' bound,
+  // not the key the search gives the root (printed after the run, at the best value found).
+  std::printf("%s %d/%d: tables %.2f s, %.0f MB peak; root's boxes' bound %.6f (own parts %.4f + "
+              "%.4f at value %.4f)\n",
               argv[1], skin, stiffener, tableSeconds, peakMegabytes(), rootBound, parts.skinOwn,
               parts.stiffenerOwn, parts.value);
 
@@ -81,11 +84,14 @@ int main(int argc, char** argv) {
   const bool proved = search.stopReason() == StopReason::None;
   const double best = search.results().empty() ? 0.0 : search.results().front().value;
   const double known = argc == 7 ? std::stod(argv[6]) : best;
+  bound.setFullPairScan(true);
+  const double rootKey = bound.evaluate(root, known);
   std::printf("  first best %.10f, %s %.10f after %lld steps (%.1f processor s, %.0f MB peak), "
-              "%zu tied; root gap %.6f, first-best gap %.2e\n",
+              "%zu tied; root's boxes' bound %.6f and key %.3e over the best, first-best gap "
+              "%.2e\n",
               search.firstBestValue(), proved ? "optimum" : "best found", best,
               search.totalSteps(), seconds, peakMegabytes(), search.results().size(),
-              rootBound - known, known - search.firstBestValue());
+              rootBound - known, rootKey - known, known - search.firstBestValue());
   // How much work the threads could share: the first phase's batches (a thread each design of
   // a batch) and the subtrees handed over after it.
   const SimultaneousSearch::ShareOut& shared = search.shareOut();

@@ -6,6 +6,7 @@
 #include <limits>
 #include <thread>
 
+#include "laminate/angle_code.h"
 #include "search/search_constants.h"
 #include "search/surface_blocks.h"
 
@@ -122,18 +123,50 @@ double CountCoupledBound::evaluate(const PanelDesign& design, double best) {
   LaminateCountScan& stiffener = scans_[1];
   if (!skin.scan(design.skin, gradient_) || !stiffener.scan(design.stiffener, gradient_ + 4))
     return kMinusInfinity;
+  midOpen_[0] = design.skin.midPly() && !design.skin.complete();
+  midOpen_[1] = design.stiffener.midPly() && !design.stiffener.complete();
   const double shared = value_ + couplingBound() + surface_.margin;
   const double loose = shared + skin.best() + stiffener.best();
   const double needed = best - kTieTolerance;
   if (loose < needed) return loose;
   skin.boxAbove(needed - (shared + stiffener.best()));
   stiffener.boxAbove(needed - (shared + skin.best()));
-  return boundOfKept(needed, skin.best(), stiffener.best());
+  return boundOfKept(needed, skin.best(), stiffener.best(), hasPreferred_);
+}
+
+void CountCoupledBound::preferTotalsOf(const PanelDesign& design) {
+  const StackingSequence* laminates[kLaminates] = {&design.skin, &design.stiffener};
+  for (int l = 0; l < kLaminates; ++l) {
+    const StackingSequence& laminate = *laminates[l];
+    PreferredTotals& totals = preferred_[l];
+    totals = PreferredTotals{};
+    const int ordinary = laminate.midPly() ? laminate.plyCount() - 1 : laminate.plyCount();
+    for (int p = 1; p <= ordinary; ++p) {
+      const int code = laminate.codeAt(p);
+      ++totals.codes[code == kCodeMinus45 ? kCode45 : code];
+    }
+    if (laminate.midPly() && laminate.plyCount() > 0)
+      totals.midCode = laminate.codeAt(laminate.plyCount());
+  }
+  hasPreferred_ = true;
+}
+
+bool CountCoupledBound::preferredPairReaches(double needed) const {
+  const LaminateCountScan::Candidate* counts[kLaminates];
+  for (int l = 0; l < kLaminates; ++l) {
+    // A laminate whose mid-plane ply is set keeps no mid-plane code open.
+    const int midCode = midOpen_[l] ? preferred_[l].midCode : -1;
+    counts[l] = scans_[l].keptWithTotals(preferred_[l].codes, midCode);
+    if (counts[l] == nullptr) return false;
+  }
+  const double base = value_ + surface_.margin;
+  return !(base + pairValue(*counts[0], *counts[1], needed - base) < needed);
 }
 
 // Each count with its own coupling to the other laminate's counts left: fewer to rank. `own`:
 // each laminate's largest own part over the counts kept.
-double CountCoupledBound::boundOfKept(double needed, double skinOwn, double stiffenerOwn) {
+double CountCoupledBound::boundOfKept(double needed, double skinOwn, double stiffenerOwn,
+                                      bool preferred) {
   const double own[kLaminates] = {skinOwn, stiffenerOwn};
   double dropped = kMinusInfinity;  // the largest bound of a count dropped
   for (int l = 0; l < kLaminates; ++l) {
@@ -147,6 +180,8 @@ double CountCoupledBound::boundOfKept(double needed, double skinOwn, double stif
   }
   const double boxBound = value_ + couplingBound() + surface_.margin + own[0] + own[1];
   if (boxBound < needed) return boxBound;
+  // Every pair is within the boxes' bound; one that reaches keeps the design open.
+  if (preferred && !fullPairScan_ && preferredPairReaches(needed)) return boxBound;
   return std::min(boxBound, pairBound(boxBound, needed));
 }
 

@@ -52,6 +52,13 @@ class CountCoupledBound {
     return narrowKept(best);
   }
 
+  // The codes of a design expected at or near the best value (the search's first best design):
+  // near the optimum most designs the search keeps open have their best pair of counts at that
+  // design's totals of codes, so that pair is valued before the pair scan, and where it reaches
+  // the best value the design stays open without the scan, keyed by the boxes' bound of every
+  // pair. An exact value is never needed there: the pair only proves that the design stays open.
+  void preferTotalsOf(const PanelDesign& design);
+
   // Whether the pair scan goes on after a pair reaches the best value, for a key as low as the
   // bound can make it (when measuring the bound itself; the search never needs it).
   void setFullPairScan(bool full) { fullPairScan_ = full; }
@@ -81,7 +88,9 @@ class CountCoupledBound {
   // The bound over the kept counts: each count's own coupling with the other laminate's box
   // drops more, then the boxes' coupling, then the pairs. `skinOwn`, `stiffenerOwn`: each
   // laminate's largest own part over its kept counts.
-  double boundOfKept(double needed, double skinOwn, double stiffenerOwn);
+  double boundOfKept(double needed, double skinOwn, double stiffenerOwn, bool preferred = false);
+  // Whether the preferred pair of counts is kept and its pair bound reaches `needed`.
+  bool preferredPairReaches(double needed) const;
   double narrowKept(double best);
   // The largest bound over pairs of counts that can reach `needed`, each pair with its exact
   // in-plane coupling; `boxBound` bounds every pair.
@@ -107,6 +116,14 @@ class CountCoupledBound {
   double gradient_[kParameters] = {};  // g there
   LaminateCountScan scans_[kLaminates];
   bool fullPairScan_ = false;
+  // The preferred totals of codes of each laminate's ordinary positions and its mid-plane code.
+  struct PreferredTotals {
+    int codes[3] = {0, 0, 0};
+    int midCode = -1;
+  };
+  PreferredTotals preferred_[kLaminates];
+  bool hasPreferred_ = false;
+  bool midOpen_[kLaminates] = {false, false};  // the last design's mid-plane plies still open
   std::size_t fewestCountsInCells_ = kFewestCountsInCells;
   CountCells cells_[kLaminates];
   // cellPairCoupling()'s values, valid where their stamp is the node's.

@@ -184,6 +184,9 @@ void SimultaneousSearch::tightStart() {
   incumbent_ = bestStart;
   results_.restart(bestStart->value);
   firstBest_ = bestStart->value;
+  // Under further failure modes the first best design is the best by the smallest value, not
+  // by the objective's alone; its counts are then no guide to the objective's bound.
+  if (extraBounds_.empty()) tightBound_.preferTotalsOf(*bestStart);
 }
 
 void SimultaneousSearch::drawUnderFixedNumbers(CRand& random) {

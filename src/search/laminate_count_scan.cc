@@ -128,7 +128,9 @@ bool LaminateCountScan::scanCounts(const StackingSequence& sequence, const doubl
   if (withBox) box_.clear();
   const int boundary = table_->boundaryOf(sequence);
   const CountEntry* last = table_->end(sequence.setCount(), boundary);
-  for (const CountEntry* e = table_->begin(sequence.setCount(), boundary); e != last; ++e) {
+  group_ = table_->begin(sequence.setCount(), boundary);
+  groupEnd_ = last;
+  for (const CountEntry* e = group_; e != last; ++e) {
     if (!allowed(sequence, *e)) continue;
     if (withBox) box_.widen(*e);
     candidates[count] = {e, ownPart(*e, false), false};
@@ -162,6 +164,31 @@ void LaminateCountScan::boxAbove(double threshold) {
     box_.widen(*c.entry);
     above_.push_back(&c);
   }
+}
+
+// A group's entries run over the mid-plane code, then n0, then n45 (see OpenCountTable), so the
+// entry of given counts is found by its place; the kept list is then searched for it.
+const LaminateCountScan::Candidate* LaminateCountScan::keptWithTotals(const int totals[3],
+                                                                      int midCode) const {
+  if (group_ == groupEnd_) return nullptr;
+  const int open = group_->count[0] + group_->count[1] + group_->count[2];
+  const bool midOpen = group_->midCode >= 0;
+  if (midOpen != (midCode >= 0)) return nullptr;
+  int wanted[3];
+  for (int code = 0; code < 3; ++code) {
+    wanted[code] = totals[code] - setCodes_[code];
+    if (wanted[code] < 0) return nullptr;
+  }
+  if (wanted[0] + wanted[1] + wanted[2] != open) return nullptr;
+  const long long perMid = static_cast<long long>(open + 1) * (open + 2) / 2;
+  const long long n0 = wanted[0];
+  const long long place = (midOpen ? midCode * perMid : 0) + n0 * (open + 1) - n0 * (n0 - 1) / 2 +
+                          wanted[1];
+  if (place >= groupEnd_ - group_) return nullptr;
+  const CountEntry* entry = group_ + place;
+  for (const Candidate* c : above_)
+    if (c->entry == entry) return c;
+  return nullptr;
 }
 
 double LaminateCountScan::keptBest() const {

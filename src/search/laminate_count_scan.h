@@ -75,6 +75,11 @@ class LaminateCountScan {
   const std::vector<const Candidate*>& kept() const { return above_; }
   double keptBest() const;
 
+  // The kept count whose codes, added to the set positions' codes, make up `totals` (codes 0,
+  // +-45 and 90 over the ordinary positions, without an odd total's mid-plane ply) and whose open
+  // mid-plane ply takes `midCode` (-1 where none is open); nullptr when no such count is kept.
+  const Candidate* keptWithTotals(const int totals[3], int midCode) const;
+
   // The candidates of the last scan, in table order.
   int candidateCount() const { return candidateCount_; }
   Candidate& candidate(int i) { return candidates_[i]; }
@@ -100,6 +105,8 @@ class LaminateCountScan {
   int setCodes_[3] = {};  // set positions of each code
   int pliesNeeded_ = 0;   // minimum share, in plies of each orientation
   const double* gradient_ = nullptr;
+  const CountEntry* group_ = nullptr;  // the last scan's entries
+  const CountEntry* groupEnd_ = nullptr;
   double best_ = 0.0;
   Box box_ = {};
   std::vector<Candidate> candidates_;  // scratch of the node in progress

@@ -151,6 +151,7 @@ TEST(CountCoupledBoundTest, NeverBelowTheBestAllowedCompletion) {
   std::uniform_int_distribution<int> totals(4, 11);
   std::bernoulli_distribution coin(0.5);
   int nodes = 0;
+  int preferredKeyedAbove = 0;
   for (int trial = 0; trial < 400 && nodes < 250; ++trial) {
     testing::RandomSurfaceOptions options;
     options.negativeDefiniteBlocks = trial % 4 == 1;
@@ -185,12 +186,16 @@ TEST(CountCoupledBoundTest, NeverBelowTheBestAllowedCompletion) {
     FullObjective objective;
     objective.setFullObjective(surface);
     double best = kMinusInfinity;
+    PanelDesign bestDesign, firstDesign;
     testing::forEachCompletion(node.skin, [&](const StackingSequence& skin) {
       if (!checkComplete(skin, skinRules)) return;
       testing::forEachCompletion(node.stiffener, [&](const StackingSequence& stiffener) {
         if (!checkComplete(stiffener, stiffenerRules)) return;
         PanelDesign design{skin, stiffener, 0.0};
-        best = std::max(best, fullObjective(objective, design));
+        const double value = fullObjective(objective, design);
+        if (best == kMinusInfinity) firstDesign = design;
+        if (value > best) bestDesign = design;
+        best = std::max(best, value);
       });
     });
     CountCoupledBound bound;
@@ -203,15 +208,23 @@ TEST(CountCoupledBoundTest, NeverBelowTheBestAllowedCompletion) {
     if (best == kMinusInfinity) continue;  // the rules leave no completion
     ++nodes;
     EXPECT_GE(alone, best) << "trial " << trial;
+    // The same bound trying first the counts of the node's best completion, or of another one.
+    CountCoupledBound preferring;
+    preferring.setModel(surface, ts, tt, skinRules, stiffenerRules);
+    preferring.preferTotalsOf(trial % 2 == 0 ? bestDesign : firstDesign);
     // Against a best value the node's optimum ties with, and one it passes: the counts and the
     // pairs of counts that cannot reach the best value are left out, never the others.
     for (const double floor : {best + 0.9e-13, best - 0.25}) {
       const double key = bound.evaluate(node, floor);
       EXPECT_GE(key, best) << "trial " << trial;
       EXPECT_DOUBLE_EQ(byCells.evaluate(node, floor), key) << "trial " << trial;
+      const double preferredKey = preferring.evaluate(node, floor);
+      EXPECT_GE(preferredKey, key) << "trial " << trial;
+      preferredKeyedAbove += preferredKey > key;
     }
   }
   EXPECT_GE(nodes, 200);
+  EXPECT_GT(preferredKeyedAbove, 20);  // the preferred pair decided those nodes
 }
 
 // Thick laminates' nodes keep thousands of counts, far past what a search can be checked
@@ -228,8 +241,8 @@ TEST(CountCoupledBoundTest, CellsOfCountsCutAndKeyAsPairsDo) {
     LaminateRules skinRules, stiffenerRules;
     skinRules.balance = coin(random);
     if (trial % 2 == 0) testing::addRandomGuidelines(stiffenerRules, random);
-    CountCoupledBound pairs, cells;
-    for (CountCoupledBound* bound : {&pairs, &cells})
+    CountCoupledBound pairs, cells, preferring;
+    for (CountCoupledBound* bound : {&pairs, &cells, &preferring})
       bound->setModel(surface, ts, tt, skinRules, stiffenerRules);
     cells.setFewestCountsInCells(1);
     PanelDesign node;
@@ -241,6 +254,15 @@ TEST(CountCoupledBoundTest, CellsOfCountsCutAndKeyAsPairsDo) {
     };
     node.skin = partialOf(ts);
     node.stiffener = partialOf(tt);
+    // Preferred: the counts of a random completion of the node (kept or not, near or not).
+    auto completed = [&](const StackingSequence& partial, int total) {
+      std::vector<int> codes(halfPositions(total));
+      for (int p = 1; p <= static_cast<int>(codes.size()); ++p)
+        codes[p - 1] = p <= partial.setCount() ? partial.codeAt(p)
+                                               : std::uniform_int_distribution<int>(0, 2)(random);
+      return makeSequence(total, codes);
+    };
+    preferring.preferTotalsOf(PanelDesign{completed(node.skin, ts), completed(node.stiffener, tt), 0.0});
     const double loose = pairs.evaluate(node, kMinusInfinity);
     if (loose == kMinusInfinity) continue;
     // The best value at which the node turns from open to cut, by bisection: the floors around
@@ -258,6 +280,9 @@ TEST(CountCoupledBoundTest, CellsOfCountsCutAndKeyAsPairsDo) {
       const double keyByCells = cells.evaluate(node, floor);
       const bool kept = canReach(key, floor);
       EXPECT_EQ(canReach(keyByCells, floor), kept) << "trial " << trial << " floor " << floor;
+      const double preferredKey = preferring.evaluate(node, floor);
+      EXPECT_EQ(canReach(preferredKey, floor), kept) << "trial " << trial << " floor " << floor;
+      if (kept) EXPECT_GE(preferredKey, key) << "trial " << trial << " floor " << floor;
       if (kept) {
         EXPECT_DOUBLE_EQ(keyByCells, key) << "trial " << trial << " floor " << floor;
       }
