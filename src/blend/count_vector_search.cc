@@ -1,7 +1,7 @@
 #include "blend/count_vector_search.h"
 
+#include "blend/class_insertion_search.h"
 #include "blend/edge_wise_search.h"
-#include "blend/table_search.h"
 
 namespace kelm {
 
@@ -9,7 +9,7 @@ std::unique_ptr<CountVectorSearch> makeCountVectorSearch(const BlendedStructure&
                                                          const std::vector<int>& plies,
                                                          CompletionsCache* completions) {
   if (structure.blending.form == BlendForm::EdgeWise) return std::make_unique<EdgeWiseSearch>(structure, plies);
-  return std::make_unique<TableSearch>(structure, plies, completions);
+  return std::make_unique<ClassInsertionSearch>(structure, plies, completions);
 }
 
 }  // namespace kelm
