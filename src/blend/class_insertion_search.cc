@@ -315,21 +315,23 @@ bool ClassInsertionSearch::State::thickerPanelsCanHold(int k) {
 }
 
 // Whether the set below `node` (at `depth` positions) holds a laminate that goes on with the
-// class's codes from `matched` on, `extra` codes inserted among them.
+// class's codes from `matched` on, `extra` codes inserted among them. A code that matches the
+// class's next one is taken as it: the earliest embedding exists whenever any does (and keeps the
+// covered rows matched), so each node of the set is visited once.
 bool ClassInsertionSearch::State::holdsWithin(const PanelCompletions& set, int node, int depth, int matched,
                                              int extra) {
   if (settings.beating && !(set.bestMargin(node) > settings.toBeat)) return false;
   const int length = static_cast<int>(classCodes.size());
   if (matched == length && extra == 0) return true;
-  if (matched < length) {
-    const int child = set.next(node, classCodes[matched]);
-    if (child != PanelCompletions::kNone && holdsWithin(set, child, depth + 1, matched + 1, extra)) return true;
-  }
-  if (extra > 0 && depth >= covered)
-    for (int code = kCode0; code <= kCode90; ++code) {
-      const int child = set.next(node, code);
-      if (child != PanelCompletions::kNone && holdsWithin(set, child, depth + 1, matched, extra - 1)) return true;
+  for (int code = kCode0; code <= kCode90; ++code) {
+    const int child = set.next(node, code);
+    if (child == PanelCompletions::kNone) continue;
+    if (matched < length && code == classCodes[matched]) {
+      if (holdsWithin(set, child, depth + 1, matched + 1, extra)) return true;
+    } else if (extra > 0 && depth >= covered) {
+      if (holdsWithin(set, child, depth + 1, matched, extra - 1)) return true;
     }
+  }
   return false;
 }
 
