@@ -2,14 +2,17 @@
 
 #include "blend/class_insertion_search.h"
 #include "blend/edge_wise_search.h"
+#include "blend/table_search.h"
 
 namespace kelm {
 
 std::unique_ptr<CountVectorSearch> makeCountVectorSearch(const BlendedStructure& structure,
                                                          const std::vector<int>& plies,
-                                                         CompletionsCache* completions) {
+                                                         CompletionsCache* completions, TableOrder order) {
   if (structure.blending.form == BlendForm::EdgeWise) return std::make_unique<EdgeWiseSearch>(structure, plies);
-  return std::make_unique<ClassInsertionSearch>(structure, plies, completions);
+  if (order == TableOrder::ThinnestClassFirst)
+    return std::make_unique<ClassInsertionSearch>(structure, plies, completions);
+  return std::make_unique<TableSearch>(structure, plies, completions);
 }
 
 }  // namespace kelm
