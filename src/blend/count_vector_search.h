@@ -99,10 +99,18 @@ class CountVectorSearch {
 
 class CompletionsCache;
 
+// How a table is built: its guide outer to inner (every panel's bounds read from the first row:
+// a vector whose panels cannot meet their requirements shows it within a few positions), or
+// thinnest class first (each class's laminate complete and checked before the next: a conflict
+// among the thin and middle panels that the guide meets only deep down shows at once). An
+// edge-wise structure has its one order.
+enum class TableOrder { OuterToInner, ThinnestClassFirst };
+
 // The search of the structure's form: a table, or edge-wise. The structure (and the cache of
 // panels' laminates, when given) must outlive it.
 std::unique_ptr<CountVectorSearch> makeCountVectorSearch(const BlendedStructure& structure,
                                                          const std::vector<int>& plies,
-                                                         CompletionsCache* completions = nullptr);
+                                                         CompletionsCache* completions = nullptr,
+                                                         TableOrder order = TableOrder::OuterToInner);
 
 }  // namespace kelm

@@ -238,7 +238,10 @@ VectorVerdict LightestRun::decideAlone(const std::vector<int>& plies, const Stop
 //
 // Most vectors just below the lightest design hold no design and their own search shows it
 // within a few positions, so a first look of that search comes before the annealing and the
-// sides, which such a vector would pay for in vain. A vector still open after the first look
+// sides, which such a vector would pay for in vain. The first look builds the guide outer to
+// inner, where every panel's bounds cut from the first row; the longer rounds build it thinnest
+// class first, where a conflict among the thin and middle panels that lies deep in the guide
+// (the horseshoe's, whose arms meet in every class) shows within the first classes. A vector still open after the first look
 // has the sides that one or two joints cut off (the arms of the structure) searched before its
 // own longer search: an arm blends more freely than the whole and is searched over fewer
 // panels, so where it holds the conflict its proof comes first, and it rules out every vector
@@ -252,10 +255,11 @@ LightestRun::Decision LightestRun::decideVector(const std::vector<int>& plies, d
       return stopped() ? stoppedAt(plies) : Decision::GroupFails;
     if (search == nullptr) {
       ++result_.vectorsTried;
-      search = makeCountVectorSearch(structure_, plies, &completions_);
-      search->limitPositions(kFirstLook);
-      const Decision glance = tryVector(*search, plies, weight, true, certifying);
-      if (glance != Decision::Undecided) return glance;
+      const std::unique_ptr<CountVectorSearch> glance = makeCountVectorSearch(structure_, plies, &completions_);
+      glance->limitPositions(kFirstLook);
+      const Decision decided = tryVector(*glance, plies, weight, true, certifying);
+      if (decided != Decision::Undecided) return decided;
+      search = makeCountVectorSearch(structure_, plies, &completions_, TableOrder::ThinnestClassFirst);
     }
     if (annealedDesign(plies, weight, budget * kAnnealFactor)) return Decision::Searched;
     if (stopped()) return stoppedAt(plies);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "blend/blend_check.h"
+#include "blend/class_insertion_search.h"
 #include "blend/edge_wise_search.h"
 #include "blend/failed_states.h"
 #include "blend/guide_annealing.h"
@@ -198,6 +199,16 @@ TEST(BlendSearchTest, FixedCountsMatchEveryGuide) {
     ASSERT_EQ(fromSets.found, brute.found) << "seed " << seed;
     if (brute.found) {
       EXPECT_EQ(fromSets.margin, outcome.margin) << "seed " << seed;
+    }
+    // Built thinnest class first, along the bounds and along the sets (which look ahead to the
+    // thicker panels): the same answer, and a design that holds.
+    for (CompletionsCache* sets : {static_cast<CompletionsCache*>(nullptr), &cache}) {
+      ClassInsertionSearch thinFirst(structure, plies, sets);
+      const VectorSearchOutcome inserted = thinFirst.run();
+      ASSERT_EQ(inserted.found, brute.found) << "seed " << seed;
+      if (!brute.found) continue;
+      EXPECT_NEAR(inserted.margin, brute.margin, 1e-12) << "seed " << seed;
+      EXPECT_TRUE(checkBlendedDesign(structure, inserted.design).holds()) << "seed " << seed;
     }
     // Annealing finds only designs that hold: none where there is none, and most that exist.
     const AnnealingOutcome annealed = annealGuide(structure, plies, 20000, seed);
