@@ -241,11 +241,11 @@ VectorVerdict LightestRun::decideAlone(const std::vector<int>& plies, const Stop
 // sides, which such a vector would pay for in vain. The first look builds the guide outer to
 // inner, where every panel's bounds cut from the first row; the longer rounds build it thinnest
 // class first, where a conflict among the thin and middle panels that lies deep in the guide
-// (the horseshoe's, whose arms meet in every class) shows within the first classes. A vector still open after the first look
-// has the sides that one or two joints cut off (the arms of the structure) searched before its
-// own longer search: an arm blends more freely than the whole and is searched over fewer
-// panels, so where it holds the conflict its proof comes first, and it rules out every vector
-// with its totals.
+// (the horseshoe's, whose arms meet in every class) shows within the first classes. A vector
+// still open after the first look has the sides that one or two joints cut off (the arms of the
+// structure) searched before its own longer search: an arm blends more freely than the whole and
+// is searched over fewer panels, so where it holds the conflict its proof comes first, and it
+// rules out every vector with its totals.
 LightestRun::Decision LightestRun::decideVector(const std::vector<int>& plies, double weight, bool certifying) {
   std::unique_ptr<CountVectorSearch> search;
   std::size_t largest = 3;
