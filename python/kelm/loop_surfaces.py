@@ -32,7 +32,10 @@ def fit_responses(usable: List[Record], centre: Optional[Record], radius: float,
     weights = balanced_weights(x) if centre is None else local_weights(x, centre, radius)
     cap = tuning.CAP * max(best_value, 0.0) if best_value > 0 else None
     fits, capped = {}, set()
-    bases = [_RidgeBasis(x, weights, v) for v in _RIDGE_VARIABLES] \
+    # Inside a trust region the designs are near one partner pair, and a fit in all eight
+    # parameters follows it best; the whole space pairs each laminate with many partners.
+    variables = _RIDGE_VARIABLES if centre is None else _RIDGE_VARIABLES[:1]
+    bases = [_RidgeBasis(x, weights, v) for v in variables] \
         if len(usable) < tuning.RIDGE_BELOW else None
     for name in names:
         y = [r.responses[name] for r in usable]
