@@ -23,8 +23,12 @@ far:
    shrinks when none does; every fifth round instead fits the whole space and proposes the
    best design of another ply-count class of the skin (of the stiffener, in the next such
    round) than the best design's and than those such rounds proposed before: the fits cannot
-   tell a laminate's share of a value from its partner's, so a class the plan analysed only
-   with a poor partner looks worse than it is, and only an analysis with a fitting one tells;
+   always tell a laminate's share of a value from its partner's, so a class the plan analysed
+   only with a poor partner looks worse than it is, and only an analysis with a fitting one
+   tells. Whole-space fits help them tell: while the curvature is held back, each mode may be
+   fitted in one laminate's bending parameters and both in-plane pairs (the load share) alone,
+   whichever set cross-validation prefers, so a skin's worth carries over to partners it never
+   met;
 5. a region is given up once it is at its smallest, or once its centre has stayed unbeaten for
    ten rounds (fewer with a small budget: a plateau, the governing mode is one the designs near
    the centre do not change). The next region opens at the best design of whole-space surfaces

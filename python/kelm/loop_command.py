@@ -141,8 +141,9 @@ On our closed-form test panels (BENCHMARKS.md, 12/16 to 24/32 plies) the best de
 within about 2 % of the true optimum in the median with 30 analyses, within 0.4 % with 50
 (worst run 6 %) and on it with 100 or 200; a genetic algorithm given as many analyses stayed
 2-31 % away in the median.
-Below 60 analyses the surfaces are fitted with their curvature held back (a ridge fit); full
-quadratics from then on. A region whose best design stays unbeaten for 5 % of the budget in
+Below 60 analyses the surfaces are fitted with their curvature held back (a ridge fit; over
+the whole space each mode in the parameters cross-validation prefers: all eight, or one
+laminate's bending parameters with both in-plane pairs); full quadratics from then on. A region whose best design stays unbeaten for 5 % of the budget in
 rounds (3 to 10) is given up; the next opens on a skin away from those of every region given
 up, the one after on a stiffener away from theirs, and so on in turn (other ply counts or far
 other bending parameters; HISTORY.regions.json lists the regions given up).

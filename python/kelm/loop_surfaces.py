@@ -32,15 +32,19 @@ def fit_responses(usable: List[Record], centre: Optional[Record], radius: float,
     weights = balanced_weights(x) if centre is None else local_weights(x, centre, radius)
     cap = tuning.CAP * max(best_value, 0.0) if best_value > 0 else None
     fits, capped = {}, set()
-    basis = _RidgeBasis(x, weights) if len(usable) < tuning.RIDGE_BELOW else None
+    # Inside a trust region the designs are near one partner pair, and a fit in all eight
+    # parameters follows it best; the whole space pairs each laminate with many partners.
+    variables = _RIDGE_VARIABLES if centre is None else _RIDGE_VARIABLES[:1]
+    bases = [_RidgeBasis(x, weights, v) for v in variables] \
+        if len(usable) < tuning.RIDGE_BELOW else None
     for name in names:
         y = [r.responses[name] for r in usable]
         mode_cap = cap if name in modes and cap is not None else None
         if mode_cap is not None and min(y) >= mode_cap:
             capped.add(name)
-        if basis is not None:
+        if bases is not None:
             held = numpy.minimum(y, mode_cap) if mode_cap is not None else numpy.asarray(y)
-            fits[name] = _ridge_fit(basis, held)
+            fits[name] = _ridge_fit(bases, held)
         else:
             fits[name] = fit_surface(x, y, weights=weights, cap=mode_cap, name=name).surface
     return fits, capped
@@ -73,49 +77,84 @@ def far_from(centres, distance: float, weights=None) -> list:
     return required
 
 
+# The parameters a ridge fit may be written in. A failure mode of a stiffened panel usually
+# reads the bending stiffnesses of one laminate only (the skin's for skin buckling, the
+# stiffener's for its crippling or buckling, neither for strain or column buckling), while the
+# in-plane parameters of both share out the load. A quadratic in all eight, fitted to a few dozen
+# analyses, spreads a skin's worth over the stiffener bending parameters of the partners it
+# happened to be analysed with; written in the parameters the mode reads, the skin's worth is
+# carried over to every partner. Which set a mode reads is chosen from the analyses (the
+# smallest cross-validation score), not declared by the caller.
+_RIDGE_VARIABLES = (
+    (0, 1, 2, 3, 4, 5, 6, 7),
+    (0, 1, 2, 3, 4, 5),   # the skin's bending parameters and both in-plane pairs
+    (0, 1, 2, 3, 6, 7),   # the stiffener's bending parameters and both in-plane pairs
+    (0, 1, 2, 3),         # the in-plane parameters alone
+)
+
+
 def _quadratic_columns(x: numpy.ndarray) -> numpy.ndarray:
-    """The 45 terms of a quadratic in x1..x8: 1, x_i, x_i^2, x_i x_j (i < j)."""
-    i, j = numpy.triu_indices(8, 1)
+    """The terms of a quadratic in the columns of x: 1, x_i, x_i^2, x_i x_j (i < j)."""
+    i, j = numpy.triu_indices(x.shape[1], 1)
     return numpy.hstack([numpy.ones((len(x), 1)), x, x ** 2, x[:, i] * x[:, j]])
 
 
 class _RidgeBasis:
-    """What the ridge fits of one round share: the weighted terms of the analysed designs and,
-    for each penalty weight tried, the inverse of the penalised normal matrix and the fit's
-    degrees of freedom. They depend on the designs and their weights only, not on the response,
-    so every mode of the round reuses them (the same numbers as working them out per mode)."""
+    """What the ridge fits of one round in one set of parameters share: the weighted terms of the
+    analysed designs and, for each penalty weight tried, the inverse of the penalised normal
+    matrix and the fit's degrees of freedom. They depend on the designs and their weights only,
+    not on the response, so every mode of the round reuses them (the same numbers as working
+    them out per mode)."""
 
     _STRENGTHS = 10.0 ** numpy.arange(-4.0, 2.5, 0.5)
 
-    def __init__(self, x: numpy.ndarray, weights: numpy.ndarray):
+    def __init__(self, x: numpy.ndarray, weights: numpy.ndarray,
+                 variables: Sequence[int] = tuple(range(8))):
+        self.variables = numpy.asarray(variables)
+        k = len(self.variables)
         self.root = numpy.sqrt(numpy.asarray(weights, dtype=float))
-        self.a = _quadratic_columns(x) * self.root[:, None]
+        self.a = _quadratic_columns(x[:, self.variables]) * self.root[:, None]
         gram = self.a.T @ self.a
-        penalised = numpy.r_[numpy.zeros(9), numpy.ones(36)]
-        scale = max(numpy.trace(gram[9:, 9:]) / 36, 1e-12)
+        second = k * (k + 1) // 2
+        penalised = numpy.r_[numpy.zeros(1 + k), numpy.ones(second)]
+        scale = max(numpy.trace(gram[1 + k:, 1 + k:]) / second, 1e-12)
         self.inverses = []
         for strength in self._STRENGTHS:
             inverse = numpy.linalg.pinv(gram + numpy.diag(penalised * strength * scale))
             self.inverses.append((inverse, numpy.trace(self.a @ inverse @ self.a.T)))
 
+    def best_fit(self, y: numpy.ndarray) -> Tuple[float, numpy.ndarray]:
+        """The generalised cross-validation score and the coefficients of the penalty weight
+        it prefers."""
+        b = numpy.asarray(y, dtype=float) * self.root
+        moment = self.a.T @ b
+        best = None
+        for inverse, freedom in self.inverses:
+            beta = inverse @ moment
+            residual = b - self.a @ beta
+            score = len(b) * (residual @ residual) / max(len(b) - freedom, 1e-3) ** 2
+            if best is None or score < best[0]:
+                best = (score, beta)
+        return best
 
-def _ridge_fit(basis: _RidgeBasis, y: numpy.ndarray) -> Surface:
+    def surface(self, beta: numpy.ndarray) -> Surface:
+        """The fitted quadratic as a surface over all eight parameters (zero in those it
+        leaves out)."""
+        k, v = len(self.variables), self.variables
+        linear = numpy.zeros(8)
+        linear[v] = beta[1:1 + k]
+        hessian = numpy.zeros((8, 8))
+        hessian[v, v] = 2 * beta[1 + k:1 + 2 * k]
+        i, j = numpy.triu_indices(k, 1)
+        hessian[v[i], v[j]] = hessian[v[j], v[i]] = beta[1 + 2 * k:]
+        return Surface.from_arrays(float(beta[0]), linear, hessian)
+
+
+def _ridge_fit(bases: Sequence[_RidgeBasis], y: numpy.ndarray) -> Surface:
     """The weighted least-squares quadratic with its second-order terms held back (a ridge
     penalty on them alone, its weight the one of a few that generalised cross-validation
-    prefers): with fewer analyses than terms the fit is mostly linear, and the curvature grows
-    in as the analyses determine it."""
-    a = basis.a
-    b = numpy.asarray(y, dtype=float) * basis.root
-    moment = a.T @ b
-    best = None
-    for inverse, freedom in basis.inverses:
-        beta = inverse @ moment
-        residual = b - a @ beta
-        score = len(b) * (residual @ residual) / max(len(b) - freedom, 1e-3) ** 2
-        if best is None or score < best[0]:
-            best = (score, beta)
-    beta = best[1]
-    hessian = numpy.diag(2 * beta[9:17])
-    i, j = numpy.triu_indices(8, 1)
-    hessian[i, j] = hessian[j, i] = beta[17:]
-    return Surface.from_arrays(float(beta[0]), beta[1:9], hessian)
+    prefers), in the set of parameters that cross-validation prefers: with fewer analyses than
+    terms the fit is mostly linear, and the curvature grows in as the analyses determine it."""
+    fits = [(basis.best_fit(y), basis) for basis in bases]
+    (_, beta), basis = min(fits, key=lambda fit: fit[0][0])
+    return basis.surface(beta)

@@ -321,3 +321,30 @@ def test_no_module_of_the_package_imports_from_its_face():
                 assert {a.name for a in node.names} <= modules, source.name
             if isinstance(node, ast.ImportFrom) and node.level == 0:
                 assert node.module != "kelm", source.name
+
+
+def test_whole_space_fits_carry_a_laminates_worth_to_partners_it_was_not_analysed_with():
+    """Modes reading one laminate's bending parameters and the load share the in-plane
+    parameters set, each laminate analysed beside a few partners only. The whole-space fits must
+    predict designs pairing laminates that never met, and keep the other laminate's bending
+    parameters out (each coefficient in its place among the eight); inside a trust region the
+    fits stay in all eight parameters."""
+    from kelm.loop_records import Record
+    from kelm.loop_surfaces import fit_responses
+
+    modes = {
+        "skin": lambda x: 1.0 + 0.8 * x[4] - 0.3 * x[5] ** 2 + 0.5 * x[2] * x[4] - 0.2 * x[0],
+        "stiffener": lambda x: 2.0 - 0.6 * x[6] + 0.4 * x[7] * x[1] + 0.3 * x[6] * x[7],
+    }
+    designs = kelm.sample_plan(12, 16, 40, rules="-b", seed=5).designs
+    records = [Record(d, 0, {m: f(np.asarray(d.parameters)) for m, f in modes.items()})
+               for d in designs]
+    unseen = np.random.default_rng(3).uniform(-1, 1, (20, 8))
+    whole, _ = fit_responses(records, None, 0.6, list(modes), list(modes), -math.inf)
+    for name, f, other in (("skin", modes["skin"], [6, 7]),
+                           ("stiffener", modes["stiffener"], [4, 5])):
+        assert whole[name].value(unseen) == pytest.approx([f(x) for x in unseen], abs=0.02)
+        assert np.allclose(whole[name].linear[other], 0)
+        assert np.allclose(whole[name].hessian[other], 0)
+    local, _ = fit_responses(records, records[0], 0.6, ["skin"], ["skin"], -math.inf)
+    assert not np.allclose(local["skin"].linear[6:], 0)
