@@ -299,7 +299,8 @@ bool ClassInsertionSearch::State::thickerPanelsCanHold(int k) {
   for (std::size_t p = 0; p < plies.size(); ++p) {
     const int c = shapeClass[panelShape[p]] - 1;
     if (c <= k || completions[p] == nullptr) continue;
-    heldKey.assign(1, static_cast<char>(p));
+    // The panel's index in full (a structure may have more panels than a char counts).
+    heldKey.assign(reinterpret_cast<const char*>(&p), sizeof p);
     heldKey.push_back(settings.beating ? 'b' : 'a');
     for (int code : classCodes) heldKey.push_back(static_cast<char>('0' + code));
     auto known = heldWithin.find(heldKey);
