@@ -418,6 +418,14 @@ BlendedStructure twoTrianglesOfPanels(std::uint32_t seed) {
   return structure;
 }
 
+// Each panel's two totals, the groups prepared over them.
+std::vector<std::vector<int>> prepareBothTotals(NeighbourConflicts& conflicts, const BlendedStructure& structure) {
+  std::vector<std::vector<int>> options;
+  for (const BlendPanel& panel : structure.panels) options.push_back({panel.totals[0].plies, panel.totals[1].plies});
+  conflicts.prepare(options);
+  return options;
+}
+
 // Two triangles of panels joined by one joint: its sides are the groups that a narrow cut
 // yields, and a side proved to hold no design (small groups cut to pairs, so that only the
 // sides search) rules out only vectors for which trying every guide finds none either.
@@ -430,9 +438,7 @@ TEST(BlendSearchTest, NarrowCutSidesRuleOutOnlyEmptyVectors) {
     CompletionsCache completions;
     NeighbourConflicts conflicts(structure, record, completions);
     conflicts.limitSmallGroups(2);
-    std::vector<std::vector<int>> options;
-    for (const BlendPanel& panel : structure.panels) options.push_back({panel.totals[0].plies, panel.totals[1].plies});
-    conflicts.prepare(options);
+    const std::vector<std::vector<int>> options = prepareBothTotals(conflicts, structure);
     ASSERT_EQ(conflicts.cutSides(), (std::vector<std::vector<int>>{{0, 1, 2}, {3, 4, 5}}));
     // A side left open by a short search is searched longer each time a vector asks again.
     LightestBlend patientRecord;
@@ -516,9 +522,7 @@ TEST(BlendSearchTest, PartsThatCannotBeatAMarginHoldNoBetterDesign) {
     CompletionsCache completions;
     NeighbourConflicts conflicts(structure, record, completions);
     conflicts.limitSmallGroups(3);
-    std::vector<std::vector<int>> options;
-    for (const BlendPanel& panel : structure.panels) options.push_back({panel.totals[0].plies, panel.totals[1].plies});
-    conflicts.prepare(options);
+    const std::vector<std::vector<int>> options = prepareBothTotals(conflicts, structure);
     for (int choice = 0; choice < 64; choice += 5) {
       std::vector<int> plies;
       for (int p = 0; p < 6; ++p) plies.push_back(options[p][(choice >> p) & 1]);
